@@ -1,0 +1,48 @@
+# velorin_library(<target> DIR <folder> [DEPS <targets...>] [EXCLUDE <files...>])
+# One static library from every .cpp of a folder (not its sub-folders).
+function(velorin_library target)
+  cmake_parse_arguments(ARG "" "DIR" "DEPS;EXCLUDE" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${ARG_DIR}/*.cpp)
+  foreach(ex IN LISTS ARG_EXCLUDE)
+    list(REMOVE_ITEM sources ${ARG_DIR}/${ex})
+  endforeach()
+  add_library(${target} STATIC ${sources})
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# velorin_tests(<name> DIR <folder> DEPS <targets...>)
+# One GoogleTest executable from every .cpp under tests/<folder>, registered with CTest.
+function(velorin_tests name)
+  cmake_parse_arguments(ARG "" "DIR" "DEPS;LABELS" ${ARGN})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${ARG_DIR}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_link_libraries(${name} PRIVATE velorin_test_support ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${name}
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES TIMEOUT 120 LABELS "${ARG_DIR};${ARG_LABELS}"
+               ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy;VELORIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELORIN_RUN_DIR=${VELORIN_RUN_DIR}")
+endfunction()
+
+# velorin_fuzz(<name> SOURCE <file> DEPS <targets...>)
+# A libFuzzer target (built only with VELORIN_FUZZ, by clang). CI runs each for a
+# few seconds from its seed folder tests/fuzz/corpus/<name>/ when that exists.
+function(velorin_fuzz name)
+  cmake_parse_arguments(ARG "" "SOURCE" "DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCE})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+endfunction()
+
+# velorin_bench(<name> SOURCE <file> DEPS <targets...>)
+function(velorin_bench name)
+  cmake_parse_arguments(ARG "" "SOURCE" "DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCE})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+endfunction()

@@ -1,0 +1,220 @@
+#include "platform/paths.h"
+
+#include <dirent.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <map>
+#include <mutex>
+
+#include "platform/text.h"
+
+namespace platform {
+
+std::string ToSlashes(std::string_view path) {
+  std::string out(path);
+  std::replace(out.begin(), out.end(), '\\', '/');
+  return out;
+}
+
+std::u16string ToSlashes(std::u16string_view path) {
+  std::u16string out(path);
+  std::replace(out.begin(), out.end(), u'\\', u'/');
+  return out;
+}
+
+std::string PathToNative(std::u16string_view path) { return Utf16ToUtf8(ToSlashes(path)); }
+std::u16string PathFromNative(std::string_view path) { return Utf8ToUtf16(path); }
+
+namespace {
+
+bool StatPath(const std::string& p, struct stat* st) { return ::stat(p.empty() ? "." : p.c_str(), st) == 0; }
+
+// Listing cache for the resolver, keyed by folder and checked against the folder's
+// modification time so that files made after a listing are still found.
+struct CachedListing {
+  struct timespec mtime {};
+  std::vector<std::string> names;
+};
+std::mutex g_cacheMutex;
+std::map<std::string, CachedListing> g_cache;
+
+bool ReadNames(const std::string& folder, std::vector<std::string>& names) {
+  DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!d) return false;
+  while (dirent* e = ::readdir(d)) {
+    std::string n = e->d_name;
+    if (n == "." || n == "..") continue;
+    names.push_back(std::move(n));
+  }
+  ::closedir(d);
+  std::sort(names.begin(), names.end());
+  return true;
+}
+
+// Finds the entry of `folder` equal to `part` without regard to case.
+bool FindNoCase(const std::string& folder, const std::string& part, std::string& found) {
+  struct stat st {};
+  if (!StatPath(folder, &st) || !S_ISDIR(st.st_mode)) return false;
+  std::lock_guard<std::mutex> lock(g_cacheMutex);
+  CachedListing& c = g_cache[folder];
+  if (c.mtime.tv_sec != st.st_mtim.tv_sec || c.mtime.tv_nsec != st.st_mtim.tv_nsec || c.names.empty()) {
+    c.names.clear();
+    if (!ReadNames(folder, c.names)) return false;
+    c.mtime = st.st_mtim;
+  }
+  for (const std::string& n : c.names) {
+    if (EqualsNoCaseAscii(n, part)) {
+      found = n;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+std::string ResolvePath(std::string_view input) {
+  std::string path = ToSlashes(input);
+  if (path.empty()) return path;
+  if (::access(path.c_str(), F_OK) == 0) return path;
+
+  std::string out;
+  size_t pos = 0;
+  if (path[0] == '/') {
+    out = "/";
+    pos = 1;
+  }
+  while (pos <= path.size()) {
+    size_t next = path.find('/', pos);
+    if (next == std::string::npos) next = path.size();
+    std::string part = path.substr(pos, next - pos);
+    const bool last = next >= path.size();
+    if (part.empty() || part == "." || part == "..") {
+      out += part;
+    } else {
+      std::string candidate = out + part;
+      if (::access(candidate.c_str(), F_OK) != 0) {
+        std::string found;
+        std::string folder = out;
+        if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        if (!FindNoCase(folder, part, found)) return path;
+        candidate = out + found;
+      }
+      out = candidate;
+    }
+    if (!last) out += '/';
+    pos = next + 1;
+  }
+  return out;
+}
+
+bool PathExists(std::string_view path) {
+  struct stat st {};
+  return StatPath(ResolvePath(path), &st);
+}
+
+bool IsDirectory(std::string_view path) {
+  struct stat st {};
+  return StatPath(ResolvePath(path), &st) && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(std::string_view path) {
+  struct stat st {};
+  return StatPath(ResolvePath(path), &st) && S_ISREG(st.st_mode);
+}
+
+bool MakeDirectories(std::string_view input) {
+  std::string path = ToSlashes(input);
+  if (path.empty()) return false;
+  for (size_t i = 1; i <= path.size(); ++i) {
+    if (i == path.size() || path[i] == '/') {
+      std::string part = path.substr(0, i);
+      if (::mkdir(part.c_str(), 0755) != 0 && errno != EEXIST) return false;
+    }
+  }
+  return IsDirectory(path);
+}
+
+std::string ExecutablePath() {
+  char buf[PATH_MAX + 1];
+  ssize_t n = ::readlink("/proc/self/exe", buf, PATH_MAX);
+  if (n <= 0) return std::string();
+  return std::string(buf, static_cast<size_t>(n));
+}
+
+std::string ExecutableFolder() {
+  std::string p = ExecutablePath();
+  size_t slash = p.rfind('/');
+  return slash == std::string::npos ? std::string() : p.substr(0, slash + 1);
+}
+
+std::string CurrentDirectory() {
+  char buf[PATH_MAX + 1];
+  if (!::getcwd(buf, sizeof buf)) return std::string();
+  std::string s = buf;
+  if (s.size() > 1 && s.back() == '/') s.pop_back();
+  return s;
+}
+
+bool SetCurrentDirectory(std::string_view path) {
+  std::string p = ResolvePath(path);
+  return !p.empty() && ::chdir(p.c_str()) == 0;
+}
+
+bool WildcardMatch(std::string_view pattern, std::string_view name) {
+  // "*.*" and a trailing ".*" match names without an extension, as on Windows.
+  if (pattern == "*" || pattern == "*.*") return true;
+  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" && name.find('.') == std::string_view::npos) {
+    if (WildcardMatch(pattern.substr(0, pattern.size() - 2), name)) return true;
+  }
+  size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || ToLowerAscii(pattern[p]) == ToLowerAscii(name[n]))) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      starP = p++;
+      starN = n;
+    } else if (starP != std::string_view::npos) {
+      p = starP + 1;
+      n = ++starN;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+std::vector<DirEntry> ListDirectory(std::string_view folderIn, std::string_view pattern) {
+  std::vector<DirEntry> out;
+  std::string folder = ResolvePath(folderIn);
+  std::vector<std::string> names;
+  if (!ReadNames(folder, names)) return out;
+  std::string base = folder;
+  if (!base.empty() && base.back() != '/') base += '/';
+  for (std::string& n : names) {
+    if (!WildcardMatch(pattern, n)) continue;
+    struct stat st {};
+    DirEntry e;
+    e.isDirectory = ::stat((base + n).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    e.name = std::move(n);
+    out.push_back(std::move(e));
+  }
+  std::sort(out.begin(), out.end(), [](const DirEntry& a, const DirEntry& b) {
+    int c = CompareNoCaseAscii(a.name, b.name);
+    return c != 0 ? c < 0 : a.name < b.name;
+  });
+  return out;
+}
+
+void InvalidatePathCache() {
+  std::lock_guard<std::mutex> lock(g_cacheMutex);
+  g_cache.clear();
+}
+
+}  // namespace platform
