@@ -44,6 +44,11 @@ KeyValueRead ReadKeyValueFile(std::u16string_view path,
                               const std::function<void(const std::u16string&, const std::u16string&)>& onPair) {
   std::string bytes;
   if (!platform::ReadWholeFile(path, bytes, size_t(64) << 20)) return KeyValueRead::kCannotOpen;
+  return ParseKeyValueBytes(bytes, onPair);
+}
+
+KeyValueRead ParseKeyValueBytes(std::string_view bytes,
+                                const std::function<void(const std::u16string&, const std::u16string&)>& onPair) {
   const std::u16string units = platform::DecodeUtf16LE(bytes);
   if (units.empty()) return KeyValueRead::kEmpty;
   if (units[0] != 0xFEFF) return KeyValueRead::kNoByteOrderMark;

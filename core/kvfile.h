@@ -34,6 +34,10 @@ enum class KeyValueRead {
 KeyValueRead ReadKeyValueFile(std::u16string_view path,
                               const std::function<void(const std::u16string& key, const std::u16string& value)>& onPair);
 
+// The same over bytes already in memory.
+KeyValueRead ParseKeyValueBytes(std::string_view bytes,
+                                const std::function<void(const std::u16string& key, const std::u16string& value)>& onPair);
+
 // Writes a key-value file: the byte-order mark, then the lines, replacing the old
 // file only when everything was written.
 class KeyValueWriter {
