@@ -17,21 +17,23 @@ function(velorin_library target)
 endfunction()
 
 # velorin_tests(<name> DIR <folder> DEPS <targets...>)
-# One GoogleTest executable from every .cpp under tests/<folder>, registered with CTest.
+# One GoogleTest executable from every .cpp under tests/<folder>, registered with CTest
+# under the label <folder>.
 function(velorin_tests name)
-  cmake_parse_arguments(ARG "" "DIR" "DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${ARG_DIR}/*.cpp)
   if(NOT sources)
     return()
   endif()
-  add_executable(${name} ${sources})
+  add_executable(${name} ${sources} ${CMAKE_SOURCE_DIR}/tests/support/main/test_environment.cpp)
+  target_compile_definitions(${name} PRIVATE VELORIN_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+                                             VELORIN_TEST_RUN_DIR="${VELORIN_RUN_DIR}")
   target_link_libraries(${name} PRIVATE velorin_test_support ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 120 LABELS "${ARG_DIR};${ARG_LABELS}"
-               ENVIRONMENT "SDL_VIDEODRIVER=offscreen;SDL_AUDIODRIVER=dummy;VELORIN_SOURCE_DIR=${CMAKE_SOURCE_DIR};VELORIN_RUN_DIR=${VELORIN_RUN_DIR}")
+    PROPERTIES TIMEOUT 120 LABELS ${ARG_DIR})
 endfunction()
 
 # velorin_fuzz(<name> SOURCE <file> DEPS <targets...>)

@@ -1,0 +1,78 @@
+// The SDL2 back end without hardware: the keyboard device, key events handed over by
+// the window's loop, and the key code tables.
+#include "platform/input/sdl_input.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include "platform/clock.h"
+#include "platform/input/keys.h"
+
+using namespace platform::input;
+
+namespace {
+
+SDL_Event KeyEvent(Uint32 type, SDL_Scancode sc, Uint8 repeat, Uint32 timestamp) {
+  SDL_Event e{};
+  e.type = type;
+  e.key.type = type;
+  e.key.timestamp = timestamp;
+  e.key.repeat = repeat;
+  e.key.state = type == SDL_KEYDOWN ? SDL_PRESSED : SDL_RELEASED;
+  e.key.keysym.scancode = sc;
+  return e;
+}
+
+TEST(SdlInput, KeyboardIsOneDeviceWithDirectInputCodes) {
+  SdlInputBackend sdl;
+  auto devices = sdl.EnumerateDevices();
+  ASSERT_FALSE(devices.empty());
+  EXPECT_EQ(devices[0].type, kTypeKeyboard);
+  EXPECT_EQ(std::count_if(devices.begin(), devices.end(), [](const DeviceInfo& d) { return d.type == kTypeKeyboard; }),
+            1);
+  auto kb = sdl.CreateDevice("keyboard");
+  ASSERT_NE(kb, nullptr);
+
+  const Uint32 now = SDL_GetTicks();
+  EXPECT_TRUE(sdl.HandleEvent(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_A, 0, now)));
+  sdl.HandleEvent(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_A, 1, now + 30));  // the system's repeat
+  sdl.HandleEvent(KeyEvent(SDL_KEYUP, SDL_SCANCODE_A, 0, now));
+  sdl.HandleEvent(KeyEvent(SDL_KEYDOWN, SDL_SCANCODE_KP_ENTER, 0, now));
+  SDL_Event other{};
+  other.type = SDL_WINDOWEVENT;
+  EXPECT_FALSE(sdl.HandleEvent(other));
+
+  DiRecord r[kBufferSize];
+  uint32_t n = 0;
+  ASSERT_EQ(kb->Acquire(), kOk);
+  ASSERT_EQ(kb->GetDeviceData(r, kBufferSize, &n), kOk);
+  ASSERT_EQ(n, 3u);
+  EXPECT_EQ(r[0].ofs, 30u);
+  EXPECT_EQ(r[0].data, 0x80u);
+  EXPECT_EQ(r[1].ofs, 30u);
+  EXPECT_EQ(r[1].data, 0u);
+  EXPECT_EQ(r[2].ofs, 156u);
+  // Delivery times are on the game's clock, not SDL's.
+  const uint32_t game = platform::TimeGetTime();
+  EXPECT_LE(game - r[0].timeMs, 1000u);
+}
+
+TEST(KeyCodes, ScancodeTables) {
+  struct Case {
+    SDL_Scancode sc;
+    uint32_t dik, vk;
+  } cases[] = {
+      {SDL_SCANCODE_A, 30, 'A'},        {SDL_SCANCODE_Z, 44, 'Z'},          {SDL_SCANCODE_1, 2, '1'},
+      {SDL_SCANCODE_0, 11, '0'},        {SDL_SCANCODE_F1, 59, 0x70},       {SDL_SCANCODE_UP, 200, 0x26},
+      {SDL_SCANCODE_KP_ENTER, 156, 0x0D}, {SDL_SCANCODE_RETURN, 28, 0x0D}, {SDL_SCANCODE_DELETE, 211, 0x2E},
+      {SDL_SCANCODE_KP_PERIOD, 83, 0x6E}, {SDL_SCANCODE_PERIOD, 52, 0xBE}, {SDL_SCANCODE_NONUSHASH, 43, 0xDE},
+      {SDL_SCANCODE_NONUSBACKSLASH, 86, 0xDC}, {SDL_SCANCODE_APOSTROPHE, 40, 0xC0}, {SDL_SCANCODE_RSHIFT, 54, kVkRShift},
+      {SDL_SCANCODE_LCTRL, 29, kVkLControl},   {SDL_SCANCODE_UNKNOWN, 0, 0},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DikFromScancode(c.sc), c.dik) << c.sc;
+    EXPECT_EQ(VkFromScancode(c.sc), c.vk) << c.sc;
+  }
+}
+
+}  // namespace
