@@ -1,0 +1,141 @@
+#include "platform/gfx/device.h"
+
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <climits>
+#include <string>
+
+#include "platform/file.h"
+
+#define STB_IMAGE_IMPLEMENTATION
+#define STBI_NO_STDIO
+#define STBI_FAILURE_USERMSG
+#include <stb_image.h>
+
+namespace platform::gfx {
+
+namespace {
+// Image files larger than this are not game content.
+constexpr size_t kMaxImageFileBytes = size_t(256) << 20;
+// Neither side of a texture may exceed this (also bounds the decoded allocation).
+constexpr int kMaxImageSide = 16384;
+}  // namespace
+
+bool DecodeImageFile(std::string_view path, ImageData& out) {
+  out = ImageData();
+  std::string bytes;
+  if (!platform::ReadWholeFile(path, bytes, kMaxImageFileBytes) || bytes.empty()) return false;
+  if (bytes.size() > static_cast<size_t>(INT_MAX)) return false;
+  int w = 0, h = 0, channels = 0;
+  const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
+  const int len = static_cast<int>(bytes.size());
+  if (!stbi_info_from_memory(data, len, &w, &h, &channels)) return false;
+  if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) return false;
+  stbi_uc* pixels = stbi_load_from_memory(data, len, &w, &h, &channels, 4);
+  if (!pixels) return false;
+  out.width = w;
+  out.height = h;
+  out.rgba.assign(pixels, pixels + static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+  stbi_image_free(pixels);
+  return true;
+}
+
+Texture::~Texture() {
+  if (glName_) {
+    GLuint name = glName_;
+    glDeleteTextures(1, &name);
+  }
+}
+
+RenderSurface::~RenderSurface() {
+  if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
+  if (colorRenderbuffer_) glDeleteRenderbuffers(1, &colorRenderbuffer_);
+  if (depthRenderbuffer_) glDeleteRenderbuffers(1, &depthRenderbuffer_);
+  if (colorTexture_) glDeleteTextures(1, &colorTexture_);
+}
+
+void Device::BeginFrame() {
+  if (!hasContext_) return;
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  glViewport(0, 0, width_, height_);
+  glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+  glClearDepth(1.0);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+}
+
+void Device::SetFillMode(FillMode mode) {
+  fillMode_ = mode;
+  if (hasContext_) glPolygonMode(GL_FRONT_AND_BACK, mode == FillMode::kWireframe ? GL_LINE : GL_FILL);
+}
+
+std::unique_ptr<Texture> Device::CreateTextureFromFile(std::string_view path) {
+  ImageData image;
+  if (!DecodeImageFile(path, image)) return nullptr;
+  return CreateTexture(image);
+}
+
+std::unique_ptr<Texture> Device::CreateTexture(const ImageData& image) {
+  if (image.width <= 0 || image.height <= 0 ||
+      image.rgba.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 4)
+    return nullptr;
+  if (!hasContext_) return std::make_unique<Texture>(0, image.width, image.height);
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+               image.rgba.data());
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glGenerateMipmap(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  return std::make_unique<Texture>(name, image.width, image.height);
+}
+
+std::unique_ptr<RenderSurface> Device::CreateRenderTarget(int width, int height, int samples) {
+  auto s = std::make_unique<RenderSurface>();
+  s->width_ = std::max(width, 1);
+  s->height_ = std::max(height, 1);
+  s->samples_ = samples > 1 ? samples : 0;
+  if (!hasContext_) return s;
+  glGenFramebuffers(1, &s->framebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, s->framebuffer_);
+  glGenRenderbuffers(1, &s->colorRenderbuffer_);
+  glBindRenderbuffer(GL_RENDERBUFFER, s->colorRenderbuffer_);
+  glRenderbufferStorageMultisample(GL_RENDERBUFFER, s->samples_, GL_RGBA8, s->width_, s->height_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, s->colorRenderbuffer_);
+  glGenRenderbuffers(1, &s->depthRenderbuffer_);
+  glBindRenderbuffer(GL_RENDERBUFFER, s->depthRenderbuffer_);
+  glRenderbufferStorageMultisample(GL_RENDERBUFFER, s->samples_, GL_DEPTH24_STENCIL8, s->width_, s->height_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, s->depthRenderbuffer_);
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  return s;
+}
+
+std::unique_ptr<RenderSurface> Device::CreateRenderTexture(int width, int height) {
+  auto s = std::make_unique<RenderSurface>();
+  s->width_ = std::max(width, 1);
+  s->height_ = std::max(height, 1);
+  if (!hasContext_) return s;
+  glGenTextures(1, &s->colorTexture_);
+  glBindTexture(GL_TEXTURE_2D, s->colorTexture_);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, s->width_, s->height_, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  glGenFramebuffers(1, &s->framebuffer_);
+  glBindFramebuffer(GL_FRAMEBUFFER, s->framebuffer_);
+  glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, s->colorTexture_, 0);
+  glGenRenderbuffers(1, &s->depthRenderbuffer_);
+  glBindRenderbuffer(GL_RENDERBUFFER, s->depthRenderbuffer_);
+  glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, s->width_, s->height_);
+  glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, s->depthRenderbuffer_);
+  glBindRenderbuffer(GL_RENDERBUFFER, 0);
+  glBindFramebuffer(GL_FRAMEBUFFER, 0);
+  return s;
+}
+
+}  // namespace platform::gfx

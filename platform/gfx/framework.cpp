@@ -1,0 +1,327 @@
+#include "platform/gfx/framework.h"
+
+#include <signal.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
+
+#include "platform/clock.h"
+#include "platform/text.h"
+
+namespace platform::gfx {
+
+namespace {
+
+std::atomic<bool> g_closeRequested{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "the close flag is set from a signal handler");
+
+void OnCloseSignal(int) { g_closeRequested.store(true, std::memory_order_relaxed); }
+
+// "-name" or "-name:value" without regard to case; value parsed as decimal.
+bool MatchFlag(const std::string& arg, std::string_view name, bool wantsValue, int* value) {
+  if (arg.size() < name.size() + 1 || arg[0] != '-') return false;
+  if (!platform::EqualsNoCaseAscii(std::string_view(arg).substr(1, name.size()), name)) return false;
+  std::string_view rest = std::string_view(arg).substr(1 + name.size());
+  if (!wantsValue) return rest.empty();
+  if (rest.size() < 2 || rest[0] != ':') return false;
+  rest.remove_prefix(1);
+  for (char c : rest)
+    if (c < '0' || c > '9') return false;
+  if (rest.size() > 9) return false;
+  *value = platform::AtoI(rest);
+  return true;
+}
+
+}  // namespace
+
+FrameworkFlags ParseFrameworkFlags(std::vector<std::string>& args) {
+  FrameworkFlags f;
+  static const char* const kIgnoredPlain[] = {"forcehal",  "forceref",  "forcepurehwvp", "forcehwvp",
+                                              "forceswvp", "nostats",   "automation"};
+  static const char* const kIgnoredValue[] = {"forceapi", "constantframetime"};
+  std::vector<std::string> kept;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (i == 0) {
+      kept.push_back(a);
+      continue;
+    }
+    int v = 0;
+    bool taken = true;
+    if (MatchFlag(a, "windowed", false, &v)) f.windowed = 1;
+    else if (MatchFlag(a, "fullscreen", false, &v)) f.windowed = 0;
+    else if (MatchFlag(a, "adapter", true, &v)) f.adapter = v;
+    else if (MatchFlag(a, "width", true, &v)) f.width = v;
+    else if (MatchFlag(a, "height", true, &v)) f.height = v;
+    else if (MatchFlag(a, "startx", true, &v)) f.startX = v;
+    else if (MatchFlag(a, "starty", true, &v)) f.startY = v;
+    else if (MatchFlag(a, "forcevsync", true, &v)) f.forceVsync = v != 0 ? 1 : 0;
+    else if (MatchFlag(a, "quitafterframe", true, &v)) f.quitAfterFrame = v;
+    else if (MatchFlag(a, "noerrormsgboxes", false, &v)) f.noErrorMessageBoxes = true;
+    else {
+      taken = false;
+      for (const char* n : kIgnoredPlain)
+        if (MatchFlag(a, n, false, &v)) taken = true;
+      for (const char* n : kIgnoredValue)
+        if (MatchFlag(a, n, true, &v)) taken = true;
+    }
+    if (!taken) kept.push_back(a);
+  }
+  args = std::move(kept);
+  return f;
+}
+
+Framework::~Framework() = default;
+
+void Framework::Init(bool parseCommandLine, std::vector<std::string>* args) {
+  if (!parseCommandLine || flagsParsed_ || !args) return;
+  flags_ = ParseFrameworkFlags(*args);
+  flagsParsed_ = true;
+}
+
+void Framework::ApplyFlagOverrides(DeviceSettings& s) {
+  if (flags_.adapter >= 0) s.adapter = flags_.adapter;
+  if (flags_.windowed >= 0) s.windowed = flags_.windowed == 1;
+  if (flags_.width > 0) s.width = flags_.width;
+  if (flags_.height > 0) s.height = flags_.height;
+  if (flags_.forceVsync >= 0) s.presentInterval = flags_.forceVsync ? PresentInterval::kOne : PresentInterval::kImmediate;
+  if (s.adapter < 0 || s.adapter >= DisplayCount()) s.adapter = 0;
+  if (s.width < 1) s.width = 1;
+  if (s.height < 1) s.height = 1;
+}
+
+BackBufferDesc Framework::CurrentBackBuffer() const {
+  BackBufferDesc d;
+  d.width = current_.width;
+  d.height = current_.height;
+  d.multisampleSamples = current_.multisampleSamples;
+  d.multisampleQuality = current_.multisampleQuality;
+  return d;
+}
+
+void Framework::CallDeviceCreated() {
+  if (callbacks_.deviceCreated && device_) callbacks_.deviceCreated(*device_, CurrentBackBuffer());
+}
+
+void Framework::CallDeviceReset() {
+  if (callbacks_.deviceReset && device_) callbacks_.deviceReset(*device_, CurrentBackBuffer());
+}
+
+bool Framework::CreateDevice(bool windowed, int width, int height) {
+  DeviceSettings s;
+  s.adapter = 0;
+  s.windowed = windowed;
+  s.width = width;
+  s.height = height;
+  if (callbacks_.modifyDeviceSettings && !callbacks_.modifyDeviceSettings(s)) return false;
+  ApplyFlagOverrides(s);
+  if (!MakeDevice(s)) return false;
+  current_ = s;
+  if (device_) device_->SetBackBufferSize(s.width, s.height);
+  CallDeviceCreated();
+  CallDeviceReset();
+  return true;
+}
+
+bool Framework::ChangeDevice(const DeviceSettings& requested) {
+  if (!device_) return CreateDevice(requested.windowed, requested.width, requested.height);
+  DeviceSettings s = requested;
+  if (callbacks_.modifyDeviceSettings && !callbacks_.modifyDeviceSettings(s)) return false;
+  if (s.adapter < 0 || s.adapter >= DisplayCount()) s.adapter = 0;
+  if (s.width < 1) s.width = 1;
+  if (s.height < 1) s.height = 1;
+  const bool remake = s.adapter != current_.adapter || s.multisampleSamples != current_.multisampleSamples;
+  if (callbacks_.deviceLost) callbacks_.deviceLost();
+  if (remake) {
+    if (callbacks_.deviceDestroyed) callbacks_.deviceDestroyed();
+    DestroyDevice();
+    if (!MakeDevice(s)) {
+      // Back to what worked before; without that there is no device and the loop ends.
+      if (!MakeDevice(current_)) {
+        quit_ = true;
+        exitCode_ = 1;
+        return false;
+      }
+      device_->SetBackBufferSize(current_.width, current_.height);
+      CallDeviceCreated();
+      CallDeviceReset();
+      return false;
+    }
+    current_ = s;
+    device_->SetBackBufferSize(s.width, s.height);
+    CallDeviceCreated();
+    CallDeviceReset();
+    return true;
+  }
+  const bool ok = ResizeDevice(s);
+  if (ok) current_ = s;
+  device_->SetBackBufferSize(current_.width, current_.height);
+  CallDeviceReset();
+  return ok;
+}
+
+void Framework::Dispatch(const WindowMessage& m) {
+  bool noFurther = false;
+  if (callbacks_.msgProc) callbacks_.msgProc(GetWindow(), m.msg, m.wParam, m.lParam, &noFurther);
+  if (noFurther) return;
+  switch (m.msg) {
+    case WM_CLOSE:
+      Quit(0);
+      break;
+    case WM_SYSKEYDOWN:
+      if (altEnterToggles_ && m.wParam == VK_RETURN) {
+        DeviceSettings s = current_;
+        s.windowed = !s.windowed;
+        ChangeDevice(s);
+      }
+      break;
+    case WM_KEYDOWN:
+      if (escapeQuits_ && m.wParam == VK_ESCAPE) Dispatch(WindowMessage{WM_CLOSE, 0, 0});
+      break;
+    default:
+      break;
+  }
+}
+
+int Framework::MainLoop() {
+  if (!device_) return exitCode_ == 0 ? 1 : exitCode_;
+  const int64_t start = platform::PerformanceCounter();
+  int64_t last = start;
+  while (!quit_) {
+    if (g_closeRequested.exchange(false)) {
+      Dispatch(WindowMessage{WM_CLOSE, 0, 0});
+      if (quit_) break;
+    }
+    WindowMessage m;
+    bool any = false;
+    while (!quit_ && NextMessage(m)) {
+      any = true;
+      Dispatch(m);
+    }
+    if (quit_) break;
+    (void)any;
+    const int64_t now = platform::PerformanceCounter();
+    const double time = static_cast<double>(now - start) / 1e9;
+    const float elapsed = static_cast<float>(static_cast<double>(now - last) / 1e9);
+    last = now;
+    if (callbacks_.frameMove) callbacks_.frameMove(time, elapsed);
+    if (quit_ || !device_) break;
+    device_->BeginFrame();
+    if (callbacks_.frameRender) callbacks_.frameRender(*device_, time, elapsed);
+    Present();
+    ++frames_;
+    if (flags_.quitAfterFrame > 0 && frames_ >= static_cast<uint64_t>(flags_.quitAfterFrame)) Quit(0);
+    IdleWait();
+  }
+  return exitCode_;
+}
+
+void Framework::Quit(int exitCode) {
+  quit_ = true;
+  exitCode_ = exitCode;
+}
+
+void Framework::RequestClose() { g_closeRequested.store(true); }
+bool Framework::CloseRequested() { return g_closeRequested.load(); }
+void Framework::ResetCloseRequest() { g_closeRequested.store(false); }
+
+void Framework::InstallCloseSignalHandlers() {
+  struct sigaction sa;
+  std::memset(&sa, 0, sizeof sa);
+  sa.sa_handler = OnCloseSignal;
+  sigemptyset(&sa.sa_mask);
+  sa.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGTERM, &sa, nullptr);
+}
+
+void Framework::Shutdown() {
+  if (!device_) return;
+  if (callbacks_.deviceLost) callbacks_.deviceLost();
+  if (callbacks_.deviceDestroyed) callbacks_.deviceDestroyed();
+  DestroyDevice();
+}
+
+// ---- null back end ----
+
+struct NullFramework::Queue {
+  std::mutex mutex;
+  std::deque<WindowMessage> messages;
+  std::vector<DeviceSettings> history;
+};
+
+std::shared_ptr<NullFramework::Queue> NullFramework::GetQueue() {
+  if (!queue_) queue_ = std::make_shared<Queue>();
+  return queue_;
+}
+
+std::vector<DeviceSettings> NullFramework::DeviceHistory() {
+  auto q = GetQueue();
+  std::lock_guard<std::mutex> lock(q->mutex);
+  return q->history;
+}
+
+bool NullFramework::CreateWindow(const std::u16string& title, uint32_t style, const std::string&) {
+  GetQueue();
+  title_ = title;
+  style_ = style;
+  return true;
+}
+
+void NullFramework::PostMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam) {
+  auto q = queue_;  // made by CreateWindow before any other thread runs
+  if (!q) return;
+  std::lock_guard<std::mutex> lock(q->mutex);
+  q->messages.push_back(WindowMessage{msg, wParam, lParam});
+}
+
+bool NullFramework::GetDisplayMode(int adapter, DisplayMode& mode) {
+  if (!options_.displayModeReadable || adapter < 0 || adapter >= options_.displayCount) return false;
+  mode = options_.displayMode;
+  return true;
+}
+
+bool NullFramework::CheckMultiSample(int adapter, int samples, int* qualityLevels) {
+  if (adapter < 0 || adapter >= options_.displayCount) return false;
+  if (samples > options_.maxSamples) return false;
+  if (qualityLevels) *qualityLevels = 1;
+  return true;
+}
+
+bool NullFramework::MakeDevice(const DeviceSettings& settings) {
+  auto q = GetQueue();
+  {
+    std::lock_guard<std::mutex> lock(q->mutex);
+    q->history.push_back(settings);
+  }
+  device_ = std::make_unique<Device>(false);
+  device_->SetBackBufferSize(settings.width, settings.height);
+  return true;
+}
+
+bool NullFramework::ResizeDevice(const DeviceSettings& settings) {
+  auto q = GetQueue();
+  std::lock_guard<std::mutex> lock(q->mutex);
+  q->history.push_back(settings);
+  return true;
+}
+
+void NullFramework::DestroyDevice() { device_.reset(); }
+
+bool NullFramework::NextMessage(WindowMessage& out) {
+  auto q = GetQueue();
+  std::lock_guard<std::mutex> lock(q->mutex);
+  if (q->messages.empty()) return false;
+  out = q->messages.front();
+  q->messages.pop_front();
+  return true;
+}
+
+void NullFramework::Present() {
+  if (options_.maxFrames > 0 && frames_ + 1 >= options_.maxFrames) Quit(0);
+  if (options_.frameSleepMs) platform::SleepMs(options_.frameSleepMs);
+}
+
+}  // namespace platform::gfx

@@ -1,0 +1,123 @@
+// The Music thread's pause handshake and the thread stop, as the level code and
+// shutdown use them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "core/settings.h"
+#include "core/shell/shell.h"
+#include "platform/clock.h"
+#include "tests/shell/harness.h"
+
+using namespace shelltest;
+using shell::ThreadId;
+
+namespace {
+
+class ThreadsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    g_Settings.SetDefaults();
+    shell::AttachForTesting(nullptr, MakeServices(world_));
+    shell::SetSingletonsForTesting({true, true, true, true, true, true, true, true});
+    shell::GameState = 8;  // nothing for the Task thread to do
+    shell::StartLoadingScreen();
+    // Each thread takes its flag to 1 as it starts.
+    for (ThreadId id : {ThreadId::kMusic, ThreadId::kTask, ThreadId::kNet}) WaitForFlag(id, 1);
+  }
+  void TearDown() override { shell::AttachForTesting(nullptr, shell::Services()); }
+  static bool WaitForFlag(ThreadId id, int value, int timeoutMs = 5000) {
+    for (int waited = 0; waited < timeoutMs; waited += 5) {
+      if (shell::ThreadRunFlag(id).load() == value) return true;
+      platform::SleepMs(5);
+    }
+    return false;
+  }
+  testsupport::TempDir dir_;
+  FakeWorld world_;
+};
+
+long long MsSince(std::chrono::steady_clock::time_point t) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t).count();
+}
+
+}  // namespace
+
+TEST_F(ThreadsTest, APauseIsAnsweredWithinAPassAndResumeRestartsService) {
+  shell::GameState = 2;  // the Music thread services the current song
+  ASSERT_TRUE(world_.rec.WaitFor("updateSongAudio(0)", 2000));
+  const auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(shell::PauseMusicThread());
+  EXPECT_LT(MsSince(start), 500);
+  EXPECT_EQ(shell::ThreadRunFlag(ThreadId::kMusic).load(), 5);
+  const int serviced = world_.rec.Count("updateSongAudio(0)");
+  platform::SleepMs(200);
+  EXPECT_EQ(world_.rec.Count("updateSongAudio(0)"), serviced);  // nothing while paused
+  shell::ResumeMusicThread();
+  EXPECT_EQ(shell::ThreadRunFlag(ThreadId::kMusic).load(), 1);
+  platform::SleepMs(200);
+  EXPECT_GT(world_.rec.Count("updateSongAudio(0)"), serviced);
+  shell::Shutdown();
+}
+
+TEST_F(ThreadsTest, AStopWhilePausedEndsTheThreadAndAResumeCannotRestartIt) {
+  ASSERT_TRUE(shell::PauseMusicThread());
+  std::thread stopper([] { shell::Shutdown(); });
+  stopper.join();
+  // A requester that resumes after shutdown leaves the stopped thread stopped.
+  shell::ResumeMusicThread();
+  EXPECT_EQ(shell::ThreadRunFlag(ThreadId::kMusic).load(), 0);
+  EXPECT_FALSE(shell::ThreadStarted(ThreadId::kMusic));
+  // And a pause of a stopped thread does not wait.
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(shell::PauseMusicThread());
+  EXPECT_LT(MsSince(start), 100);
+}
+
+TEST_F(ThreadsTest, APauseRequestedWhileTheThreadIsStoppingDoesNotHang) {
+  std::atomic<bool> result{true};
+  std::atomic<bool> finished{false};
+  std::thread requester([&] {
+    platform::SleepMs(20);
+    result = shell::PauseMusicThread();
+    finished = true;
+  });
+  shell::Shutdown();
+  requester.join();
+  EXPECT_TRUE(finished.load());
+  // Either paused before the stop, or told the thread is gone; never stuck.
+  EXPECT_EQ(shell::ThreadRunFlag(ThreadId::kMusic).load(), 0);
+  (void)result.load();
+}
+
+TEST_F(ThreadsTest, TheServerRunWordIsAnsweredByTheNetThread) {
+  shell::ServerRunState = 3;
+  for (int i = 0; i < 200 && shell::ServerRunState.load() != 1; ++i) platform::SleepMs(2);
+  EXPECT_EQ(shell::ServerRunState.load(), 1);
+  shell::ServerRunState = 2;
+  for (int i = 0; i < 200 && shell::ServerRunState.load() != 0; ++i) platform::SleepMs(2);
+  EXPECT_EQ(shell::ServerRunState.load(), 0);
+  shell::Shutdown();
+  EXPECT_TRUE(world_.rec.Has("serverCloseListener"));
+  EXPECT_TRUE(world_.rec.Has("serverReset"));
+}
+
+TEST_F(ThreadsTest, ALevelLoadRequestIsPickedUpAndReported) {
+  world_.calibrationSong = true;
+  dir_.MakeDir("settings");
+  g_Settings.configPath = u"settings/config.ini";
+  g_Settings.AUDIOCALIBRATION = 90;
+  g_Settings.VIDEOCALIBRATION = 30;
+  shell::TaskStep = 1;
+  for (int i = 0; i < 300 && shell::TaskStep.load() != 2; ++i) platform::SleepMs(5);
+  EXPECT_EQ(shell::TaskStep.load(), 2);
+  shell::Shutdown();
+  // The calibration song starts from the default delays, saved before it starts.
+  EXPECT_EQ(g_Settings.AUDIOCALIBRATION, 45);
+  EXPECT_EQ(g_Settings.VIDEOCALIBRATION, 0);
+  const std::string config = dir_.ReadUtf16("settings/config.ini");
+  EXPECT_NE(config.find("AUDIOCALIBRATION = \"45\""), std::string::npos);
+  EXPECT_NE(config.find("VIDEOCALIBRATION = \"0\""), std::string::npos);
+  const auto log = dir_.GameLogTexts();
+  EXPECT_LT(FindLog(log, "Loading Song"), FindLog(log, "Load Complete"));
+}
