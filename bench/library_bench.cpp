@@ -1,0 +1,131 @@
+// The music-folder scans over 10,000 generated song folders (warm cache), beside
+// coreutils doing the least the scans must do: `cat` of every "song.ini" and
+// `md5sum` of every "notes.mid" of the same folders. The scans should take no more
+// than twice the coreutils time. VELORIN_LIBRARY_BENCH_SONGS changes the number of
+// folders.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "core/log.h"
+#include "platform/paths.h"
+#include "song/song_info.h"
+#include "song/song_library.h"
+#include "song/song_list.h"
+#include "tests/support/song_folder_generator.h"
+
+namespace {
+
+int SongCount() {
+  const char* v = std::getenv("VELORIN_LIBRARY_BENCH_SONGS");
+  const int n = v ? std::atoi(v) : 0;
+  return n > 0 ? n : 10000;
+}
+
+const std::string& Root() {
+  static const std::string root = [] {
+    const std::string base =
+        (std::filesystem::temp_directory_path() / ("velorin_library_bench_" + std::to_string(::getpid()))).string();
+    const std::string music = base + "/music";
+    testsupport::SongFolderLayout layout;
+    layout.count = SongCount();
+    layout.seed = 42;
+    const auto songs = testsupport::GenerateSongFolders(music, layout);
+    long long bytes = 0;
+    for (const auto& s : songs) bytes += s.chartBytes;
+    std::fprintf(stderr, "%zu song folders, %.1f MB of charts (%.1f KB each on average)\n", songs.size(),
+                 static_cast<double>(bytes) / 1e6, static_cast<double>(bytes) / 1e3 / static_cast<double>(songs.size()));
+    // The log copies every line to standard output; keep it out of the figures.
+    SetLogFolder(platform::PathFromNative(base));
+    std::atexit([] {
+      std::error_code ec;
+      std::filesystem::remove_all(std::filesystem::path(Root()).parent_path(), ec);
+    });
+    // Warm the cache once so that every figure reads from memory.
+    std::system(("cat $(find '" + music + "' -type f) > /dev/null 2>&1").c_str());
+    return music + "/";
+  }();
+  return root;
+}
+
+int Run(const std::string& command) { return std::system(command.c_str()); }
+
+void BM_Coreutils_CatIniAndMd5sumCharts(benchmark::State& state) {
+  const std::string root = Root();
+  const std::string cat = "find '" + root + "' -name song.ini -exec cat {} + > /dev/null";
+  const std::string md5 = "find '" + root + "' -name notes.mid -exec md5sum {} + > /dev/null";
+  for (auto _ : state) {
+    if (Run(cat) != 0 || Run(md5) != 0) state.SkipWithError("coreutils failed");
+  }
+  state.SetItemsProcessed(state.iterations() * SongCount());
+}
+
+// The song list scan of the menus: the recursive scan with MD5s, then each record's
+// title fields from its folder's "song.ini".
+void BM_SongListScanWithMd5AndTitles(benchmark::State& state) {
+  const std::u16string root = platform::PathFromNative(Root());
+  for (auto _ : state) {
+    SongList list;
+    ScanSongFolders(root, list, true);
+    for (SongRecord* r = list.head; r; r = r->next) {
+      SongInfo info;
+      info.ReadIni(r->folder);
+      r->name = info.name;
+      r->artist = info.artist;
+      r->album = info.album;
+      r->rating = info.rating;
+      r->playCount = info.count;
+      r->lastPlay = info.last_play;
+    }
+    if (list.count != SongCount()) state.SkipWithError("wrong record count");
+    benchmark::DoNotOptimize(list.head);
+  }
+  state.SetItemsProcessed(state.iterations() * SongCount());
+}
+
+// The song-select screen's library of the same folder with MD5s asked for: every
+// "song.ini" and "vl.dat" read, every chart hashed, sorted by name.
+void BM_SongLibraryScanWithMd5(benchmark::State& state) {
+  const std::u16string root = platform::PathFromNative(Root());
+  for (auto _ : state) {
+    SongLibrary library(2, 0, true, root);
+    if (library.count != SongCount() + 2) state.SkipWithError("wrong entry count");
+    benchmark::DoNotOptimize(library.entries.data());
+  }
+  state.SetItemsProcessed(state.iterations() * SongCount());
+}
+
+// The same without MD5s, as the song-select screen builds it.
+void BM_SongLibraryScan(benchmark::State& state) {
+  const std::u16string root = platform::PathFromNative(Root());
+  for (auto _ : state) {
+    SongLibrary library(2, 0, false, root);
+    benchmark::DoNotOptimize(library.entries.data());
+  }
+  state.SetItemsProcessed(state.iterations() * SongCount());
+}
+
+void BM_SongListSortByName(benchmark::State& state) {
+  SongList list;
+  ScanSongFolders(platform::PathFromNative(Root()), list, false);
+  int i = 0;
+  for (SongRecord* r = list.head; r; r = r->next) r->name = std::to_string((i++ * 7919) % 10007);
+  for (auto _ : state) {
+    list.Sort(0);
+    list.Sort(3);
+  }
+}
+
+}  // namespace
+
+BENCHMARK(BM_Coreutils_CatIniAndMd5sumCharts)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_SongListScanWithMd5AndTitles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_SongLibraryScanWithMd5)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_SongLibraryScan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_SongListSortByName)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+BENCHMARK_MAIN();

@@ -1,0 +1,170 @@
+#include "song/song_list.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <set>
+#include <utility>
+
+#include "core/md5.h"
+#include "platform/text.h"
+
+void SongList::Clear() {
+  SongRecord* r = head;
+  while (r) {
+    SongRecord* next = r->next;
+    delete r;
+    r = next;
+  }
+  head = nullptr;
+  tail_ = nullptr;
+  count = 0;
+}
+
+SongRecord* SongList::Append() {
+  SongRecord* r = new SongRecord();
+  r->prev = tail_;
+  if (tail_) tail_->next = r;
+  else head = r;
+  tail_ = r;
+  ++count;
+  return r;
+}
+
+SongRecord* SongList::FindByHash(std::string_view hash) const {
+  // Every folder without a readable chart carries "-1", and records made without
+  // MD5s carry nothing; neither may stand for a song.
+  if (!IsValidChartHash(hash)) return nullptr;
+  for (SongRecord* r = head; r; r = r->next) {
+    if (r->md5 == hash) return r;
+  }
+  return nullptr;
+}
+
+SongRecord* SongList::FindByPath(std::u16string_view folder) const {
+  for (SongRecord* r = head; r; r = r->next) {
+    if (r->folder == folder) return r;
+  }
+  return nullptr;
+}
+
+SongRecord* SongList::GetAt(int32_t n) const {
+  SongRecord* r = head;
+  for (int32_t i = 0; r && i < n && r->next; ++i) r = r->next;
+  return r;
+}
+
+namespace {
+
+// Whether a sorts strictly before b. Texts compare as unsigned bytes, a prefix before
+// its longer text (std::string's ordering).
+bool RecordBefore(int32_t criterion, const SongRecord& a, const SongRecord& b) {
+  switch (criterion) {
+    case 0: return a.name < b.name;
+    case 1: return a.artist < b.artist;
+    case 2: return a.album < b.album;
+    case 3: return a.rating > b.rating;
+    case 4: return a.playCount > b.playCount;
+    case 5: return a.lastPlay < b.lastPlay;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+void SongList::Sort(int32_t criterion) {
+  if (criterion < 0 || criterion > 5 || count < 2) return;
+  // A stable merge sort gives exactly the order of the stable insertion sort over the
+  // links (each record moved in front of the earliest earlier record it sorts
+  // before), without its quadratic time on a music folder of thousands of songs.
+  std::vector<SongRecord*> order;
+  order.reserve(static_cast<size_t>(count));
+  for (SongRecord* r = head; r; r = r->next) order.push_back(r);
+  std::stable_sort(order.begin(), order.end(),
+                   [criterion](const SongRecord* a, const SongRecord* b) { return RecordBefore(criterion, *a, *b); });
+  SongRecord* prev = nullptr;
+  for (SongRecord* r : order) {
+    r->prev = prev;
+    r->next = nullptr;
+    if (prev) prev->next = r;
+    prev = r;
+  }
+  head = order.front();
+  tail_ = order.back();
+}
+
+void FolderScan::Clear() {
+  children.clear();
+  count = 0;
+}
+
+namespace {
+
+struct ScanContext {
+  SongList& list;
+  bool computeMd5;
+  std::set<std::pair<uint64_t, uint64_t>> visited;  // device and inode of every folder entered
+};
+
+const platform::DirEntry* FindFile(const std::vector<platform::DirEntry>& entries, std::string_view name) {
+  for (const platform::DirEntry& e : entries) {
+    if (!e.isDirectory && platform::EqualsNoCaseAscii(e.name, name)) return &e;
+  }
+  return nullptr;
+}
+
+// `native` is the folder as the system names it and `folder` as the records show it;
+// both end in '/'.
+void ScanLevel(FolderScan& node, const std::string& native, const std::u16string& folder, int depth,
+               ScanContext& ctx) {
+  node.Clear();
+  struct stat st {};
+  if (::stat(native.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  if (!ctx.visited.insert({static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)}).second) return;
+
+  // One listing serves both the sub-folders and the look-up of the two files, so
+  // nothing made between a count and a list can run past what was allocated.
+  const std::vector<platform::DirEntry> entries = platform::ListDirectory(native, "*.*");
+  if (depth < kMaxScanDepth) {
+    for (const platform::DirEntry& e : entries) {
+      if (e.isDirectory) node.children.push_back(e);
+    }
+  }
+  node.count = static_cast<int32_t>(node.children.size());
+
+  for (const platform::DirEntry& child : node.children) {
+    FolderScan sub;
+    ScanLevel(sub, native + child.name + "/", folder + platform::PathFromNative(child.name) + u"/", depth + 1, ctx);
+  }
+
+  const platform::DirEntry* ini = FindFile(entries, "song.ini");
+  const std::string iniPath = native + (ini ? ini->name : std::string("song.ini"));
+  struct stat ist {};
+  if (::stat(iniPath.c_str(), &ist) != 0 || !S_ISREG(ist.st_mode) || ist.st_size == 0) return;
+
+  SongRecord* r = ctx.list.Append();
+  r->folder = folder;
+  r->iniSize = ist.st_size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(ist.st_size);
+  if (ctx.computeMd5) {
+    const platform::DirEntry* chart = FindFile(entries, "notes.mid");
+    r->md5 = chart ? GetFileMD5(platform::PathFromNative(native + chart->name)) : std::string("-1");
+  }
+}
+
+}  // namespace
+
+void ScanSongFolders(FolderScan& scan, std::u16string_view folderIn, SongList& list, bool computeMd5) {
+  std::u16string folder = platform::ToSlashes(folderIn);
+  if (!folder.empty() && folder.back() != u'/') folder += u'/';
+  std::string native = platform::ResolvePath(platform::PathToNative(folder));
+  if (native.empty()) native = "./";
+  if (native.back() != '/') native += '/';
+  ScanContext ctx{list, computeMd5, {}};
+  ScanLevel(scan, native, folder, 0, ctx);
+}
+
+void ScanSongFolders(std::u16string_view folder, SongList& list, bool computeMd5) {
+  FolderScan scan;
+  ScanSongFolders(scan, folder, list, computeMd5);
+}
