@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <map>
 #include <mutex>
 
@@ -165,29 +166,88 @@ bool SetCurrentDirectory(std::string_view path) {
   return !p.empty() && ::chdir(p.c_str()) == 0;
 }
 
-bool WildcardMatch(std::string_view pattern, std::string_view name) {
-  // "*.*" and a trailing ".*" match names without an extension, as on Windows.
-  if (pattern == "*" || pattern == "*.*") return true;
-  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" && name.find('.') == std::string_view::npos) {
-    if (WildcardMatch(pattern.substr(0, pattern.size() - 2), name)) return true;
-  }
-  size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || ToLowerAscii(pattern[p]) == ToLowerAscii(name[n]))) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      starP = p++;
-      starN = n;
-    } else if (starP != std::string_view::npos) {
-      p = starP + 1;
-      n = ++starN;
-    } else {
-      return false;
+namespace {
+
+// A pattern as the Windows file search matches it. Before matching, the search turns
+// '?' into kAnyOne, a '*' that a '.' follows into kAnyToLastDot, and a '.' that a '?'
+// or '*' follows, or that ends the pattern, into kDotOrEnd.
+enum class Wild : uint8_t { kLiteral, kAny, kAnyOne, kAnyToLastDot, kDotOrEnd };
+struct PatternPart {
+  Wild kind;
+  char ch;
+};
+
+std::vector<PatternPart> TranslateWildcards(std::string_view pattern) {
+  std::vector<PatternPart> out;
+  out.reserve(pattern.size());
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const char c = pattern[i];
+    const char next = i + 1 < pattern.size() ? pattern[i + 1] : '\0';
+    Wild kind = Wild::kLiteral;
+    if (c == '?') {
+      kind = Wild::kAnyOne;
+    } else if (c == '*') {
+      kind = next == '.' ? Wild::kAnyToLastDot : Wild::kAny;
+    } else if (c == '.' && (next == '?' || next == '*' || i + 1 == pattern.size())) {
+      kind = Wild::kDotOrEnd;
     }
+    out.push_back({kind, c});
   }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
+  return out;
+}
+
+}  // namespace
+
+bool WildcardMatch(std::string_view patternIn, std::string_view name) {
+  if (patternIn.empty()) return false;
+  if (patternIn == "*" || patternIn == "*.*") return true;
+  const std::vector<PatternPart> pattern = TranslateWildcards(patternIn);
+  const size_t plen = pattern.size();
+  const size_t lastDot = name.rfind('.');
+
+  // The set of pattern positions reached after each character of the name: a walk
+  // linear in pattern x name, with no backtracking.
+  std::vector<char> cur(plen + 1, 0), nxt(plen + 1, 0);
+  auto addEmptyMatches = [&](std::vector<char>& states, size_t n) {
+    const bool atEnd = n >= name.size();
+    for (size_t p = 0; p < plen; ++p) {
+      if (!states[p]) continue;
+      const Wild k = pattern[p].kind;
+      // kAnyOne matches nothing at a dot or at the end; kDotOrEnd nothing at the end.
+      if (k == Wild::kAny || k == Wild::kAnyToLastDot || (k == Wild::kAnyOne && (atEnd || name[n] == '.')) ||
+          (k == Wild::kDotOrEnd && atEnd))
+        states[p + 1] = 1;
+    }
+  };
+  cur[0] = 1;
+  addEmptyMatches(cur, 0);
+  for (size_t n = 0; n < name.size(); ++n) {
+    std::fill(nxt.begin(), nxt.end(), 0);
+    const char ch = name[n];
+    for (size_t p = 0; p < plen; ++p) {
+      if (!cur[p]) continue;
+      switch (pattern[p].kind) {
+        case Wild::kAny:
+          nxt[p] = 1;
+          break;
+        case Wild::kAnyToLastDot:  // any character except the last dot of the name
+          if (ch != '.' || n < lastDot) nxt[p] = 1;
+          break;
+        case Wild::kAnyOne:
+          if (ch != '.') nxt[p + 1] = 1;
+          break;
+        case Wild::kDotOrEnd:
+          if (ch == '.') nxt[p + 1] = 1;
+          break;
+        case Wild::kLiteral:
+          if (ToLowerAscii(pattern[p].ch) == ToLowerAscii(ch)) nxt[p + 1] = 1;
+          break;
+      }
+    }
+    addEmptyMatches(nxt, n + 1);
+    cur.swap(nxt);
+  }
+  return cur[plen] != 0;
 }
 
 std::vector<DirEntry> ListDirectory(std::string_view folderIn, std::string_view pattern) {

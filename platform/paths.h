@@ -30,8 +30,12 @@ std::string ExecutableFolder();
 std::string CurrentDirectory();  // without a trailing '/'
 bool SetCurrentDirectory(std::string_view path);
 
-// Windows wildcard rules: '*' and '?', case-insensitive, "*.*" also matches names
-// without a dot, a trailing ".*" matches an empty extension.
+// The Windows file search's wildcard rules, without regard to case (ASCII): '*' any
+// run, '?' one character; "*" and "*.*" match every name; a '*' before a '.' stops at
+// the name's last dot ("*.png" matches "a.b.png", not "a.png.txt"); a '.' before a
+// wildcard or at the end also matches the end of a name ("*." lists names without a
+// dot, "readme.*" matches "README"); a '?' matches nothing at a dot or at the end
+// ("a?.txt" matches "a.txt"). Short 8.3 names do not exist here, so they never match.
 bool WildcardMatch(std::string_view pattern, std::string_view name);
 
 struct DirEntry {
