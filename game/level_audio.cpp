@@ -1,0 +1,38 @@
+#include "game/level_audio.h"
+
+#include "devices/audio/sound_player.h"
+
+namespace {
+
+SfxVoice* VoiceOf(int32_t handle) {
+  if (!g_SoundPlayer || handle <= 0) return nullptr;
+  for (SfxVoice& v : g_SoundPlayer->voices) {
+    if (v.playHandle == handle && v.sourceVoice) return &v;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int32_t SoundPlayerSound::Play(int32_t id, float frequencyRatio, float volume) {
+  if (!g_SoundPlayer || id < 0) return -1;
+  return g_SoundPlayer->Play(static_cast<uint32_t>(id), frequencyRatio, volume);
+}
+
+void SoundPlayerSound::SetVolume(int32_t handle, float volume) {
+  if (!g_SoundPlayer) return;
+  if (volume <= 0.0f) {
+    g_SoundPlayer->FadeOut(handle, 50.0f);
+  } else if (SfxVoice* v = VoiceOf(handle)) {
+    v->sourceVoice->SetVolume(volume);
+  }
+}
+
+float SoundPlayerSound::BaseRatio(int32_t handle) {
+  const SfxVoice* v = VoiceOf(handle);
+  return v ? v->frequencyRatio : -1.0f;
+}
+
+void SoundPlayerSound::SetRatio(int32_t handle, float ratio) {
+  if (SfxVoice* v = VoiceOf(handle)) v->sourceVoice->SetFrequencyRatio(ratio);
+}

@@ -1,0 +1,202 @@
+#include "game/level_net.h"
+
+#include "core/log.h"
+#include "core/shell/shell_state.h"
+#include "game/level.h"
+#include "platform/text.h"
+
+namespace {
+
+constexpr int32_t kMaxRemoteDevices = 50;
+
+uint8_t Byte(int32_t value, int index) { return static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * index)); }
+
+void Send(int32_t code, const std::string& str1 = std::string()) {
+  LevelSession& session = Session();
+  if (!session.Online()) return;
+  GameMessage m;
+  m.type = 1;
+  m.code = code;
+  m.str1 = str1;
+  session.net->Send(m);
+}
+
+void LogIgnored(int32_t code, int32_t state) {
+  Log(0, u"Recieve: Game Message " + platform::FormatIntW(code) + u" Ignored In Game State " +
+             platform::FormatIntW(state));
+}
+
+// Reload of the level for everybody (code 24): the level is built again here and the
+// game waits in state 4 for the host's start.
+void ReloadLevel() {
+  LevelState& level = Level();
+  TeardownLevel(false);
+  SetupLevel(false);
+  shell::GameState.store(4);
+  level.onlineFrames = 0;
+  level.onlineReady = false;
+}
+
+void LobbyDispatch(const GameMessage& m) {
+  LevelSession& session = Session();
+  LevelMenus& menus = session.Menus();
+  const int32_t state = shell::GameState.load();
+  switch (m.code) {
+    case 25: menus.AddChatLine(m.str1); break;
+    case 26:
+      session.leaderId = m.a3;
+      menus.BuildRoster();
+      break;
+    case 28: menus.SetChosenSong(m.str1, m.str2, m.a3); break;
+    case 29: menus.ClearRoster(); break;
+    case 30: menus.AddRosterPlayer(m.str1, m.a3, m.a4); break;
+    case 37: {
+      const int32_t cowbell = session.settings->COWBELL;
+      if ((cowbell != 0 && state == 1) || (cowbell == 2 && state == 2)) menus.PlayCrowdSound();
+      break;
+    }
+    case 39: session.PlaySound(111); break;
+    case 40: session.PlaySound(112); break;
+    case 41: session.songHashes.Clear(); break;
+    case 42:
+      if (session.songHashes.count >= kMaxNetSongHashes) {
+        if (session.songHashes.count == kMaxNetSongHashes) Log(0, u"Recieve: Song Hash List Full");
+        break;
+      }
+      if (SongRecord* record = session.songHashes.Append()) record->md5 = m.str1;
+      break;
+    case 44: SendSongList(); break;
+    default: break;
+  }
+}
+
+void FlowDispatch(const GameMessage& m) {
+  LevelSession& session = Session();
+  LevelState& level = Level();
+  const int32_t state = shell::GameState.load();
+  switch (m.code) {
+    case 23:
+    case 24:
+      // Only a level that exists can be aborted or reloaded; one still loading on the
+      // Task thread takes the order once it is done.
+      if (state == 2 || state == 4) {
+        if (m.code == 23) {
+          QuitToMenus(false);
+        } else {
+          ReloadLevel();
+        }
+      } else if (state == 3) {
+        level.deferredFlowCode = m.code;
+      } else {
+        LogIgnored(m.code, state);
+      }
+      break;
+    case 31:
+      session.Menus().EndChatEditing();
+      session.Menus().SetCurrentMenu(2);
+      break;
+    case 32:
+      session.Menus().SetCurrentMenu(10);
+      session.Menus().ResetSlots();
+      break;
+    default: break;
+  }
+}
+
+void MenuDispatch(const GameMessage& m) {
+  LevelSession& session = Session();
+  LevelMenus& menus = session.Menus();
+  switch (m.code) {
+    case 16: menus.RemovePlayer(m.a2); break;
+    case 17:
+      if (m.a3 < 0 || m.a3 >= kMaxLevelPlayers) {
+        LogIgnored(m.code, 1);
+        break;
+      }
+      if (menus.SlotHasController(m.a3)) menus.GrantPlayerId(m.a3, m.a2);
+      break;
+    case 19: menus.ApplyRemoteSlot(m); break;
+    case 20:
+    case 21: menus.StartGame(); break;
+    case 27:
+      if (menus.SlotCount() >= kMaxLevelPlayers || m.a2 < 0 || m.a2 >= kMaxRemoteDevices) {
+        LogIgnored(m.code, 1);
+        break;
+      }
+      menus.AddRemoteSlot(m.a2);
+      break;
+    case 33: {
+      const uint8_t flags = Byte(m.a4, 3);
+      const uint8_t a3[4] = {Byte(m.a3, 0), Byte(m.a3, 1), Byte(m.a3, 2), Byte(m.a3, 3)};
+      const uint8_t a4[3] = {Byte(m.a4, 0), Byte(m.a4, 1), Byte(m.a4, 2)};
+      menus.ApplyRemotePlayer(m.a2, m.a5, (flags & 2) != 0, (flags & 4) != 0, (flags & 1) != 0, a3, a4,
+                              (flags & 8) != 0, m.str1);
+      break;
+    }
+    case 36:
+      session.gameType = m.a3;
+      session.PlaySound(107);
+      break;
+    default: break;
+  }
+}
+
+void PlayDispatch(const GameMessage& m) {
+  LevelState& level = Level();
+  for (int32_t i = 0; i < level.playerCount; ++i) level.players[static_cast<size_t>(i)].ApplyRemoteMessage(m);
+}
+
+void StartDispatch(const GameMessage& m) {
+  if (m.code != 22) return;
+  LevelState& level = Level();
+  shell::GameState.store(2);
+  level.onlineReady = false;
+  StartSongPlayback();
+  level.onlineFrames = 0;
+}
+
+}  // namespace
+
+void OnNetMessage(const GameMessage& message) {
+  const bool limbo = Session().InLimbo();
+  LobbyDispatch(message);
+  if (!limbo) FlowDispatch(message);
+  switch (shell::GameState.load()) {
+    case 1:
+      if (!limbo) MenuDispatch(message);
+      break;
+    case 2:
+      PlayDispatch(message);
+      break;
+    case 4:
+      StartDispatch(message);
+      break;
+    default:
+      break;
+  }
+}
+
+bool SendSongList() {
+  LevelSession& session = Session();
+  if (!session.Online()) return true;
+  Send(34);
+  for (const SongRecord* r = session.songHashes.head; r; r = r->next) Send(35, r->md5);
+  Send(36);
+  return true;
+}
+
+void RestartLevelOnline(bool notifyServer) {
+  if (notifyServer) Send(25);
+  ReloadLevel();
+}
+
+void ApplyDeferredFlow() {
+  LevelState& level = Level();
+  const int32_t code = level.deferredFlowCode;
+  level.deferredFlowCode = 0;
+  if (code == 23) {
+    QuitToMenus(false);
+  } else if (code == 24) {
+    ReloadLevel();
+  }
+}

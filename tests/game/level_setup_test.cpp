@@ -1,0 +1,305 @@
+// Level set-up on the main thread: what each player is given, the order of the
+// steps, the partial reload, songs without audio, the calibration song and revives.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "core/shell/shell_state.h"
+#include "platform/clock.h"
+#include "tests/game/level_test_harness.h"
+#include "tests/support/midi_builder.h"
+
+namespace {
+
+using namespace leveltest;
+
+class FakeDevice : public LevelController {
+ public:
+  FakeDevice(bool keyboard, int32_t lanes) : keyboard_(keyboard), lanes_(lanes) {}
+  bool IsKeyboard() const override { return keyboard_; }
+  int32_t DetectedDrumLanes() const override { return lanes_; }
+  void ClearEvents() override { ++clears; }
+  int32_t clears = 0;
+
+ private:
+  bool keyboard_;
+  int32_t lanes_;
+};
+
+class RecordingVisuals : public LevelVisuals {
+ public:
+  void LoadReactive(const std::string& name, const std::u16string&) override { reactive.push_back(name); }
+  void ResetCameras() override { ++cameraResets; }
+  std::vector<std::string> reactive;
+  int32_t cameraResets = 0;
+};
+
+std::string ChartWithSections() {
+  testsupport::MidiFileBuilder midi(480);
+  midi.Track("tempo").Tempo(0, 500000).TimeSignature(0, 4, 2);
+  midi.Track("PART GUITAR").Note(1920, 96, 60).Note(2400, 97, 60);
+  midi.Track("PART DRUMS").Note(1920, 96, 60).Note(1920, 97, 60);
+  midi.Track("EVENTS").Text(0, "[section intro]").Text(1920, "[section verse]");
+  return midi.Build();
+}
+
+class LevelSetupTest : public ::testing::Test, public LevelTestBase {
+ protected:
+  LevelSetupTest() {
+    songs[0].folder = WriteSongFolder(dir, "Song", ChartWithSections(), 0.0, "song_length = 45000\n");
+    Session().visuals = &visuals;
+  }
+
+  LevelSlot& Slot(int32_t i, int32_t kind, int32_t difficulty = 3) {
+    LevelSlot& s = Session().roster[static_cast<size_t>(i)];
+    s = LevelSlot();
+    s.kind = kind;
+    s.difficulty = difficulty;
+    s.controller = &pad;
+    Session().rosterCount = std::max(Session().rosterCount, i + 1);
+    return s;
+  }
+  Player& P(int32_t i) { return Level().players[static_cast<size_t>(i)]; }
+
+  FakeDevice pad{false, 5};
+  FakeDevice keyboard{true, 4};
+  RecordingVisuals visuals;
+  RecordingNet net;
+  platform::ScopedFakeClock clock;
+};
+
+TEST_F(LevelSetupTest, NoFailFollowsTheSettingThePracticeAndTheKindButNeverOnlineOrInACareer) {
+  struct Case {
+    int32_t mode;
+    bool practice, online, career;
+    int32_t kind;
+    bool noFail;
+  };
+  const Case cases[] = {
+      {0, false, false, false, 2, false}, {1, false, false, false, 2, true},  {2, false, false, false, 2, false},
+      {2, false, false, false, 5, true},  {2, false, false, false, 14, true}, {0, true, false, false, 2, true},
+      {1, false, true, false, 2, false},  {1, true, true, false, 2, false},   {1, false, false, true, 2, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "NOFAILMODE " << c.mode << " kind " << c.kind << (c.practice ? " practice" : "")
+                                    << (c.online ? " online" : "") << (c.career ? " career" : ""));
+    g_Settings.NOFAILMODE = c.mode;
+    Session().practice = c.practice;
+    Session().net = c.online ? &net : nullptr;
+    Session().career = c.career;
+    Session().careerSlot.kind = c.kind;
+    Session().careerSlot.difficulty = 3;
+    Session().careerSlot.remote = true;  // a career player is never remote
+    Slot(0, c.kind).remote = false;
+    SetupLevel(true);
+    ASSERT_EQ(Level().playerCount, 1);
+    EXPECT_EQ(P(0).score().noFail, c.noFail);
+    EXPECT_FALSE(P(0).remote);
+  }
+}
+
+TEST_F(LevelSetupTest, LaneCountAndHitWindowByKindDeviceAndDifficulty) {
+  Profile fourLanes;
+  fourLanes.LEGACYDRUMLANECOUNT = 4;
+  g_Settings.KEYBOARDDRUMLANECOUNT = 4;
+  g_Settings.DRUNK = true;
+  struct Case {
+    const char* name;
+    int32_t kind, difficulty;
+    LevelController* device;
+    Profile* profile;
+    int32_t lanes;
+    double window;
+  };
+  const Case cases[] = {
+      {"drums on a five-lane kit", 0, 3, &pad, nullptr, 5, 170.0},
+      {"drums on the keyboard", 0, 3, &keyboard, nullptr, 4, 170.0},
+      {"drums with a profile count", 0, 3, &pad, &fourLanes, 4, 170.0},
+      {"pro drums", 5, 3, &pad, nullptr, 7, 170.0},
+      {"real drums", 13, 3, &pad, nullptr, 7, 170.0},
+      {"pro guitar", 7, 3, &pad, nullptr, 6, 170.0},
+      {"real keys", 14, 3, &pad, nullptr, 88, 170.0},
+      {"dance", 12, 3, &pad, nullptr, 4, 170.0},
+      {"vocals", 4, 3, &pad, nullptr, 49, 170.0},
+      {"guitar expert plus, drunk or not", 2, 4, &pad, nullptr, 5, 55.0},
+      {"bass expert plus", 1, 4, &pad, nullptr, 5, 55.0},
+      {"keys expert plus keep the wide window", 3, 4, &pad, nullptr, 5, 170.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LevelSlot& s = Slot(0, c.kind, c.difficulty);
+    s.controller = c.device;
+    s.profile = c.profile;
+    SetupLevel(true);
+    EXPECT_EQ(P(0).laneCount, c.lanes);
+    EXPECT_DOUBLE_EQ(P(0).hitWindow, c.window);
+  }
+  // Online and in a career the drunk window is not given.
+  g_Settings.DRUNK = true;
+  Session().net = &net;
+  Slot(0, 2, 3);
+  SetupLevel(true);
+  EXPECT_DOUBLE_EQ(P(0).hitWindow, 85.0);
+  // A remote drummer online plays on the lanes of its own profile.
+  LevelSlot& remote = Slot(0, 0, 3);
+  remote.remote = true;
+  remote.remoteFiveLaneDrums = false;
+  SetupLevel(true);
+  EXPECT_EQ(P(0).laneCount, 4);
+}
+
+TEST_F(LevelSetupTest, StepsRunInOrderAndFillTheLevel) {
+  Slot(0, 2);
+  Slot(1, 0);
+  SetupLevel(true);
+  const std::vector<std::string> expected = {
+      "Setup Level Start", "Loading Song Info", "Loading Scores", "Loading Audio",   "Loading Background",
+      "Loading MIDI",      "Event Check",       "Creating Players", "Configuring Players", "Creating Board:0",
+      "Creating Board:1",  "Players Created",   "First Audio Update"};
+  const auto log = dir.GameLogTexts();
+  auto at = log.begin();
+  for (const std::string& line : expected) {
+    at = std::find(at, log.end(), line);
+    ASSERT_NE(at, log.end()) << "missing or out of order: " << line;
+  }
+  LevelState& level = Level();
+  ASSERT_EQ(level.playerCount, 2);
+  EXPECT_EQ(P(0).score().noteCount, 2);
+  EXPECT_EQ(P(1).score().noteCount, 2);
+  ASSERT_NE(level.rating, nullptr);
+  EXPECT_FLOAT_EQ(level.rating->totalBaseScore, P(0).chartScore.baseScore[3] + P(1).chartScore.baseScore[3]);
+  EXPECT_GT(level.rating->totalBaseScore, 0.0f);
+  EXPECT_FALSE(level.allRemote);
+  EXPECT_EQ(visuals.cameraResets, 1);
+  // The practice state and sections for a full load.
+  const InGameState& ui = Session().ingame;
+  ASSERT_EQ(ui.sectionCount, 2);
+  EXPECT_EQ(ui.sections[1].name, "verse");
+  EXPECT_FLOAT_EQ(ui.sections[1].timeMs, 2000.0f);
+  EXPECT_TRUE(ui.rangeFlag);
+  EXPECT_DOUBLE_EQ(ui.rangeEnd, 46000.0);
+  // last_play went into song.ini.
+  EXPECT_FALSE(IniValue(songs[0].folder, "last_play").empty());
+}
+
+TEST_F(LevelSetupTest, APartialReloadInPracticeKeepsChartBackgroundAndSections) {
+  Session().practice = true;
+  Slot(0, 2);
+  SetupLevel(true);
+  const MidiFile* chart = songs[0].chart.get();
+  ASSERT_NE(chart, nullptr);
+  EXPECT_EQ(visuals.reactive, std::vector<std::string>{"game_practice_background"});
+  Session().ingame.sections[0].name = "kept";
+  TeardownLevel(false);
+  SetupLevel(false);
+  EXPECT_EQ(songs[0].chart.get(), chart);
+  EXPECT_EQ(visuals.reactive.size(), 1u);
+  EXPECT_EQ(Session().ingame.sections[0].name, "kept");
+  EXPECT_EQ(P(0).score().noteCount, 2);
+}
+
+TEST_F(LevelSetupTest, ASongWithoutAudioKeepsItsLengthAndEndsOnIt) {
+  Slot(0, 2);
+  SetupLevel(true);
+  EXPECT_EQ(IniValue(songs[0].folder, "song_length"), "45000");  // not overwritten with 0
+  EXPECT_DOUBLE_EQ(LevelSongLengthSeconds(), 45.0);
+  PrepareSongStart();
+  UpdateGameplay();
+  EXPECT_FALSE(Session().ingame.songFinished);  // no audio is no reason to end at once
+  clock.clock.AdvanceMs(44990);
+  UpdateGameplay();
+  EXPECT_FALSE(Session().ingame.songFinished);
+  clock.clock.AdvanceMs(10);
+  UpdateGameplay();
+  EXPECT_TRUE(Session().ingame.songFinished);
+  EXPECT_EQ(IniValue(songs[0].folder, "count"), "1");
+
+  // Without a length anywhere: the end of the chart and three seconds.
+  ResetLevelState();
+  Session().ingame = InGameState();
+  songs[0].folder = WriteSongFolder(dir, "Bare", ChartWithSections(), 0.0);
+  SetupLevel(true);
+  EXPECT_NEAR(LevelSongLengthSeconds(), (2000.0 + 500.0 + 62.5 + 3000.0) / 1000.0, 1e-3);
+}
+
+TEST_F(LevelSetupTest, CalibrationSetsTheAudioThenTheVideoDelayAndAPassWithoutHitsChangesNothing) {
+  songs[0].folder = WriteSongFolder(dir, "Calibration", ChartWithSections(), 0.0, "vl_calibrator = 1\n");
+  Slot(0, 2);
+  g_Settings.AUDIOCALIBRATION = 45;
+  g_Settings.VIDEOCALIBRATION = 0;
+  SetupLevel(true);
+  EXPECT_TRUE(P(0).score().noFail);  // every player of the calibration song
+  PrepareSongStart();
+  auto finishPass = [&](double sum, int32_t count) {
+    P(0).hitDelaySum = sum;
+    P(0).hitDelayCount = count;
+    Session().ingame.actionPending = true;
+    Session().ingame.action = kActionNextSong;
+    UpdateGameplay();
+  };
+
+  // No hit at all: nothing to measure, nothing saved, the pass is played again.
+  std::filesystem::remove(dir.Path("settings/config.ini"));
+  finishPass(0.0, 0);
+  EXPECT_EQ(g_Settings.AUDIOCALIBRATION, 45);
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("settings/config.ini")));
+  EXPECT_EQ(Session().ingame.calibrationStep, 0);
+  EXPECT_EQ(shell::GameState.load(), 2);
+
+  finishPass(10 * 75.0 + 5.0, 10);  // mean 75.5: floor 75
+  EXPECT_EQ(g_Settings.AUDIOCALIBRATION, 75);
+  EXPECT_TRUE(std::filesystem::exists(dir.Path("settings/config.ini")));
+  EXPECT_EQ(Session().ingame.calibrationStep, 1);
+  EXPECT_EQ(shell::GameState.load(), 2);  // played again, audio muted
+  EXPECT_EQ(P(0).hitDelayCount, 0);
+
+  finishPass(10 * 95.0, 10);
+  EXPECT_EQ(g_Settings.VIDEOCALIBRATION, 20);
+  EXPECT_EQ(Session().ingame.calibrationStep, 0);
+  EXPECT_EQ(shell::GameState.load(), 1);  // done: back to the calibration menu
+  EXPECT_EQ(menus.menusShown, std::vector<int32_t>{4});
+}
+
+TEST_F(LevelSetupTest, AnEnergyActivationRevivesFailedPlayersThatHaveRevivesLeft) {
+  Slot(0, 2);
+  Slot(1, 2);
+  Slot(2, 2);
+  SetupLevel(true);
+  PrepareSongStart();
+  ASSERT_EQ(P(1).revivesLeft, 3);
+  P(1).score().failed = true;
+  P(1).score().rockMeter = 0.0f;
+  P(1).score().multiplier = 3;
+  P(2).score().failed = true;
+  P(2).revivesLeft = 0;
+  P(0).reviveRequest = true;
+  const int32_t clears = pad.clears;
+  UpdateGameplay();
+  EXPECT_FALSE(P(0).reviveRequest);
+  EXPECT_FALSE(P(1).failed());
+  EXPECT_FLOAT_EQ(P(1).score().rockMeter, 75.0f);
+  EXPECT_EQ(P(1).score().multiplier, 1);
+  EXPECT_EQ(P(1).revivesLeft, 2);
+  EXPECT_EQ(P(1).score().graceCount, 1);
+  EXPECT_EQ(P(1).score().graceUntil, clock.clock.ms + 2000);
+  EXPECT_GT(pad.clears, clears);
+  EXPECT_TRUE(P(2).failed());  // no revives left
+}
+
+TEST_F(LevelSetupTest, SongOptionsReachEveryTrackOfTheChart) {
+  songs[0].folder = WriteSongFolder(dir, "Options", ChartWithSections(), 0.0,
+                                    "multiplier_note = 103\ndrum_fallback_blue = True\nreal_keys_lane_count_left = 7\n");
+  Slot(0, 2);
+  SetupLevel(true);
+  const MidiFile& chart = *songs[0].chart;
+  for (int32_t i = 0; i < chart.header.trackCount; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(chart.tracks[static_cast<size_t>(i)].energyNote, 103);
+    EXPECT_TRUE(chart.tracks[static_cast<size_t>(i)].drumFallbackBlue);
+    EXPECT_FALSE(chart.tracks[static_cast<size_t>(i)].fiveLaneDrums);  // the song does not say so
+    EXPECT_EQ(chart.tracks[static_cast<size_t>(i)].keysLaneCountLeft, 7);
+  }
+}
+
+}  // namespace
