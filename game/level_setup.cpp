@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "core/folders.h"
 #include "core/log.h"
 #include "core/shell/shell_state.h"
 #include "core/utils.h"
@@ -30,22 +31,6 @@ std::u16string WithSlash(std::u16string folder) {
   return folder;
 }
 
-// folder + name when the name is not "[Random]" and that file exists; otherwise an
-// entry matching the pattern picked at random; empty (logged) when none matches.
-std::u16string PickRandomFile(const std::u16string& folder, const std::string& pattern, const std::u16string& name) {
-  if (!name.empty() && !EqualsNoCaseW(name, u"[Random]")) {
-    const std::u16string path = folder + platform::ToSlashes(name);
-    if (platform::PathExists(platform::ResolvePath(platform::PathToNative(path)))) return path;
-  }
-  const std::vector<platform::DirEntry> entries = platform::ListDirectory(platform::PathToNative(folder), pattern);
-  if (entries.empty()) {
-    Log(0, u"ERROR:No Random Files Found:" + folder);
-    return std::u16string();
-  }
-  platform::SRand(platform::TimeGetTime());
-  const platform::DirEntry& pick = entries[static_cast<size_t>(platform::Rand()) % entries.size()];
-  return folder + platform::PathFromNative(pick.name) + (pick.isDirectory ? u"/" : u"");
-}
 
 bool FileExists(const std::u16string& path) {
   return platform::IsRegularFile(platform::ResolvePath(platform::PathToNative(path)));
@@ -227,7 +212,7 @@ void SetupBackground() {
   }
   switch (s.BACKGROUND) {
     case 0: {
-      const std::u16string file = PickRandomFile(u"data/backgrounds/2d/", "*.png", s.BGIMAGENAME);
+      const std::u16string file = PickRandomFile(0, u"data/backgrounds/2d/", s.BGIMAGENAME, u"*.png");
       visuals.ReleaseBackgroundImage();
       if (!visuals.LoadBackgroundImage(file)) {
         Log(0, u"ERROR! Could Not Load Background Image:" + file);
@@ -237,7 +222,10 @@ void SetupBackground() {
     }
     case 1: {
       visuals.DeleteReactive();
-      const std::u16string abstract = PickRandomFile(u"data/backgrounds/abstract/", "*.*", s.ABSTRACTNAME);
+      std::u16string abstract = PickRandomFile(0, u"data/backgrounds/abstract/", s.ABSTRACTNAME, u"*.*");
+      // An abstract background is a folder of its own.
+      if (!abstract.empty() && abstract.back() != u'/' && platform::IsDirectory(platform::PathToNative(abstract)))
+        abstract += u'/';
       visuals.LoadReactive("abstract_main", abstract);
       break;
     }
@@ -246,7 +234,7 @@ void SetupBackground() {
       break;
     case 3: {
       visuals.DeleteVideo();
-      const std::u16string file = PickRandomFile(u"data/backgrounds/video/", "*.avi", s.BGVIDEONAME);
+      const std::u16string file = PickRandomFile(0, u"data/backgrounds/video/", s.BGVIDEONAME, u"*.avi");
       if (!visuals.LoadBackgroundVideo(file)) {
         LogEx(0, "Could Not Setup Video Background!");
         visuals.DeleteVideo();

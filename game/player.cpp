@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "core/folders.h"
 #include "core/log.h"
 #include "core/utils.h"
 #include "game/demo_player.h"
@@ -20,26 +21,6 @@ std::u16string WithSlashes(std::u16string path) {
   return path;
 }
 
-// folder + name when the name is not "[Random]" and that file exists, else a file
-// matching the pattern picked at random; empty when there is none.
-std::u16string PickRandomFile(const std::u16string& folder, const std::string& pattern,
-                              const std::u16string& name) {
-  if (!name.empty() && !EqualsNoCaseW(name, u"[Random]")) {
-    const std::u16string path = folder + name;
-    if (platform::IsRegularFile(platform::ResolvePath(platform::PathToNative(path)))) return path;
-  }
-  std::vector<platform::DirEntry> files;
-  for (const platform::DirEntry& e : platform::ListDirectory(platform::PathToNative(folder), pattern)) {
-    if (!e.isDirectory) files.push_back(e);
-  }
-  if (files.empty()) {
-    Log(0, u"ERROR:No Random Files Found:" + folder);
-    return std::u16string();
-  }
-  platform::SRand(platform::TimeGetTime());
-  const size_t pick = static_cast<size_t>(platform::Rand()) % files.size();
-  return folder + platform::PathFromNative(files[pick].name);
-}
 
 }  // namespace
 
@@ -131,10 +112,10 @@ void Player::SetupBoard(MidiFile* chartValue, int32_t trackIndex) {
   if (!context->practice) {
     const Settings* s = context->settings;
     const std::u16string theme = s ? WithSlashes(s->themeFolder.empty() ? s->THEME : s->themeFolder) : u"";
-    std::u16string path = PickRandomFile(theme + u"static/necks/", "*.png", options.neckName);
+    std::u16string path = PickRandomFile(0, theme + u"static/necks/", options.neckName, u"*.png");
     if (path.empty()) {
       Log(0, u"Loading From Default Necks");
-      path = PickRandomFile(u"themes/default/static/necks/", "*.png", u"[Random]");
+      path = PickRandomFile(0, u"themes/default/static/necks/", u"[Random]", u"*.png");
     }
     if (neckLoaded) track.fx->ReleaseNeck();
     neckLoaded = !path.empty() && track.fx->LoadNeck(path);
