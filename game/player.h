@@ -59,6 +59,7 @@ class Player {
   void AssistStep();
   void MissNotes(int32_t serial);
   void MissChordAt(float time);
+  bool MissSlot(int32_t slot);
 
   // Messages to the other machines (type 2; nothing offline).
   void SendHit(int32_t serial);

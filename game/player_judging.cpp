@@ -509,6 +509,23 @@ void Player::RecordMiss(int32_t serial) {
   list->Record(e);
 }
 
+// Marks the note of a slot missed. An activation note only ends; a ghost, a second
+// unscored note or a mine cannot be missed and counts as taken. True when it was a
+// scored note, which the caller counts as a miss.
+bool Player::MissSlot(int32_t slot) {
+  NoteRecord& n = track.notes[slot];
+  if (n.activation) {
+    n.missed = true;
+    return false;
+  }
+  if (n.unscored || n.unscored2 || n.forbidden) {
+    n.hit = true;
+    return false;
+  }
+  track.MarkMissed(slot);
+  return true;
+}
+
 void Player::CheckMissedNotes() {
   const double now = songTime;
   int32_t missed = 0;
@@ -516,14 +533,7 @@ void Player::CheckMissedNotes() {
     NoteRecord& n = track.notes[s];
     if (!n.active || n.missed || n.hit || now < n.time + hitWindow) continue;
     RecordMiss(n.serial);
-    if (n.activation) {
-      n.missed = true;
-    } else if (n.unscored || n.unscored2 || n.forbidden) {
-      n.hit = true;
-    } else {
-      track.MarkMissed(s);
-      ++missed;
-    }
+    if (MissSlot(s)) ++missed;
     SendMiss(n.serial);
   }
   if (missed > 0) {
@@ -551,14 +561,7 @@ void Player::MissNotes(int32_t serial) {
   for (int32_t s = 0; s < kNoteSlots; ++s) {
     NoteRecord& n = track.notes[s];
     if (!n.active || n.serial != serial || n.hit || n.missed) continue;
-    if (n.activation) {
-      n.missed = true;
-    } else if (n.unscored || n.unscored2 || n.forbidden) {
-      n.hit = true;
-    } else {
-      track.MarkMissed(s);
-      ++missed;
-    }
+    if (MissSlot(s)) ++missed;
     SendMiss(n.serial);
   }
   if (missed > 0) {

@@ -141,14 +141,7 @@ void Player::RemoteMiss(int32_t serial, bool breakStreak) {
   for (int32_t slot = 0; slot < kNoteSlots; ++slot) {
     NoteRecord& n = track.notes[slot];
     if (!n.active || n.serial != serial || n.hit || n.missed) continue;
-    if (n.activation) {
-      n.missed = true;
-    } else if (n.unscored || n.unscored2 || n.forbidden) {
-      n.hit = true;
-    } else {
-      track.MarkMissed(slot);
-      s.overhits += 1;
-    }
+    if (MissSlot(slot)) s.overhits += 1;
   }
   if (breakStreak) {
     if (s.streak >= 10) s.comboBroken = true;
