@@ -1,0 +1,27 @@
+// Runs the built game as a separate process for the tests that check it whole.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace gametest {
+
+// Starts the game headless (offscreen video, one render thread, no leak check of the
+// OpenGL driver's allocations), standard output and error to /dev/null. It starts in
+// `fromFolder` when that is not empty, and with the audio layer's silent device when
+// `silentAudio` is set. -1 when it cannot be started.
+pid_t StartGame(const std::string& exe, const std::string& fromFolder, bool silentAudio);
+
+// The exit code, 128 + the signal for a killed process, or -1 after the time-out
+// (the process is then killed). `elapsedMs` is how long it took.
+int WaitForExit(pid_t pid, int timeoutMs, long long* elapsedMs);
+
+// The lines of a UTF-16 log file without their time stamps.
+std::vector<std::string> LogTexts(const std::string& path);
+
+// The first line that begins with the prefix, or null.
+const std::string* FindLine(const std::vector<std::string>& lines, const std::string& prefix);
+
+}  // namespace gametest
