@@ -43,20 +43,20 @@ struct BenchStems {
     dir = std::filesystem::temp_directory_path() / ("velorin_audio_bench_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     for (int i = 0; i < kStems; ++i) {
-      testsupport::OggSpec spec;
-      spec.channels = 2;
-      spec.rate = kRate;
-      spec.frames = static_cast<int64_t>(kSongSeconds * kRate);
-      spec.quality = 0.4f;
+      testsupport::OggSpec params;
+      params.channels = 2;
+      params.rate = kRate;
+      params.frames = static_cast<int64_t>(kSongSeconds * kRate);
+      params.quality = 0.4f;
       const double base = 110.0 * (1 + i % 7);
-      spec.signal = [base](int64_t frame, int channel) {
+      params.signal = [base](int64_t frame, int channel) {
         const double t = static_cast<double>(frame) / kRate;
         double v = 0.0;
         for (int h = 1; h <= 4; ++h) v += std::sin(2 * std::numbers::pi * base * h * (1.0 + 0.002 * channel) * t) / h;
         return static_cast<float>(0.1 * v * (0.6 + 0.4 * std::sin(2 * std::numbers::pi * 0.5 * t)));
       };
       const std::string path = (dir / ("stem" + std::to_string(i) + ".ogg")).string();
-      std::ofstream(path, std::ios::binary) << testsupport::MakeOgg(spec);
+      std::ofstream(path, std::ios::binary) << testsupport::MakeOgg(params);
       files.push_back(path);
     }
   }

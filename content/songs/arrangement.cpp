@@ -185,7 +185,7 @@ std::vector<FillStroke> FillFor(Style style) {
   return {};
 }
 
-void PlayDrums(Arrangement& a, const SongSpec& spec) {
+void PlayDrums(Arrangement& a, const SongSpec& params) {
   const int sixteenths = a.beatsPerBar * 4;
   auto hit = [&](int tick, DrumPiece piece, int velocity) { a.drums.push_back({tick, piece, velocity}); };
   for (const SectionMark& s : a.sections) {
@@ -207,7 +207,7 @@ void PlayDrums(Arrangement& a, const SongSpec& spec) {
       const bool fill = last && s.kind != SectionKind::kOutro;
       const int fillFrom = fill ? 8 : sixteenths;
       const bool crash = b == 0 || (s.kind == SectionKind::kChorus && b == 2);
-      const Groove g = GrooveFor(spec.style, s.kind, b);
+      const Groove g = GrooveFor(params.style, s.kind, b);
       if (crash) hit(t0, DrumPiece::kCrash, 115);
       for (int i = 0; i < fillFrom; ++i) {
         const int t = t0 + i * k16th;
@@ -219,7 +219,7 @@ void PlayDrums(Arrangement& a, const SongSpec& spec) {
         if (i % g.cymbalEvery == 0 && !(crash && i == 0)) hit(t, g.cymbal, i % 4 == 0 ? 95 : 70);
       }
       if (fill) {
-        const std::vector<FillStroke> strokes = FillFor(spec.style);
+        const std::vector<FillStroke> strokes = FillFor(params.style);
         for (const FillStroke& f : strokes) {
           hit(t0 + f.at * k16th, f.piece, f.at % 2 == 0 ? 105 : 90);
           if (f.at % 4 == 0) hit(t0 + f.at * k16th, DrumPiece::kKick, 100);
@@ -244,14 +244,14 @@ struct BarContext {
   bool lastOfSong = false;
 };
 
-void PlayBass(Arrangement& a, const SongSpec& spec, const BarContext& c) {
+void PlayBass(Arrangement& a, const SongSpec& params, const BarContext& c) {
   const int r = NearIn(c.chord.root, 34, 28, 39);
   const int bar = a.ticksPerBar;
   if (c.lastOfSong || (c.kind == SectionKind::kOutro)) {
     Add(a.bass, c.tick, bar - 60, r, 105);
     return;
   }
-  switch (spec.style) {
+  switch (params.style) {
     case Style::kRock:
       if (c.kind == SectionKind::kIntro) {
         Add(a.bass, c.tick, 2 * kBeat - 60, r, 100);
@@ -282,7 +282,7 @@ void PlayBass(Arrangement& a, const SongSpec& spec, const BarContext& c) {
   }
 }
 
-void PlayGuitar(Arrangement& a, const SongSpec& spec, const BarContext& c) {
+void PlayGuitar(Arrangement& a, const SongSpec& params, const BarContext& c) {
   const std::vector<int> power = PowerChord(c.chord, 45, 40, 51);
   const int bar = a.ticksPerBar;
   if (c.kind == SectionKind::kOutro) {
@@ -296,7 +296,7 @@ void PlayGuitar(Arrangement& a, const SongSpec& spec, const BarContext& c) {
   };
   const int r = NearIn(c.chord.root, 52, 47, 58);
   const std::vector<int> tones = {r, r + 7, r + 12, r + 12 + Third(c.chord), r + 19};
-  switch (spec.style) {
+  switch (params.style) {
     case Style::kRock:
       if (c.kind == SectionKind::kIntro) {
         arpeggio(a.guitar, tones, {0, 1, 2, 3, 4, 3, 2, 1}, 95);
@@ -339,7 +339,7 @@ void PlayGuitar(Arrangement& a, const SongSpec& spec, const BarContext& c) {
   }
 }
 
-void PlayGuitar2(Arrangement& a, const SongSpec& spec, const BarContext& c) {
+void PlayGuitar2(Arrangement& a, const SongSpec& params, const BarContext& c) {
   const int bar = a.ticksPerBar;
   const std::vector<int> high = PowerChord(c.chord, 52, 47, 58);
   const std::vector<int> triad = Triad(c.chord, 67, 60, 76);
@@ -357,7 +357,7 @@ void PlayGuitar2(Arrangement& a, const SongSpec& spec, const BarContext& c) {
     return;
   }
   if (c.kind == SectionKind::kSolo) {
-    if (spec.beatsPerBar == 3) {
+    if (params.beatsPerBar == 3) {
       AddChord(a.guitar2, c.tick, bar - 60, high, 95);
     } else {
       AddChord(a.guitar2, c.tick, 2 * kBeat - 60, high, 95);
@@ -366,7 +366,7 @@ void PlayGuitar2(Arrangement& a, const SongSpec& spec, const BarContext& c) {
     return;
   }
   if (c.kind == SectionKind::kVerse) {
-    if (spec.beatsPerBar == 3) {
+    if (params.beatsPerBar == 3) {
       arpeggio({0, 1, 2, 3, 2, 1});
     } else {
       arpeggio({0, 1, 2, 3, 2, 1, 2, 1});
@@ -374,7 +374,7 @@ void PlayGuitar2(Arrangement& a, const SongSpec& spec, const BarContext& c) {
     return;
   }
   // Chorus: doubles the lead guitar's rhythm an octave up.
-  switch (spec.style) {
+  switch (params.style) {
     case Style::kRock:
       AddChord(a.guitar2, c.tick, 3 * k8th - 40, high, 105);
       AddChord(a.guitar2, c.tick + 3 * k8th, k8th - 40, high, 95);
@@ -389,14 +389,14 @@ void PlayGuitar2(Arrangement& a, const SongSpec& spec, const BarContext& c) {
   }
 }
 
-void PlayRhythm(Arrangement& a, const SongSpec& spec, const BarContext& c) {
+void PlayRhythm(Arrangement& a, const SongSpec& params, const BarContext& c) {
   const std::vector<int> triad = Triad(c.chord, 60, 52, 67);
   const int bar = a.ticksPerBar;
   if (c.kind == SectionKind::kIntro || c.kind == SectionKind::kOutro) {
     AddChord(a.rhythm, c.tick, bar - 60, triad, 90);
     return;
   }
-  if (spec.beatsPerBar == 3) {  // the "pah pah" of the waltz
+  if (params.beatsPerBar == 3) {  // the "pah pah" of the waltz
     const int length = c.kind == SectionKind::kVerse ? k8th : kBeat - 60;
     AddChord(a.rhythm, c.tick + kBeat, length, triad, 85);
     AddChord(a.rhythm, c.tick + 2 * kBeat, length, triad, 80);
@@ -404,14 +404,14 @@ void PlayRhythm(Arrangement& a, const SongSpec& spec, const BarContext& c) {
   }
   if (c.kind == SectionKind::kVerse) {  // off-beat stabs
     for (int i = 0; i < 4; ++i) AddChord(a.rhythm, c.tick + i * kBeat + k8th, k16th, triad, 90);
-  } else if (c.kind == SectionKind::kChorus && spec.style == Style::kDrive) {
+  } else if (c.kind == SectionKind::kChorus && params.style == Style::kDrive) {
     for (int i = 0; i < 8; ++i) AddChord(a.rhythm, c.tick + i * k8th, k8th - 40, triad, i % 2 ? 80 : 95);
   } else {
     for (int i = 0; i < 4; ++i) AddChord(a.rhythm, c.tick + i * kBeat, kBeat - 120, triad, i % 2 ? 85 : 95);
   }
 }
 
-void PlayKeys(Arrangement& a, const SongSpec& spec, const BarContext& c) {
+void PlayKeys(Arrangement& a, const SongSpec& params, const BarContext& c) {
   const std::vector<int> right = Triad(c.chord, 64, 55, 72);
   const int root = NearIn(c.chord.root, 41, 36, 47);
   const std::vector<int> left = {root, root + 7};
@@ -421,7 +421,7 @@ void PlayKeys(Arrangement& a, const SongSpec& spec, const BarContext& c) {
     AddChord(a.keysLeft, c.tick, bar - 60, left, 85);
     return;
   }
-  if (spec.beatsPerBar == 3) {
+  if (params.beatsPerBar == 3) {
     Add(a.keysLeft, c.tick, kBeat - 40, root, 90);
     if (c.kind == SectionKind::kSolo) Add(a.keysLeft, c.tick, kBeat - 40, root + 7, 80);
     AddChord(a.keysRight, c.tick + kBeat, kBeat - 80, right, 80);
@@ -432,7 +432,7 @@ void PlayKeys(Arrangement& a, const SongSpec& spec, const BarContext& c) {
     for (int i = 0; i < 4; ++i) AddChord(a.keysRight, c.tick + i * kBeat, kBeat - 60, right, i % 2 ? 80 : 90);
     AddChord(a.keysLeft, c.tick, 2 * kBeat - 60, left, 90);
     AddChord(a.keysLeft, c.tick + 2 * kBeat, 2 * kBeat - 60, left, 85);
-  } else if (c.kind == SectionKind::kVerse && spec.style == Style::kDrive) {
+  } else if (c.kind == SectionKind::kVerse && params.style == Style::kDrive) {
     AddChord(a.keysRight, c.tick, 3 * k8th - 40, right, 90);
     AddChord(a.keysRight, c.tick + 3 * k8th, 3 * k8th - 40, right, 85);
     AddChord(a.keysRight, c.tick + 3 * kBeat, kBeat - 60, right, 85);
@@ -447,14 +447,14 @@ void PlayKeys(Arrangement& a, const SongSpec& spec, const BarContext& c) {
 // The guitar solo: a pentatonic line in cells of eighths and sixteenths, sixteenth
 // runs slurred, every bar starting on a chord tone and the last bar ending on a held
 // note.
-void PlaySolo(Arrangement& a, const SongSpec& spec, Rng& rng, const SectionMark& s) {
-  const Scale penta{spec.minorKey ? kMinorPentatonic : kMajorPentatonic, 5, Near(spec.keyRoot, 64)};
+void PlaySolo(Arrangement& a, const SongSpec& params, Rng& rng, const SectionMark& s) {
+  const Scale penta{params.minorKey ? kMinorPentatonic : kMajorPentatonic, 5, Near(params.keyRoot, 64)};
   struct Cell {
     std::vector<int> sixteenths;
     int weight;
   };
   std::vector<Cell> cells;
-  switch (spec.style) {
+  switch (params.style) {
     case Style::kRock:
       cells = {{{2, 2}, 3}, {{4}, 1}, {{1, 1, 2}, 2}, {{2, 1, 1}, 2}, {{1, 1, 1, 1}, 2}, {{3, 1}, 1}};
       break;
@@ -542,14 +542,14 @@ std::vector<std::string> SplitSyllables(const std::string& line, std::vector<std
   return out;
 }
 
-void SingSection(Arrangement& a, const SongSpec& spec, Rng& rng, const SectionMark& s, const SectionSpec& src) {
-  const Scale scale{spec.minorKey ? kMinorScale : kMajorScale, 7, Near(spec.keyRoot, 62)};
+void SingSection(Arrangement& a, const SongSpec& params, Rng& rng, const SectionMark& s, const SectionSpec& src) {
+  const Scale scale{params.minorKey ? kMinorScale : kMajorScale, 7, Near(params.keyRoot, 62)};
   const bool chorus = s.kind == SectionKind::kChorus;
   const int lo = chorus ? 1 : -1;
   const int hi = chorus ? 7 : 5;
   const int slot = k8th;
-  const int restSlots = spec.beatsPerBar == 3 ? 2 : 4;
-  const int window = 4 * spec.beatsPerBar - restSlots;  // eighths sung in a two-bar line
+  const int restSlots = params.beatsPerBar == 3 ? 2 : 4;
+  const int window = 4 * params.beatsPerBar - restSlots;  // eighths sung in a two-bar line
   const int firstBar = s.tick / a.ticksPerBar;
   for (size_t line = 0; line < src.lyrics.size(); ++line) {
     std::vector<std::string> sounds;
@@ -628,21 +628,21 @@ void SingSection(Arrangement& a, const SongSpec& spec, Rng& rng, const SectionMa
 
 }  // namespace
 
-Arrangement Arrange(const SongSpec& spec) {
+Arrangement Arrange(const SongSpec& params) {
   Arrangement a;
-  a.spec = &spec;
-  a.beatsPerBar = spec.beatsPerBar;
-  a.ticksPerBar = spec.beatsPerBar * kBeat;
-  a.microsecondsPerBeat = static_cast<uint32_t>(60e6 / spec.bpm + 0.5);
-  for (const SectionSpec& s : spec.sections) {
+  a.params = &params;
+  a.beatsPerBar = params.beatsPerBar;
+  a.ticksPerBar = params.beatsPerBar * kBeat;
+  a.microsecondsPerBeat = static_cast<uint32_t>(60e6 / params.bpm + 0.5);
+  for (const SectionSpec& s : params.sections) {
     a.sections.push_back({s.name, a.TickOfBar(a.bars), s.kind, static_cast<int>(s.chords.size())});
     for (const Chord& c : s.chords) a.chordOfBar.push_back(c);
     a.bars += static_cast<int>(s.chords.size());
   }
   a.endTick = a.TickOfBar(a.bars);
 
-  Rng rng(spec.seed);
-  PlayDrums(a, spec);
+  Rng rng(params.seed);
+  PlayDrums(a, params);
   for (size_t i = 0; i < a.sections.size(); ++i) {
     const SectionMark& s = a.sections[i];
     if (s.kind == SectionKind::kLeadIn) continue;
@@ -656,18 +656,18 @@ Arrangement Arrange(const SongSpec& spec) {
       c.kind = s.kind;
       c.chord = a.chordOfBar[static_cast<size_t>(c.bar)];
       c.lastOfSong = c.bar == a.bars - 1;
-      PlayBass(a, spec, c);
-      PlayGuitar(a, spec, c);
-      PlayGuitar2(a, spec, c);
-      PlayRhythm(a, spec, c);
-      PlayKeys(a, spec, c);
+      PlayBass(a, params, c);
+      PlayGuitar(a, params, c);
+      PlayGuitar2(a, params, c);
+      PlayRhythm(a, params, c);
+      PlayKeys(a, params, c);
       AddChord(a.pad, c.tick, a.ticksPerBar, Triad(c.chord, 55, 48, 64), 70);
     }
     if (s.kind == SectionKind::kSolo) {
       a.solo = {s.tick, s.tick + s.bars * a.ticksPerBar};
-      PlaySolo(a, spec, rng, s);
+      PlaySolo(a, params, rng, s);
     }
-    if (!spec.sections[i].lyrics.empty()) SingSection(a, spec, rng, s, spec.sections[i]);
+    if (!params.sections[i].lyrics.empty()) SingSection(a, params, rng, s, params.sections[i]);
     // Energy phrases: the second half of a verse, the first half of a chorus, the outro.
     const int lastTick = s.tick + s.bars * a.ticksPerBar - 1;
     if (s.kind == SectionKind::kVerse) a.energy.push_back({s.tick + 2 * a.ticksPerBar, lastTick});

@@ -106,7 +106,7 @@ struct SectionMark {
 };
 
 struct Arrangement {
-  const SongSpec* spec = nullptr;
+  const SongSpec* params = nullptr;
   int beatsPerBar = 4;
   int ticksPerBar = 4 * kTicksPerBeat;
   int bars = 0;
@@ -137,6 +137,6 @@ struct Arrangement {
   int TickOfBar(int bar) const { return bar * ticksPerBar; }
 };
 
-Arrangement Arrange(const SongSpec& spec);
+Arrangement Arrange(const SongSpec& params);
 
 }  // namespace demo

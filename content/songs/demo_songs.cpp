@@ -47,15 +47,15 @@ bool WriteFile(const fs::path& path, const std::string& bytes) {
 }
 
 std::string Ogg(const demo::Stereo& s) {
-  testsupport::OggSpec spec;
-  spec.channels = 2;
-  spec.rate = demo::kSampleRate;
-  spec.frames = s.Frames();
-  spec.quality = kOggQuality;
-  spec.signal = [&s](int64_t frame, int channel) {
+  testsupport::OggSpec params;
+  params.channels = 2;
+  params.rate = demo::kSampleRate;
+  params.frames = s.Frames();
+  params.quality = kOggQuality;
+  params.signal = [&s](int64_t frame, int channel) {
     return channel == 0 ? s.left[static_cast<size_t>(frame)] : s.right[static_cast<size_t>(frame)];
   };
-  return testsupport::MakeOgg(spec);
+  return testsupport::MakeOgg(params);
 }
 
 double FirstChorusSeconds(const demo::Arrangement& a) {
@@ -65,14 +65,14 @@ double FirstChorusSeconds(const demo::Arrangement& a) {
   return a.SecondsAt(a.endTick) / 5.0;
 }
 
-std::string SongIni(const demo::SongSpec& spec, const demo::Chart& chart, int lengthMs, int previewMs) {
+std::string SongIni(const demo::SongSpec& params, const demo::Chart& chart, int lengthMs, int previewMs) {
   std::ostringstream ini;
   ini << "[song]\n";
-  ini << "name = " << spec.name << "\n";
-  ini << "artist = " << spec.artist << "\n";
-  ini << "album = " << spec.album << "\n";
-  ini << "genre = " << spec.genre << "\n";
-  ini << "year = " << spec.year << "\n";
+  ini << "name = " << params.name << "\n";
+  ini << "artist = " << params.artist << "\n";
+  ini << "album = " << params.album << "\n";
+  ini << "genre = " << params.genre << "\n";
+  ini << "year = " << params.year << "\n";
   ini << "charter = Velorin Demo Team\n";
   ini << "delay = 0\n";
   ini << "song_length = " << lengthMs << "\n";
@@ -82,21 +82,21 @@ std::string SongIni(const demo::SongSpec& spec, const demo::Chart& chart, int le
                           "diff_dance", "diff_drums_real_vl", "diff_keys_real_vl", "diff_guitar_coop", "diff_rhythm"}) {
     ini << key << " = " << chart.ratings.at(key) << "\n";
   }
-  ini << "loading_phrase = " << spec.loadingPhrase << "\n";
+  ini << "loading_phrase = " << params.loadingPhrase << "\n";
   ini << "real_guitar_tuning = 0 0 0 0 0 0 \n";
   ini << "real_bass_tuning = 0 0 0 0 0 0 \n";
   return ini.str();
 }
 
-bool WriteSong(const fs::path& music, const demo::SongSpec& spec) {
-  const fs::path folder = music / spec.folder;
+bool WriteSong(const fs::path& music, const demo::SongSpec& params) {
+  const fs::path folder = music / params.folder;
   std::error_code ec;
   fs::create_directories(folder, ec);
   if (ec) {
     std::fprintf(stderr, "velorin_demo_songs: cannot create %s: %s\n", folder.c_str(), ec.message().c_str());
     return false;
   }
-  const demo::Arrangement a = demo::Arrange(spec);
+  const demo::Arrangement a = demo::Arrange(params);
   const demo::Chart chart = demo::MakeChart(a);
   const demo::Stems stems = demo::Render(a);
   const double previewFrom = FirstChorusSeconds(a);
@@ -109,11 +109,11 @@ bool WriteSong(const fs::path& music, const demo::SongSpec& spec) {
       {"keys.ogg", &stems.keys},   {"vocals.ogg", &stems.vocals}, {"song.ogg", &stems.song}};
   for (const auto& [name, stem] : audio) files.push_back({name, Ogg(*stem)});
   files.push_back({"preview.ogg", Ogg(demo::PreviewMix(stems, previewFrom, kPreviewSeconds))});
-  files.push_back({"song.ini", SongIni(spec, chart, lengthMs, static_cast<int>(std::lround(previewFrom * 1000.0)))});
+  files.push_back({"song.ini", SongIni(params, chart, lengthMs, static_cast<int>(std::lround(previewFrom * 1000.0)))});
 
   for (const auto& [name, bytes] : files) {
     if (bytes.empty()) {
-      std::fprintf(stderr, "velorin_demo_songs: the encoder refused %s/%s\n", spec.folder.c_str(), name.c_str());
+      std::fprintf(stderr, "velorin_demo_songs: the encoder refused %s/%s\n", params.folder.c_str(), name.c_str());
       return false;
     }
     if (!WriteFile(folder / name, bytes)) {

@@ -86,10 +86,10 @@ TEST(BoardSetup, BoardModeRevivesLeftyAndAssistBits) {
     Harness h(ReferenceGuitarChart());
     PlayerOptions o;
     o.drumAssist = o.fiveFretAssist = o.keysAssist = o.danceAssist = c.option;
-    PlayerSpec spec;
-    spec.kind = c.kind;
-    spec.laneCount = c.laneCount;
-    EXPECT_EQ(h.Setup(spec, o).assistBits, c.bits);
+    PlayerSpec params;
+    params.kind = c.kind;
+    params.laneCount = c.laneCount;
+    EXPECT_EQ(h.Setup(params, o).assistBits, c.bits);
   }
   PlayerOptions o;
   o.leftyDrums = true;
@@ -120,10 +120,10 @@ TEST(BoardSetup, NoteSpeedIsKeptInRangeAndBadLaneCountsAreMended) {
     EXPECT_FLOAT_EQ(p.track.notes[1].position, c.expectedPosition) << c.noteSpeed;
   }
   Harness h(ReferenceGuitarChart());
-  PlayerSpec spec;
-  spec.kind = 0;
-  spec.laneCount = 9;  // not a drum board: made a four-lane one
-  Player& p = h.Setup(spec);
+  PlayerSpec params;
+  params.kind = 0;
+  params.laneCount = 9;  // not a drum board: made a four-lane one
+  Player& p = h.Setup(params);
   EXPECT_EQ(p.laneCount, 4);
 }
 

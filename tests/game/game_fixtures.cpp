@@ -81,31 +81,31 @@ Harness::Harness(const std::string& chartBytes) {
 
 Harness::~Harness() = default;
 
-Player& Harness::Setup(const PlayerSpec& spec) { return Setup(spec, PlayerOptions()); }
+Player& Harness::Setup(const PlayerSpec& params) { return Setup(params, PlayerOptions()); }
 
-Player& Harness::Setup(const PlayerSpec& spec, const PlayerOptions& options) {
+Player& Harness::Setup(const PlayerSpec& params, const PlayerOptions& options) {
   player = std::make_unique<Player>();
   Player& p = *player;
   p.context = &context;
   p.input = &input;
   p.track.fx = &board;
-  p.kind = spec.kind;
-  p.difficulty = spec.difficulty;
-  p.laneCount = spec.laneCount;
-  p.hitWindow = spec.hitWindow;
+  p.kind = params.kind;
+  p.difficulty = params.difficulty;
+  p.laneCount = params.laneCount;
+  p.hitWindow = params.hitWindow;
   p.netSlot = 3;
   p.options = options;
   int32_t track = -1;
   for (int32_t i = 0; i < kMidiTrackSlots; ++i) {
-    if (chart.tracks[static_cast<size_t>(i)].name == spec.trackName) {
+    if (chart.tracks[static_cast<size_t>(i)].name == params.trackName) {
       track = i;
       break;
     }
   }
   p.SetupBoard(&chart, track);
   const MidiEvent* events = track >= 0 ? chart.tracks[static_cast<size_t>(track)].events : nullptr;
-  p.chartScore.Compute(&chart, events, spec.kind, spec.difficulty);
-  p.track.score.noteCount = p.chartScore.noteCount[std::clamp(spec.difficulty, 0, 4)];
+  p.chartScore.Compute(&chart, events, params.kind, params.difficulty);
+  p.track.score.noteCount = p.chartScore.noteCount[std::clamp(params.difficulty, 0, 4)];
   lastFrame = 0;
   framed = false;
   return p;

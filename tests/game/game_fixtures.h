@@ -118,8 +118,8 @@ class Harness {
   explicit Harness(const std::string& chartBytes);
   ~Harness();
 
-  Player& Setup(const PlayerSpec& spec);
-  Player& Setup(const PlayerSpec& spec, const PlayerOptions& options);
+  Player& Setup(const PlayerSpec& params);
+  Player& Setup(const PlayerSpec& params, const PlayerOptions& options);
   // Frames every 10 ms up to `endMs` and at every scripted time; the events of a
   // time are queued just before its frame.
   void Run(const std::vector<Step>& script, double endMs);

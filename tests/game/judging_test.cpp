@@ -30,7 +30,7 @@ std::string Chart(const char* track, const std::vector<Note>& notes, bool energy
   return midi.Build();
 }
 
-PlayerSpec Spec(int kind, const char* track, int laneCount = 5) {
+PlayerSpec PartOf(int kind, const char* track, int laneCount = 5) {
   PlayerSpec s;
   s.kind = kind;
   s.trackName = track;
@@ -186,7 +186,7 @@ TEST(FiveFret, HammerOnsNeedTheStrumFlagAndTapsDoNot) {
 
 TEST(Drums, OldestNoteOfTheLaneFirstAndPadVariants) {
   Harness h(Chart("PART DRUMS", {{1920, 97}, {1997, 97}}));  // red at 2000 and 2080
-  Player& p = h.Setup(Spec(0, "PART DRUMS", 4));
+  Player& p = h.Setup(PartOf(0, "PART DRUMS", 4));
   h.Run({Press(2040, 2)}, 2050);
   EXPECT_TRUE(p.track.notes[1].hit);
   EXPECT_FALSE(p.track.notes[2].hit);
@@ -208,7 +208,7 @@ TEST(Drums, OldestNoteOfTheLaneFirstAndPadVariants) {
     hh.context.song.sysexHighHatCtrl = true;
     PlayerOptions o;
     o.drumAssist = c.assist == 4 ? 3 : 0;
-    Player& d = hh.Setup(Spec(13, "PART REAL_DRUMS_VL", 7), o);
+    Player& d = hh.Setup(PartOf(13, "PART REAL_DRUMS_VL", 7), o);
     ASSERT_EQ(d.track.notes[1].padVariant, 1);
     hh.Run({Press(2000, c.code)}, 2100);
     EXPECT_EQ(d.score().hits, c.hit ? 1 : 0);
@@ -217,7 +217,7 @@ TEST(Drums, OldestNoteOfTheLaneFirstAndPadVariants) {
 
 TEST(Drums, HiHatPedalIsNeverAnOverhit) {
   Harness h(Chart("PART REAL_DRUMS_VL", {{1920, 97}, {2880, 97}}));
-  Player& p = h.Setup(Spec(13, "PART REAL_DRUMS_VL", 7));
+  Player& p = h.Setup(PartOf(13, "PART REAL_DRUMS_VL", 7));
   h.Run({Press(2500, 11, 127), Press(2600, 3)}, 2700);
   EXPECT_EQ(p.score().overhits, 1);  // the yellow pad, not the pedal
   EXPECT_EQ(p.pedalState, 0);
@@ -226,7 +226,7 @@ TEST(Drums, HiHatPedalIsNeverAnOverhit) {
 TEST(ProStrings, ChordGroupsWaitForTheirPlucksAndFrets) {
   // Strings 1 and 2 at 2000 ms, frets 3 and 5.
   Harness h(Chart("PART REAL_GUITAR", {{1920, 96, 30, 103}, {1920, 97, 30, 105}}));
-  Player& p = h.Setup(Spec(7, "PART REAL_GUITAR", 6));
+  Player& p = h.Setup(PartOf(7, "PART REAL_GUITAR", 6));
   // Frets are held on strings 1 and 2 (codes 41, 42); a stray pluck of string 3 is
   // parked and then belongs to the chord.
   h.Run({Press(1980, 41, 3), Press(1980, 42, 5), Press(2000, 37, 100), Press(2010, 35, 90)}, 2200);
@@ -237,7 +237,7 @@ TEST(ProStrings, ChordGroupsWaitForTheirPlucksAndFrets) {
 
 TEST(ProStrings, WrongFretIsParkedThenAnOverhit) {
   Harness h(Chart("PART REAL_GUITAR", {{1920, 96, 30, 103}, {2880, 96, 30, 103}}));
-  Player& p = h.Setup(Spec(7, "PART REAL_GUITAR", 6));
+  Player& p = h.Setup(PartOf(7, "PART REAL_GUITAR", 6));
   h.Run({Press(1990, 41, 2), Press(2000, 35, 100)}, 2060);
   EXPECT_EQ(p.score().overhits, 0);  // still parked
   h.Run({}, 2070);
@@ -252,7 +252,7 @@ TEST(ProStrings, LeftyMirrorsFretsAndPlucks) {
   Harness h(Chart("PART REAL_GUITAR", {{1920, 101, 30, 107}}));
   PlayerOptions o;
   o.leftyGuitar = true;
-  Player& p = h.Setup(Spec(7, "PART REAL_GUITAR", 6), o);
+  Player& p = h.Setup(PartOf(7, "PART REAL_GUITAR", 6), o);
   h.Run({Press(1990, 41, 7), Press(2000, 35, 100)}, 2100);  // the first fret and pluck codes
   EXPECT_EQ(p.score().hits, 1);
 }
@@ -280,7 +280,7 @@ TEST(InputHistory, ParksDedupesFlushesAndRefusesWhenFull) {
 
 TEST(Keys, RealKeysMapOnlyThePianosKeys) {
   Harness h(Chart("PART REAL_KEYS_VL_X", {{1920, 21}, {2400, 108}}));
-  Player& p = h.Setup(Spec(14, "PART REAL_KEYS_VL_X", 88));
+  Player& p = h.Setup(PartOf(14, "PART REAL_KEYS_VL_X", 88));
   h.Run({Press(2000, 121), Press(2300, 100), Press(2400, 119), Press(2450, 240)}, 2460);
   EXPECT_EQ(p.score().hits, 1);
   EXPECT_EQ(p.score().overhits, 0);  // codes without a key lane are ignored
@@ -299,7 +299,7 @@ TEST(Keys, FiveLaneKeysFollowTheKeyLayout) {
     Harness h(Chart("PART KEYS", {{1920, 97}}));
     PlayerOptions o;
     o.keyLayout = c.layout;
-    Player& p = h.Setup(Spec(3, "PART KEYS"), o);
+    Player& p = h.Setup(PartOf(3, "PART KEYS"), o);
     h.Run({Press(2000, c.code)}, 2100);
     EXPECT_EQ(p.score().hits, 1);
   }
@@ -307,7 +307,7 @@ TEST(Keys, FiveLaneKeysFollowTheKeyLayout) {
 
 TEST(Dance, MinesCostAndStepsNeverOverhit) {
   Harness h(Chart("PART DANCE", {{1920, 96}, {2880, 97, 30, 100, 2}, {3840, 98, 30, 100, 2}}));
-  Player& p = h.Setup(Spec(12, "PART DANCE", 4));
+  Player& p = h.Setup(PartOf(12, "PART DANCE", 4));
   // Lane 2 (code 2) at 2000; a mine on lane 4 at 3000 (stepped on) and one on lane 3
   // at 4000 (avoided); a stray step at 2500.
   h.Run({Press(2000, 2), Press(2500, 1), Press(3000, 4)}, 5000);
@@ -335,7 +335,7 @@ TEST(Breaks, PressesPlayFreeSoundsAndCostNothing) {
   Harness d(Chart("PART DRUMS", {{9600, 96}}));
   PlayerOptions o;
   o.drumKit = 2;
-  Player& drummer = d.Setup(Spec(0, "PART DRUMS", 4), o);
+  Player& drummer = d.Setup(PartOf(0, "PART DRUMS", 4), o);
   d.Run({Press(1000, 2), Press(1100, 10)}, 1200);
   EXPECT_EQ(d.sound.Count(12), 1);
   EXPECT_EQ(d.sound.Count(11), 1);  // the kick
@@ -355,7 +355,7 @@ TEST(LaneSpans, CoveredPressesAreNotOverhits) {
   // A lane span from 1000 to 3000 ms holding notes on lane 1; the song plays on.
   midi.Track("PART DRUMS").Note(960, 126, 1920).Note(960, 100, 30).Note(1440, 100, 30).Note(3840, 97, 30);
   Harness h(midi.Build());
-  Player& p = h.Setup(Spec(0, "PART DRUMS", 4));
+  Player& p = h.Setup(PartOf(0, "PART DRUMS", 4));
   h.Run({Press(1200, 1), Press(1300, 2), Press(2500, 1), Press(3300, 1)}, 3400);
   // Green (lane 1) is covered inside the span, also once its notes have passed; red
   // is not, nor green after the span.
@@ -403,8 +403,8 @@ TEST(InputMapping, ButtonsToLanes) {
     PlayerOptions o;
     o.leftyDrums = o.leftyGuitar = c.lefty;
     o.keyLayout = c.keyLayout;
-    PlayerSpec spec = Spec(c.kind, "PART GUITAR", c.laneCount);
-    Player& p = h.Setup(spec, o);
+    PlayerSpec params = PartOf(c.kind, "PART GUITAR", c.laneCount);
+    Player& p = h.Setup(params, o);
     for (const InputEvent& e : c.events) h.input.queue.push_back(e);
     h.Frame(100);
     std::vector<int> slots, values;
@@ -453,7 +453,7 @@ TEST(InputMapping, WhammyMenusPauseAndTilt) {
   EXPECT_EQ(p.menuRequestCode, 1);
 
   Harness d(Chart("PART DANCE", {}));
-  Player& dancer = d.Setup(Spec(12, "PART DANCE", 4));
+  Player& dancer = d.Setup(PartOf(12, "PART DANCE", 4));
   d.input.Push(21, true, 40000, 65535, 0);
   d.Frame(100);
   EXPECT_TRUE(d.net.OfCode(35).empty());
@@ -489,7 +489,7 @@ TEST(Assist, PlaysEveryNoteOrTheKicksOnly) {
     Harness h(Chart("PART DRUMS", {{1920, 96}, {1920, 97}, {2400, 96}, {2880, 98}}));
     PlayerOptions o;
     o.drumAssist = 2;
-    Player& p = h.Setup(Spec(0, "PART DRUMS", 4), o);
+    Player& p = h.Setup(PartOf(0, "PART DRUMS", 4), o);
     EXPECT_EQ(p.assistBits, 2u);
     h.Run({}, 4000);
     EXPECT_EQ(p.score().hits, 2);

@@ -46,12 +46,12 @@ std::u16string WriteSongFolder(const testsupport::TempDir& dir, const std::strin
                  "[song]\nname = " + name + "\nartist = Tester\ndelay = 0\ncount = 0\n" + extraIni);
   dir.WriteBytes(name + "/notes.mid", chart);
   if (seconds > 0.0) {
-    testsupport::OggSpec spec;
-    spec.channels = 2;
-    spec.rate = 44100;
-    spec.frames = static_cast<int64_t>(seconds * 44100.0);
-    spec.signal = testsupport::Sine(440.0, 0.2f, 44100);
-    const std::string ogg = testsupport::MakeOgg(spec);
+    testsupport::OggSpec params;
+    params.channels = 2;
+    params.rate = 44100;
+    params.frames = static_cast<int64_t>(seconds * 44100.0);
+    params.signal = testsupport::Sine(440.0, 0.2f, 44100);
+    const std::string ogg = testsupport::MakeOgg(params);
     dir.WriteBytes(name + "/guitar.ogg", ogg);
     if (backing) dir.WriteBytes(name + "/song.ogg", ogg);
   }

@@ -32,7 +32,7 @@ class LevelResultsTest : public ::testing::Test, public LevelTestBase {
     songs[0].scores->chartHash = kHash;
   }
 
-  struct Spec {
+  struct PlayerEntry {
     std::string name;
     int32_t kind = 2;
     int32_t difficulty = 3;
@@ -43,7 +43,7 @@ class LevelResultsTest : public ::testing::Test, public LevelTestBase {
     bool guest = false;
   };
 
-  void Players(const std::vector<Spec>& specs, float total, float ratingLevel) {
+  void Players(const std::vector<PlayerEntry>& specs, float total, float ratingLevel) {
     LevelState& level = Level();
     level.playerCount = static_cast<int32_t>(specs.size());
     level.players = std::make_unique<Player[]>(specs.size());
@@ -149,7 +149,7 @@ TEST_F(LevelResultsTest, EachLocalPlayerStoresTheBandTotalUnderItsOwnNameKindAnd
 TEST_F(LevelResultsTest, AccuracyIsTwoHundredOnlyForAPerfectBandAtExpert) {
   struct Case {
     const char* name;
-    std::vector<Spec> players;
+    std::vector<PlayerEntry> players;
     int32_t percent;
   };
   const std::vector<Case> cases = {

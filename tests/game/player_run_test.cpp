@@ -200,11 +200,11 @@ TEST(PlayerRun, DrumsActivationNoteHitsItsChordAndForgivesItsLanes) {
   part.Note(480 * 36, 96, 60).Note(480 * 36, 98, 60);  // a kick and a yellow at 18000 ms
   part.Note(480 * 38, 97, 60);                          // 19000 ms
   Harness h(midi.Build());
-  PlayerSpec spec;
-  spec.kind = 0;
-  spec.laneCount = 4;
-  spec.trackName = "PART DRUMS";
-  Player& p = h.Setup(spec);
+  PlayerSpec params;
+  params.kind = 0;
+  params.laneCount = 4;
+  params.trackName = "PART DRUMS";
+  Player& p = h.Setup(params);
 
   std::vector<Step> script;
   for (int k = 0; k < 8; ++k) script.push_back({2000.0 + 500.0 * k, codes[k], true, 128});

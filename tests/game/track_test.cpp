@@ -25,7 +25,7 @@ std::vector<const NoteRecord*> Notes(const Player& p) {
   return out;
 }
 
-PlayerSpec Spec(int kind, const char* track, int laneCount = 5, int difficulty = 3) {
+PlayerSpec PartOf(int kind, const char* track, int laneCount = 5, int difficulty = 3) {
   PlayerSpec s;
   s.kind = kind;
   s.trackName = track;
@@ -133,7 +133,7 @@ TEST(Track, ProStringNotes) {
   t.Note(960, 98, 60, 100, 2).Note(1440, 99, 60, 100, 4).Note(1920, 100, 60, 100, 5);
   t.Note(2400, 98, 60, 102).Note(2500, 98, 60, 104);  // same string, other fret: hammer-on
   Harness h(midi.Build());
-  Player& p = h.Setup(Spec(7, "PART REAL_GUITAR", 6));
+  Player& p = h.Setup(PartOf(7, "PART REAL_GUITAR", 6));
   auto n = Notes(p);
   ASSERT_EQ(n.size(), 8u);
   // Strings 1..6 are lanes 2, 1, 5, 4, 3, 9 (slots 2, 1, 5, 4, 3, 6).
@@ -216,7 +216,7 @@ TEST(Track, SysexSpansNeedTheirSongOptionAndDifficulty) {
     Harness h(bytes);
     h.context.song.sysexOpenBass = c.option;
     h.context.song.sysexSlider = c.option;
-    Player& p = h.Setup(Spec(1, "PART BASS", 5, c.difficulty));
+    Player& p = h.Setup(PartOf(1, "PART BASS", 5, c.difficulty));
     auto n = Notes(p);
     if (c.difficulty == 2) {
       EXPECT_TRUE(n.empty());
@@ -241,7 +241,7 @@ TEST(Track, TomMarkersAndTheMixFlip) {
   const std::string bytes = midi.Build();
   {
     Harness h(bytes);
-    auto n = Notes(h.Setup(Spec(13, "PART DRUMS", 7)));
+    auto n = Notes(h.Setup(PartOf(13, "PART DRUMS", 7)));
     ASSERT_EQ(n.size(), 5u);
     EXPECT_EQ(n[0]->lane, 6);  // the yellow tom of a seven-lane board
     EXPECT_EQ(n[0]->drumPiece, 4);
@@ -255,7 +255,7 @@ TEST(Track, TomMarkersAndTheMixFlip) {
   }
   {
     Harness h(bytes);
-    auto n = Notes(h.Setup(Spec(0, "PART DRUMS", 4)));
+    auto n = Notes(h.Setup(PartOf(0, "PART DRUMS", 4)));
     ASSERT_EQ(n.size(), 5u);
     EXPECT_EQ(n[0]->lane, 3);  // four-lane boards keep their lanes
     EXPECT_EQ(n[0]->drumPiece, 4);
@@ -274,7 +274,7 @@ TEST(Track, KindsWithoutJudgingAndHands) {
   const std::string bytes = midi.Build();
   {
     Harness h(bytes);
-    Player& p = h.Setup(Spec(4, "PART VOCALS", 49));
+    Player& p = h.Setup(PartOf(4, "PART VOCALS", 49));
     auto n = Notes(p);
     ASSERT_EQ(n.size(), 1u);
     EXPECT_EQ(n[0]->lane, 25);
@@ -284,7 +284,7 @@ TEST(Track, KindsWithoutJudgingAndHands) {
   }
   {
     Harness h(bytes);
-    auto n = Notes(h.Setup(Spec(14, "PART REAL_KEYS_VL_X", 88)));
+    auto n = Notes(h.Setup(PartOf(14, "PART REAL_KEYS_VL_X", 88)));
     ASSERT_EQ(n.size(), 2u);
     EXPECT_EQ(n[0]->lane, 1);
     EXPECT_EQ(n[0]->hand, 1);

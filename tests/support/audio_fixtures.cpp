@@ -33,10 +33,10 @@ void PutChunk(std::string& s, const std::string& id, const std::string& body, in
 
 }  // namespace
 
-std::string MakeOgg(const OggSpec& spec) {
+std::string MakeOgg(const OggSpec& params) {
   vorbis_info info;
   vorbis_info_init(&info);
-  if (vorbis_encode_init_vbr(&info, spec.channels, spec.rate, spec.quality) != 0) {
+  if (vorbis_encode_init_vbr(&info, params.channels, params.rate, params.quality) != 0) {
     vorbis_info_clear(&info);
     return {};
   }
@@ -71,11 +71,11 @@ std::string MakeOgg(const OggSpec& spec) {
   };
 
   const int64_t chunk = 4096;
-  for (int64_t done = 0; done < spec.frames; done += chunk) {
-    const int n = static_cast<int>(std::min<int64_t>(chunk, spec.frames - done));
+  for (int64_t done = 0; done < params.frames; done += chunk) {
+    const int n = static_cast<int>(std::min<int64_t>(chunk, params.frames - done));
     float** buffer = vorbis_analysis_buffer(&dsp, n);
-    for (int c = 0; c < spec.channels; ++c) {
-      for (int i = 0; i < n; ++i) buffer[c][i] = spec.signal ? spec.signal(done + i, c) : 0.0f;
+    for (int c = 0; c < params.channels; ++c) {
+      for (int i = 0; i < n; ++i) buffer[c][i] = params.signal ? params.signal(done + i, c) : 0.0f;
     }
     vorbis_analysis_wrote(&dsp, n);
     drain();
@@ -105,31 +105,31 @@ Signal BurstAt(int64_t at, int64_t length, int rate) {
   };
 }
 
-std::string MakeWav(const WavSpec& spec) {
+std::string MakeWav(const WavSpec& params) {
   std::string fmt;
-  const uint16_t align = static_cast<uint16_t>(spec.channels * (spec.bits / 8));
-  PutU16(fmt, spec.formatTag);
-  PutU16(fmt, spec.channels);
-  PutU32(fmt, spec.rate);
-  PutU32(fmt, static_cast<uint64_t>(spec.rate) * align);
-  PutU16(fmt, spec.blockAlignField >= 0 ? static_cast<uint32_t>(spec.blockAlignField) : align);
-  PutU16(fmt, spec.bits);
-  if (spec.formatTag == 0xFFFE) {
+  const uint16_t align = static_cast<uint16_t>(params.channels * (params.bits / 8));
+  PutU16(fmt, params.formatTag);
+  PutU16(fmt, params.channels);
+  PutU32(fmt, params.rate);
+  PutU32(fmt, static_cast<uint64_t>(params.rate) * align);
+  PutU16(fmt, params.blockAlignField >= 0 ? static_cast<uint32_t>(params.blockAlignField) : align);
+  PutU16(fmt, params.bits);
+  if (params.formatTag == 0xFFFE) {
     static const unsigned char kTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                             0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     PutU16(fmt, 22);
-    PutU16(fmt, spec.bits);
-    PutU32(fmt, spec.channelMask);
-    PutU16(fmt, spec.subFormat);
+    PutU16(fmt, params.bits);
+    PutU32(fmt, params.channelMask);
+    PutU16(fmt, params.subFormat);
     fmt.append(reinterpret_cast<const char*>(kTail), sizeof kTail);
   }
   std::string body = "WAVE";
-  for (const auto& [id, bytes] : spec.chunksBefore) PutChunk(body, id, bytes);
-  if (!spec.omitFormat) PutChunk(body, "fmt ", fmt);
-  for (const auto& [id, bytes] : spec.chunksBetween) PutChunk(body, id, bytes);
-  if (!spec.omitData) PutChunk(body, "data", spec.data, spec.dataSizeField);
+  for (const auto& [id, bytes] : params.chunksBefore) PutChunk(body, id, bytes);
+  if (!params.omitFormat) PutChunk(body, "fmt ", fmt);
+  for (const auto& [id, bytes] : params.chunksBetween) PutChunk(body, id, bytes);
+  if (!params.omitData) PutChunk(body, "data", params.data, params.dataSizeField);
   std::string file = "RIFF";
-  PutU32(file, spec.riffSizeField >= 0 ? static_cast<uint64_t>(spec.riffSizeField) : body.size());
+  PutU32(file, params.riffSizeField >= 0 ? static_cast<uint64_t>(params.riffSizeField) : body.size());
   return file + body;
 }
 

@@ -22,7 +22,7 @@ struct OggSpec {
 };
 
 // The bytes of an Ogg Vorbis file; empty when the encoder refuses the settings.
-std::string MakeOgg(const OggSpec& spec);
+std::string MakeOgg(const OggSpec& params);
 
 // A sine of the given frequency and amplitude on every channel.
 Signal Sine(double frequency, float amplitude, int rate);
@@ -48,7 +48,7 @@ struct WavSpec {
   bool omitData = false;
 };
 
-std::string MakeWav(const WavSpec& spec);
+std::string MakeWav(const WavSpec& params);
 // 16-bit PCM of the samples, little-endian.
 std::string Pcm16Bytes(const std::vector<int16_t>& samples);
 

@@ -42,8 +42,8 @@ class LoopbackTest : public ::testing::Test {
     return out;
   }
 
-  void WriteOgg(const std::string& relative, const testsupport::OggSpec& spec) {
-    const std::string bytes = testsupport::MakeOgg(spec);
+  void WriteOgg(const std::string& relative, const testsupport::OggSpec& params) {
+    const std::string bytes = testsupport::MakeOgg(params);
     ASSERT_FALSE(bytes.empty()) << "encoder refused " << relative;
     dir_.WriteBytes(relative, bytes);
     platform::InvalidatePathCache();
@@ -52,12 +52,12 @@ class LoopbackTest : public ::testing::Test {
   // A stereo sine stem of the given length in frames.
   void WriteTone(const std::string& relative, int64_t frames, double frequency = 440.0, float amplitude = 0.25f,
                  int channels = 2, int rate = static_cast<int>(kRate)) {
-    testsupport::OggSpec spec;
-    spec.channels = channels;
-    spec.rate = rate;
-    spec.frames = frames;
-    spec.signal = testsupport::Sine(frequency, amplitude, rate);
-    WriteOgg(relative, spec);
+    testsupport::OggSpec params;
+    params.channels = channels;
+    params.rate = rate;
+    params.frames = frames;
+    params.signal = testsupport::Sine(frequency, amplitude, rate);
+    WriteOgg(relative, params);
   }
 
   std::u16string WPath(const std::string& relative) const { return dir_.WPath(relative); }

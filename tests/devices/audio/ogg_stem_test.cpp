@@ -116,10 +116,10 @@ TEST_F(OggStemTest, AnyChannelCountPlaysToTheEnd) {
 }
 
 TEST_F(OggStemTest, FilesThatAreNotWhatTheyClaim) {
-  testsupport::OggSpec spec;
-  spec.frames = 3 * kRate;
-  spec.signal = testsupport::Sine(300.0, 0.3f, kRate);
-  const std::string good = testsupport::MakeOgg(spec);
+  testsupport::OggSpec params;
+  params.frames = 3 * kRate;
+  params.signal = testsupport::Sine(300.0, 0.3f, kRate);
+  const std::string good = testsupport::MakeOgg(params);
   std::mt19937 random(7);
   std::string garbage(20000, '\0');
   for (char& c : garbage) c = static_cast<char>(random());
@@ -233,10 +233,10 @@ TEST_F(OggStemTest, MeterReadsThePeakOfThePlayingPcm) {
 }
 
 TEST_F(OggStemTest, SeekLandsWhereAskedAndPastTheEndStaysAtTheEnd) {
-  testsupport::OggSpec spec;
-  spec.frames = 2 * kRate;
-  spec.signal = testsupport::BurstAt(kRate, 4410, kRate);  // a burst at 1.0 s
-  WriteOgg("burst.ogg", spec);
+  testsupport::OggSpec params;
+  params.frames = 2 * kRate;
+  params.signal = testsupport::BurstAt(kRate, 4410, kRate);  // a burst at 1.0 s
+  WriteOgg("burst.ogg", params);
 
   auto stem = NewStem();
   ASSERT_TRUE(stem->Open(WPath("burst.ogg")));

@@ -384,10 +384,10 @@ TEST_F(SongAudioTest, SeekPutsEveryStemWhereAsked) {
   // Each stem holds one burst, at 1.0, 1.25, 1.5 and 1.75 s.
   const char* names[4] = {"guitar.ogg", "rhythm.ogg", "keys.ogg", "song.ogg"};
   for (int i = 0; i < 4; ++i) {
-    testsupport::OggSpec spec;
-    spec.frames = 3 * kSecond;
-    spec.signal = testsupport::BurstAt(kSecond + i * kSecond / 4, kSecond / 20, kRate);
-    WriteOgg(std::string("s/") + names[i], spec);
+    testsupport::OggSpec params;
+    params.frames = 3 * kSecond;
+    params.signal = testsupport::BurstAt(kSecond + i * kSecond / 4, kSecond / 20, kRate);
+    WriteOgg(std::string("s/") + names[i], params);
   }
   SongAudio audio;
   audio.LoadStems(WPath("s/"));

@@ -20,7 +20,7 @@ WavSpec Pcm16Mono(std::vector<int16_t> samples) {
 TEST(WaveFile, ReadsEveryPlayableForm) {
   struct Case {
     const char* name;
-    WavSpec spec;
+    WavSpec params;
     platform::audio::SampleType type;
     uint16_t channels, bits;
     size_t bytes;
@@ -59,13 +59,13 @@ TEST(WaveFile, ReadsEveryPlayableForm) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     wavefile::WaveData wave;
-    ASSERT_EQ(wavefile::Parse(MakeWav(c.spec), &wave), Result::kOk);
+    ASSERT_EQ(wavefile::Parse(MakeWav(c.params), &wave), Result::kOk);
     EXPECT_EQ(wave.format.type, c.type);
     EXPECT_EQ(wave.format.channels, c.channels);
     EXPECT_EQ(wave.format.bitsPerSample, c.bits);
     EXPECT_EQ(wave.format.sampleRate, 22050u);
     EXPECT_EQ(wave.data.size(), c.bytes);
-    EXPECT_EQ(std::string(wave.data.begin(), wave.data.end()), c.spec.data.substr(0, c.bytes));
+    EXPECT_EQ(std::string(wave.data.begin(), wave.data.end()), c.params.data.substr(0, c.bytes));
   }
 }
 
