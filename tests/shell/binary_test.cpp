@@ -17,14 +17,9 @@ namespace fs = std::filesystem;
 using namespace gametest;
 
 TEST(GameBinary, StartsHeadlessWritesLogAndSettingsAndEndsOnSigterm) {
-  const char* runDir = std::getenv("VELORIN_RUN_DIR");
-  if (!runDir || !*runDir) runDir = VELORIN_SHELL_RUN_DIR;
-  ASSERT_TRUE(fs::exists(fs::path(runDir) / "velorin")) << "build the velorin target first";
   testsupport::TempDir dir;
-  const fs::path copy = fs::path(dir.path()) / "run";
-  fs::copy(runDir, copy, fs::copy_options::recursive);
-  fs::remove(copy / "game_log.txt");
-  fs::remove(copy / "settings" / "config.ini");
+  const fs::path copy = CopyRunFolder(dir.path());
+  ASSERT_FALSE(copy.empty()) << "build the velorin target first";
   dir.MakeDir("elsewhere");
   const std::string log = (copy / "game_log.txt").string();
 

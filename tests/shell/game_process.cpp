@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include "platform/file.h"
@@ -39,6 +40,18 @@ pid_t StartGame(const std::string& exe, const std::string& fromFolder, bool sile
   posix_spawn_file_actions_destroy(&actions);
   if (silentAudio) unsetenv("VELORIN_AUDIO");
   return pid;
+}
+
+std::string CopyRunFolder(const std::string& into) {
+  namespace fs = std::filesystem;
+  const char* runDir = std::getenv("VELORIN_RUN_DIR");
+  if (!runDir || !*runDir) runDir = VELORIN_SHELL_RUN_DIR;
+  if (!fs::exists(fs::path(runDir) / "velorin")) return std::string();
+  const fs::path copy = fs::path(into) / "run";
+  fs::copy(runDir, copy, fs::copy_options::recursive);
+  fs::remove(copy / "game_log.txt");
+  fs::remove(copy / "settings" / "config.ini");
+  return copy.string();
 }
 
 int WaitForExit(pid_t pid, int timeoutMs, long long* elapsedMs) {

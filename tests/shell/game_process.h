@@ -14,6 +14,10 @@ namespace gametest {
 // `silentAudio` is set. -1 when it cannot be started.
 pid_t StartGame(const std::string& exe, const std::string& fromFolder, bool silentAudio);
 
+// A copy of the built run folder under `into`, without a game log or settings file,
+// so the game starts as on a first run. Empty when the game has not been built.
+std::string CopyRunFolder(const std::string& into);
+
 // The exit code, 128 + the signal for a killed process, or -1 after the time-out
 // (the process is then killed). `elapsedMs` is how long it took.
 int WaitForExit(pid_t pid, int timeoutMs, long long* elapsedMs);
