@@ -87,6 +87,7 @@ struct EventSink {
       : events_(events), count_(count), capacity_(capacity) {}
 
   bool Full() const { return *count_ >= capacity_; }
+  int32_t Room() const { return capacity_ > *count_ ? capacity_ - *count_ : 0; }
   // A zeroed event at the end of the array, or null (and one more dropped) when full.
   InputEvent* Append() {
     if (Full()) {

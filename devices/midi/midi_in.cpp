@@ -253,14 +253,27 @@ bool MidiInList::Translate(int32_t deviceIndex, InputEvent* events, int32_t* cou
 bool MidiInList::Translate(int32_t deviceIndex, EventSink& sink, int32_t profileIndex) {
   MidiIn* d = device(deviceIndex);
   if (!d) return false;
-  const int32_t n = d->Drain(drained_);
-  if (n == 0) return true;
   // A profile index that names no profile (none chosen yet): the events are dropped.
-  if (profileIndex < 0 || profileIndex >= kMaxMidiProfiles) return true;
-  const uint32_t droppedBefore = sink.dropped;
+  if (profileIndex < 0 || profileIndex >= kMaxMidiProfiles) return Discard(deviceIndex);
   const MidiProfile& p = profiles_[profileIndex];
-  for (int32_t i = 0; i < n; ++i) TranslateOne(*d, drained_[i], p, sink);
-  return sink.dropped == droppedBefore;
+  MidiInEvent e;
+  while (d->PeekNext(e)) {
+    // Translate aside first: a message is used whole or left queued, so a reader that
+    // runs late gets the rest on its next call instead of losing it.
+    InputEvent aside[kMaxEventsPerMidiMessage];
+    int32_t made = 0;
+    EventSink asideSink(aside, &made, kMaxEventsPerMidiMessage);
+    uint8_t buttonsBefore[sizeof d->lastSysexButtons];
+    std::memcpy(buttonsBefore, d->lastSysexButtons, sizeof buttonsBefore);
+    TranslateOne(*d, e, p, asideSink);
+    if (made > sink.Room()) {
+      std::memcpy(d->lastSysexButtons, buttonsBefore, sizeof buttonsBefore);
+      return false;
+    }
+    for (int32_t i = 0; i < made; ++i) *sink.Append() = aside[i];
+    d->TakeNext();
+  }
+  return true;
 }
 
 namespace {

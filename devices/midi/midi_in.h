@@ -23,6 +23,9 @@
 
 constexpr int kMidiRing = 512;
 constexpr int kMidiSysexKept = 64;
+// The most InputEvents one message turns into (a SysEx button report: nine buttons
+// and a hat that releases one direction and presses another), with room to spare.
+constexpr int kMaxEventsPerMidiMessage = 16;
 
 struct MidiRawMessage {
   uint32_t shortMessage = 0;  // status | data1 << 8 | data2 << 16
@@ -53,6 +56,15 @@ class SpscRing {
     write_.store(w + 1, std::memory_order_release);
     return true;
   }
+  // Copies the oldest item without removing it; false when the ring is empty.
+  bool Peek(T& out) const {
+    const uint32_t r = read_.load(std::memory_order_relaxed);
+    if (r == write_.load(std::memory_order_acquire)) return false;
+    out = items_[r % kMidiRing];
+    return true;
+  }
+  // Removes the oldest item (after a Peek that returned true).
+  void PopOne() { read_.store(read_.load(std::memory_order_relaxed) + 1, std::memory_order_release); }
   // Moves up to max items, oldest first.
   int PopMany(T* out, int max) {
     const uint32_t r = read_.load(std::memory_order_relaxed);
@@ -122,6 +134,9 @@ class MidiIn {
   void Decode(const MidiRawMessage* records, int32_t n);
   // Moves up to 512 decoded events, oldest first.
   int32_t Drain(MidiInEvent* out);
+  // The oldest decoded event stays queued until TakeNext removes it.
+  bool PeekNext(MidiInEvent& out) const { return decoded_.Peek(out); }
+  void TakeNext() { decoded_.PopOne(); }
   // One pass of the IO thread without the thread: poll and decode.
   void PumpOnce();
 
@@ -166,8 +181,9 @@ class MidiInList {
   void PumpAll();
   bool Stop();
   bool Discard(int32_t deviceIndex);
-  // Appends the device's pending events through the profile; false when the index
-  // is not a device or the array filled up before every event was used.
+  // Appends the device's pending events through the profile, oldest first. A message
+  // whose events do not all fit the array stays queued, with every later one, for
+  // the next call: false then, and when the index is not a device.
   bool Translate(int32_t deviceIndex, InputEvent* events, int32_t* count, int32_t profileIndex);
   bool Translate(int32_t deviceIndex, EventSink& sink, int32_t profileIndex);
 
