@@ -1,5 +1,6 @@
 #include "core/log.h"
 
+#include <atomic>
 #include <cstdio>
 #include <mutex>
 
@@ -13,6 +14,7 @@ namespace {
 
 std::mutex g_logMutex;
 std::u16string g_logFolder;  // empty: the program folder
+std::atomic<bool> g_echo{true};
 
 const char16_t* FileNameOfMode(int32_t mode) {
   return (mode == 2 || mode == 3) ? u"server_log.txt" : u"game_log.txt";
@@ -96,15 +98,17 @@ std::u16string FormatCtime(int year, int month, int day, int hour, int minute, i
   return ToWide(buf);
 }
 
+void SetLogEcho(bool on) { g_echo.store(on); }
+
 bool Log(int32_t mode, std::u16string text) {
-  platform::ConsoleWriteLine(text);
+  if (g_echo.load()) platform::ConsoleWriteLine(text);
   if (mode == 0) return Append(0, text);
   if (mode == 1) StartAfresh(1);
   return false;
 }
 
 bool LogEx(int32_t mode, std::string text) {
-  platform::ConsoleWriteLine(text);
+  if (g_echo.load()) platform::ConsoleWriteLine(text);
   switch (mode) {
     case 0:
     case 2:

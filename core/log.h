@@ -16,6 +16,9 @@ void LogDirectXError(int32_t result);            // failure codes only
 // The folder the log files are written to (default: the program folder). Tests
 // point it at a folder of their own.
 void SetLogFolder(std::u16string folder);
+// Whether log lines also go to standard output (on by default). A console tool whose
+// output is its own lines turns it off.
+void SetLogEcho(bool on);
 std::u16string GetLogFolder();
 
 // "Www Mmm dd hh:mm:ss yyyy" of a local time (the C runtime's ctime form, without
