@@ -9,6 +9,7 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -83,9 +84,11 @@ constexpr float kNeckRepeat = 715.0f;
 
 // The neck picture repeats once every 715 units along the board.
 glm::vec2 NeckUv(const glm::vec3& p) { return {(p.x + kBoardHalf) / (2.0f * kBoardHalf), -p.z / kNeckRepeat}; }
-// The mask spans the whole board once: v 0 at the far end, 1 at the near end.
+// The mask spans the whole board once: v 0 at the far end, 1 at the near end. Rails
+// just outside the board take the mask's edge column.
 glm::vec2 BoardMaskUv(const glm::vec3& p) {
-  return {(p.x + kBoardHalf) / (2.0f * kBoardHalf), (kBoardFar - p.z) / (kBoardFar - kBoardNear)};
+  return {std::clamp((p.x + kBoardHalf) / (2.0f * kBoardHalf), 0.0f, 1.0f),
+          (kBoardFar - p.z) / (kBoardFar - kBoardNear)};
 }
 
 // A picture spread once over a rectangle of the xz plane.

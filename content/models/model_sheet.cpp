@@ -1,10 +1,12 @@
 // Renders a thumbnail of every generated model for the art contact sheet: each .X file
 // of the run folder is read back through the model loader library, drawn by a small
-// software rasteriser (orthographic view from above and in front, flat lighting from
+// software rasteriser (in the file's own left-handed space, which the loader library
+// restores on request; orthographic view from above and in front, flat lighting from
 // the material colours, back faces culled as the game culls them) and written as a PNG
 // with the model's name and size under it.
 // Usage: velorin_model_thumbnails <run folder> <output folder>
 #include <assimp/Importer.hpp>
+#include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -182,7 +184,7 @@ std::string Dimensions(const Vec3& s) {
 
 bool Thumbnail(const fs::path& file, const std::string& label, const fs::path& png) {
   Assimp::Importer importer;
-  const aiScene* scene = importer.ReadFile(file.string(), 0);
+  const aiScene* scene = importer.ReadFile(file.string(), aiProcess_ConvertToLeftHanded);
   if (!scene || !scene->mRootNode) {
     std::fprintf(stderr, "velorin_model_thumbnails: cannot read %s: %s\n", file.string().c_str(),
                  importer.GetErrorString());
