@@ -482,7 +482,7 @@ Model FretSides() {
 
 Model StrikeBand(const std::string& name, const std::string& texture, float half_x, float z0, float z1) {
   Builder b(name);
-  const uint32_t band = b.Add(Lit(name + "_Band", kBoardDark, texture, 0.85f));
+  const uint32_t band = b.Add(Lit(name + "_Band", kBoardGrey, texture, 0.85f));
   const uint32_t line = b.Add(Lit(name + "_Line", kWhite, texture, 1.0f, 0.5f));
   const UvMap uv = SpanUv(-half_x, half_x, z0, z1);
   AddArcBar(b.mesh, band, -half_x, half_x, z0, z1, 0.1f, 0.8f, 32, uv);

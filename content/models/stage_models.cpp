@@ -293,12 +293,12 @@ Model Cat() {
     mesh.Append(ear, Move(side * 6.5f, 55.0f, -2.0f) * Turn(side * -0.3f, {0, 0, 1}));
     AddBox(mesh, eye, {side * 4.0f - 1.8f, 49.0f, -12.6f}, {side * 4.0f + 1.8f, 52.0f, -11.0f});
   }
-  // The tail curls round the front paws.
-  for (int i = 0; i < 8; ++i) {
-    const float a = -0.4f + 2.4f * static_cast<float>(i) / 8.0f;
+  // The tail curls from the back round the right side to the front paws.
+  for (int i = 0; i < 9; ++i) {
+    const float a = 2.7f - 2.4f * static_cast<float>(i) / 8.0f;
     Mesh part;
-    AddBox(part, fur, {-2.5f, 0.0f, -5.0f}, {2.5f, 4.0f, 5.0f});
-    mesh.Append(part, Move(20.0f * std::sin(a), 0.0f, -20.0f * std::cos(a) + 6.0f) * Turn(-a, {0, 1, 0}));
+    AddBox(part, fur, {-2.0f, 0.0f, -4.0f}, {2.0f, 3.5f, 4.0f});
+    mesh.Append(part, Move(21.0f * std::sin(a), 0.0f, -21.0f * std::cos(a) + 2.0f) * Turn(-a, {0, 1, 0}));
   }
   return m;
 }
