@@ -557,7 +557,10 @@ Model IconPlane() {
 // ---- meters -------------------------------------------------------------------------
 // Beside the board: the rock meter, chunk bar and multiplier to the right, the energy
 // bar and its two glowing halves to the left; the real-keys set sits further out for
-// the wider keyboard board.
+// the wider keyboard board. The meters are authored where they are seen, for a
+// neutral placement. The energy bar and each glowing half carry a mask set that spans
+// that bar once along its length (v 0 at its far end), which the game scrolls to
+// show how full the bar is.
 
 Model Panel(const std::string& name, const std::string& texture, const glm::vec3& colour, float x0, float x1, float z0,
             float z1, float y0, float y1, bool mask) {

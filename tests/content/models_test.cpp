@@ -224,6 +224,11 @@ TEST(DefaultModels, EveryFixedModelLoadsWithItsSetsMaterialsAndPlace) {
 
     const Box box = SceneBox(file.scene);
     ExpectInside(box, EnvelopeOf(row.place), what);
+    if (row.place == Place::kMeter) {
+      // Meters stay off the lanes the notes come down: beside the board or in front
+      // of the strike line.
+      EXPECT_TRUE(box.lo.x >= 120.0f || box.hi.x <= -120.0f || box.hi.z <= -20.0f) << what;
+    }
   }
   EXPECT_EQ(slots.size(), 77u);
   EXPECT_EQ(slots.count(49), 0u);
