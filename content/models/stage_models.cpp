@@ -196,10 +196,11 @@ Model LightRig() {
     AddLathe(lamp, lens, {{16.0f, -39.0f}, {0.0f, -39.0f}}, 16, kNoUv);
     lamps.mesh.Append(lamp, Move(90.0f * static_cast<float>(i), -8.0f, 0.0f));
   }
-  m.root.children.push_back(std::move(lamps));
-
   auto tilt = [](float a) { return Turn(a, {1, 0, 0}); };
   const float rest = 0.35f, aim = -0.25f;
+  lamps.local = tilt(rest);  // the resting pose the inactive sway starts from
+  m.root.children.push_back(std::move(lamps));
+
   m.animations.push_back({"unactive", {Sample("Lamps", 4.0f, 16, [&](float t) {
                             return tilt(rest + 0.12f * std::sin(2.0f * kPi * t / 4.0f));
                           })}});

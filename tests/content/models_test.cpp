@@ -325,9 +325,57 @@ TEST(DefaultModels, NoteVariantsDifferInShape) {
 // ---------------------------------------------------------------------------------
 // The stage
 
-struct StageObject {
-  std::string model, key, flags;
+const aiNodeAnim* Channel(const aiScene* scene, const std::string& set, const aiString& node) {
+  for (unsigned a = 0; a < scene->mNumAnimations; ++a) {
+    if (set != scene->mAnimations[a]->mName.C_Str()) continue;
+    for (unsigned c = 0; c < scene->mAnimations[a]->mNumChannels; ++c) {
+      if (scene->mAnimations[a]->mChannels[c]->mNodeName == node) return scene->mAnimations[a]->mChannels[c];
+    }
+  }
+  return nullptr;
+}
+
+struct Pose {
+  aiVector3D position;
+  aiQuaternion rotation;
 };
+
+Pose First(const aiNodeAnim* c) { return {c->mPositionKeys[0].mValue, c->mRotationKeys[0].mValue}; }
+Pose Last(const aiNodeAnim* c) {
+  return {c->mPositionKeys[c->mNumPositionKeys - 1].mValue, c->mRotationKeys[c->mNumRotationKeys - 1].mValue};
+}
+
+void ExpectSamePose(const Pose& a, const Pose& b, const std::string& what) {
+  EXPECT_LT((a.position - b.position).Length(), 1e-2f) << what;
+  const float dot = a.rotation.x * b.rotation.x + a.rotation.y * b.rotation.y + a.rotation.z * b.rotation.z +
+                    a.rotation.w * b.rotation.w;
+  EXPECT_GT(std::fabs(dot), 0.9999f) << what;  // the same turn (q and -q alike)
+}
+
+// The stage plays "activate" once and then loops "active", "deactivate" once and then
+// loops "unactive": each follow-on set starts where the one before it ends, so the
+// animated parts never jump, and the resting pose is the frame's own.
+void ExpectSeamlessSets(const aiScene* scene, const std::string& model) {
+  const aiAnimation* unactive = nullptr;
+  for (unsigned a = 0; a < scene->mNumAnimations; ++a) {
+    if (std::string(scene->mAnimations[a]->mName.C_Str()) == "unactive") unactive = scene->mAnimations[a];
+  }
+  ASSERT_NE(unactive, nullptr) << model;
+  for (unsigned c = 0; c < unactive->mNumChannels; ++c) {
+    const aiString& node_name = unactive->mChannels[c]->mNodeName;
+    const aiNode* node = scene->mRootNode->FindNode(node_name);
+    ASSERT_NE(node, nullptr) << model;
+    const aiNodeAnim* activate = Channel(scene, "activate", node_name);
+    const aiNodeAnim* active = Channel(scene, "active", node_name);
+    const aiNodeAnim* deactivate = Channel(scene, "deactivate", node_name);
+    ASSERT_TRUE(activate && active && deactivate) << model << " " << node_name.C_Str();
+    Pose rest;
+    node->mTransformation.DecomposeNoScaling(rest.rotation, rest.position);
+    ExpectSamePose(First(unactive->mChannels[c]), rest, model + ": unactive starts at rest");
+    ExpectSamePose(Last(activate), First(active), model + ": active follows activate");
+    ExpectSamePose(Last(deactivate), First(unactive->mChannels[c]), model + ": unactive follows deactivate");
+  }
+}
 
 TEST(StageModels, LayoutsNameObjectsThatExistAndAnimatedOnesCarryTheFourSets) {
   for (const char* name : models::kStageFiles) {
@@ -335,6 +383,9 @@ TEST(StageModels, LayoutsNameObjectsThatExistAndAnimatedOnesCarryTheFourSets) {
     ASSERT_TRUE(Load(file, RunFolder() / models::StageModelPath(name))) << name;
     ExpectSoundMeshes(file.scene, name);
   }
+  Loaded venue;
+  ASSERT_TRUE(Load(venue, RunFolder() / models::StageModelPath("background")));
+  const Box room = SceneBox(venue.scene);
   for (const char* layout : {"dummy_low", "dummy_medium", "dummy_high"}) {
     Loaded file;
     ASSERT_TRUE(Load(file, RunFolder() / models::StageModelPath(layout))) << layout;
@@ -355,6 +406,13 @@ TEST(StageModels, LayoutsNameObjectsThatExistAndAnimatedOnesCarryTheFourSets) {
         Loaded object;
         ASSERT_TRUE(Load(object, RunFolder() / models::StageModelPath(model))) << frame;
         ExpectSoundMeshes(object.scene, model);
+        // Placed by its frame, the object stands inside the venue.
+        Box placed;
+        CollectBox(object.scene, object.scene->mRootNode, root->mChildren[i]->mTransformation, placed);
+        for (int axis = 0; axis < 3; ++axis) {
+          EXPECT_GE(placed.lo[axis], room.lo[axis]) << frame << " axis " << axis;
+          EXPECT_LE(placed.hi[axis], room.hi[axis]) << frame << " axis " << axis;
+        }
         std::set<std::string> sets;
         for (unsigned a = 0; a < object.scene->mNumAnimations; ++a) {
           const aiAnimation* anim = object.scene->mAnimations[a];
@@ -362,12 +420,16 @@ TEST(StageModels, LayoutsNameObjectsThatExistAndAnimatedOnesCarryTheFourSets) {
           EXPECT_GT(anim->mTicksPerSecond, 0.0) << model;
           EXPECT_GT(anim->mDuration, 0.0) << model;
           for (unsigned c = 0; c < anim->mNumChannels; ++c) {
-            EXPECT_NE(object.scene->mRootNode->FindNode(anim->mChannels[c]->mNodeName), nullptr) << model;
+            const aiNodeAnim* channel = anim->mChannels[c];
+            ASSERT_NE(object.scene->mRootNode->FindNode(channel->mNodeName), nullptr) << model;
+            ASSERT_GT(channel->mNumPositionKeys, 0u) << model;
+            ASSERT_GT(channel->mNumRotationKeys, 0u) << model;
           }
         }
         if (flags.find('a') != std::string::npos) {
           ++animated;
           for (const char* set : models::kStageAnimationSets) EXPECT_TRUE(sets.count(set)) << model << " " << set;
+          ExpectSeamlessSets(object.scene, model);
         }
       } else if (frame.rfind("IO-", 0) == 0) {
         ASSERT_EQ(parts.size(), 3u) << frame;
