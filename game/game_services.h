@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/settings.h"
+#include "game/game_message.h"
 
 struct InputEvent;
 class DemoPlayer;
@@ -23,17 +24,6 @@ class GameSound {
   // The base frequency ratio of the voice under the handle; below 0 when none has it.
   virtual float BaseRatio(int32_t handle) = 0;
   virtual void SetRatio(int32_t handle, float ratio) = 0;
-};
-
-// A type-2 game message as the players send and receive it; the network layer turns
-// it into its wire record.
-struct GameMessage {
-  int32_t type = 0;
-  int32_t code = 0;
-  int32_t a2 = 0, a3 = 0, a4 = 0, a5 = 0, a6 = 0, a7 = 0;
-  std::string str1, str2;
-
-  void Clear() { *this = GameMessage(); }
 };
 
 // The game client: senders look at Connected first and send nothing offline.

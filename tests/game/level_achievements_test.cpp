@@ -5,7 +5,7 @@
 #include <functional>
 #include <set>
 
-#include "game/achievements.h"
+#include "game/level/achievements.h"
 #include "tests/game/level_test_harness.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "core/settings.h"
-#include "game/level.h"
-#include "game/level_session.h"
+#include "game/level/level.h"
+#include "game/level/level_session.h"
 #include "platform/gfx/framework.h"
 #include "song/profile.h"
 #include "song/song.h"

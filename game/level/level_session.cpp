@@ -1,8 +1,8 @@
-#include "game/level_session.h"
+#include "game/level/level_session.h"
 
 #include "devices/audio/song_audio.h"
 #include "devices/input/ctrl.h"
-#include "game/level.h"
+#include "game/level/level.h"
 #include "platform/clock.h"
 #include "platform/random.h"
 #include "song/shell_services.h"

@@ -1,4 +1,4 @@
-#include "game/level_audio.h"
+#include "game/level/level_audio.h"
 
 #include "devices/audio/sound_player.h"
 

@@ -1,8 +1,8 @@
 #include "game/shell_services.h"
 
 #include "devices/audio/song_audio.h"
-#include "game/level.h"
-#include "game/level_audio.h"
+#include "game/level/level.h"
+#include "game/level/level_audio.h"
 #include "song/song.h"
 
 namespace game {

@@ -9,7 +9,7 @@
 #include "core/shell/shell_state.h"
 #include "core/utils.h"
 #include "devices/audio/song_audio.h"
-#include "game/level.h"
+#include "game/level/level.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/random.h"

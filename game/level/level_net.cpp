@@ -1,8 +1,8 @@
-#include "game/level_net.h"
+#include "game/level/level_net.h"
 
 #include "core/log.h"
 #include "core/shell/shell_state.h"
-#include "game/level.h"
+#include "game/level/level.h"
 #include "platform/text.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "core/log.h"
 #include "core/shell/shell_state.h"
 #include "devices/audio/song_audio.h"
-#include "game/level.h"
+#include "game/level/level.h"
 #include "platform/clock.h"
 #include "song/song.h"
 
