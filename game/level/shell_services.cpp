@@ -1,27 +1,13 @@
 #include "game/shell_services.h"
 
-#include "devices/audio/song_audio.h"
 #include "game/level/level.h"
 #include "game/level/level_audio.h"
-#include "song/song.h"
 
 namespace game {
 
 namespace {
 
 SoundPlayerSound g_levelSound;
-
-Song* SlotSong(int slot) {
-  LevelSession& session = Session();
-  Song* slots = session.Slots();
-  if (!slots || slot < 0 || slot >= kSongSlotCount) return nullptr;
-  return &slots[slot];
-}
-
-SongAudio* SlotAudio(int slot) {
-  Song* song = SlotSong(slot);
-  return song && song->audio ? song->audio->Audio() : nullptr;
-}
 
 }  // namespace
 
@@ -59,30 +45,8 @@ void RegisterShellServices(shell::Services& services) {
   };
   g.destroyVocalTrack = [] { Level().lyrics.reset(); };
 
-  // The stems' service and the calibration flag, when the song data and the devices
-  // have not plugged them in (the level keeps the set list's slots either way).
-  shell::SongServices& s = services.song;
-  if (!s.updateSongAudio) {
-    s.updateSongAudio = [](int slot) {
-      SongAudio* audio = SlotAudio(slot);
-      return audio ? audio->Update() : false;
-    };
-  }
-  if (!s.longestStemSeconds) {
-    s.longestStemSeconds = [](int slot) {
-      SongAudio* audio = SlotAudio(slot);
-      return audio ? static_cast<double>(audio->songLength) : 0.0;
-    };
-  }
-  if (!s.isCalibrationSong) {
-    s.isCalibrationSong = [](int slot) {
-      const Song* song = SlotSong(slot);
-      return song && song->info && song->info->vl_calibrator;
-    };
-  }
-  // The current song of the set list (the scene context, once the renderer brings
-  // one, keeps its own).
-  if (!services.graphics.currentSongIndex) services.graphics.currentSongIndex = [] { return Session().songIndex; };
+  // The set list's current song: the level owns the set list.
+  services.graphics.currentSongIndex = [] { return Session().songIndex; };
 }
 
 }  // namespace game
