@@ -28,29 +28,22 @@ constexpr int32_t kMaxLevelPlayers = 15;
 // drops them at playback start and resume, and the set-up reads the device's kind.
 class LevelController : public PlayerInput {
  public:
-  bool GetEvents(InputEvent* /*events*/, int32_t& count) override {
-    count = 0;
-    return true;
-  }
-  virtual void ClearEvents() {}
-  virtual bool IsKeyboard() const { return false; }
-  virtual bool IsGamepad() const { return false; }
+  std::function<void()> clearEvents;
+  void ClearEvents() { if (clearEvents) clearEvents(); }
+  std::function<bool()> isKeyboard;
+  bool IsKeyboard() const { return isKeyboard ? isKeyboard() : false; }
+  std::function<bool()> isGamepad;
+  bool IsGamepad() const { return isGamepad ? isGamepad() : false; }
   // The drum lane count the device reports (4 or 5).
-  virtual int32_t DetectedDrumLanes() const { return 4; }
+  std::function<int32_t()> detectedDrumLanes;
+  int32_t DetectedDrumLanes() const { return detectedDrumLanes ? detectedDrumLanes() : 4; }
 };
 
-// The controller manager's device (CtrlDevice::GetEvents, ClearEvents).
+// The controller manager's device (CtrlDevice::GetEvents, ClearEvents): its entries
+// filled over the device.
 class CtrlDeviceController : public LevelController {
  public:
-  explicit CtrlDeviceController(CtrlDevice* device) : device_(device) {}
-  bool GetEvents(InputEvent* events, int32_t& count) override;
-  void ClearEvents() override;
-  bool IsKeyboard() const override;
-  bool IsGamepad() const override;
-  int32_t DetectedDrumLanes() const override;
-
- private:
-  CtrlDevice* device_;
+  explicit CtrlDeviceController(CtrlDevice* device);
 };
 
 // One player of the level as the player select screen (or the career screen) chose it.
@@ -93,95 +86,171 @@ struct InGameState {
 };
 
 // The in-game screens (player boxes, pause and options screens, alerts, lyrics). The
-// base class keeps the rules the level depends on: the end of the count-down raises
+// class keeps the rules the level depends on (what the screens draw plugs into its
+// entries): the end of the count-down raises
 // action 2, a practice position outside its range raises action 9, the song fails
 // once every player has failed, and the song end marks the song finished.
 class InGameScreens {
  public:
-  virtual ~InGameScreens() = default;
-  virtual void Start(int32_t playerCount);
-  virtual void Restart();
-  virtual void Update(double chartTime, double songTime, double speed);
-  virtual void UpdateLyrics(double chartTime);
-  virtual void ShowSongEnd();
-  virtual void Pause(Player* player);
-  virtual void OpenPauseForPlayer(Player* player);
-  virtual void ShowRankAlert(uint32_t /*eventBits*/) {}
+  InGameScreens() = default;
+  InGameScreens(const InGameScreens&) = delete;
+  InGameScreens& operator=(const InGameScreens&) = delete;
+  void Start(int32_t playerCount);
+  void Restart();
+  void Update(double chartTime, double songTime, double speed);
+  void UpdateLyrics(double chartTime);
+  void ShowSongEnd();
+  void Pause(Player* player);
+  void OpenPauseForPlayer(Player* player);
+  std::function<void(uint32_t)> showRankAlert;
+  void ShowRankAlert(uint32_t eventBits) { if (showRankAlert) showRankAlert(eventBits); }
   // PauseMenu::Open: binds the options screens to the player (or none).
-  virtual void OpenPauseMenu(Player* /*player*/) {}
+  std::function<void(Player*)> openPauseMenu;
+  void OpenPauseMenu(Player* player) { if (openPauseMenu) openPauseMenu(player); }
   // The options screens rebuilt for a player, or for none (the song's own options).
-  virtual void RebuildOptions(Player* /*player*/) {}
-  virtual void UpdatePlayerBox(int32_t /*index*/) {}
-  virtual void BindPracticeProfile(Player* /*player*/) {}
-  virtual void BuildPracticeLists() {}
+  std::function<void(Player*)> rebuildOptions;
+  void RebuildOptions(Player* player) { if (rebuildOptions) rebuildOptions(player); }
+  std::function<void(int32_t)> updatePlayerBox;
+  void UpdatePlayerBox(int32_t index) { if (updatePlayerBox) updatePlayerBox(index); }
+  std::function<void(Player*)> bindPracticeProfile;
+  void BindPracticeProfile(Player* player) { if (bindPracticeProfile) bindPracticeProfile(player); }
+  std::function<void()> buildPracticeLists;
+  void BuildPracticeLists() { if (buildPracticeLists) buildPracticeLists(); }
 };
 
 // What the level asks of the renderer: backgrounds, the stage, cameras, textures.
 // Loaders return false when the thing could not be made (the default: nothing is).
 class LevelVisuals {
  public:
-  virtual ~LevelVisuals() = default;
-  virtual bool LoadSongVideo(const std::u16string& /*path*/) { return false; }
-  virtual bool LoadSongImage(const std::u16string& /*path*/) { return false; }
-  virtual bool LoadBackgroundImage(const std::u16string& /*path*/) { return false; }
-  virtual bool LoadBackgroundVideo(const std::u16string& /*path*/) { return false; }
-  virtual void LoadReactive(const std::string& /*name*/, const std::u16string& /*folder*/) {}
-  virtual void EnsureStage() {}
-  virtual bool HasStage() const { return false; }
-  virtual void BindStage(Player* /*players*/, int32_t /*count*/) {}
-  virtual void UpdateStage() {}
-  virtual bool HasReactive() const { return false; }
-  virtual void SendReactiveEvents() {}
-  virtual void ResetReactiveTheme() {}
-  virtual void DeleteReactive() {}
-  virtual bool HasVideo() const { return false; }
-  virtual void VideoRun() {}    // plays with its own sound muted
-  virtual void VideoPause() {}
-  virtual void VideoStop() {}   // rewinds
-  virtual void DeleteVideo() {}
-  virtual void ReleaseBackgroundImage() {}
-  virtual void ResetCameras() {}
-  virtual void PreloadTextures() {}
+  LevelVisuals() = default;
+  LevelVisuals(const LevelVisuals&) = delete;
+  LevelVisuals& operator=(const LevelVisuals&) = delete;
+  std::function<bool(const std::u16string&)> loadSongVideo;
+  bool LoadSongVideo(const std::u16string& path) { return loadSongVideo ? loadSongVideo(path) : false; }
+  std::function<bool(const std::u16string&)> loadSongImage;
+  bool LoadSongImage(const std::u16string& path) { return loadSongImage ? loadSongImage(path) : false; }
+  std::function<bool(const std::u16string&)> loadBackgroundImage;
+  bool LoadBackgroundImage(const std::u16string& path) {
+    return loadBackgroundImage ? loadBackgroundImage(path) : false;
+  }
+  std::function<bool(const std::u16string&)> loadBackgroundVideo;
+  bool LoadBackgroundVideo(const std::u16string& path) {
+    return loadBackgroundVideo ? loadBackgroundVideo(path) : false;
+  }
+  std::function<void(const std::string&, const std::u16string&)> loadReactive;
+  void LoadReactive(const std::string& name, const std::u16string& folder) {
+    if (loadReactive) loadReactive(name, folder);
+  }
+  std::function<void()> ensureStage;
+  void EnsureStage() { if (ensureStage) ensureStage(); }
+  std::function<bool()> hasStage;
+  bool HasStage() const { return hasStage ? hasStage() : false; }
+  std::function<void(Player*, int32_t)> bindStage;
+  void BindStage(Player* players, int32_t count) { if (bindStage) bindStage(players, count); }
+  std::function<void()> updateStage;
+  void UpdateStage() { if (updateStage) updateStage(); }
+  std::function<bool()> hasReactive;
+  bool HasReactive() const { return hasReactive ? hasReactive() : false; }
+  std::function<void()> sendReactiveEvents;
+  void SendReactiveEvents() { if (sendReactiveEvents) sendReactiveEvents(); }
+  std::function<void()> resetReactiveTheme;
+  void ResetReactiveTheme() { if (resetReactiveTheme) resetReactiveTheme(); }
+  std::function<void()> deleteReactive;
+  void DeleteReactive() { if (deleteReactive) deleteReactive(); }
+  std::function<bool()> hasVideo;
+  bool HasVideo() const { return hasVideo ? hasVideo() : false; }
+  // plays with its own sound muted
+  std::function<void()> videoRun;
+  void VideoRun() { if (videoRun) videoRun(); }
+  std::function<void()> videoPause;
+  void VideoPause() { if (videoPause) videoPause(); }
+  // rewinds
+  std::function<void()> videoStop;
+  void VideoStop() { if (videoStop) videoStop(); }
+  std::function<void()> deleteVideo;
+  void DeleteVideo() { if (deleteVideo) deleteVideo(); }
+  std::function<void()> releaseBackgroundImage;
+  void ReleaseBackgroundImage() { if (releaseBackgroundImage) releaseBackgroundImage(); }
+  std::function<void()> resetCameras;
+  void ResetCameras() { if (resetCameras) resetCameras(); }
+  std::function<void()> preloadTextures;
+  void PreloadTextures() { if (preloadTextures) preloadTextures(); }
 };
 
 // What the level asks of the menus and the lobby. Every call does nothing by
-// default; the menus override what they show.
+// default; the menus fill the entries of what they show.
 class LevelMenus {
  public:
-  virtual ~LevelMenus() = default;
+  LevelMenus() = default;
+  LevelMenus(const LevelMenus&) = delete;
+  LevelMenus& operator=(const LevelMenus&) = delete;
   // Song-load screen.
-  virtual void LoadBanner() {}
-  virtual void RefreshSongLoad() {}
-  virtual void SongLoadInput() {}
+  std::function<void()> loadBanner;
+  void LoadBanner() { if (loadBanner) loadBanner(); }
+  std::function<void()> refreshSongLoad;
+  void RefreshSongLoad() { if (refreshSongLoad) refreshSongLoad(); }
+  std::function<void()> songLoadInput;
+  void SongLoadInput() { if (songLoadInput) songLoadInput(); }
   // Back from a song.
-  virtual void ResetAfterSong() {}
-  virtual void SetCurrentMenu(int32_t /*menu*/) {}
-  virtual void ResumeMenuMusic() {}
-  virtual void ControlAllVideos(int32_t /*command*/) {}
-  virtual void QuitProgram() {}
-  virtual void PushAchievement(int32_t /*kind*/, const std::u16string& /*title*/, const std::u16string& /*name*/) {}
+  std::function<void()> resetAfterSong;
+  void ResetAfterSong() { if (resetAfterSong) resetAfterSong(); }
+  std::function<void(int32_t)> setCurrentMenu;
+  void SetCurrentMenu(int32_t menu) { if (setCurrentMenu) setCurrentMenu(menu); }
+  std::function<void()> resumeMenuMusic;
+  void ResumeMenuMusic() { if (resumeMenuMusic) resumeMenuMusic(); }
+  std::function<void(int32_t)> controlAllVideos;
+  void ControlAllVideos(int32_t command) { if (controlAllVideos) controlAllVideos(command); }
+  std::function<void()> quitProgram;
+  void QuitProgram() { if (quitProgram) quitProgram(); }
+  std::function<void(int32_t, const std::u16string&, const std::u16string&)> pushAchievement;
+  void PushAchievement(int32_t kind, const std::u16string& title, const std::u16string& name) {
+    if (pushAchievement) pushAchievement(kind, title, name);
+  }
   // Lobby.
-  virtual void AddChatLine(const std::string& /*text*/) {}
-  virtual void BuildRoster() {}
-  virtual void SetChosenSong(const std::string& /*name*/, const std::string& /*path*/, int32_t /*value*/) {}
-  virtual void ClearRoster() {}
-  virtual void AddRosterPlayer(const std::string& /*name*/, int32_t /*id*/, int32_t /*state*/) {}
-  virtual void PlayCrowdSound() {}
+  std::function<void(const std::string&)> addChatLine;
+  void AddChatLine(const std::string& text) { if (addChatLine) addChatLine(text); }
+  std::function<void()> buildRoster;
+  void BuildRoster() { if (buildRoster) buildRoster(); }
+  std::function<void(const std::string&, const std::string&, int32_t)> setChosenSong;
+  void SetChosenSong(const std::string& name, const std::string& path, int32_t value) {
+    if (setChosenSong) setChosenSong(name, path, value);
+  }
+  std::function<void()> clearRoster;
+  void ClearRoster() { if (clearRoster) clearRoster(); }
+  std::function<void(const std::string&, int32_t, int32_t)> addRosterPlayer;
+  void AddRosterPlayer(const std::string& name, int32_t id, int32_t state) {
+    if (addRosterPlayer) addRosterPlayer(name, id, state);
+  }
+  std::function<void()> playCrowdSound;
+  void PlayCrowdSound() { if (playCrowdSound) playCrowdSound(); }
   // Ends the lobby's chat editing when it is open (text entry cleared, controller
   // input enabled again, chat text emptied).
-  virtual void EndChatEditing() {}
+  std::function<void()> endChatEditing;
+  void EndChatEditing() { if (endChatEditing) endChatEditing(); }
   // Player select.
-  virtual void ResetSlots() {}
-  virtual void RemovePlayer(int32_t /*playerId*/) {}
-  virtual int32_t SlotCount() const { return 0; }
-  virtual bool SlotHasController(int32_t /*slot*/) const { return false; }
-  virtual void GrantPlayerId(int32_t /*slot*/, int32_t /*playerId*/) {}
-  virtual void ApplyRemoteSlot(const GameMessage& /*message*/) {}
-  virtual void StartGame() {}
-  virtual void AddRemoteSlot(int32_t /*playerId*/) {}
-  virtual void ApplyRemotePlayer(int32_t /*playerId*/, int32_t /*a5*/, bool /*f1*/, bool /*f2*/, bool /*f0*/,
-                                 const uint8_t (&/*a3*/)[4], const uint8_t (&/*a4*/)[3], bool /*f3*/,
-                                 const std::string& /*name*/) {}
+  std::function<void()> resetSlots;
+  void ResetSlots() { if (resetSlots) resetSlots(); }
+  std::function<void(int32_t)> removePlayer;
+  void RemovePlayer(int32_t playerId) { if (removePlayer) removePlayer(playerId); }
+  std::function<int32_t()> getSlotCount;
+  int32_t SlotCount() const { return getSlotCount ? getSlotCount() : 0; }
+  std::function<bool(int32_t)> slotHasController;
+  bool SlotHasController(int32_t slot) const { return slotHasController ? slotHasController(slot) : false; }
+  std::function<void(int32_t, int32_t)> grantPlayerId;
+  void GrantPlayerId(int32_t slot, int32_t playerId) { if (grantPlayerId) grantPlayerId(slot, playerId); }
+  std::function<void(const GameMessage&)> applyRemoteSlot;
+  void ApplyRemoteSlot(const GameMessage& message) { if (applyRemoteSlot) applyRemoteSlot(message); }
+  std::function<void()> startGame;
+  void StartGame() { if (startGame) startGame(); }
+  std::function<void(int32_t)> addRemoteSlot;
+  void AddRemoteSlot(int32_t playerId) { if (addRemoteSlot) addRemoteSlot(playerId); }
+  std::function<void(int32_t, int32_t, bool, bool, bool, const uint8_t (&)[4], const uint8_t (&)[3], bool,
+                     const std::string&)>
+      applyRemotePlayer;
+  void ApplyRemotePlayer(int32_t playerId, int32_t a5, bool f1, bool f2, bool f0, const uint8_t (&a3)[4],
+                         const uint8_t (&a4)[3], bool f3, const std::string& name) {
+    if (applyRemotePlayer) applyRemotePlayer(playerId, a5, f1, f2, f0, a3, a4, f3, name);
+  }
 };
 
 struct LevelSession {
