@@ -459,26 +459,26 @@ void ResumeSong() {
 void UpdateSongLoad() {
   LevelSession& session = Session();
   LevelState& level = Level();
-  const int32_t step = shell::TaskStep.load();
-  if (step == 0) {
+  const shell::Task step = shell::CurrentTask();
+  if (step == shell::Task::kIdle) {
     session.Menus().LoadBanner();
-    shell::TaskStep.store(1);
-  } else if (step == 2 && session.Online()) {
+    shell::SetTask(shell::Task::kLevelLoadRequested);
+  } else if (step == shell::Task::kLevelLoadDone && session.Online()) {
     session.Visuals().PreloadTextures();
     platform::SleepMs(10);
-    shell::TaskStep.store(0);
-    shell::GameState.store(4);
+    shell::SetTask(shell::Task::kIdle);
+    shell::SetState(shell::State::kOnlineStart);
     level.onlineFrames = 0;
     level.onlineReady = false;
     session.Visuals().ResetReactiveTheme();
     ApplyDeferredFlow();
     return;
-  } else if (step == 2 && session.songLoadStart) {
+  } else if (step == shell::Task::kLevelLoadDone && session.songLoadStart) {
     session.Visuals().PreloadTextures();
     platform::SleepMs(10);
-    shell::TaskStep.store(0);
+    shell::SetTask(shell::Task::kIdle);
     session.songLoadStart = false;
-    shell::GameState.store(2);
+    shell::SetState(shell::State::kPlaying);
     session.Visuals().ResetReactiveTheme();
     PrepareSongStart();
     ApplyDeferredFlow();
