@@ -16,11 +16,12 @@ function(velorin_library target)
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# velorin_tests(<name> DIR <folder> DEPS <targets...>)
+# velorin_tests(<name> DIR <folder> DEPS <targets...> [THREADED])
 # One GoogleTest executable from every .cpp under tests/<folder>, registered with CTest
-# under the label <folder>.
+# under the label <folder>. THREADED adds the label "threaded": the code under test runs
+# threads of its own, so the ThreadSanitizer stage runs these tests.
 function(velorin_tests name)
-  cmake_parse_arguments(ARG "" "DIR" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADED" "DIR" "DEPS" ${ARGN})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${ARG_DIR}/*.cpp)
   if(NOT sources)
     return()
@@ -34,6 +35,40 @@ function(velorin_tests name)
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 120 LABELS ${ARG_DIR})
+  if(ARG_THREADED)
+    # The tests are known only once discovered: a script CTest reads after the list
+    # adds the second label to each.
+    set(script ${CMAKE_CURRENT_BINARY_DIR}/${name}_threaded.cmake)
+    file(WRITE ${script}
+      "foreach(test IN LISTS ${name}_TESTS)\n"
+      "  set_tests_properties(\"\${test}\" PROPERTIES LABELS \"${ARG_DIR};threaded\")\n"
+      "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${script})
+  endif()
+endfunction()
+
+# velorin_test_folders()
+# Adds every test folder under the current one: a folder with a CMakeLists.txt declares
+# its own test programs; a folder with only test sources becomes one program
+# tests_<path> over the core. Nothing lists the folders, so a new one cannot be missed.
+function(velorin_test_folders)
+  file(GLOB entries LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(entry IN LISTS entries)
+    if(NOT IS_DIRECTORY ${entry})
+      continue()
+    endif()
+    get_filename_component(folder ${entry} NAME)
+    if(folder STREQUAL "support" OR folder STREQUAL "fuzz")
+      continue()
+    endif()
+    if(EXISTS ${entry}/CMakeLists.txt)
+      add_subdirectory(${entry})
+    else()
+      file(RELATIVE_PATH dir ${CMAKE_SOURCE_DIR}/tests ${entry})
+      string(REPLACE "/" "_" name "tests_${dir}")
+      velorin_tests(${name} DIR ${dir} DEPS velorin_core)
+    endif()
+  endforeach()
 endfunction()
 
 # velorin_fuzz(<name> SOURCE <file> DEPS <targets...>)

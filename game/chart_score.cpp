@@ -1,5 +1,6 @@
 #include "game/chart_score.h"
 
+#include "song/instrument.h"
 #include "song/midi_file.h"
 
 ChartScore::ChartScore() {
@@ -30,7 +31,7 @@ void ChartScore::Apply(Span& slot, int32_t d, bool noteOn) {
   if (length > static_cast<uint32_t>(ticksPerQuarter / 4)) {
     baseScore[d] += static_cast<float>(length / (ticksPerQuarter * 0.5) * 5.0);
   }
-  if (kind == 6 || kind == 7) {
+  if (kind == Instrument::bass_real || kind == Instrument::guitar_real) {
     // At most 120 for a chord of any size.
     if (lastStart_[d] == static_cast<int64_t>(slot.start)) {
       chordSize_[d] += 1;
@@ -53,9 +54,10 @@ bool ChartScore::Compute(const MidiFile* chart, const MidiEvent* first, int32_t 
   difficulty = difficultyValue;
   const int32_t division = chart ? chart->header.division : 0;
   ticksPerQuarter = (division > 0 && division < 0x8000) ? division : 480;
-  const bool drums = kind == 0 || kind == 5 || kind == 13;
-  const bool fiveLane = kind == 1 || kind == 2 || kind == 3 || kind == 10 || kind == 11;
-  const bool pro = kind == 6 || kind == 7;
+  const bool drums = kind == Instrument::drums || kind == Instrument::drums_adv || kind == Instrument::drums_real;
+  const bool fiveLane = kind == Instrument::bass || kind == Instrument::guitar || kind == Instrument::keys ||
+                        kind == Instrument::guitar_rhythm || kind == Instrument::guitar_coop;
+  const bool pro = kind == Instrument::bass_real || kind == Instrument::guitar_real;
   const bool keysDifficulty = difficulty >= 0 && difficulty < kDifficulties;
 
   for (const MidiEvent* e = first; e; e = e->next) {
@@ -87,15 +89,15 @@ bool ChartScore::Compute(const MidiFile* chart, const MidiEvent* first, int32_t 
         const int32_t lo = 24 + 24 * d;
         if (n >= lo && n <= lo + 5) Apply(lanes_[n - lo][d], d, on);
       }
-    } else if (kind == 12) {
+    } else if (kind == Instrument::dance) {
       if (e->channel == 2) continue;
       for (int32_t d = 0; d < 4; ++d) {
         const int32_t lo = 60 + 12 * d;
         if (n >= lo && n <= lo + 3) Apply(lanes_[n - lo][d], d, on);
       }
-    } else if (kind == 8 && keysDifficulty) {
+    } else if (kind == Instrument::keys_adv && keysDifficulty) {
       if (n >= 48 && n <= 72) Apply(keys_[n - 48][difficulty], difficulty, on);
-    } else if (kind == 14 && keysDifficulty) {
+    } else if (kind == Instrument::keys_real && keysDifficulty) {
       if (n >= 21 && n <= 108) Apply(keys_[n - 21][difficulty], difficulty, on);
     }
   }

@@ -1,13 +1,16 @@
 // What a Player reaches outside gameplay: sound effects, the game client, its
 // controller, the visuals of its board, and the per-level context that the menus and
-// the level set-up fill in. Each is a small interface so that the level can plug in
-// the real sound player, network client and renderer, and tests plug in fakes.
+// the level set-up fill in. Each is a table of callbacks (an empty entry does the
+// default the wrapper beside it names) so that the level can plug in the real sound
+// player, network client and renderer, and tests plug in fakes, the same way.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/settings.h"
+#include "game/game_message.h"
 
 struct InputEvent;
 class DemoPlayer;
@@ -15,41 +18,47 @@ class DemoPlayer;
 // The sound-effect player as gameplay uses it.
 class GameSound {
  public:
-  virtual ~GameSound() = default;
+  GameSound() = default;
+  GameSound(const GameSound&) = delete;
+  GameSound& operator=(const GameSound&) = delete;
   // Starts effect `id`; the play handle, or -1 when nothing plays.
-  virtual int32_t Play(int32_t id, float frequencyRatio, float volume) = 0;
+  std::function<int32_t(int32_t, float, float)> play;
+  int32_t Play(int32_t id, float frequencyRatio, float volume) { return play ? play(id, frequencyRatio, volume) : -1; }
   // Fades the voice under the handle to the volume; nothing when no voice has it.
-  virtual void SetVolume(int32_t handle, float volume) = 0;
+  std::function<void(int32_t, float)> setVolume;
+  void SetVolume(int32_t handle, float volume) { if (setVolume) setVolume(handle, volume); }
   // The base frequency ratio of the voice under the handle; below 0 when none has it.
-  virtual float BaseRatio(int32_t handle) = 0;
-  virtual void SetRatio(int32_t handle, float ratio) = 0;
-};
-
-// A type-2 game message as the players send and receive it; the network layer turns
-// it into its wire record.
-struct GameMessage {
-  int32_t type = 0;
-  int32_t code = 0;
-  int32_t a2 = 0, a3 = 0, a4 = 0, a5 = 0, a6 = 0, a7 = 0;
-  std::string str1, str2;
-
-  void Clear() { *this = GameMessage(); }
+  std::function<float(int32_t)> baseRatio;
+  float BaseRatio(int32_t handle) { return baseRatio ? baseRatio(handle) : -1.0f; }
+  std::function<void(int32_t, float)> setRatio;
+  void SetRatio(int32_t handle, float ratio) { if (setRatio) setRatio(handle, ratio); }
 };
 
 // The game client: senders look at Connected first and send nothing offline.
 class GameNetLink {
  public:
-  virtual ~GameNetLink() = default;
-  virtual bool Connected() const = 0;
-  virtual void Send(const GameMessage& message) = 0;
+  GameNetLink() = default;
+  GameNetLink(const GameNetLink&) = delete;
+  GameNetLink& operator=(const GameNetLink&) = delete;
+  std::function<bool()> isConnected;
+  bool Connected() const { return isConnected ? isConnected() : false; }
+  std::function<void(const GameMessage&)> send;
+  void Send(const GameMessage& message) { if (send) send(message); }
 };
 
 // The controller a local player reads (CtrlDevice::GetEvents): moves up to 150
 // pending events into the array and sets the count.
 class PlayerInput {
  public:
-  virtual ~PlayerInput() = default;
-  virtual bool GetEvents(InputEvent* events, int32_t& count) = 0;
+  PlayerInput() = default;
+  PlayerInput(const PlayerInput&) = delete;
+  PlayerInput& operator=(const PlayerInput&) = delete;
+  std::function<bool(InputEvent*, int32_t&)> getEvents;
+  bool GetEvents(InputEvent* events, int32_t& count) {
+    if (getEvents) return getEvents(events, count);
+    count = 0;
+    return true;
+  }
 };
 
 // Effect triggers of one board. The judging state itself stays in the Player; the
@@ -58,26 +67,47 @@ class PlayerInput {
 // the base class as it is. Lanes are fret slots.
 class BoardEffects {
  public:
-  virtual ~BoardEffects() = default;
-  virtual bool LoadNeck(const std::u16string& /*path*/) { return true; }
-  virtual void ReleaseNeck() {}
-  virtual void FretHeld(int32_t /*slot*/, bool /*held*/) {}
-  virtual void FretPress(int32_t /*slot*/) {}
-  virtual void NoteHitEffect(int32_t /*slot*/, bool /*mine*/) {}
-  virtual void SustainStart(int32_t /*slot*/, int32_t /*noteSlot*/) {}
-  virtual void SustainEnd(int32_t /*slot*/) {}
-  virtual void FretMiss(int32_t /*slot*/) {}
-  virtual void BadHit(int32_t /*slot*/) {}
+  BoardEffects() = default;
+  BoardEffects(const BoardEffects&) = delete;
+  BoardEffects& operator=(const BoardEffects&) = delete;
+  std::function<bool(const std::u16string&)> loadNeck;
+  bool LoadNeck(const std::u16string& path) { return loadNeck ? loadNeck(path) : true; }
+  std::function<void()> releaseNeck;
+  void ReleaseNeck() { if (releaseNeck) releaseNeck(); }
+  std::function<void(int32_t, bool)> fretHeld;
+  void FretHeld(int32_t slot, bool held) { if (fretHeld) fretHeld(slot, held); }
+  std::function<void(int32_t)> fretPress;
+  void FretPress(int32_t slot) { if (fretPress) fretPress(slot); }
+  std::function<void(int32_t, bool)> noteHitEffect;
+  void NoteHitEffect(int32_t slot, bool mine) { if (noteHitEffect) noteHitEffect(slot, mine); }
+  std::function<void(int32_t, int32_t)> sustainStart;
+  void SustainStart(int32_t slot, int32_t noteSlot) { if (sustainStart) sustainStart(slot, noteSlot); }
+  std::function<void(int32_t)> sustainEnd;
+  void SustainEnd(int32_t slot) { if (sustainEnd) sustainEnd(slot); }
+  std::function<void(int32_t)> fretMiss;
+  void FretMiss(int32_t slot) { if (fretMiss) fretMiss(slot); }
+  std::function<void(int32_t)> badHit;
+  void BadHit(int32_t slot) { if (badHit) badHit(slot); }
   // grade: 0 late, 1 good-late, 2 perfect, 3 good-early, 4 early; shown 300 ms.
-  virtual void TimingGrade(int32_t /*slot*/, int32_t /*grade*/) {}
-  virtual void BoardState(int32_t /*state*/) {}  // 68 energy look, 66 normal
-  virtual void EnergyGlow(bool /*on*/) {}
-  virtual void EnergyFlash() {}
-  virtual void MissFlash() {}
-  virtual void Warning(bool /*on*/) {}
-  virtual void FillGlow() {}
-  virtual void IntroFade() {}
-  virtual void KeyRangeMove(int32_t /*hand*/, int32_t /*rangeStart*/) {}
+  std::function<void(int32_t, int32_t)> timingGrade;
+  void TimingGrade(int32_t slot, int32_t grade) { if (timingGrade) timingGrade(slot, grade); }
+  // 68 energy look, 66 normal
+  std::function<void(int32_t)> boardState;
+  void BoardState(int32_t state) { if (boardState) boardState(state); }
+  std::function<void(bool)> energyGlow;
+  void EnergyGlow(bool on) { if (energyGlow) energyGlow(on); }
+  std::function<void()> energyFlash;
+  void EnergyFlash() { if (energyFlash) energyFlash(); }
+  std::function<void()> missFlash;
+  void MissFlash() { if (missFlash) missFlash(); }
+  std::function<void(bool)> warning;
+  void Warning(bool on) { if (warning) warning(on); }
+  std::function<void()> fillGlow;
+  void FillGlow() { if (fillGlow) fillGlow(); }
+  std::function<void()> introFade;
+  void IntroFade() { if (introFade) introFade(); }
+  std::function<void(int32_t, int32_t)> keyRangeMove;
+  void KeyRangeMove(int32_t hand, int32_t rangeStart) { if (keyRangeMove) keyRangeMove(hand, rangeStart); }
 };
 
 // The song.ini options that change how a chart part is read.

@@ -1,4 +1,5 @@
 #include "game/lane_map.h"
+#include "song/instrument.h"
 
 #include <array>
 
@@ -28,31 +29,41 @@ constexpr std::array<int32_t, 10> kFretPro = {0, 2, 1, 5, 4, 3, kNone, kNone, kN
 constexpr std::array<int32_t, 5> kColourDance = {0, 2, 4, 3, 1};
 constexpr std::array<int32_t, 6> kFretDance = {0, 4, 1, 3, 2, 0};
 
-bool IsWideLaneKind(int32_t kind) { return kind == 4 || kind == 8 || kind == 9 || kind == 14; }
+bool IsWideLaneKind(int32_t kind) {
+  return kind == Instrument::vocals || kind == Instrument::keys_adv || kind == Instrument::vocals_harm ||
+         kind == Instrument::keys_real;
+}
 
 int32_t WideLane(int32_t lane) { return lane >= 0 && lane < kLaneSlots ? lane : kNone; }
 
 }  // namespace
 
-bool IsDrumKind(int32_t kind) { return kind == 0 || kind == 5 || kind == 13; }
-bool IsFiveFretKind(int32_t kind) { return kind == 1 || kind == 2 || kind == 10 || kind == 11; }
-bool IsProKind(int32_t kind) { return kind == 6 || kind == 7; }
-bool IsKeysKind(int32_t kind) { return kind == 3 || kind == 8 || kind == 14; }
-bool IsVocalKind(int32_t kind) { return kind == 4 || kind == 9; }
-bool IsDanceKind(int32_t kind) { return kind == 12; }
+bool IsDrumKind(int32_t kind) {
+  return kind == Instrument::drums || kind == Instrument::drums_adv || kind == Instrument::drums_real;
+}
+bool IsFiveFretKind(int32_t kind) {
+  return kind == Instrument::bass || kind == Instrument::guitar || kind == Instrument::guitar_rhythm ||
+         kind == Instrument::guitar_coop;
+}
+bool IsProKind(int32_t kind) { return kind == Instrument::bass_real || kind == Instrument::guitar_real; }
+bool IsKeysKind(int32_t kind) {
+  return kind == Instrument::keys || kind == Instrument::keys_adv || kind == Instrument::keys_real;
+}
+bool IsVocalKind(int32_t kind) { return kind == Instrument::vocals || kind == Instrument::vocals_harm; }
+bool IsDanceKind(int32_t kind) { return kind == Instrument::dance; }
 
 int32_t NormalLaneCount(int32_t kind, int32_t requested) {
-  switch (kind) {
-    case 0: return requested == 5 ? 5 : 4;
-    case 5:
-    case 13: return 7;
-    case 6:
-    case 7: return 6;
-    case 8:
-    case 14: return 88;
-    case 12: return 4;
-    case 4:
-    case 9: return 49;
+  switch (static_cast<Instrument>(kind)) {
+    case Instrument::drums: return requested == 5 ? 5 : 4;
+    case Instrument::drums_adv:
+    case Instrument::drums_real: return 7;
+    case Instrument::bass_real:
+    case Instrument::guitar_real: return 6;
+    case Instrument::keys_adv:
+    case Instrument::keys_real: return 88;
+    case Instrument::dance: return 4;
+    case Instrument::vocals:
+    case Instrument::vocals_harm: return 49;
     default: return 5;
   }
 }
@@ -61,9 +72,9 @@ int32_t BaseNote(int32_t kind, int32_t difficulty) {
   int32_t base;
   if (IsProKind(kind)) {
     base = (difficulty + 1) * 24;
-  } else if (kind == 8) {
+  } else if (kind == Instrument::keys_adv) {
     return 48;
-  } else if (kind == 14) {
+  } else if (kind == Instrument::keys_real) {
     return 21;
   } else if (IsVocalKind(kind)) {
     return 36;
@@ -77,10 +88,10 @@ int32_t BaseNote(int32_t kind, int32_t difficulty) {
 int32_t TopNote(int32_t kind, int32_t difficulty) {
   const int32_t base = BaseNote(kind, difficulty);
   if (IsDrumKind(kind) || IsProKind(kind)) return base + 5;
-  if (kind == 12) return base + 3;
+  if (kind == Instrument::dance) return base + 3;
   if (IsVocalKind(kind)) return 84;
-  if (kind == 8) return 72;
-  if (kind == 14) return 108;
+  if (kind == Instrument::keys_adv) return 72;
+  if (kind == Instrument::keys_real) return 108;
   return base + 4;
 }
 
@@ -91,20 +102,20 @@ bool IsPlayableNote(int32_t kind, int32_t note, int32_t d) {
     if (d == 4) return in(95, 101);
     return in(60 + 12 * d, 65 + 12 * d);
   }
-  if (IsFiveFretKind(kind) || kind == 3) {
-    if (d == 4) return kind != 3 && in(96, 100);
+  if (IsFiveFretKind(kind) || kind == Instrument::keys) {
+    if (d == 4) return kind != Instrument::keys && in(96, 100);
     return in(60 + 12 * d, 64 + 12 * d);
   }
   if (IsProKind(kind)) {
     if (d == 4) return false;
     return in(24 + 24 * d, 29 + 24 * d);
   }
-  if (kind == 12) {
+  if (kind == Instrument::dance) {
     if (d == 4) return false;
     return in(60 + 12 * d, 63 + 12 * d);
   }
-  if (kind == 8) return in(48, 72);
-  if (kind == 14) return in(21, 108);
+  if (kind == Instrument::keys_adv) return in(48, 72);
+  if (kind == Instrument::keys_real) return in(21, 108);
   if (IsVocalKind(kind)) return in(36, 84);
   return false;
 }
@@ -126,39 +137,41 @@ int32_t NoteLane(int32_t kind, int32_t note, int32_t difficulty, bool drumLayout
       default: return kNone;
     }
   }
-  if (IsFiveFretKind(kind) || kind == 3) return o + 1;
+  if (IsFiveFretKind(kind) || kind == Instrument::keys) return o + 1;
   if (IsProKind(kind)) {
     static constexpr std::array<int32_t, 6> kStrings = {2, 1, 5, 4, 3, 9};
     return Lookup(kStrings, o);
   }
-  if (kind == 12) {
+  if (kind == Instrument::dance) {
     static constexpr std::array<int32_t, 4> kDance = {2, 4, 3, 1};
     return Lookup(kDance, o);
   }
-  if (kind == 8 || kind == 14) return note - 20;
+  if (kind == Instrument::keys_adv || kind == Instrument::keys_real) return note - 20;
   if (IsVocalKind(kind)) return note - 35;
   return kNone;
 }
 
 int32_t ColourIndex(int32_t lane, int32_t kind, int32_t laneCount) {
-  if (kind == 0 && laneCount == 4) return Lookup(kColourDrums4, lane);
-  if (kind == 0 && laneCount == 5) return Lookup(kColourDrums5, lane);
-  if (IsFiveFretKind(kind) || kind == 3) return Lookup(kFiveLane, lane);
+  if (kind == Instrument::drums && laneCount == 4) return Lookup(kColourDrums4, lane);
+  if (kind == Instrument::drums && laneCount == 5) return Lookup(kColourDrums5, lane);
+  if (IsFiveFretKind(kind) || kind == Instrument::keys) return Lookup(kFiveLane, lane);
   if (IsWideLaneKind(kind)) return WideLane(lane);
-  if ((kind == 5 || kind == 13) && laneCount == 7) return Lookup(kColourDrums7, lane);
+  if ((kind == Instrument::drums_adv || kind == Instrument::drums_real) && laneCount == 7)
+    return Lookup(kColourDrums7, lane);
   if (IsProKind(kind)) return Lookup(kColourPro, lane);
-  if (kind == 12 && laneCount == 4) return Lookup(kColourDance, lane);
+  if (kind == Instrument::dance && laneCount == 4) return Lookup(kColourDance, lane);
   return kNone;
 }
 
 int32_t FretIndex(int32_t lane, int32_t kind, int32_t laneCount) {
-  if (kind == 0 && laneCount == 4) return Lookup(kFretDrums4, lane);
-  if (kind == 0 && laneCount == 5) return Lookup(kFretDrums5, lane);
-  if (IsFiveFretKind(kind) || kind == 3) return Lookup(kFiveLane, lane);
+  if (kind == Instrument::drums && laneCount == 4) return Lookup(kFretDrums4, lane);
+  if (kind == Instrument::drums && laneCount == 5) return Lookup(kFretDrums5, lane);
+  if (IsFiveFretKind(kind) || kind == Instrument::keys) return Lookup(kFiveLane, lane);
   if (IsWideLaneKind(kind)) return WideLane(lane);
-  if ((kind == 5 || kind == 13) && laneCount == 7) return Lookup(kFretDrums7, lane);
+  if ((kind == Instrument::drums_adv || kind == Instrument::drums_real) && laneCount == 7)
+    return Lookup(kFretDrums7, lane);
   if (IsProKind(kind)) return Lookup(kFretPro, lane);
-  if (kind == 12 && laneCount == 4) return Lookup(kFretDance, lane);
+  if (kind == Instrument::dance && laneCount == 4) return Lookup(kFretDance, lane);
   return kNone;
 }
 
@@ -170,19 +183,24 @@ bool CanPlayPart(int32_t controllerType, int32_t kind, const bool availability[6
   switch (controllerType) {
     case 0:
     case 5: return IsDrumKind(kind);
-    case 1: return kind == 1 || kind == 2 || kind == 3 || kind == 10 || kind == 11;
+    case 1:
+      return kind == Instrument::bass || kind == Instrument::guitar || kind == Instrument::keys ||
+             kind == Instrument::guitar_rhythm || kind == Instrument::guitar_coop;
     case 2:
-    case 3: return kind >= 0 && kind <= 14 && !IsVocalKind(kind);
+    case 3: return IsInstrumentIndex(kind) && !IsVocalKind(kind);
     case 4: return IsKeysKind(kind);
-    case 6: return kind == 1 || kind == 2 || kind == 3 || kind == 6 || kind == 7 || kind == 10 || kind == 11;
-    case 7: return kind == 12;
+    case 6:
+      return kind == Instrument::bass || kind == Instrument::guitar || kind == Instrument::keys ||
+             kind == Instrument::bass_real || kind == Instrument::guitar_real || kind == Instrument::guitar_rhythm ||
+             kind == Instrument::guitar_coop;
+    case 7: return kind == Instrument::dance;
     default: return false;
   }
 }
 
 int32_t PadToLane(int32_t kind, int32_t laneCount, int32_t pad) {
   if (pad < 0 || pad > 3) return 0;
-  if (kind == 12 && laneCount == 4) {
+  if (kind == Instrument::dance && laneCount == 4) {
     static constexpr std::array<int32_t, 4> kDance = {1, 3, 4, 2};
     return kDance[static_cast<size_t>(pad)];
   }

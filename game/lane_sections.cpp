@@ -1,4 +1,5 @@
 #include "game/lane_sections.h"
+#include "song/instrument.h"
 
 #include <algorithm>
 #include <cstring>
@@ -245,9 +246,9 @@ void MixSectionList::AddChartEvent(const ChartEventInfo& e) {
     if (LaneMap::ParseMixEvent(difficulty, e.text, &flipOn)) Add(e.timeMs, flipOn ? kMixFlipOn : kMixFlipOff, 0, 0);
   }
   if (e.kind == kNoteOn) {
-    if (kind == 8 && e.note >= 0 && e.note <= 11) Add(e.timeMs, kKeysRange, 0, e.note + 27);
-    if (kind == 14 && e.note == 12) Add(e.timeMs, kKeysRange, 1, e.velocity - 21);
-    if (kind == 14 && e.note == 13) Add(e.timeMs, kKeysRange, 0, e.velocity - 21);
+    if (kind == Instrument::keys_adv && e.note >= 0 && e.note <= 11) Add(e.timeMs, kKeysRange, 0, e.note + 27);
+    if (kind == Instrument::keys_real && e.note == 12) Add(e.timeMs, kKeysRange, 1, e.velocity - 21);
+    if (kind == Instrument::keys_real && e.note == 13) Add(e.timeMs, kKeysRange, 0, e.velocity - 21);
   }
 }
 
@@ -286,7 +287,7 @@ void MixSectionList::Advance(double t, double speed) {
     }
   }
   nodes_.resize(kept);
-  if (kind != 8 && kind != 14) return;
+  if (kind != Instrument::keys_adv && kind != Instrument::keys_real) return;
   for (int32_t hand = 0; hand < 2; ++hand) {
     for (Node& n : nodes_) {
       if (n.type != kKeysRange || n.a != hand || !(n.time < t + speed * 3000.0)) continue;

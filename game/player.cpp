@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/random.h"
+#include "song/instrument.h"
 #include "song/midi_file.h"
 
 namespace {
@@ -55,9 +56,9 @@ void Player::SetupBoard(MidiFile* chartValue, int32_t trackIndex) {
   laneCount = LaneMap::NormalLaneCount(kind, laneCount);
   if (LaneMap::IsDrumKind(kind)) {
     lefty = options.leftyDrums;
-  } else if (kind == 3) {
+  } else if (kind == Instrument::keys) {
     lefty = options.leftyKeys;
-  } else if (kind == 12) {
+  } else if (kind == Instrument::dance) {
     lefty = false;
   } else {
     lefty = options.leftyGuitar;
@@ -73,14 +74,15 @@ void Player::SetupBoard(MidiFile* chartValue, int32_t trackIndex) {
   if (LaneMap::IsDrumKind(kind)) {
     if (drumOption == 1) assistBits |= 1;
     if (drumOption == 2 || drumOption == 4) assistBits |= 2;
-    if (kind == 13 && (drumOption == 3 || drumOption == 4)) assistBits |= 4;
-  } else if (kind == 1 || kind == 2 || kind == 6 || kind == 7 || kind == 10 || kind == 11) {
+    if (kind == Instrument::drums_real && (drumOption == 3 || drumOption == 4)) assistBits |= 4;
+  } else if (kind == Instrument::bass || kind == Instrument::guitar || kind == Instrument::bass_real ||
+             kind == Instrument::guitar_real || kind == Instrument::guitar_rhythm || kind == Instrument::guitar_coop) {
     if (fiveFretOption == 1) assistBits |= 1;
   } else if (LaneMap::IsKeysKind(kind)) {
     if (keysOption == 1) assistBits |= 1;
-    if (kind == 14 && keysOption == 2) assistBits |= 8;
-    if (kind == 14 && keysOption == 3) assistBits |= 16;
-  } else if (kind == 12) {
+    if (kind == Instrument::keys_real && keysOption == 2) assistBits |= 8;
+    if (kind == Instrument::keys_real && keysOption == 3) assistBits |= 16;
+  } else if (kind == Instrument::dance) {
     if (danceOption == 1) assistBits |= 1;
   }
 
@@ -209,7 +211,7 @@ void Player::HandleEvent(const InputEvent& e) {
   const bool drums = LaneMap::IsDrumKind(kind);
 
   if (code >= 100) {
-    if (kind == 3) {
+    if (kind == Instrument::keys) {
       const int32_t n = static_cast<int32_t>((code - 100) % 12);
       static constexpr int32_t kLayout1[5] = {0, 1, 2, 3, 4};
       static constexpr int32_t kLayout2[5] = {4, 6, 8, 10, 11};
@@ -219,9 +221,9 @@ void Player::HandleEvent(const InputEvent& e) {
       for (int32_t i = 0; i < 5; ++i) {
         if (layout[i] == n) SetLaneState(i + 1, p, 0, v);
       }
-    } else if (kind == 8 && code >= 148 && code <= 172) {
+    } else if (kind == Instrument::keys_adv && code >= 148 && code <= 172) {
       SetLaneState(static_cast<int32_t>(code) - 120, p, 0, v);
-    } else if (kind == 14 && code >= 121 && code <= 208) {
+    } else if (kind == Instrument::keys_real && code >= 121 && code <= 208) {
       // Keys 21..108: lanes 1..88; other MIDI keys have no lane.
       SetLaneState(static_cast<int32_t>(code) - 120, p, 0, v);
     }
@@ -233,16 +235,16 @@ void Player::HandleEvent(const InputEvent& e) {
       if (drums) SetLaneState(0, p, 0, v);
       break;
     case 11:
-      if (kind == 0 || kind == 5) {
+      if (kind == Instrument::drums || kind == Instrument::drums_adv) {
         SetLaneState(0, p, 0, v);
-      } else if (kind == 13) {
+      } else if (kind == Instrument::drums_real) {
         pedalState = v >= 120 ? 0 : (v < 80 ? 1 : 3);
         SetLaneState(lefty ? 1 : 3, p, 2, v);
       }
       break;
-    case 1: SetLaneState(1, p, (kind == 13 && lefty) ? pedalState : 0, v); break;
+    case 1: SetLaneState(1, p, (kind == Instrument::drums_real && lefty) ? pedalState : 0, v); break;
     case 2: SetLaneState(2, p, 0, v); break;
-    case 3: SetLaneState(3, p, (kind == 13 && !lefty) ? pedalState : 0, v); break;
+    case 3: SetLaneState(3, p, (kind == Instrument::drums_real && !lefty) ? pedalState : 0, v); break;
     case 24:
     case 25:
     case 26:
@@ -287,7 +289,7 @@ void Player::HandleEvent(const InputEvent& e) {
       if (options.tiltOption) Tilt(e);
       break;
     case 21:
-      if (kind != 12) {
+      if (kind != Instrument::dance) {
         // The amount of the bend, 0..1 of the axis' travel.
         float amount;
         if (e.range != e.rest) {

@@ -7,6 +7,7 @@
 #include "game/player.h"
 #include "platform/clock.h"
 #include "platform/random.h"
+#include "song/instrument.h"
 
 namespace {
 
@@ -35,7 +36,7 @@ bool Player::Hittable(const NoteRecord& n, double now) const {
 }
 
 int32_t Player::FindNoteOnLane(int32_t slot, int32_t value) const {
-  const bool variants = kind == 13 && !(assistBits & 4);
+  const bool variants = kind == Instrument::drums_real && !(assistBits & 4);
   int32_t best = -1;
   for (int32_t s = 0; s < kNoteSlots; ++s) {
     const NoteRecord& n = track.notes[s];
@@ -263,7 +264,8 @@ bool Player::FiveFretMatch(bool strum, int32_t onlyFlag) {
     }
     ApplyHits(chord, n, false);
     lastStrumCount = 0;
-    for (int32_t i = 0; i < n && lastStrumCount < 10; ++i) lastStrumLanes[lastStrumCount++] = track.notes[chord[i]].fretSlot;
+    for (int32_t i = 0; i < n && lastStrumCount < 10; ++i)
+      lastStrumLanes[lastStrumCount++] = track.notes[chord[i]].fretSlot;
     return true;
   }
   return false;
@@ -414,8 +416,8 @@ void Player::FretMissEffect(int32_t slot) {
 
 void Player::OnUnmatchedPress(int32_t slot, int32_t value, int32_t velocity) {
   if (!track.sections.inBreak()) {
-    const bool pedal = kind == 13 && value == 2;
-    if (!pedal && !track.sections.Covered(slot, value) && kind != 12) {
+    const bool pedal = kind == Instrument::drums_real && value == 2;
+    if (!pedal && !track.sections.Covered(slot, value) && kind != Instrument::dance) {
       FretMissEffect(slot);
       track.score.AddOverhit();
     }
@@ -431,7 +433,7 @@ int32_t Player::FreestyleSound(int32_t slot, int32_t value) const {
   if (lane < 0) return -1;
   if (LaneMap::IsDrumKind(kind)) {
     if (track.mix.mixFlip) lane = LaneMap::MirrorDrumLane(lane, kind, laneCount);
-    if (options.drumSwap == 1 && (kind == 5 || kind == 13)) {
+    if (options.drumSwap == 1 && (kind == Instrument::drums_adv || kind == Instrument::drums_real)) {
       if (lane == 1) {
         lane = 4;
       } else if (lane == 4) {
@@ -459,21 +461,21 @@ int32_t Player::FreestyleSound(int32_t slot, int32_t value) const {
     return piece < 0 ? -1 : base + piece;
   }
   if (LaneMap::IsFiveFretKind(kind) || LaneMap::IsProKind(kind)) {
-    if (kind == 1 || kind == 6) return 165;
+    if (kind == Instrument::bass || kind == Instrument::bass_real) return 165;
     const int32_t bank = 120 + 15 * std::clamp(options.guitarSound, 0, 2);
     return bank + std::clamp(slot, 0, 14);
   }
-  if (kind == 12) {
+  if (kind == Instrument::dance) {
     static constexpr int32_t kDance[5] = {-1, 293, 292, 290, 291};
     return lane >= 1 && lane <= 4 ? kDance[lane] : -1;
   }
   if (LaneMap::IsKeysKind(kind)) {
     // The key bank: ids 181..268 are the keys 1..88 of a piano.
     int32_t key = lane;
-    if (kind == 3) {
+    if (kind == Instrument::keys) {
       static constexpr int32_t kWhite[6] = {0, 0, 2, 4, 5, 7};
       key = lane >= 1 && lane <= 5 ? 40 + kWhite[lane] : -1;
-    } else if (kind == 8) {
+    } else if (kind == Instrument::keys_adv) {
       key = lane;  // lanes 28..52 are keys 28..52
     }
     return key >= 1 && key <= 88 ? 180 + key : -1;

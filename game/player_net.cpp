@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "game/player.h"
+#include "song/instrument.h"
 
 namespace {
 
@@ -72,8 +73,9 @@ void Player::SendScoreState() {
                               ((static_cast<uint32_t>(s.maxStreak) & 0xFFFFu) << 16));
   m.a6 = FloatBits(s.score);
   m.a7 = FloatBits(s.rockMeter);
-  m.a2 = static_cast<int32_t>((static_cast<uint32_t>(netSlot) & 255u) | ((static_cast<uint32_t>(s.stepHits) & 255u) << 8) |
-                              ((static_cast<uint32_t>(s.multiplier) & 255u) << 16));
+  m.a2 =
+      static_cast<int32_t>((static_cast<uint32_t>(netSlot) & 255u) | ((static_cast<uint32_t>(s.stepHits) & 255u) << 8) |
+                           ((static_cast<uint32_t>(s.multiplier) & 255u) << 16));
   Send(m);
 }
 
@@ -116,7 +118,7 @@ void Player::RemotePress(int32_t slot, int32_t value, int32_t velocity) {
     Freestyle(slot, value);
     return;
   }
-  if ((kind == 13 && value == 2) || track.sections.Covered(slot, value)) return;
+  if ((kind == Instrument::drums_real && value == 2) || track.sections.Covered(slot, value)) return;
   PlayerScore& s = track.score;
   FretMissEffect(slot);
   s.overhits += 1;
@@ -212,8 +214,8 @@ bool Player::ApplyRemoteMessage(const GameMessage& m) {
       const float scoreValue = BitsFloat(m.a6);
       if (!std::isfinite(meter) || !std::isfinite(scoreValue)) return false;
       RemoteState(static_cast<int32_t>((a2 >> 8) & 255u), static_cast<int32_t>((a2 >> 16) & 255u), meter,
-                  static_cast<int32_t>(a4 & 0xFFFFu), static_cast<int32_t>(a4 >> 16), static_cast<int32_t>(a3 & 0xFFFFu),
-                  static_cast<int32_t>(a3 >> 16), scoreValue);
+                  static_cast<int32_t>(a4 & 0xFFFFu), static_cast<int32_t>(a4 >> 16),
+                  static_cast<int32_t>(a3 & 0xFFFFu), static_cast<int32_t>(a3 >> 16), scoreValue);
       return true;
     }
     case 35: RemoteWhammy(m.a3 == 1); return true;

@@ -4,6 +4,7 @@
 
 #include "game/game_services.h"
 #include "platform/clock.h"
+#include "song/instrument.h"
 
 namespace {
 constexpr int32_t kFailureSound = 98;
@@ -42,7 +43,7 @@ void PlayerScore::Reset(bool full) {
 }
 
 int32_t PlayerScore::MultiplierCap() const {
-  const bool bass = kind == 1 || kind == 6;
+  const bool bass = kind == Instrument::bass || kind == Instrument::bass_real;
   const int32_t cap = bass ? 6 : 4;
   return energyActive ? cap * 2 : cap;
 }
@@ -62,7 +63,7 @@ void PlayerScore::AddHits(int32_t n) {
       multiplier += energyActive ? 2 : 1;
     }
   }
-  if (kind == 6 || kind == 7) {
+  if (kind == Instrument::bass_real || kind == Instrument::guitar_real) {
     score += static_cast<float>(multiplier * (n < 2 ? 60 : 120));
   } else {
     score += static_cast<float>(multiplier * n * 25);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/clock.h"
+#include "song/instrument.h"
 #include "song/midi_file.h"
 
 namespace {
@@ -198,7 +199,7 @@ void PlayerTrack::ReleaseSlot(int32_t slot) {
 
 int32_t PlayerTrack::LaneSpanValue(const NoteRecord& n) const {
   if (LaneMap::IsProKind(kind)) return n.fret;
-  if (kind == 13) return n.padVariant;
+  if (kind == Instrument::drums_real) return n.padVariant;
   return 0;
 }
 
@@ -208,7 +209,7 @@ void PlayerTrack::AddNote(int32_t slot, int32_t lane, const MidiEvent* e, int32_
   if (counted.slot >= 0) sections.AdjustLaneCount(counted.slot, counted.value, false, counted.tick);
   counted = CountedKey();
   NoteRecord& n = notes[slot];
-  if (LaneMap::IsDrumKind(kind) && drumSwap == 1 && (kind == 5 || kind == 13)) {
+  if (LaneMap::IsDrumKind(kind) && drumSwap == 1 && (kind == Instrument::drums_adv || kind == Instrument::drums_real)) {
     if (lane == 1) {
       lane = 4;
     } else if (lane == 4) {
@@ -239,7 +240,7 @@ void PlayerTrack::AddNote(int32_t slot, int32_t lane, const MidiEvent* e, int32_
     if (groupCount_ == 0) groupTick_ = n.tick;
     if (groupCount_ < kMaxGroupNotes) groupSlots_[groupCount_++] = slot;
   }
-  if (kind == 14) n.hand = std::clamp(e->channel - 1, 0, 1);
+  if (kind == Instrument::keys_real) n.hand = std::clamp(e->channel - 1, 0, 1);
   if (LaneMap::IsProKind(kind)) {
     n.fret = e->data2 - 100;
     switch (e->channel) {
@@ -279,7 +280,7 @@ void PlayerTrack::AddNote(int32_t slot, int32_t lane, const MidiEvent* e, int32_
       break;
     }
   }
-  if (kind == 12 && e->channel == 2) n.forbidden = true;
+  if (kind == Instrument::dance && e->channel == 2) n.forbidden = true;
   // The vocal kinds have no judging: their notes are shown, never scored or missed.
   if (LaneMap::IsVocalKind(kind)) n.unscored = true;
 
@@ -614,7 +615,7 @@ void PlayerTrack::ScrollNotes(float videoCalibration, double hitWindow, float sp
   sections.FindActive(songTime, hitWindow);
   if (const int32_t bonus = sections.TakePendingBonus()) score.score += static_cast<float>(bonus);
   mix.Advance(songTime, speed);
-  if (kind == 8 || kind == 14) MoveKeyWindows();
+  if (kind == Instrument::keys_adv || kind == Instrument::keys_real) MoveKeyWindows();
   if (LaneMap::IsDrumKind(kind) || LaneMap::IsDanceKind(kind)) UpdateActivationNote();
 
   if (score.energyActive) {
@@ -644,7 +645,7 @@ void PlayerTrack::MoveKeyWindows() {
   const uint32_t now = platform::TimeGetTime();
   const float seconds = static_cast<float>(now - keyMoveTime_) / 1000.0f;
   keyMoveTime_ = now;
-  const int32_t hands = kind == 14 ? 2 : 1;
+  const int32_t hands = kind == Instrument::keys_real ? 2 : 1;
   for (int32_t h = 0; h < hands; ++h) {
     if (mix.rangeChangeActive[h]) {
       mix.rangeChangeActive[h] = false;
@@ -681,7 +682,7 @@ void PlayerTrack::UpdateActivationNote() {
       a.Reset();
       a.active = true;
       a.activation = true;
-      a.lane = (kind == 0 && laneCount == 5) ? 5 : 1;
+      a.lane = (kind == Instrument::drums && laneCount == 5) ? 5 : 1;
       a.fretSlot = LaneMap::FretIndex(a.lane, kind, laneCount);
       a.time = a.endTime = b.time;
       a.tick = a.endTick = b.beat * ticksPerQuarter_;

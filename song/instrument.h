@@ -27,6 +27,8 @@ enum class Instrument : int32_t {
 inline constexpr int32_t kInstrumentCount = 15;
 
 constexpr int32_t InstrumentIndex(Instrument instrument) { return static_cast<int32_t>(instrument); }
+// A kind stored as its index compares with an instrument by name: `kind == Instrument::keys`.
+constexpr bool operator==(int32_t index, Instrument instrument) { return index == InstrumentIndex(instrument); }
 constexpr bool IsInstrumentIndex(int32_t index) { return index >= 0 && index < kInstrumentCount; }
 
 // "drums" ... "keys_real"; an empty text for an index outside 0-14.

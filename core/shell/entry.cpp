@@ -34,13 +34,13 @@ std::u16string Int(int32_t v) { return platform::FormatIntW(v); }
 
 void ResetState() {
   ResetThreads();
-  GameState.store(0);
-  TaskStep.store(0);
-  ServerRunState.store(0);
+  SetState(State::kStartupLoading);
+  SetTask(Task::kIdle);
+  ServerRunState.store(static_cast<int>(ServerRun::kStopped));
   BackBufferWidth = 0;
   BackBufferHeight = 0;
   WindowActive.store(false);
-  LoadStep.store(0);
+  LoadStep.store(static_cast<int>(LoadStepId::kNone));
   LoadProgressActive.store(false);
   LoadProgress.store(0.0f);
   ScreenFade.store(0.0f);

@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "core/log.h"
+#include "core/menu_ids.h"
 #include "core/settings.h"
 #include "core/shell/shell_internal.h"
 #include "platform/clock.h"
@@ -74,12 +75,13 @@ void OnFrameRender(platform::gfx::Device&, double, float) {
   }
   ReportMissing("Graphics: RenderFrame");
   // The idle state waits in its render; without a renderer the wait stays.
-  if (GameState.load() == 8) platform::SleepMs(100);
+  if (CurrentState() == State::kIdle) platform::SleepMs(100);
 }
 
 void UpdateFrame() {
-  const int state = GameState.load();
-  if (platform::TimeGetTime() - g_lastMouseMoveTime >= 1000 && g_Settings.WINDOWED && !g_cursorHidden && state != 0) {
+  const State state = CurrentState();
+  if (platform::TimeGetTime() - g_lastMouseMoveTime >= 1000 && g_Settings.WINDOWED && !g_cursorHidden &&
+      state != State::kStartupLoading) {
     g_cursorHidden = true;
     if (g_framework) g_framework->ShowCursor(false);
   }
@@ -87,21 +89,21 @@ void UpdateFrame() {
       Query(g_services.graphics.takeResolutionChangeRequest, "Graphics: SceneContext resolution request", false))
     ApplyResolution();
   UpdateNetworkClient();
-  switch (GameState.load()) {
-    case 0:
+  switch (CurrentState()) {
+    case State::kStartupLoading:
       UpdateStartupLoading();
       break;
-    case 1:
+    case State::kMenus:
       UpdateMenus();
       break;
-    case 2:
+    case State::kPlaying:
       Invoke(g_services.gameplay.updateGameplay, "Gameplay: UpdateGameplay");
       Invoke(g_services.gameplay.checkAchievements, "Gameplay: CheckAchievements");
       break;
-    case 3:
+    case State::kSongLoading:
       Invoke(g_services.gameplay.updateSongLoad, "Gameplay: UpdateSongLoad");
       break;
-    case 4:
+    case State::kOnlineStart:
       Invoke(g_services.gameplay.updateOnlineStart, "Gameplay: UpdateOnlineStart");
       break;
     default:
@@ -113,7 +115,7 @@ void UpdateNetworkClient() {
   const NetServices& net = g_services.net;
   if (!Invoke(net.receive, "Networking: GameClient::Receive")) return;
 
-  if (Query(net.isConnected, "Networking: client connected flag", false) && GameState.load() == 2 &&
+  if (Query(net.isConnected, "Networking: client connected flag", false) && CurrentState() == State::kPlaying &&
       g_made.sceneContext.load() &&
       Query(net.ownId, "Networking: client id", -1) ==
           Query(g_services.graphics.leaderId, "Graphics: SceneContext leader id", -2) &&
@@ -137,33 +139,33 @@ void UpdateNetworkClient() {
   }
 
   if (!Query(net.backToLobbyRequested, "Networking: back-to-lobby flag", false)) return;
-  const int state = GameState.load();
-  if (state == 1) {
+  const State state = CurrentState();
+  if (state == State::kMenus) {
     if (g_made.menuManager.load()) {
-      Invoke(g_services.menus.setCurrentMenu, "Menu screens: current menu", 6);
+      Invoke(g_services.menus.setCurrentMenu, "Menu screens: current menu", menu::kNetwork);
       Invoke(g_services.menus.resetPlayerSlots, "Menu screens: PlayerMenu::ResetSlots");
     }
     Invoke(net.clearBackToLobby, "Networking: clear back-to-lobby flag");
-  } else if (state == 2 || state == 4) {
+  } else if (state == State::kPlaying || state == State::kOnlineStart) {
     Invoke(g_services.gameplay.quitToMenus, "Gameplay: QuitToMenus", false);
-    GameState.store(1);
-    if (g_made.menuManager.load()) Invoke(g_services.menus.setCurrentMenu, "Menu screens: current menu", 6);
+    SetState(State::kMenus);
+    if (g_made.menuManager.load()) Invoke(g_services.menus.setCurrentMenu, "Menu screens: current menu", menu::kNetwork);
     Invoke(net.clearBackToLobby, "Networking: clear back-to-lobby flag");
   }
 }
 
 void UpdateStartupLoading() {
-  const int step = TaskStep.load();
-  if (step == 0) {
-    TaskStep.store(3);
-  } else if (step == 4) {
+  const Task step = CurrentTask();
+  if (step == Task::kIdle) {
+    SetTask(Task::kStartupLoadRequested);
+  } else if (step == Task::kStartupLoadDone) {
     const LoadCounters c = ReadLoadCounters();
     LogReport("Textures Report:", static_cast<float>(c.textures) / kTextureCount);
     LogReport("Object Report:", static_cast<float>(c.models) / kModelCount);
     LogReport("Theme Report:", static_cast<float>(c.themes) / kMenuThemeCount);
     LogReport("SFX Report:", static_cast<float>(c.sounds) / kSoundCount);
-    TaskStep.store(0);
-    GameState.store(1);
+    SetTask(Task::kIdle);
+    SetState(State::kMenus);
     if (g_made.menuManager.load()) Invoke(g_services.menus.jukeboxNext, "Menu screens: JukeboxNext");
     StartScreenFade();
   }
@@ -189,7 +191,7 @@ void UpdateMenus() {
     if (g_framework) g_framework->Quit(0);
   } else if (code == 1) {
     Invoke(g_services.menus.pauseJukebox, "Menu screens: PauseJukebox");
-    GameState.store(3);
+    SetState(State::kSongLoading);
   }
 }
 

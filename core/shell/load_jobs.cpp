@@ -1,6 +1,7 @@
 // The Task thread's two jobs: the start-up load and the level load.
 #include "core/lang_ids.h"
 #include "core/log.h"
+#include "core/menu_ids.h"
 #include "core/settings.h"
 #include "core/shell/shell_internal.h"
 #include "core/utils.h"
@@ -14,7 +15,8 @@ using namespace internal;
 namespace {
 
 // Opens step k of the start-up load; false when the Task thread is asked to stop.
-bool OpenLoadStep(int k) {
+bool OpenLoadStep(LoadStepId step) {
+  const int k = static_cast<int>(step);
   LoadStep.store(k);
   Log(0, u"Loading: " + g_Settings.language.GetString(k));
   return ThreadRunFlag(ThreadId::kTask).load() != kThreadStopRequested;
@@ -39,7 +41,7 @@ void LoadMenusAndCommandLine() {
   }
   if (!g_made.menuManager.load()) return;
   Invoke(g_services.menus.initMenus, "Menu screens: InitMenus", arg.parent);
-  Invoke(g_services.menus.setCurrentMenu, "Menu screens: current menu", 1);
+  Invoke(g_services.menus.setCurrentMenu, "Menu screens: current menu", menu::kMain);
   if (arg.practice && g_made.sceneContext.load())
     Invoke(g_services.graphics.setPracticeMode, "Graphics: SceneContext practice mode", true);
   Invoke(g_services.menus.openSongPath, "Menu screens: SongMenu::OpenPath", arg.folder);
@@ -64,7 +66,7 @@ SongFolderArgument ReadSongFolderArgument() {
 }
 
 bool LoadAll() {
-  LoadStep.store(0);
+  LoadStep.store(static_cast<int>(LoadStepId::kNone));
   Make(g_services.devices.createSoundPlayer, "Devices: SoundPlayer", g_made.soundPlayer);
   Make(g_services.song.createSongSlots, "Song data: SongSlots", g_made.songSlots);
   Make(g_services.graphics.createGameAssets, "Graphics: GameAssets", g_made.gameAssets);
@@ -80,30 +82,30 @@ bool LoadAll() {
   Make(g_services.menus.createMenuManager, "Menu screens: MenuManager", g_made.menuManager);
   LoadProgressActive.store(true);
 
-  if (!OpenLoadStep(1)) return false;
+  if (!OpenLoadStep(LoadStepId::kTextures)) return false;
   if (g_made.gameAssets.load())
     Invoke(g_services.graphics.loadTextures, "Graphics: GameAssets::LoadTextures", g_Settings.themeFolder);
 
-  if (!OpenLoadStep(2)) return false;
+  if (!OpenLoadStep(LoadStepId::kModels)) return false;
   if (g_made.gameAssets.load())
     Invoke(g_services.graphics.loadModels, "Graphics: GameAssets::LoadModels", g_Settings.themeFolder);
   if (g_Settings.XINPUT) StartThread(ThreadId::kCtrl);
 
-  if (!OpenLoadStep(3)) return false;
+  if (!OpenLoadStep(LoadStepId::kControllers)) return false;
   if (g_made.ctrlMain.load())
     Invoke(g_services.devices.scanDevices, "Devices: CtrlMain::ScanDevices", WindowActive.load());
 
-  if (!OpenLoadStep(4)) return false;
+  if (!OpenLoadStep(LoadStepId::kFonts)) return false;
   if (g_made.gameAssets.load()) Invoke(g_services.graphics.createQuads, "Graphics: GameAssets::CreateQuads");
   Invoke(g_services.graphics.loadFonts, "Graphics: FontManager::LoadAll", std::u16string(u"data/fonts/"));
 
-  if (!OpenLoadStep(5)) return false;
+  if (!OpenLoadStep(LoadStepId::kMenus)) return false;
   LoadMenusAndCommandLine();
 
-  if (!OpenLoadStep(6)) return false;
+  if (!OpenLoadStep(LoadStepId::kSongs)) return false;
   if (g_made.menuManager.load()) Invoke(g_services.menus.scanSongFolder, "Menu screens: ScanSongFolder");
 
-  if (!OpenLoadStep(7)) return false;
+  if (!OpenLoadStep(LoadStepId::kSounds)) return false;
   if (g_made.soundPlayer.load()) Invoke(g_services.devices.loadInstrumentSounds, "Devices: LoadInstrumentSounds");
 
   Log(0, u"Loading: Complete");
@@ -113,9 +115,9 @@ bool LoadAll() {
 bool LoadLevelJob() {
   Log(0, u"Loading Song");
   const bool menus = g_made.menuManager.load();
-  if (menus) Invoke(g_services.menus.setLoadState, "Menu screens: SongLoadMenu::SetLoadState", 0);
+  if (menus) Invoke(g_services.menus.setLoadState, "Menu screens: SongLoadMenu::SetLoadState", menu::kLoadStarted);
   Invoke(g_services.gameplay.setupLevel, "Gameplay: SetupLevel", true);
-  if (menus) Invoke(g_services.menus.setLoadState, "Menu screens: SongLoadMenu::SetLoadState", 1);
+  if (menus) Invoke(g_services.menus.setLoadState, "Menu screens: SongLoadMenu::SetLoadState", menu::kLevelSetUp);
   if (g_made.songSlots.load() && g_made.sceneContext.load()) {
     const int slot = Query(g_services.graphics.currentSongIndex, "Graphics: SceneContext song index", -1);
     if (slot >= 0 && Query(g_services.song.isCalibrationSong, "Song data: calibration flag", false, slot)) {
@@ -125,7 +127,7 @@ bool LoadLevelJob() {
       if (!g_Settings.Save()) Log(0, u"Could Not Save Settings: " + g_Settings.configPath);
     }
   }
-  if (menus) Invoke(g_services.menus.setLoadState, "Menu screens: SongLoadMenu::SetLoadState", 2);
+  if (menus) Invoke(g_services.menus.setLoadState, "Menu screens: SongLoadMenu::SetLoadState", menu::kLoadFinished);
   Log(0, u"Load Complete");
   return true;
 }

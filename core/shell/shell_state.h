@@ -8,16 +8,43 @@
 
 namespace shell {
 
-// 0 start-up loading, 1 menus, 2 playing, 3 song loading, 4 online start,
-// 8 idle, 9 note-model view, 10 stage view; 5-7 do nothing.
+// The game states. The numbers are kept: the settings' FORCESTATE names a state by
+// its number; 5-7 do nothing.
+enum class State : int {
+  kStartupLoading = 0,
+  kMenus = 1,
+  kPlaying = 2,
+  kSongLoading = 3,
+  kOnlineStart = 4,
+  kIdle = 8,
+  kNoteModelView = 9,
+  kStageView = 10,
+};
+// The current game state, as its number (a State).
 extern std::atomic<int> GameState;
+inline State CurrentState() { return static_cast<State>(GameState.load()); }
+inline void SetState(State state) { GameState.store(static_cast<int>(state)); }
 
-// The Task thread's work order: 0 idle, 3 start-up load requested, 4 start-up load
-// done, 1 level load requested, 2 level load done.
+// The Task thread's work order.
+enum class Task : int {
+  kIdle = 0,
+  kLevelLoadRequested = 1,
+  kLevelLoadDone = 2,
+  kStartupLoadRequested = 3,
+  kStartupLoadDone = 4,
+};
 extern std::atomic<int> TaskStep;
+inline Task CurrentTask() { return static_cast<Task>(TaskStep.load()); }
+inline void SetTask(Task task) { TaskStep.store(static_cast<int>(task)); }
 
-// The hosted server's run word: 0 stopped, 1 running, 2 stop requested (answered
-// 0), 3 start requested (answered 1).
+// The hosted server's run word: a stop request is answered kStopped, a start request
+// kRunning.
+enum class ServerRun : int {
+  kStopped = 0,
+  kRunning = 1,
+  kStopRequested = 2,
+  kStartRequested = 3,
+};
 extern std::atomic<int> ServerRunState;
 
 // ThreadRunFlag values. The Music thread also has 4 (pause requested) and 5 (paused).
@@ -50,7 +77,19 @@ extern int BackBufferHeight;
 // True while the game's window is the active application.
 extern std::atomic<bool> WindowActive;
 
-// The step of the start-up load now running (0..7) and the loading bar (0..1).
+// The steps of the start-up load; each number is also the language string the load
+// logs for it.
+enum class LoadStepId : int {
+  kNone = 0,
+  kTextures = 1,
+  kModels = 2,
+  kControllers = 3,
+  kFonts = 4,
+  kMenus = 5,
+  kSongs = 6,
+  kSounds = 7,
+};
+// The step of the start-up load now running (a LoadStepId) and the loading bar (0..1).
 extern std::atomic<int> LoadStep;
 extern std::atomic<bool> LoadProgressActive;
 extern std::atomic<float> LoadProgress;

@@ -135,10 +135,10 @@ void MusicThread() {
     if (v == kThreadPauseRequested) {
       flag.compare_exchange_strong(v, kThreadPaused);  // no audio service in this pass
     } else if (v == kThreadRunning) {
-      const int state = GameState.load();
-      if (state == 1 && g_made.menuManager.load()) {
+      const State state = CurrentState();
+      if (state == State::kMenus && g_made.menuManager.load()) {
         Query(g_services.menus.updateJukebox, "Menu screens: jukebox audio", false);
-      } else if (state == 2 && g_made.songSlots.load() && g_made.sceneContext.load()) {
+      } else if (state == State::kPlaying && g_made.songSlots.load() && g_made.sceneContext.load()) {
         const int slot = Query(g_services.graphics.currentSongIndex, "Graphics: SceneContext song index", -1);
         if (slot >= 0) Query(g_services.song.updateSongAudio, "Song data: SongAudio::Update", false, slot);
       }
@@ -153,13 +153,13 @@ void TaskThread() {
   std::atomic<int>& flag = ThreadRunFlag(ThreadId::kTask);
   if (!EnterRunning(flag)) return;
   for (;;) {
-    const int step = TaskStep.load();
-    if (step == 3) {
+    const Task step = CurrentTask();
+    if (step == Task::kStartupLoadRequested) {
       LoadAll();
-      TaskStep.store(4);  // also when the job stopped early
-    } else if (step == 1) {
+      SetTask(Task::kStartupLoadDone);  // also when the job stopped early
+    } else if (step == Task::kLevelLoadRequested) {
       LoadLevelJob();
-      TaskStep.store(2);
+      SetTask(Task::kLevelLoadDone);
     }
     platform::SleepMs(100);
     if (flag.load() == kThreadStopRequested) break;
@@ -172,14 +172,14 @@ void NetThread() {
   if (!EnterRunning(flag)) return;
   for (;;) {
     int state = ServerRunState.load();
-    if (state == 1) {
+    if (state == static_cast<int>(ServerRun::kRunning)) {
       Invoke(g_services.net.serverTick, "Networking: GameServer::Tick");
       state = ServerRunState.load();
     }
-    if (state == 2) {
-      ServerRunState.compare_exchange_strong(state, 0);
-    } else if (state == 3) {
-      ServerRunState.compare_exchange_strong(state, 1);
+    if (state == static_cast<int>(ServerRun::kStopRequested)) {
+      ServerRunState.compare_exchange_strong(state, static_cast<int>(ServerRun::kStopped));
+    } else if (state == static_cast<int>(ServerRun::kStartRequested)) {
+      ServerRunState.compare_exchange_strong(state, static_cast<int>(ServerRun::kRunning));
     }
     platform::SleepMs(1);
     if (flag.load() == kThreadStopRequested) break;

@@ -151,7 +151,7 @@ intptr_t MsgProc(WindowHandle, uint32_t msg, uintptr_t wParam, intptr_t, bool* n
       } else {
         WindowActive.store(false);
         // An online song never pauses for focus.
-        if (!ClientConnected() && GameState.load() == 2 &&
+        if (!ClientConnected() && CurrentState() == State::kPlaying &&
             Query(g_services.gameplay.hasLevelPlayers, "Gameplay: level players", false))
           Invoke(g_services.gameplay.requestPause, "Gameplay: Player::RequestPause");
         if (g_Settings.XINPUT) Invoke(g_services.devices.xinputEnable, "Devices: XInputEnable", false);
@@ -171,8 +171,8 @@ intptr_t MsgProc(WindowHandle, uint32_t msg, uintptr_t wParam, intptr_t, bool* n
     case WM_KEYDOWN: {
       const uint32_t vk = static_cast<uint32_t>(wParam);
       Invoke(g_services.devices.textEntryOnKey, "Devices: TextEntry::OnKey", vk);
-      const int state = GameState.load();
-      if (state == 9 || state == 10) HandleViewKey(vk);
+      const State state = CurrentState();
+      if (state == State::kNoteModelView || state == State::kStageView) HandleViewKey(vk);
       else if (g_Settings.DEBUGMODE) HandleDebugKey(vk);
       handled = true;
       break;

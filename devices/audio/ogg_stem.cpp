@@ -1,31 +1,15 @@
 #include "devices/audio/ogg_stem.h"
 
-#include <vorbis/vorbisfile.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
+#include "platform/audio/vorbis_stream.h"
 #include "platform/clock.h"
 #include "platform/file.h"
 
 namespace {
-
-size_t ReadCallback(void* ptr, size_t size, size_t count, void* source) {
-  return std::fread(ptr, size, count, static_cast<FILE*>(source));
-}
-
-int OggSeekCallback(void* source, ogg_int64_t offset, int whence) {
-  if (!source) return -1;
-  return fseeko(static_cast<FILE*>(source), static_cast<off_t>(offset), whence);
-}
-
-int CloseCallback(void* source) { return std::fclose(static_cast<FILE*>(source)); }
-
-long TellCallback(void* source) { return static_cast<long>(ftello(static_cast<FILE*>(source))); }
-
-const ov_callbacks kCallbacks = {ReadCallback, OggSeekCallback, CloseCallback, TellCallback};
 
 // Gaps in a stream are skipped, but only so many in a row: a stream made of nothing
 // else is over.
@@ -33,8 +17,7 @@ constexpr int kMaxHolesInRow = 64;
 
 }  // namespace
 
-CAudio::CAudio() : stream(std::make_unique<OggVorbis_File>()) {
-  std::memset(stream.get(), 0, sizeof(OggVorbis_File));
+CAudio::CAudio() : stream(std::make_unique<platform::audio::VorbisStream>()) {
   Reset();
   sampleRate = 0;
   channels = 0;
@@ -46,7 +29,7 @@ CAudio::~CAudio() {
     sourceVoice.reset();
   }
   if (streamOpen) {
-    ov_clear(stream.get());
+    stream->Close();
     streamOpen = false;
     ready = false;
   }
@@ -98,20 +81,18 @@ bool CAudio::Open(std::u16string_view path) {
   if (streamOpen) {
     if (sourceVoice) sourceVoice->Stop();
     sourceVoice.reset();
-    ov_clear(stream.get());
+    stream->Close();
     Reset();
   }
   FILE* file = platform::OpenFile(path, "rb");
   if (!file) return false;
-  std::memset(stream.get(), 0, sizeof(OggVorbis_File));
-  if (ov_open_callbacks(file, stream.get(), nullptr, 0, kCallbacks) < 0) {
+  if (!stream->Open(file)) {
     std::fclose(file);
     return false;
   }
   streamOpen = true;
-  const vorbis_info* info = ov_info(stream.get(), -1);
-  channels = info ? static_cast<uint32_t>(std::max(info->channels, 0)) : 0;
-  sampleRate = info ? static_cast<int64_t>(info->rate) : 0;
+  channels = static_cast<uint32_t>(stream->Channels());
+  sampleRate = static_cast<int64_t>(stream->Rate());
 
   platform::audio::WaveFormat format;
   format.type = platform::audio::SampleType::kPcm;
@@ -123,7 +104,7 @@ bool CAudio::Open(std::u16string_view path) {
 
   if (!ring) ring = std::make_unique<uint8_t[]>(static_cast<size_t>(kRingBuffers) * kBufferBytes);
   std::memset(ring.get() + static_cast<size_t>(ringIndex) * kBufferBytes, 0, kBufferBytes);
-  const double total = ov_time_total(stream.get(), -1);
+  const double total = stream->TotalSeconds();
   totalLength = total > 0.0 ? total : 0.0;
 
   // A stream of more channels than a voice can play stays open but not ready.
@@ -140,7 +121,7 @@ void CAudio::Close() {
     sourceVoice->Stop();
     sourceVoice.reset();
   }
-  if (streamOpen) ov_clear(stream.get());
+  if (streamOpen) stream->Close();
   Reset();
   meterAttached = false;
 }
@@ -159,11 +140,9 @@ uint32_t CAudio::Fill(uint8_t* buffer) {
   uint32_t filled = 0;
   int holes = 0;
   while (filled < limit && !streamAtEnd) {
-    int link = 0;
-    const long got = ov_read(stream.get(), reinterpret_cast<char*>(buffer + filled), static_cast<int>(limit - filled),
-                             0, 2, 1, &link);
+    const long got = stream->Read(buffer + filled, static_cast<int>(limit - filled));
     if (got == 0) break;
-    if (got == OV_HOLE) {
+    if (got == platform::audio::VorbisStream::kHole) {
       if (++holes > kMaxHolesInRow) streamAtEnd = true;
       continue;
     }
@@ -174,8 +153,7 @@ uint32_t CAudio::Fill(uint8_t* buffer) {
     holes = 0;
     // A chained stream whose next part has another channel count cannot go on
     // through this voice: its samples are dropped and the stem ends.
-    const vorbis_info* info = ov_info(stream.get(), -1);
-    if (!info || static_cast<uint32_t>(info->channels) != channels) {
+    if (static_cast<uint32_t>(stream->Channels()) != channels) {
       streamAtEnd = true;
       break;
     }
@@ -267,15 +245,15 @@ float CAudio::ReadMeter() {
 bool CAudio::SeekSeconds(double seconds) {
   if (!streamOpen || !sourceVoice) return false;
   if (!(seconds > 0.0)) seconds = 0.0;  // negative and NaN times are the start
-  const ogg_int64_t total = ov_pcm_total(stream.get(), -1);
+  const int64_t total = stream->TotalFrames();
   const double target = seconds * static_cast<double>(sampleRate);
   if (total >= 0 && target >= static_cast<double>(total)) {
     baseFrames = static_cast<uint64_t>(total);
     streamAtEnd = true;
     return true;
   }
-  if (ov_time_seek(stream.get(), seconds) == 0) {
-    const ogg_int64_t at = ov_pcm_tell(stream.get());
+  if (stream->SeekSeconds(seconds)) {
+    const int64_t at = stream->TellFrames();
     baseFrames = at > 0 ? static_cast<uint64_t>(at) : 0;
     return true;
   }

@@ -11,7 +11,9 @@
 
 #include "platform/audio/audio.h"
 
-struct OggVorbis_File;
+namespace platform::audio {
+class VorbisStream;
+}
 
 class CAudio {
  public:
@@ -59,7 +61,7 @@ class CAudio {
 
   std::unique_ptr<uint8_t[]> ring;  // kRingBuffers x kBufferBytes, made on first open
   bool streamOpen = false;
-  std::unique_ptr<OggVorbis_File> stream;
+  std::unique_ptr<platform::audio::VorbisStream> stream;
 
   bool playing = false;
   bool paused = false;

@@ -1,7 +1,5 @@
 #include "devices/shell_services.h"
 
-#include <SDL.h>
-
 #include <memory>
 #include <mutex>
 #include <string>
@@ -14,25 +12,13 @@
 #include "devices/input/text_field.h"
 #include "devices/plug/song_audio_stems.h"
 #include "platform/audio/audio.h"
-#include "platform/input/sdl_input.h"
+#include "platform/input/sdl_event_watch.h"
 #include "platform/midi/rtmidi_backend.h"
 #include "song/shell_services.h"
 
 namespace devices {
 
 namespace {
-
-bool IsInputEvent(uint32_t type) {
-  return type == SDL_KEYDOWN || type == SDL_KEYUP || (type >= SDL_JOYAXISMOTION && type <= SDL_CONTROLLERDEVICEREMAPPED);
-}
-
-// SDL hands every event it queues to its watchers on the thread that queues it: the
-// main thread's pump, for keys and joysticks. The window's loop takes the events out
-// of the queue for itself, so the input layer sees them here, as they arrive.
-int WatchInputEvent(void* backend, SDL_Event* event) {
-  if (event && IsInputEvent(event->type)) static_cast<platform::input::SdlInputBackend*>(backend)->HandleEvent(*event);
-  return 0;
-}
 
 // The input layer under the controller manager. The SDL part is started on the main
 // thread, before the window (SDL starts its subsystems there); the MIDI part with
@@ -43,25 +29,17 @@ class InputLayer {
 
   void StartSdl() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (sdl_) return;
-    // The game handles SIGINT and SIGTERM itself.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    sdl_ = std::make_unique<platform::input::SdlInputBackend>();
-    SDL_AddEventWatch(WatchInputEvent, sdl_.get());
+    if (!sdl_) sdl_ = std::make_unique<platform::input::WatchedSdlInput>();
   }
 
   void StopSdl() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!sdl_) return;
-    SDL_DelEventWatch(WatchInputEvent, sdl_.get());
     sdl_.reset();
-    // Nothing else of SDL left in use: let it release its global state.
-    if (SDL_WasInit(0) == 0) SDL_Quit();
   }
 
   platform::input::SdlInputBackend* Sdl() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return sdl_.get();
+    return sdl_ ? &sdl_->Backend() : nullptr;
   }
 
   platform::midi::MidiBackend* StartMidi() {
@@ -77,7 +55,7 @@ class InputLayer {
 
  private:
   std::mutex mutex_;
-  std::unique_ptr<platform::input::SdlInputBackend> sdl_;
+  std::unique_ptr<platform::input::WatchedSdlInput> sdl_;
   std::unique_ptr<platform::midi::RtMidiBackend> midi_;
 };
 

@@ -28,13 +28,19 @@ struct PlayedSound {
 
 class RecordingSound : public GameSound {
  public:
-  int32_t Play(int32_t id, float ratio, float volume) override {
+  RecordingSound() {
+    play = [this](int32_t id, float ratio, float volume) { return Play(id, ratio, volume); };
+    setVolume = [this](int32_t handle, float volume) { return SetVolume(handle, volume); };
+    baseRatio = [this](int32_t handle) { return BaseRatio(handle); };
+    setRatio = [this](int32_t handle, float ratio) { return SetRatio(handle, ratio); };
+  }
+  int32_t Play(int32_t id, float ratio, float volume) {
     played.push_back({id, ratio, volume});
     return nextHandle++;
   }
-  void SetVolume(int32_t handle, float volume) override { volumes.push_back({handle, volume}); }
-  float BaseRatio(int32_t handle) override { return handle >= 1000 ? 1.0f : -1.0f; }
-  void SetRatio(int32_t handle, float ratio) override { ratios.push_back({handle, ratio}); }
+  void SetVolume(int32_t handle, float volume) { volumes.push_back({handle, volume}); }
+  float BaseRatio(int32_t handle) { return handle >= 1000 ? 1.0f : -1.0f; }
+  void SetRatio(int32_t handle, float ratio) { ratios.push_back({handle, ratio}); }
 
   int32_t Count(int32_t id) const;
 
@@ -46,8 +52,12 @@ class RecordingSound : public GameSound {
 
 class RecordingNet : public GameNetLink {
  public:
-  bool Connected() const override { return connected; }
-  void Send(const GameMessage& m) override { sent.push_back(m); }
+  RecordingNet() {
+    isConnected = [this]() { return Connected(); };
+    send = [this](const GameMessage& m) { return Send(m); };
+  }
+  bool Connected() const { return connected; }
+  void Send(const GameMessage& m) { sent.push_back(m); }
   std::vector<GameMessage> OfCode(int32_t code) const;
 
   bool connected = true;
@@ -56,17 +66,27 @@ class RecordingNet : public GameNetLink {
 
 class RecordingBoard : public BoardEffects {
  public:
-  bool LoadNeck(const std::u16string& path) override {
+  RecordingBoard() {
+    loadNeck = [this](const std::u16string& path) { return LoadNeck(path); };
+    fretMiss = [this](int32_t slot) { return FretMiss(slot); };
+    timingGrade = [this](int32_t slot, int32_t grade) { return TimingGrade(slot, grade); };
+    boardState = [this](int32_t state) { return BoardState(state); };
+    energyFlash = [this]() { return EnergyFlash(); };
+    fillGlow = [this]() { return FillGlow(); };
+    warning = [this](bool on) { return Warning(on); };
+    sustainEnd = [this](int32_t slot) { return SustainEnd(slot); };
+  }
+  bool LoadNeck(const std::u16string& path) {
     necks.push_back(path);
     return neckLoads;
   }
-  void FretMiss(int32_t slot) override { fretMisses.push_back(slot); }
-  void TimingGrade(int32_t slot, int32_t grade) override { grades.push_back({slot, grade}); }
-  void BoardState(int32_t state) override { states.push_back(state); }
-  void EnergyFlash() override { ++energyFlashes; }
-  void FillGlow() override { ++fillGlows; }
-  void Warning(bool on) override { warnings.push_back(on); }
-  void SustainEnd(int32_t slot) override { sustainEnds.push_back(slot); }
+  void FretMiss(int32_t slot) { fretMisses.push_back(slot); }
+  void TimingGrade(int32_t slot, int32_t grade) { grades.push_back({slot, grade}); }
+  void BoardState(int32_t state) { states.push_back(state); }
+  void EnergyFlash() { ++energyFlashes; }
+  void FillGlow() { ++fillGlows; }
+  void Warning(bool on) { warnings.push_back(on); }
+  void SustainEnd(int32_t slot) { sustainEnds.push_back(slot); }
 
   bool neckLoads = true;
   std::vector<std::u16string> necks;
@@ -82,7 +102,10 @@ class RecordingBoard : public BoardEffects {
 // A controller whose events the test queues.
 class ScriptInput : public PlayerInput {
  public:
-  bool GetEvents(InputEvent* out, int32_t& count) override;
+  ScriptInput() {
+    getEvents = [this](InputEvent* out, int32_t& count) { return GetEvents(out, count); };
+  }
+  bool GetEvents(InputEvent* out, int32_t& count);
   void Push(uint32_t id, bool pressed, int32_t value, int32_t range = 0, int32_t rest = 0);
   std::deque<InputEvent> queue;
 };

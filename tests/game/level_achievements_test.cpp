@@ -5,7 +5,7 @@
 #include <functional>
 #include <set>
 
-#include "game/achievements.h"
+#include "game/level/achievements.h"
 #include "tests/game/level_test_harness.h"
 
 namespace {
@@ -16,7 +16,10 @@ constexpr const char* kHash = "00112233445566778899aabbccddeeff";
 
 class Gamepad : public LevelController {
  public:
-  bool IsGamepad() const override { return true; }
+  Gamepad() {
+    isGamepad = [this]() { return IsGamepad(); };
+  }
+  bool IsGamepad() const { return true; }
 };
 
 class LevelAchievementsTest : public ::testing::Test, public LevelTestBase {

@@ -5,10 +5,10 @@
 #include <memory>
 #include <vector>
 
-#include "game/level_session.h"
+#include "game/level/level_session.h"
 #include "game/player.h"
 #include "game/score_rating.h"
-#include "game/song_clock.h"
+#include "game/level/song_clock.h"
 #include "platform/clock.h"
 #include "song/song.h"
 #include "tests/game/level_test_harness.h"

@@ -209,6 +209,16 @@ ShellRun::ShellRun(const std::u16string& folder) {
   song::RegisterShellServices(services);
   SetSongStemsFactory(&devices::MakeSongAudioStems);
   game::RegisterShellServices(services);
+  // The stems' pump, as the devices serve it (their registration would start the
+  // input layer, which these runs do without).
+  services.song.updateSongAudio = [](int slot) {
+    Song* song = song::SongSlot(slot);
+    return song && song->audio && song->audio->Audio() ? song->audio->Audio()->Update() : false;
+  };
+  services.song.longestStemSeconds = [](int slot) {
+    Song* song = song::SongSlot(slot);
+    return song && song->audio && song->audio->Audio() ? static_cast<double>(song->audio->Audio()->songLength) : 0.0;
+  };
   // The start-up load makes the slots; the menus choose the song.
   services.song.createSongSlots();
   song::SongSlot(0)->folder = folder;

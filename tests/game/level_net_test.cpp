@@ -4,7 +4,7 @@
 #include <bit>
 
 #include "core/shell/shell_state.h"
-#include "game/level_net.h"
+#include "game/level/level_net.h"
 #include "tests/game/level_test_harness.h"
 
 namespace {

@@ -16,10 +16,14 @@ using namespace leveltest;
 
 class FakeDevice : public LevelController {
  public:
-  FakeDevice(bool keyboard, int32_t lanes) : keyboard_(keyboard), lanes_(lanes) {}
-  bool IsKeyboard() const override { return keyboard_; }
-  int32_t DetectedDrumLanes() const override { return lanes_; }
-  void ClearEvents() override { ++clears; }
+  FakeDevice(bool keyboard, int32_t lanes) : keyboard_(keyboard), lanes_(lanes) {
+    isKeyboard = [this]() { return IsKeyboard(); };
+    detectedDrumLanes = [this]() { return DetectedDrumLanes(); };
+    clearEvents = [this]() { return ClearEvents(); };
+  }
+  bool IsKeyboard() const { return keyboard_; }
+  int32_t DetectedDrumLanes() const { return lanes_; }
+  void ClearEvents() { ++clears; }
   int32_t clears = 0;
 
  private:
@@ -29,8 +33,12 @@ class FakeDevice : public LevelController {
 
 class RecordingVisuals : public LevelVisuals {
  public:
-  void LoadReactive(const std::string& name, const std::u16string&) override { reactive.push_back(name); }
-  void ResetCameras() override { ++cameraResets; }
+  RecordingVisuals() {
+    loadReactive = [this](const std::string& name, const std::u16string& a1) { return LoadReactive(name, a1); };
+    resetCameras = [this]() { return ResetCameras(); };
+  }
+  void LoadReactive(const std::string& name, const std::u16string&) { reactive.push_back(name); }
+  void ResetCameras() { ++cameraResets; }
   std::vector<std::string> reactive;
   int32_t cameraResets = 0;
 };

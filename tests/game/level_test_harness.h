@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "core/settings.h"
-#include "game/level.h"
-#include "game/level_session.h"
+#include "game/level/level.h"
+#include "game/level/level_session.h"
 #include "platform/gfx/framework.h"
 #include "song/profile.h"
 #include "song/song.h"
@@ -42,9 +42,12 @@ std::string IniValue(const std::u16string& folder, const std::string& key);
 // time. Chords whose running number is in `skip` are left to be missed.
 class ChartBot : public LevelController {
  public:
-  explicit ChartBot(int32_t index = 0) : index_(index) {}
-  bool GetEvents(InputEvent* events, int32_t& count) override;
-  void ClearEvents() override { ++clears; }
+  explicit ChartBot(int32_t index = 0) : index_(index) {
+    getEvents = [this](InputEvent* events, int32_t& count) { return GetEvents(events, count); };
+    clearEvents = [this]() { return ClearEvents(); };
+  }
+  bool GetEvents(InputEvent* events, int32_t& count);
+  void ClearEvents() { ++clears; }
   // Forgets what was played (done by itself when the song time goes back: a restart
   // or a seek back rebuilds the players).
   void Reset() {
@@ -67,26 +70,48 @@ class ChartBot : public LevelController {
 
 class RecordingMenus : public LevelMenus {
  public:
-  void ResetAfterSong() override { calls.push_back("ResetAfterSong"); }
-  void SetCurrentMenu(int32_t menu) override { menusShown.push_back(menu); }
-  void ResumeMenuMusic() override { calls.push_back("ResumeMenuMusic"); }
-  void PushAchievement(int32_t kind, const std::u16string& title, const std::u16string& name) override {
+  RecordingMenus() {
+    resetAfterSong = [this]() { return ResetAfterSong(); };
+    setCurrentMenu = [this](int32_t menu) { return SetCurrentMenu(menu); };
+    resumeMenuMusic = [this]() { return ResumeMenuMusic(); };
+    pushAchievement = [this](int32_t kind, const std::u16string& title, const std::u16string& name) {
+      return PushAchievement(kind, title, name);
+    };
+    addChatLine = [this](const std::string& text) { return AddChatLine(text); };
+    buildRoster = [this]() { return BuildRoster(); };
+    playCrowdSound = [this]() { return PlayCrowdSound(); };
+    resetSlots = [this]() { return ResetSlots(); };
+    endChatEditing = [this]() { return EndChatEditing(); };
+    getSlotCount = [this]() { return SlotCount(); };
+    slotHasController = [this](int32_t slot) { return SlotHasController(slot); };
+    grantPlayerId = [this](int32_t slot, int32_t id) { return GrantPlayerId(slot, id); };
+    addRemoteSlot = [this](int32_t id) { return AddRemoteSlot(id); };
+    startGame = [this]() { return StartGame(); };
+    applyRemotePlayer = [this](int32_t id, int32_t a5, bool f1, bool f2, bool f0, const uint8_t(&a3)[4],
+                               const uint8_t(&a4)[3], bool f3, const std::string& name) {
+      ApplyRemotePlayer(id, a5, f1, f2, f0, a3, a4, f3, name);
+    };
+  }
+  void ResetAfterSong() { calls.push_back("ResetAfterSong"); }
+  void SetCurrentMenu(int32_t menu) { menusShown.push_back(menu); }
+  void ResumeMenuMusic() { calls.push_back("ResumeMenuMusic"); }
+  void PushAchievement(int32_t kind, const std::u16string& title, const std::u16string& name) {
     achievements.push_back({kind, title, name});
   }
-  void AddChatLine(const std::string& text) override { calls.push_back("Chat:" + text); }
-  void BuildRoster() override { calls.push_back("BuildRoster"); }
-  void PlayCrowdSound() override { calls.push_back("Crowd"); }
-  void ResetSlots() override { calls.push_back("ResetSlots"); }
-  void EndChatEditing() override { calls.push_back("EndChatEditing"); }
-  int32_t SlotCount() const override { return slotCount; }
-  bool SlotHasController(int32_t slot) const override { return slot == 0; }
-  void GrantPlayerId(int32_t slot, int32_t id) override {
+  void AddChatLine(const std::string& text) { calls.push_back("Chat:" + text); }
+  void BuildRoster() { calls.push_back("BuildRoster"); }
+  void PlayCrowdSound() { calls.push_back("Crowd"); }
+  void ResetSlots() { calls.push_back("ResetSlots"); }
+  void EndChatEditing() { calls.push_back("EndChatEditing"); }
+  int32_t SlotCount() const { return slotCount; }
+  bool SlotHasController(int32_t slot) const { return slot == 0; }
+  void GrantPlayerId(int32_t slot, int32_t id) {
     calls.push_back("Grant:" + std::to_string(slot) + ":" + std::to_string(id));
   }
-  void AddRemoteSlot(int32_t id) override { calls.push_back("AddRemote:" + std::to_string(id)); }
-  void StartGame() override { calls.push_back("StartGame"); }
+  void AddRemoteSlot(int32_t id) { calls.push_back("AddRemote:" + std::to_string(id)); }
+  void StartGame() { calls.push_back("StartGame"); }
   void ApplyRemotePlayer(int32_t id, int32_t a5, bool f1, bool f2, bool f0, const uint8_t (&a3)[4],
-                         const uint8_t (&a4)[3], bool f3, const std::string& name) override;
+                         const uint8_t (&a4)[3], bool f3, const std::string& name);
 
   struct Award {
     int32_t kind;
@@ -100,21 +125,31 @@ class RecordingMenus : public LevelMenus {
 
 class RecordingSfx : public GameSound {
  public:
-  int32_t Play(int32_t id, float, float) override {
+  RecordingSfx() {
+    play = [this](int32_t id, float a1, float a2) { return Play(id, a1, a2); };
+    setVolume = [this](int32_t a0, float a1) { return SetVolume(a0, a1); };
+    baseRatio = [this](int32_t a0) { return BaseRatio(a0); };
+    setRatio = [this](int32_t a0, float a1) { return SetRatio(a0, a1); };
+  }
+  int32_t Play(int32_t id, float, float) {
     played.push_back(id);
     return static_cast<int32_t>(played.size());
   }
-  void SetVolume(int32_t, float) override {}
-  float BaseRatio(int32_t) override { return -1.0f; }
-  void SetRatio(int32_t, float) override {}
+  void SetVolume(int32_t, float) {}
+  float BaseRatio(int32_t) { return -1.0f; }
+  void SetRatio(int32_t, float) {}
   int32_t Count(int32_t id) const;
   std::vector<int32_t> played;
 };
 
 class RecordingNet : public GameNetLink {
  public:
-  bool Connected() const override { return connected; }
-  void Send(const GameMessage& m) override { sent.push_back(m); }
+  RecordingNet() {
+    isConnected = [this]() { return Connected(); };
+    send = [this](const GameMessage& m) { return Send(m); };
+  }
+  bool Connected() const { return connected; }
+  void Send(const GameMessage& m) { sent.push_back(m); }
   std::vector<int32_t> Codes() const;
   bool connected = true;
   std::vector<GameMessage> sent;

@@ -14,11 +14,11 @@
 #include "game/demo_player.h"
 #include "game/game_services.h"
 #include "game/level_fade.h"
-#include "game/level_session.h"
+#include "game/level/level_session.h"
 #include "game/lyrics.h"
 #include "game/player.h"
 #include "game/score_rating.h"
-#include "game/song_clock.h"
+#include "game/level/song_clock.h"
 
 class SongInfo;
 

@@ -6,7 +6,7 @@
 
 #include "core/lang_ids.h"
 #include "core/log.h"
-#include "game/level.h"
+#include "game/level/level.h"
 #include "song/career.h"
 #include "song/profile.h"
 #include "song/song.h"

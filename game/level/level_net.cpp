@@ -1,8 +1,9 @@
-#include "game/level_net.h"
+#include "game/level/level_net.h"
 
 #include "core/log.h"
+#include "core/menu_ids.h"
 #include "core/shell/shell_state.h"
-#include "game/level.h"
+#include "game/level/level.h"
 #include "platform/text.h"
 
 namespace {
@@ -21,18 +22,18 @@ void Send(int32_t code, const std::string& str1 = std::string()) {
   session.net->Send(m);
 }
 
-void LogIgnored(int32_t code, int32_t state) {
+void LogIgnored(int32_t code, shell::State state) {
   Log(0, u"Recieve: Game Message " + platform::FormatIntW(code) + u" Ignored In Game State " +
-             platform::FormatIntW(state));
+             platform::FormatIntW(static_cast<int32_t>(state)));
 }
 
 // Reload of the level for everybody (code 24): the level is built again here and the
-// game waits in state 4 for the host's start.
+// game waits in the online start for the host's start.
 void ReloadLevel() {
   LevelState& level = Level();
   TeardownLevel(false);
   SetupLevel(false);
-  shell::GameState.store(4);
+  shell::SetState(shell::State::kOnlineStart);
   level.onlineFrames = 0;
   level.onlineReady = false;
 }
@@ -40,7 +41,7 @@ void ReloadLevel() {
 void LobbyDispatch(const GameMessage& m) {
   LevelSession& session = Session();
   LevelMenus& menus = session.Menus();
-  const int32_t state = shell::GameState.load();
+  const shell::State state = shell::CurrentState();
   switch (m.code) {
     case 25: menus.AddChatLine(m.str1); break;
     case 26:
@@ -52,7 +53,7 @@ void LobbyDispatch(const GameMessage& m) {
     case 30: menus.AddRosterPlayer(m.str1, m.a3, m.a4); break;
     case 37: {
       const int32_t cowbell = session.settings->COWBELL;
-      if ((cowbell != 0 && state == 1) || (cowbell == 2 && state == 2)) menus.PlayCrowdSound();
+      if ((cowbell != 0 && state == shell::State::kMenus) || (cowbell == 2 && state == shell::State::kPlaying)) menus.PlayCrowdSound();
       break;
     }
     case 39: session.PlaySound(111); break;
@@ -73,19 +74,19 @@ void LobbyDispatch(const GameMessage& m) {
 void FlowDispatch(const GameMessage& m) {
   LevelSession& session = Session();
   LevelState& level = Level();
-  const int32_t state = shell::GameState.load();
+  const shell::State state = shell::CurrentState();
   switch (m.code) {
     case 23:
     case 24:
       // Only a level that exists can be aborted or reloaded; one still loading on the
       // Task thread takes the order once it is done.
-      if (state == 2 || state == 4) {
+      if (state == shell::State::kPlaying || state == shell::State::kOnlineStart) {
         if (m.code == 23) {
           QuitToMenus(false);
         } else {
           ReloadLevel();
         }
-      } else if (state == 3) {
+      } else if (state == shell::State::kSongLoading) {
         level.deferredFlowCode = m.code;
       } else {
         LogIgnored(m.code, state);
@@ -93,10 +94,10 @@ void FlowDispatch(const GameMessage& m) {
       break;
     case 31:
       session.Menus().EndChatEditing();
-      session.Menus().SetCurrentMenu(2);
+      session.Menus().SetCurrentMenu(menu::kPlayerSelect);
       break;
     case 32:
-      session.Menus().SetCurrentMenu(10);
+      session.Menus().SetCurrentMenu(menu::kLobby);
       session.Menus().ResetSlots();
       break;
     default: break;
@@ -110,7 +111,7 @@ void MenuDispatch(const GameMessage& m) {
     case 16: menus.RemovePlayer(m.a2); break;
     case 17:
       if (m.a3 < 0 || m.a3 >= kMaxLevelPlayers) {
-        LogIgnored(m.code, 1);
+        LogIgnored(m.code, shell::State::kMenus);
         break;
       }
       if (menus.SlotHasController(m.a3)) menus.GrantPlayerId(m.a3, m.a2);
@@ -120,7 +121,7 @@ void MenuDispatch(const GameMessage& m) {
     case 21: menus.StartGame(); break;
     case 27:
       if (menus.SlotCount() >= kMaxLevelPlayers || m.a2 < 0 || m.a2 >= kMaxRemoteDevices) {
-        LogIgnored(m.code, 1);
+        LogIgnored(m.code, shell::State::kMenus);
         break;
       }
       menus.AddRemoteSlot(m.a2);
@@ -149,7 +150,7 @@ void PlayDispatch(const GameMessage& m) {
 void StartDispatch(const GameMessage& m) {
   if (m.code != 22) return;
   LevelState& level = Level();
-  shell::GameState.store(2);
+  shell::SetState(shell::State::kPlaying);
   level.onlineReady = false;
   StartSongPlayback();
   level.onlineFrames = 0;
@@ -161,14 +162,14 @@ void OnNetMessage(const GameMessage& message) {
   const bool limbo = Session().InLimbo();
   LobbyDispatch(message);
   if (!limbo) FlowDispatch(message);
-  switch (shell::GameState.load()) {
-    case 1:
+  switch (shell::CurrentState()) {
+    case shell::State::kMenus:
       if (!limbo) MenuDispatch(message);
       break;
-    case 2:
+    case shell::State::kPlaying:
       PlayDispatch(message);
       break;
-    case 4:
+    case shell::State::kOnlineStart:
       StartDispatch(message);
       break;
     default:

@@ -1,8 +1,8 @@
-#include "game/achievements.h"
+#include "game/level/achievements.h"
 
 #include "core/lang_ids.h"
 #include "core/utils.h"
-#include "game/level.h"
+#include "game/level/level.h"
 #include "song/profile.h"
 #include "song/song.h"
 #include "song/song_record.h"

@@ -5,9 +5,10 @@
 #include <limits>
 
 #include "core/log.h"
+#include "core/menu_ids.h"
 #include "core/shell/shell_state.h"
 #include "devices/audio/song_audio.h"
-#include "game/level.h"
+#include "game/level/level.h"
 #include "platform/clock.h"
 #include "song/song.h"
 
@@ -86,9 +87,9 @@ void QuitToMenus(bool notifyHost) {
   TeardownLevel(true);
   session.Visuals().DeleteVideo();
   session.Visuals().DeleteReactive();
-  shell::GameState.store(1);
+  shell::SetState(shell::State::kMenus);
   session.Menus().ResetAfterSong();
-  session.Menus().SetCurrentMenu(online ? 10 : calibration ? 4 : 1);
+  session.Menus().SetCurrentMenu(online ? menu::kLobby : calibration ? menu::kCalibration : menu::kMain);
   // The set list starts over; written before the Music thread runs again, which reads
   // the song index.
   session.songIndex = 0;

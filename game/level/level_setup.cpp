@@ -9,11 +9,12 @@
 #include "core/shell/shell_state.h"
 #include "core/utils.h"
 #include "devices/audio/song_audio.h"
-#include "game/level.h"
+#include "game/level/level.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/random.h"
 #include "platform/text.h"
+#include "song/instrument.h"
 #include "song/profile.h"
 #include "song/song.h"
 #include "song/song_record.h"
@@ -75,7 +76,8 @@ SongOptions SongOptionsOf(const SongInfo* info) {
 }
 
 bool NoFailKind(int32_t kind) {
-  return kind == 5 || kind == 6 || kind == 7 || kind == 8 || kind == 13 || kind == 14;
+  return kind == Instrument::drums_adv || kind == Instrument::bass_real || kind == Instrument::guitar_real ||
+         kind == Instrument::keys_adv || kind == Instrument::drums_real || kind == Instrument::keys_real;
 }
 
 // The end of the chart's longest track.
@@ -92,7 +94,7 @@ double ChartEndMs(const MidiFile* chart) {
 
 int32_t LaneCountFor(const LevelSession& session, const LevelSlot& slot, const Player& p, bool remote) {
   int32_t lanes = p.laneCount;
-  if (p.kind == 0) {
+  if (p.kind == Instrument::drums) {
     const Profile* profile = slot.profile;
     if (session.Online() && remote) {
       lanes = (slot.remoteFiveLaneDrums || (profile && profile->drumLaneSwitch != 0)) ? 5 : 4;
@@ -104,16 +106,16 @@ int32_t LaneCountFor(const LevelSession& session, const LevelSlot& slot, const P
       lanes = slot.controller ? slot.controller->DetectedDrumLanes() : 4;
     }
   }
-  switch (p.kind) {
-    case 5:
-    case 13: return 7;
-    case 6:
-    case 7: return 6;
-    case 8:
-    case 14: return 88;
-    case 12: return 4;
-    case 4:
-    case 9: return 49;
+  switch (static_cast<Instrument>(p.kind)) {
+    case Instrument::drums_adv:
+    case Instrument::drums_real: return 7;
+    case Instrument::bass_real:
+    case Instrument::guitar_real: return 6;
+    case Instrument::keys_adv:
+    case Instrument::keys_real: return 88;
+    case Instrument::dance: return 4;
+    case Instrument::vocals:
+    case Instrument::vocals_harm: return 49;
     default: return lanes;
   }
 }
@@ -121,13 +123,14 @@ int32_t LaneCountFor(const LevelSession& session, const LevelSlot& slot, const P
 int32_t ChartTrackFor(const MidiFile* chart, const Player& p, const Profile* profile) {
   if (!chart) return -1;
   int32_t part = 0;
-  if (p.kind == 6 || p.kind == 7) {
+  if (p.kind == Instrument::bass_real || p.kind == Instrument::guitar_real) {
     part = profile && profile->REALGUITARFRETCOUNT == 22 ? 2 : 1;
-  } else if (p.kind == 8 || p.kind == 14) {
+  } else if (p.kind == Instrument::keys_adv || p.kind == Instrument::keys_real) {
     part = p.difficulty;
   }
   int32_t track = chart->FindTrack(p.kind, part);
-  if (track == -1 && (p.kind == 6 || p.kind == 7)) track = chart->FindTrack(p.kind, 0);
+  if (track == -1 && (p.kind == Instrument::bass_real || p.kind == Instrument::guitar_real))
+    track = chart->FindTrack(p.kind, 0);
   return track;
 }
 
@@ -302,7 +305,8 @@ void SetupLevel(bool full) {
     chart->ReadSections();
     InGameState& ui = session.ingame;
     ui.sectionCount = std::clamp(chart->sectionCount, 0, kChartSectionSlots);
-    for (int32_t i = 0; i < ui.sectionCount; ++i) ui.sections[static_cast<size_t>(i)] = chart->sections[static_cast<size_t>(i)];
+    for (int32_t i = 0; i < ui.sectionCount; ++i)
+      ui.sections[static_cast<size_t>(i)] = chart->sections[static_cast<size_t>(i)];
   }
 
   // The context every player of the level reads.
@@ -351,7 +355,9 @@ void SetupLevel(bool full) {
 
     p.laneCount = LaneCountFor(session, slot, p, p.remote);
     p.hitWindow = (!online && settings.DRUNK && !session.career) ? kDrunkHitWindow : kDefaultHitWindow;
-    if ((p.kind == 1 || p.kind == 2 || p.kind == 10 || p.kind == 11) && p.difficulty == 4)
+    if ((p.kind == Instrument::bass || p.kind == Instrument::guitar || p.kind == Instrument::guitar_rhythm ||
+         p.kind == Instrument::guitar_coop) &&
+        p.difficulty == 4)
       p.hitWindow = kExpertPlusHitWindow;
 
     const int32_t track = ChartTrackFor(chart, p, slot.profile);

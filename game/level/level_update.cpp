@@ -8,8 +8,8 @@
 #include "core/log.h"
 #include "core/shell/shell_state.h"
 #include "devices/audio/song_audio.h"
-#include "game/level.h"
-#include "game/level_net.h"
+#include "game/level/level.h"
+#include "game/level/level_net.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "song/song.h"
@@ -459,26 +459,26 @@ void ResumeSong() {
 void UpdateSongLoad() {
   LevelSession& session = Session();
   LevelState& level = Level();
-  const int32_t step = shell::TaskStep.load();
-  if (step == 0) {
+  const shell::Task step = shell::CurrentTask();
+  if (step == shell::Task::kIdle) {
     session.Menus().LoadBanner();
-    shell::TaskStep.store(1);
-  } else if (step == 2 && session.Online()) {
+    shell::SetTask(shell::Task::kLevelLoadRequested);
+  } else if (step == shell::Task::kLevelLoadDone && session.Online()) {
     session.Visuals().PreloadTextures();
     platform::SleepMs(10);
-    shell::TaskStep.store(0);
-    shell::GameState.store(4);
+    shell::SetTask(shell::Task::kIdle);
+    shell::SetState(shell::State::kOnlineStart);
     level.onlineFrames = 0;
     level.onlineReady = false;
     session.Visuals().ResetReactiveTheme();
     ApplyDeferredFlow();
     return;
-  } else if (step == 2 && session.songLoadStart) {
+  } else if (step == shell::Task::kLevelLoadDone && session.songLoadStart) {
     session.Visuals().PreloadTextures();
     platform::SleepMs(10);
-    shell::TaskStep.store(0);
+    shell::SetTask(shell::Task::kIdle);
     session.songLoadStart = false;
-    shell::GameState.store(2);
+    shell::SetState(shell::State::kPlaying);
     session.Visuals().ResetReactiveTheme();
     PrepareSongStart();
     ApplyDeferredFlow();

@@ -1,8 +1,8 @@
-#include "game/level_session.h"
+#include "game/level/level_session.h"
 
 #include "devices/audio/song_audio.h"
 #include "devices/input/ctrl.h"
-#include "game/level.h"
+#include "game/level/level.h"
 #include "platform/clock.h"
 #include "platform/random.h"
 #include "song/shell_services.h"
@@ -23,18 +23,18 @@ bool Reached(uint32_t now, uint32_t at) { return static_cast<int32_t>(now - at) 
 
 }  // namespace
 
-bool CtrlDeviceController::GetEvents(InputEvent* events, int32_t& count) {
-  count = 0;
-  return device_ ? device_->GetEvents(events, &count) : false;
+CtrlDeviceController::CtrlDeviceController(CtrlDevice* device) {
+  getEvents = [device](InputEvent* events, int32_t& count) {
+    count = 0;
+    return device ? device->GetEvents(events, &count) : false;
+  };
+  clearEvents = [device] {
+    if (device) device->ClearEvents();
+  };
+  isKeyboard = [device] { return device && device->desc.kind == kind::kKeyboard; };
+  isGamepad = [device] { return device && device->desc.kind == kind::kGamepad; };
+  detectedDrumLanes = [device] { return device ? device->desc.drumLanes : 4; };
 }
-
-void CtrlDeviceController::ClearEvents() {
-  if (device_) device_->ClearEvents();
-}
-
-bool CtrlDeviceController::IsKeyboard() const { return device_ && device_->desc.kind == kind::kKeyboard; }
-bool CtrlDeviceController::IsGamepad() const { return device_ && device_->desc.kind == kind::kGamepad; }
-int32_t CtrlDeviceController::DetectedDrumLanes() const { return device_ ? device_->desc.drumLanes : 4; }
 
 LevelSession::LevelSession() { Reset(); }
 

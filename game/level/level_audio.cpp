@@ -1,4 +1,4 @@
-#include "game/level_audio.h"
+#include "game/level/level_audio.h"
 
 #include "devices/audio/sound_player.h"
 
@@ -12,14 +12,12 @@ SfxVoice* VoiceOf(int32_t handle) {
   return nullptr;
 }
 
-}  // namespace
-
-int32_t SoundPlayerSound::Play(int32_t id, float frequencyRatio, float volume) {
+int32_t PlayEffect(int32_t id, float frequencyRatio, float volume) {
   if (!g_SoundPlayer || id < 0) return -1;
   return g_SoundPlayer->Play(static_cast<uint32_t>(id), frequencyRatio, volume);
 }
 
-void SoundPlayerSound::SetVolume(int32_t handle, float volume) {
+void SetEffectVolume(int32_t handle, float volume) {
   if (!g_SoundPlayer) return;
   if (volume <= 0.0f) {
     g_SoundPlayer->FadeOut(handle, 50.0f);
@@ -28,11 +26,20 @@ void SoundPlayerSound::SetVolume(int32_t handle, float volume) {
   }
 }
 
-float SoundPlayerSound::BaseRatio(int32_t handle) {
+float EffectBaseRatio(int32_t handle) {
   const SfxVoice* v = VoiceOf(handle);
   return v ? v->frequencyRatio : -1.0f;
 }
 
-void SoundPlayerSound::SetRatio(int32_t handle, float ratio) {
+void SetEffectRatio(int32_t handle, float ratio) {
   if (SfxVoice* v = VoiceOf(handle)) v->sourceVoice->SetFrequencyRatio(ratio);
+}
+
+}  // namespace
+
+SoundPlayerSound::SoundPlayerSound() {
+  play = PlayEffect;
+  setVolume = SetEffectVolume;
+  baseRatio = EffectBaseRatio;
+  setRatio = SetEffectRatio;
 }

@@ -1,9 +1,9 @@
-#include "game/song_clock.h"
+#include "game/level/song_clock.h"
 
 #include <cmath>
 
 #include "devices/audio/song_audio.h"
-#include "game/level_session.h"
+#include "game/level/level_session.h"
 #include "platform/clock.h"
 
 namespace {
