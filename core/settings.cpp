@@ -1,5 +1,7 @@
 #include "core/settings.h"
 
+#include <climits>
+
 #include "core/kvfile.h"
 #include "core/log.h"
 #include "core/utils.h"
@@ -134,10 +136,11 @@ static_assert(sizeof(kKeys) / sizeof(kKeys[0]) == 88, "config.ini holds 88 keys"
 // The numbers the game can use, as its option screens offer them; keys whose other
 // values already have a meaning (an "any other" case) have no row.
 const ValueRange kSettingRanges[] = {
-    {u"XRESWINDOWED", 1, 16384},
-    {u"YRESWINDOWED", 1, 16384},
-    {u"XRESFULLSCREEN", 1, 16384},
-    {u"YRESFULLSCREEN", 1, 16384},
+    // Sizes below 1 are taken back to their defaults (with a line) at start-up.
+    {u"XRESWINDOWED", INT32_MIN, 16384},
+    {u"YRESWINDOWED", INT32_MIN, 16384},
+    {u"XRESFULLSCREEN", INT32_MIN, 16384},
+    {u"YRESFULLSCREEN", INT32_MIN, 16384},
     {u"AUDIOCALIBRATION", -10000, 10000},  // ms
     {u"VIDEOCALIBRATION", -10000, 10000},  // ms
     {u"NOFAILMODE", 0, 2},

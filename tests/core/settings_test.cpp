@@ -174,7 +174,8 @@ TEST_F(SettingsTest, NumbersAreHeldToTheirRange) {
       {"AUDIOCALIBRATION", "-99999", &Settings::AUDIOCALIBRATION, -10000},
       {"AUDIOCALIBRATION", "-250", &Settings::AUDIOCALIBRATION, -250},
       {"VIDEOCALIBRATION", "-2147483648", &Settings::VIDEOCALIBRATION, -10000},
-      {"XRESWINDOWED", "0", &Settings::XRESWINDOWED, 1},
+      {"XRESWINDOWED", "0", &Settings::XRESWINDOWED, 0},  // start-up takes it back to its default
+      {"XRESWINDOWED", "70000", &Settings::XRESWINDOWED, 16384},
       {"YRESFULLSCREEN", "99999999", &Settings::YRESFULLSCREEN, 16384},
       {"REMOTEBOARDSPEED", "52", &Settings::REMOTEBOARDSPEED, 50},
       {"REMOTEBOARDSIZE", "-5", &Settings::REMOTEBOARDSIZE, 10},

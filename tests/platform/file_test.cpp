@@ -165,6 +165,7 @@ TEST(Files, DamagedFileIsKeptBesideItself) {
 
 TEST(Files, StaleTemporaryFilesOfUnfinishedSavesAreRemoved) {
   testsupport::TempDir dir;
+  NoticeLog notices;
   const auto age = [&](const char* name, time_t seconds) {
     dir.WriteBytes(name, "x");
     struct timespec times[2];
@@ -182,4 +183,8 @@ TEST(Files, StaleTemporaryFilesOfUnfinishedSavesAreRemoved) {
   std::vector<std::string> left;
   for (const DirEntry& e : ListDirectory(dir.path())) left.push_back(e.name);
   EXPECT_EQ(left, (std::vector<std::string>{"config.ini", "config.ini.tmp4243_1", "notes.tmp", "song.ini.tmpab_1"}));
+  EXPECT_TRUE(notices.Has("Removed unfinished save: " + dir.path() + "/vl.dat.tmp17_12"));
+  EXPECT_FALSE(IsAtomicTempName(".tmp1_2"));
+  EXPECT_FALSE(IsAtomicTempName("a.tmp1_"));
+  EXPECT_TRUE(IsAtomicTempName("a.b.tmp1_2"));
 }
