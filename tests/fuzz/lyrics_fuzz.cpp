@@ -30,7 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       __builtin_trap();
   }
   // Walk the song forward, as the level does, then back to its start.
-  for (float t = -1000.0f; t < 600000.0f; t = t * 1.7f + 500.0f) vocals.Advance(t);
+  vocals.Advance(-1000.0f);
+  for (float t = 0.0f; t < 600000.0f; t = t * 1.7f + 500.0f) vocals.Advance(t);
   vocals.Advance(0.0f);
   vocals.Build();  // a second build replaces the first
   return 0;

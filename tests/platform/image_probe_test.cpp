@@ -46,6 +46,18 @@ std::string BmpHeader(int32_t width, int32_t height) {
   return out;
 }
 
+// A JPEG's start, an application block, then its frame header.
+std::string JpegHeader(uint16_t width, uint16_t height) {
+  std::string out("\xFF\xD8\xFF\xE0\x00\x04" "ab", 8);
+  out += std::string("\xFF\xC0\x00\x11\x08", 5);
+  out.push_back(static_cast<char>(height >> 8));
+  out.push_back(static_cast<char>(height & 0xFF));
+  out.push_back(static_cast<char>(width >> 8));
+  out.push_back(static_cast<char>(width & 0xFF));
+  out += std::string(10, '\x01');
+  return out;
+}
+
 }  // namespace
 
 TEST(ImageProbe, SizesTheGameCannotDrawAreRefusedFromTheHeader) {
@@ -65,6 +77,11 @@ TEST(ImageProbe, SizesTheGameCannotDrawAreRefusedFromTheHeader) {
       {"side too long", PngHeader(side + 1, 1), platform::ImageProbe::kTooLarge, side + 1, 1},
       {"BMP too large", BmpHeader(20000, 20000), platform::ImageProbe::kTooLarge, 20000, 20000},
       {"BMP small", BmpHeader(32, 32), platform::ImageProbe::kFits, 32, 32},
+      {"JPEG", JpegHeader(800, 600), platform::ImageProbe::kFits, 800, 600},
+      {"JPEG too large", JpegHeader(16384, 16384), platform::ImageProbe::kTooLarge, 16384, 16384},
+      // A Huffman table claiming more codes than fit, and no frame header.
+      {"JPEG with a bad table first", std::string("\xFF\xD8\xFF\xC4\xD8\xFF", 6) + std::string(100, '\0'),
+       platform::ImageProbe::kNotImage, 0, 0},
       {"not an image", std::string("hello, not a picture"), platform::ImageProbe::kNotImage, 0, 0},
       {"empty", std::string(), platform::ImageProbe::kNotImage, 0, 0},
       {"PNG cut in its header", PngHeader(64, 64).substr(0, 20), platform::ImageProbe::kNotImage, 0, 0},
