@@ -63,6 +63,21 @@ FolderEntry TopRow(const std::string& folder) {
   return e;
 }
 
+// The row of one listed entry: its path (a folder's with its final '/') and the name
+// shown (a file's without its extension when asked).
+FolderEntry RowOf(const Match& m, std::u16string_view folder, bool stripExtension) {
+  FolderEntry e;
+  std::u16string name = platform::PathFromNative(m.name);
+  e.path = std::u16string(folder) + name;
+  if (m.isFolder) e.path += u'/';
+  if (stripExtension && !m.isFolder) {
+    const size_t dot = name.rfind(u'.');
+    if (dot != std::u16string::npos) name.erase(dot);
+  }
+  e.name = std::move(name);
+  return e;
+}
+
 std::u16string ShownNameOf(const std::u16string& path) {
   if (path.empty()) return std::u16string();
   if (path == u"/") return path;
@@ -84,18 +99,7 @@ bool ListFolderEntries(std::span<FolderEntry> entries, uint32_t attributeMask, b
   const auto matches = Enumerate(attributeMask, folder, pattern);
   if (!matches) return false;
   const size_t n = std::min(entries.size(), matches->size());
-  for (size_t i = 0; i < n; ++i) {
-    const Match& m = (*matches)[i];
-    FolderEntry& e = entries[i];
-    std::u16string name = platform::PathFromNative(m.name);
-    e.path = std::u16string(folder) + name;
-    if (m.isFolder) e.path += u'/';
-    if (stripExtension && !m.isFolder) {
-      const size_t dot = name.rfind(u'.');
-      if (dot != std::u16string::npos) name.erase(dot);
-    }
-    e.name = std::move(name);
-  }
+  for (size_t i = 0; i < n; ++i) entries[i] = RowOf((*matches)[i], folder, stripExtension);
   return true;
 }
 
@@ -188,11 +192,12 @@ void FolderBrowser::Fill(std::u16string_view pathIn) {
   }
   if (path.empty()) {
     for (FolderEntry& row : ListTopLevelFolders()) entries.push_back(std::move(row));
-  } else {
-    const size_t labels = entries.size();
-    const int32_t n = CountFolderEntries(attributeMask, path, pattern);
-    entries.resize(labels + static_cast<size_t>(std::max(n, 0)));
-    ListFolderEntries(std::span<FolderEntry>(entries).subspan(labels), attributeMask, true, path, pattern);
+  } else if (const auto matches = Enumerate(attributeMask, path, pattern)) {
+    // One listing for both the count and the rows: a folder that changes between
+    // two listings (the temporary folder of a busy machine) would otherwise leave
+    // rows unfilled or cut.
+    entries.reserve(entries.size() + matches->size());
+    for (const Match& m : *matches) entries.push_back(RowOf(m, path, true));
   }
   count = static_cast<int32_t>(entries.size());
   shownName = ShownNameOf(currentPath);

@@ -124,6 +124,15 @@ bool LogEx(int32_t mode, std::string text) {
 
 bool LogNarrow(std::string text) { return LogEx(0, std::move(text)); }
 
+namespace {
+// What the file layer refuses or sets aside goes to the game log, from the moment
+// the log is linked in.
+[[maybe_unused]] const bool g_fileNoticesLogged = [] {
+  platform::SetFileNoticeSink([](const std::string& line) { LogNarrow(line); });
+  return true;
+}();
+}  // namespace
+
 void LogDirectXError(int32_t result) {
   if (result >= 0) return;
   const uint32_t code = static_cast<uint32_t>(result);

@@ -1,5 +1,7 @@
 #include "core/settings.h"
 
+#include <climits>
+
 #include "core/kvfile.h"
 #include "core/log.h"
 #include "core/utils.h"
@@ -131,6 +133,40 @@ const Key kKeys[] = {
 
 static_assert(sizeof(kKeys) / sizeof(kKeys[0]) == 88, "config.ini holds 88 keys");
 
+// The numbers the game can use, as its option screens offer them; keys whose other
+// values already have a meaning (an "any other" case) have no row.
+const ValueRange kSettingRanges[] = {
+    // Sizes below 1 are taken back to their defaults (with a line) at start-up.
+    {u"XRESWINDOWED", INT32_MIN, 16384},
+    {u"YRESWINDOWED", INT32_MIN, 16384},
+    {u"XRESFULLSCREEN", INT32_MIN, 16384},
+    {u"YRESFULLSCREEN", INT32_MIN, 16384},
+    {u"AUDIOCALIBRATION", -10000, 10000},  // ms
+    {u"VIDEOCALIBRATION", -10000, 10000},  // ms
+    {u"NOFAILMODE", 0, 2},
+    {u"KEYBOARDDRUMLANECOUNT", 4, 5},
+    {u"DRUMMIXVOL", 0, 200},
+    {u"BASSMIXVOL", 0, 200},
+    {u"GUITARMIXVOL", 0, 200},
+    {u"KEYSMIXVOL", 0, 200},
+    {u"VOCALMIXVOL", 0, 200},
+    {u"SONGMIXVOL", 0, 200},
+    {u"CROWDMIXVOL", 0, 200},
+    {u"DRUMSTEM1VOL", 0, 200},
+    {u"DRUMSTEM2VOL", 0, 200},
+    {u"DRUMSTEM3VOL", 0, 200},
+    {u"DRUMSTEM4VOL", 0, 200},
+    {u"VOCALSTEM1VOL", 0, 200},
+    {u"VOCALSTEM2VOL", 0, 200},
+    {u"SFXVOL", 0, 200},
+    {u"MENUMUSICVOL", 0, 200},
+    {u"GAMEMUSICVOL", 0, 200},
+    {u"REMOTEBOARDSPEED", 2, 50},  // the board's speed factor divides by 52 - speed
+    {u"REMOTEBOARDSIZE", 10, 100},  // percent
+    {u"PLAYERLIMIT", 1, 15},
+    {u"PLAYCOUNT", 0, 2147483646},  // raised by one at every start
+};
+
 std::u16string DefaultMusicPath() { return GetCurrentFolder() + u"/music/"; }
 
 }  // namespace
@@ -220,14 +256,17 @@ bool Settings::Load(std::u16string path) {
   language.LoadAll(GetCurrentFolder() + u"/data/languages/");
   Log(0, u"Language Loading Complete");
   configPath = path;
+  unreadPath_.clear();
 
-  const KeyValueRead result = ReadKeyValueFile(path, [this](const std::u16string& key, const std::u16string& value) {
+  RepeatedComplaint unknownKey("Unknown Config Variable!");
+  const KeyValueRead result = ReadKeyValueFile(path, [this, &unknownKey](const std::u16string& key,
+                                                                         const std::u16string& value) {
     for (const Key& k : kKeys) {
       if (key != k.name) continue;
       void* field = k.field(*this);
       switch (k.kind) {
         case Kind::kInt:
-          *static_cast<int32_t*>(field) = platform::AtoI(value);
+          *static_cast<int32_t*>(field) = ClampToRange(kSettingRanges, key, platform::AtoI(value));
           break;
         case Kind::kBool:
           *static_cast<bool*>(field) = value == u"TRUE";
@@ -251,17 +290,20 @@ bool Settings::Load(std::u16string path) {
       }
       return;
     }
-    LogEx(0, "Unknown Config Variable!");
+    unknownKey.Add();
   });
 
   switch (result) {
     case KeyValueRead::kCannotOpen:
+      // There but not readable (too large, a folder): kept before a save replaces it.
+      if (platform::PathExists(platform::PathToNative(path))) unreadPath_ = path;
       return false;
     case KeyValueRead::kEmpty:
       Log(0, u"Empty Config File:" + path);
       return false;
     case KeyValueRead::kNoByteOrderMark:
       Log(0, u"Config File Error:" + path);
+      unreadPath_ = path;
       return false;
     case KeyValueRead::kOk:
       break;
@@ -271,14 +313,20 @@ bool Settings::Load(std::u16string path) {
 }
 
 bool Settings::Save() {
+  // A file the last load could not read keeps its bytes beside the new one.
+  if (!unreadPath_.empty() && unreadPath_ == configPath && !KeepUnreadFile(configPath)) return false;
   KeyValueWriter w;
   if (!w.Open(configPath)) return false;
   for (const Key& k : kKeys) {
     void* field = k.field(*this);
     switch (k.kind) {
-      case Kind::kInt:
-        w.Int(k.name, *static_cast<int32_t*>(field));
+      case Kind::kInt: {
+        // A value the game set out of its range is held to it before it is kept.
+        int32_t& number = *static_cast<int32_t*>(field);
+        number = ClampToRange(kSettingRanges, k.name, number);
+        w.Int(k.name, number);
         break;
+      }
       case Kind::kBool:
         w.Bool(k.name, *static_cast<bool*>(field));
         break;
@@ -291,6 +339,7 @@ bool Settings::Save() {
     }
   }
   if (!w.Close()) return false;
+  if (unreadPath_ == configPath) unreadPath_.clear();
   CheckTheme();
   return true;
 }

@@ -87,6 +87,11 @@ class Settings {
   int32_t renderWidth, renderHeight;
   bool songVideoBackgroundOn, songImageBackgroundOn;
   bool averageStemClock;
+
+ private:
+  // The config file the last load found but could not read: its bytes are kept
+  // beside it before the first save replaces it.
+  std::u16string unreadPath_;
 };
 
 // The one process-wide record.

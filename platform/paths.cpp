@@ -53,6 +53,8 @@ bool ReadNames(const std::string& folder, std::vector<std::string>& names) {
   }
   ::closedir(d);
   std::sort(names.begin(), names.end());
+  // A folder that changes while it is read may hand out an entry twice.
+  names.erase(std::unique(names.begin(), names.end()), names.end());
   return true;
 }
 
@@ -69,6 +71,17 @@ bool FindNoCase(const std::string& folder, const std::string& part, std::string&
   }
   for (const std::string& n : c.names) {
     if (EqualsNoCaseAscii(n, part)) {
+      found = n;
+      return true;
+    }
+  }
+  // Names that are not valid UTF-8 (a Latin-1 byte from an old archive) widen with
+  // each stray byte as its Latin-1 character, and that wide name narrows to UTF-8:
+  // other bytes than the folder holds. Match such a name by its wide form, so that
+  // every name a listing gives opens again.
+  for (const std::string& n : c.names) {
+    if (IsValidUtf8(n)) continue;
+    if (EqualsNoCaseAscii(Utf16ToUtf8(Utf8ToUtf16(n)), part)) {
       found = n;
       return true;
     }

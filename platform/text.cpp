@@ -50,6 +50,12 @@ std::u16string Utf8ToUtf16(std::string_view s) {
   return out;
 }
 
+bool IsValidUtf8(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return Utf16ToUtf8(Utf8ToUtf16(s)) == s;
+  return true;
+}
+
 std::string Utf16ToUtf8(std::u16string_view s) {
   std::string out;
   out.reserve(s.size());

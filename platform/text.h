@@ -12,6 +12,9 @@ namespace platform {
 // (0xE9 becomes U+00E9), so any byte string widens without loss of length.
 std::u16string Utf8ToUtf16(std::string_view text);
 
+// True when every byte belongs to a well-formed UTF-8 sequence (ASCII included).
+bool IsValidUtf8(std::string_view text);
+
 // Encodes UTF-8. Unpaired surrogates become U+FFFD.
 std::string Utf16ToUtf8(std::u16string_view text);
 

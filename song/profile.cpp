@@ -7,6 +7,7 @@
 #include "core/utils.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "song/instrument.h"
 #include "song/xor_scramble.h"
 
 namespace {
@@ -131,6 +132,33 @@ std::vector<std::string_view> SplitCommas(std::string_view text) {
   }
 }
 
+// The numbers the profile editor offers; a value outside is held to the nearest end.
+const ValueRange kProfileRanges[] = {
+    {u"NECKSPEED", 2, 50},  // the board's speed factor divides by 52 - speed
+    {u"NECKSPEEDREALGUITAR", 2, 50},
+    {u"FAVOURITEGUITAR", 0, kInstrumentCount - 1},
+    {u"FAVOURITEREALGUITAR", 0, kInstrumentCount - 1},
+    {u"FAVOURITEDRUMS", 0, kInstrumentCount - 1},
+    {u"FAVOURITEKEYS", 0, kInstrumentCount - 1},
+    {u"FAVOURITEBASSSKILL", 0, 4},
+    {u"FAVOURITEGUITARSKILL", 0, 4},
+    {u"FAVOURITEDRUMSSKILL", 0, 4},
+    {u"FAVOURITEKEYSSKILL", 0, 4},
+    {u"FAVOURITEREALKEYSSKILL", 0, 4},
+    {u"FAVOURITEREALDRUMSSKILL", 0, 4},
+    {u"FAVOURITEADVANCEDDRUMSSKILL", 0, 4},
+    {u"FAVOURITEREALBASSSKILL", 0, 4},
+    {u"FAVOURITEREALGUITARSKILL", 0, 4},
+    {u"NECKANGLE", 0, 9},
+    {u"REALGUITARLEGACYCUTOFF", 0, 120},
+    {u"REALGUITARLEGACYSTRINGFILTER", 0, 6},
+    {u"REALGUITARFRETCOUNT", 17, 22},
+    {u"LEGACYDRUMLANECOUNT", 0, 5},
+    {u"BLINDMODE", 0, 5},
+    {u"REALKEYSLANECOUNT", 13, 88},
+    {u"BOTSKILL", 0, 5},
+};
+
 }  // namespace
 
 std::array<std::array<std::string, Profile::kListSize>, 2> Profile::NoneLists() {
@@ -147,11 +175,13 @@ bool Profile::SetDefaults() {
 bool Profile::Load(std::u16string file) {
   SetDefaults();
   path = platform::ToSlashes(file);
-  const KeyValueRead read = ReadKeyValueFile(path, [this](const std::u16string& key, const std::u16string& value) {
+  RepeatedComplaint unknownKey("Unknown Profile Variable!");
+  const KeyValueRead read = ReadKeyValueFile(path, [this, &unknownKey](const std::u16string& key,
+                                                                       const std::u16string& value) {
     for (const ProfileKey& k : Keys()) {
       if (key != k.key) continue;
       switch (k.kind) {
-        case Kind::kInt: this->*k.number = platform::AtoI(value); break;
+        case Kind::kInt: this->*k.number = ClampToRange(kProfileRanges, key, platform::AtoI(value)); break;
         case Kind::kBool: this->*k.flag = value == u"TRUE"; break;
         case Kind::kWide: this->*k.wide = value; break;
         case Kind::kName: PLAYERNAME = ToNarrow(value); break;
@@ -161,11 +191,14 @@ bool Profile::Load(std::u16string file) {
       }
       return;
     }
-    LogEx(0, "Unknown Profile Variable!");
+    unknownKey.Add();
   });
   switch (read) {
     case KeyValueRead::kOk: return true;
-    case KeyValueRead::kCannotOpen: return false;
+    case KeyValueRead::kCannotOpen:
+      // There but not readable (too large, a folder): kept before a save replaces it.
+      unreadableFile_ = platform::PathExists(platform::PathToNative(path));
+      return false;
     case KeyValueRead::kNoByteOrderMark: unreadableFile_ = true; [[fallthrough]];
     case KeyValueRead::kEmpty:
       Log(0, u"Profile Error. No BOM Found!. Please Use UNICODE:" + path);
@@ -177,14 +210,18 @@ bool Profile::Load(std::u16string file) {
 bool Profile::Save() const {
   if (READONLY) return false;
   if (unreadableFile_) {
-    Log(0, u"Profile not saved over a file it could not read: " + path);
-    return false;
+    // The player's file that could not be read keeps its bytes beside the new one.
+    if (!KeepUnreadFile(path)) {
+      Log(0, u"Profile not saved over a file it could not read: " + path);
+      return false;
+    }
+    unreadableFile_ = false;
   }
   KeyValueWriter out;
   if (!out.Open(path)) return false;
   for (const ProfileKey& k : Keys()) {
     switch (k.kind) {
-      case Kind::kInt: out.Int(k.key, this->*k.number); break;
+      case Kind::kInt: out.Int(k.key, ClampToRange(kProfileRanges, k.key, this->*k.number)); break;
       case Kind::kBool: out.Bool(k.key, this->*k.flag); break;
       case Kind::kWide: out.Line(k.key, this->*k.wide); break;
       case Kind::kName: out.Line(k.key, ToWide(PLAYERNAME)); break;

@@ -101,9 +101,9 @@ class Profile {
 
  private:
   static std::array<std::array<std::string, kListSize>, 2> NoneLists();
-  // The last load found a file it could not read (no byte-order mark): saving over
-  // it would replace the player's data with defaults.
-  bool unreadableFile_ = false;
+  // The last load found a file it could not read (not text, too large): the first
+  // save keeps its bytes beside the new file.
+  mutable bool unreadableFile_ = false;
 };
 
 // "profiles/" + name + ".dat". The name's characters that could leave the folder or

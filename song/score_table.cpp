@@ -99,16 +99,16 @@ bool ScoreTable::Load(std::u16string songFolder) {
   hasAvailability = 0;
   chartHash.clear();
   version = 0;
-  keepForeignFile_ = false;
+  readDamaged_ = false;
   folder = WithSlash(std::move(songFolder));
 
   const std::u16string path = FilePath();
   std::string bytes;
   if (!platform::ReadWholeFile(path, bytes, kMaxFileBytes)) {
     if (platform::IsRegularFile(platform::ResolvePath(platform::PathToNative(path)))) {
-      // There is a file, too large or unreadable: not one of ours to replace.
+      // There is a file, too large or unreadable: kept aside before the next save.
       LogEx(0, "Data File Not In Correct Format!");
-      keepForeignFile_ = true;
+      readDamaged_ = true;
     }
     return false;
   }
@@ -120,28 +120,35 @@ bool ScoreTable::LoadBytes(std::string_view bytes) {
   hasAvailability = 0;
   chartHash.clear();
   version = 0;
-  keepForeignFile_ = false;
+  readDamaged_ = false;
 
   if (bytes.size() < 3 || bytes[0] != 'V' || bytes[1] != 'L' || static_cast<int8_t>(bytes[2]) > 2) {
     LogEx(0, "Data File Not In Correct Format!");
-    keepForeignFile_ = true;
+    readDamaged_ = true;
     return false;
   }
   version = static_cast<uint8_t>(bytes[2]);
 
   const std::string key = kScoreKey;
   size_t offset = 7;
-  if (bytes.size() < offset) LogEx(0, "Data Read Length Error");
+  if (bytes.size() < offset) {
+    LogEx(0, "Data Read Length Error");
+    readDamaged_ = true;
+  }
   while (offset < bytes.size() && count < kSlots) {
     const size_t remaining = bytes.size() - offset;
     if (remaining < 8) {
       LogEx(0, "Data Read Length Error");
+      readDamaged_ = true;
       break;
     }
     const int32_t type = Get32(bytes, offset);
     const int32_t length = Get32(bytes, offset + 4);
     if (length < 0 || static_cast<size_t>(length) > remaining - 8) {
+      // The records after this one are lost to the reader: the file is kept aside
+      // before a save writes only what was read.
       LogEx(0, "Data Read Length Error");
+      readDamaged_ = true;
       break;
     }
     const std::string_view payload = bytes.substr(offset + 8, static_cast<size_t>(length));
@@ -187,9 +194,13 @@ std::string ScoreTable::Serialize() const {
 
 bool ScoreTable::Save() {
   const std::u16string path = FilePath();
-  if (keepForeignFile_) {
-    Log(0, u"Score file kept, it could not be read: " + path);
-    return false;
+  if (readDamaged_) {
+    // A file that was not read whole keeps its bytes beside the new one.
+    if (!platform::KeepDamagedCopy(path)) {
+      Log(0, u"Score file kept, it could not be read: " + path);
+      return false;
+    }
+    readDamaged_ = false;
   }
   SortEntries();
   if (count >= kSlots) {
@@ -204,6 +215,7 @@ bool ScoreTable::Save() {
     ok = file.Commit() && ok;
   }
   if (!ok) {
+    if (file.RefusedReadOnly()) Log(0, u"Score file is read-only, not saved: " + path);
     Log(0, u"Could NOT Open/Find:" + path);
     return false;
   }

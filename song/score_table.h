@@ -9,8 +9,8 @@
 //
 // Payloads are byte strings: a scrambled name can hold zero bytes. The reader takes
 // any bytes: a record that does not fit the file ends the reading with a logged
-// error and keeps what came before it. A file that is not a score file at all is
-// never overwritten.
+// error and keeps what came before it. A file that was not read whole (not a score
+// file, or cut short) is kept beside the new one as "vl.dat.bad" by the next save.
 #pragma once
 
 #include <array>
@@ -65,8 +65,9 @@ class ScoreTable {
   bool LoadBytes(std::string_view bytes);
 
   // Sorts, keeps the best 39, and writes the whole table. False when the file could
-  // not be written ("Could NOT Open/Find:" and the path; the old file stays) or when
-  // the last load found a file that is not a score file (that file is kept).
+  // not be written ("Could NOT Open/Find:" and the path; the old file stays). When
+  // the last load did not read the file whole, its bytes are first kept aside
+  // ("vl.dat.bad"); should that fail, nothing is written.
   bool Save();
   // The file's bytes for the table as it is (no sorting or limit applied).
   std::string Serialize() const;
@@ -98,8 +99,8 @@ class ScoreTable {
  private:
   const ScoreEntry* Best(const std::string& name, int32_t instrument, int32_t players) const;
   void SortEntries();
-  // The last load found a file it would not take; saving would destroy it.
-  bool keepForeignFile_ = false;
+  // The last load did not read the whole file; saving would destroy what it missed.
+  bool readDamaged_ = false;
 };
 
 // The name as results store it: a comma would split the record's fields.

@@ -21,46 +21,42 @@ std::string_view Trim(std::string_view s) {
   return s;
 }
 
-// One line of the file: its text without the line end, and the line end itself
-// ("\n", "\r\n", or empty for a last line without one).
+// One line of the file, viewed in place: its text without the line end, and the
+// line end itself ("\n", "\r\n", or empty for a last line without one). Files are
+// walked line by line, never split into a list: a file of a million blank lines
+// costs no more than its own bytes.
 struct IniLine {
-  std::string text;
-  std::string end;
+  std::string_view text;
+  std::string_view end;
 };
 
-std::vector<IniLine> SplitLines(std::string_view bytes) {
-  std::vector<IniLine> lines;
-  size_t start = 0;
-  while (start < bytes.size()) {
-    size_t nl = bytes.find('\n', start);
-    if (nl == std::string_view::npos) {
-      lines.push_back({std::string(bytes.substr(start)), std::string()});
-      break;
-    }
-    size_t textEnd = nl;
-    if (textEnd > start && bytes[textEnd - 1] == '\r') --textEnd;
-    lines.push_back({std::string(bytes.substr(start, textEnd - start)), std::string(bytes.substr(textEnd, nl + 1 - textEnd))});
-    start = nl + 1;
-  }
-  return lines;
+// The line that starts at `at` (which must be inside the bytes).
+IniLine LineAt(std::string_view bytes, size_t at) {
+  const size_t nl = bytes.find('\n', at);
+  if (nl == std::string_view::npos) return {bytes.substr(at), std::string_view()};
+  size_t textEnd = nl;
+  if (textEnd > at && bytes[textEnd - 1] == '\r') --textEnd;
+  return {bytes.substr(at, textEnd - at), bytes.substr(textEnd, nl + 1 - textEnd)};
 }
 
 // The text of a line as the parser sees it: the byte-order mark of the first line
 // is not part of it.
-std::string_view LineText(const std::vector<IniLine>& lines, size_t i) {
-  std::string_view text = lines[i].text;
-  if (i == 0 && text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
+std::string_view LineText(const IniLine& line, size_t at) {
+  std::string_view text = line.text;
+  if (at == 0 && text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
   return text;
 }
 
-// The index of the "[song]" line (the first line that is not blank), or -1.
-long FindHeader(const std::vector<IniLine>& lines) {
-  for (size_t i = 0; i < lines.size(); ++i) {
-    std::string_view t = Trim(LineText(lines, i));
-    if (t.empty()) continue;
-    return platform::EqualsNoCaseAscii(t, "[song]") ? static_cast<long>(i) : -1;
+// The offset just past the "[song]" line (the first line that is not blank), or npos.
+size_t FindHeader(std::string_view bytes) {
+  for (size_t at = 0; at < bytes.size();) {
+    const IniLine line = LineAt(bytes, at);
+    const std::string_view t = Trim(LineText(line, at));
+    const size_t next = at + line.text.size() + line.end.size();
+    if (!t.empty()) return platform::EqualsNoCaseAscii(t, "[song]") ? next : std::string_view::npos;
+    at = next;
   }
-  return -1;
+  return std::string_view::npos;
 }
 
 std::u16string WithSlash(std::u16string_view folder) {
@@ -229,9 +225,8 @@ bool SongInfo::ReadIni(std::u16string_view songFolder) {
 }
 
 void SongInfo::ParseIni(std::string_view bytes) {
-  const std::vector<IniLine> lines = SplitLines(bytes);
-  const long header = FindHeader(lines);
-  if (header < 0) {
+  const size_t body = FindHeader(bytes);
+  if (body == std::string_view::npos) {
     name = "song.ini Error";
     iniRead = false;
     return;
@@ -239,8 +234,10 @@ void SongInfo::ParseIni(std::string_view bytes) {
   iniRead = true;
   const auto& rules = Rules();
   std::string key, value;
-  for (size_t i = static_cast<size_t>(header) + 1; i < lines.size(); ++i) {
-    if (!SplitSongIniLine(lines[i].text, key, value)) continue;
+  for (size_t at = body; at < bytes.size();) {
+    const IniLine line = LineAt(bytes, at);
+    at += line.text.size() + line.end.size();
+    if (!SplitSongIniLine(line.text, key, value)) continue;
     for (const KeyRule& rule : rules) {
       if (platform::EqualsNoCaseAscii(key, rule.key)) {
         Apply(*this, rule, value);
@@ -332,43 +329,69 @@ bool SetSongIniValues(std::u16string_view songFolder, const std::vector<std::pai
 }
 
 bool EditSongIniBytes(std::string& bytes, const std::vector<std::pair<std::string, std::string>>& values) {
-  std::vector<IniLine> lines = SplitLines(bytes);
-  if (FindHeader(lines) < 0) return false;
+  // Zero bytes: UTF-16 or no text at all, which a line editor would only damage.
+  if (bytes.find('\0') != std::string::npos) return false;
+  const std::string_view in(bytes);
   // New lines take the file's own line end.
   std::string lineEnd = "\r\n";
-  for (const IniLine& l : lines) {
-    if (!l.end.empty()) {
-      lineEnd = l.end;
-      break;
-    }
-  }
-
-  std::string lineKey, lineValue;
-  for (const auto& [key, rawValue] : values) {
-    // Written as given (the tunings end in a blank); compared as the reader sees it.
-    const std::string newText = OneLine(key) + " = " + OneLine(rawValue);
-    const std::string value(Trim(OneLine(rawValue)));
-    bool matched = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-      if (!SplitSongIniLine(LineText(lines, i), lineKey, lineValue)) continue;
-      if (!platform::EqualsNoCaseAscii(lineKey, key)) continue;
-      matched = true;
-      if (lineValue == value) continue;  // already says so: the user's line stays as typed
-      const bool bom = i == 0 && lines[0].text.size() != LineText(lines, 0).size();
-      lines[i].text = (bom ? std::string(kUtf8Bom) : std::string()) + newText;
-    }
-    if (matched) continue;
-    size_t at = lines.size();
-    while (at > 0 && Trim(LineText(lines, at - 1)).empty()) --at;
-    if (at > 0 && lines[at - 1].end.empty()) lines[at - 1].end = lineEnd;
-    lines.insert(lines.begin() + static_cast<long>(at), IniLine{newText, lineEnd});
-  }
+  if (const size_t nl = in.find('\n'); nl != std::string_view::npos) lineEnd = (nl > 0 && in[nl - 1] == '\r') ? "\r\n" : "\n";
 
   std::string out;
-  out.reserve(bytes.size() + 64);
-  for (const IniLine& l : lines) {
-    out += l.text;
-    out += l.end;
+  out.reserve(bytes.size() + 64 * values.size() + 16);
+  size_t at = 0;
+  // A text file without its "[song]" line gets one, so that what is written here
+  // (the play count) is read again; the byte-order mark stays first.
+  if (FindHeader(in) == std::string_view::npos) {
+    if (in.substr(0, kUtf8Bom.size()) == kUtf8Bom) {
+      out += kUtf8Bom;
+      at = kUtf8Bom.size();
+    }
+    out += "[song]" + lineEnd;
+  }
+
+  // Each line once: a key line takes the last value given for its key, unless it
+  // already says so (then the user's line stays as typed).
+  std::vector<bool> matched(values.size(), false);
+  size_t insertAt = out.size();       // after the last line that is not blank
+  bool lastLineUnended = false;
+  std::string lineKey, lineValue;
+  while (at < in.size()) {
+    const IniLine line = LineAt(in, at);
+    const std::string_view text = LineText(line, at);
+    const bool bom = text.size() != line.text.size();
+    long chosen = -1;
+    if (SplitSongIniLine(text, lineKey, lineValue)) {
+      for (size_t k = 0; k < values.size(); ++k) {
+        if (!platform::EqualsNoCaseAscii(lineKey, values[k].first)) continue;
+        matched[k] = true;
+        chosen = static_cast<long>(k);
+      }
+    }
+    if (chosen >= 0 && lineValue != Trim(OneLine(values[static_cast<size_t>(chosen)].second))) {
+      const auto& [key, rawValue] = values[static_cast<size_t>(chosen)];
+      if (bom) out += kUtf8Bom;
+      // Written as given (the tunings end in a blank); compared as the reader sees it.
+      out += OneLine(key) + " = " + OneLine(rawValue);
+    } else {
+      out += line.text;
+    }
+    out += line.end;
+    if (!Trim(text).empty()) {
+      insertAt = out.size();
+      lastLineUnended = line.end.empty();
+    }
+    at += line.text.size() + line.end.size();
+  }
+
+  // Keys the file does not hold yet go after its last line that is not blank.
+  std::string added;
+  for (size_t k = 0; k < values.size(); ++k) {
+    if (matched[k]) continue;
+    added += OneLine(values[k].first) + " = " + OneLine(values[k].second) + lineEnd;
+  }
+  if (!added.empty()) {
+    if (lastLineUnended) added.insert(0, lineEnd);
+    out.insert(insertAt, added);
   }
   bytes = std::move(out);
   return true;

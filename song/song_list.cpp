@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/md5.h"
+#include "platform/file.h"
 #include "platform/text.h"
 
 void SongList::Clear() {
@@ -126,6 +127,13 @@ void ScanLevel(FolderScan& node, const std::string& native, const std::u16string
   // One listing serves both the sub-folders and the look-up of the two files, so
   // nothing made between a count and a list can run past what was allocated.
   const std::vector<platform::DirEntry> entries = platform::ListDirectory(native, "*.*");
+  // A save of "song.ini" or "vl.dat" that a killed game left half done.
+  for (const platform::DirEntry& e : entries) {
+    if (!e.isDirectory && platform::IsAtomicTempName(e.name)) {
+      platform::RemoveStaleTempFiles(native);
+      break;
+    }
+  }
   if (depth < kMaxScanDepth) {
     for (const platform::DirEntry& e : entries) {
       if (e.isDirectory) node.children.push_back(e);

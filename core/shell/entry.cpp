@@ -11,6 +11,7 @@
 #include "core/shell/shell_internal.h"
 #include "core/utils.h"
 #include "platform/clock.h"
+#include "platform/file.h"
 #include "platform/paths.h"
 #include "platform/random.h"
 #include "platform/text.h"
@@ -222,6 +223,17 @@ void Shutdown() {
   g_mainWindow = nullptr;
 }
 
+namespace {
+// The temporary files of saves that a killed game left half done, in the folders
+// the game writes at start and in menus (song folders are swept by the song scan).
+void RemoveUnfinishedSaves() {
+  for (const char* folder : {"settings", "profiles"}) platform::RemoveStaleTempFiles(folder);
+  for (const platform::DirEntry& e : platform::ListDirectory("careers")) {
+    if (e.isDirectory) platform::RemoveStaleTempFiles("careers/" + e.name);
+  }
+}
+}  // namespace
+
 int RunGame(int argc, const char* const* argv, platform::gfx::Framework& framework, Services services,
             RelaunchFunction relaunch) {
   ResetState();
@@ -249,6 +261,7 @@ int RunGame(int argc, const char* const* argv, platform::gfx::Framework& framewo
   platform::SetCurrentDirectory(platform::PathToNative(GetExeFolder()));
   Log(0, u"New Directory: " + GetCurrentFolder());
 
+  RemoveUnfinishedSaves();
   g_Settings.Load(u"settings/config.ini");
   Log(0, u"Config Loaded");
   CheckDisplaySettings();

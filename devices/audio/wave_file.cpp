@@ -83,11 +83,13 @@ Result Parse(std::string_view bytes, WaveData* out) {
       if (r != Result::kOk) return r;
       haveFormat = true;
     } else if (std::memcmp(header, "data", 4) == 0) {
-      // A data chunk that claims more bytes than the file holds is a lying header.
-      if (!fits || haveData) return Result::kBadChunk;
+      if (haveData) return Result::kBadChunk;
+      // A data chunk that claims more bytes than the file holds was cut short (a
+      // copy or a recording that stopped): the samples that are there still play.
       dataOffset = body;
-      dataSize = size;
+      dataSize = fits ? size : end - body;
       haveData = true;
+      if (!fits) break;
     } else if (!fits) {
       break;  // a trailing chunk cut short: what came before still stands
     }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/image_probe.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -26,6 +27,7 @@ bool DecodeImageFile(std::string_view path, ImageData& out) {
   out = ImageData();
   std::string bytes;
   if (!platform::ReadWholeFile(path, bytes, kMaxImageFileBytes) || bytes.empty()) return false;
+  if (!platform::ImageFitsTheGame(bytes, path)) return false;
   if (bytes.size() > static_cast<size_t>(INT_MAX)) return false;
   int w = 0, h = 0, channels = 0;
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());

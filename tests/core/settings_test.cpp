@@ -147,16 +147,122 @@ TEST_F(SettingsTest, ValueRulesOnLoad) {
   EXPECT_EQ(s.FORCESTATE, 8);
   EXPECT_EQ(s.XRESFULLSCREEN, 1024);  // "XRESFULLSCREEN " is another key
   auto log = dir.GameLogTexts();
-  EXPECT_EQ(std::count(log.begin(), log.end(), "Unknown Config Variable!"), 2);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Unknown Config Variable!"), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Unknown Config Variable! (2 times in all)"), 1);
   ASSERT_TRUE(s.Save());
   auto lines = FileLines("settings/config.ini");
   EXPECT_EQ(lines[15], "VSYNC = \"FALSE\"");
 
+  // The network screen offers 1 to 15 players; fewer would let nobody in.
   for (const char* limit : {"0", "-3"}) {
     WriteConfig(std::string("PLAYERLIMIT = \"") + limit + "\"\r\n");
     ASSERT_TRUE(s.Load(u"settings/config.ini"));
-    EXPECT_EQ(s.PLAYERLIMIT, std::atoi(limit));
+    EXPECT_EQ(s.PLAYERLIMIT, 1);
   }
+}
+
+// Numbers outside what the game can use are held to the range, on load and on save.
+TEST_F(SettingsTest, NumbersAreHeldToTheirRange) {
+  struct Case {
+    const char* key;
+    const char* text;
+    int32_t Settings::*field;
+    int32_t expected;
+  };
+  const Case cases[] = {
+      {"AUDIOCALIBRATION", "2147483647", &Settings::AUDIOCALIBRATION, 10000},
+      {"AUDIOCALIBRATION", "-99999", &Settings::AUDIOCALIBRATION, -10000},
+      {"AUDIOCALIBRATION", "-250", &Settings::AUDIOCALIBRATION, -250},
+      {"VIDEOCALIBRATION", "-2147483648", &Settings::VIDEOCALIBRATION, -10000},
+      {"XRESWINDOWED", "0", &Settings::XRESWINDOWED, 0},  // start-up takes it back to its default
+      {"XRESWINDOWED", "70000", &Settings::XRESWINDOWED, 16384},
+      {"YRESFULLSCREEN", "99999999", &Settings::YRESFULLSCREEN, 16384},
+      {"REMOTEBOARDSPEED", "52", &Settings::REMOTEBOARDSPEED, 50},
+      {"REMOTEBOARDSIZE", "-5", &Settings::REMOTEBOARDSIZE, 10},
+      {"KEYBOARDDRUMLANECOUNT", "9", &Settings::KEYBOARDDRUMLANECOUNT, 5},
+      {"NOFAILMODE", "3", &Settings::NOFAILMODE, 2},
+      {"PLAYCOUNT", "2147483647", &Settings::PLAYCOUNT, 2147483646},
+      {"FORCESTATE", "2147483647", &Settings::FORCESTATE, 2147483647},  // no range: taken as it is
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.key) + "=" + c.text);
+    WriteConfig(std::string(c.key) + " = \"" + c.text + "\"\r\n");
+    Settings s;
+    ASSERT_TRUE(s.Load(u"settings/config.ini"));
+    EXPECT_EQ(s.*c.field, c.expected);
+  }
+  auto log = dir.GameLogTexts();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Value out of range, AUDIOCALIBRATION set to 10000"), 1);
+
+  // A value the game itself set out of range is held to it before it is saved.
+  Settings s;
+  s.AUDIOCALIBRATION = 2147483647;
+  s.mixer.SFXVOL = 5000;
+  ASSERT_TRUE(s.Save());
+  EXPECT_EQ(s.AUDIOCALIBRATION, 10000);
+  Settings back;
+  ASSERT_TRUE(back.Load(u"settings/config.ini"));
+  EXPECT_EQ(back.AUDIOCALIBRATION, 10000);
+  EXPECT_EQ(back.mixer.SFXVOL, 200);
+}
+
+// A file saved by a text editor is read; one that cannot be read is kept beside the
+// defaults that replace it.
+TEST_F(SettingsTest, EditorFilesAreReadAndUnreadFilesKept) {
+  const std::string body = "XRESWINDOWED = \"640\"\nTHEME = \"caf\xC3\xA9\"\r\nNETNAME = \"Z\xC3\xBC\"\n";
+  for (const std::string& mark : {std::string(), std::string("\xEF\xBB\xBF")}) {
+    SCOPED_TRACE(mark.size());
+    dir.WriteBytes("settings/config.ini", mark + body);
+    Settings s;
+    ASSERT_TRUE(s.Load(u"settings/config.ini"));
+    EXPECT_EQ(s.XRESWINDOWED, 640);
+    EXPECT_EQ(s.THEME, u"caf\u00E9");
+    ASSERT_TRUE(s.Save());  // rewritten as the game writes it, values kept
+    EXPECT_FALSE(platform::PathExists(dir.Path("settings/config.ini.bad")));
+    Settings back;
+    ASSERT_TRUE(back.Load(u"settings/config.ini"));
+    EXPECT_EQ(back.XRESWINDOWED, 640);
+    EXPECT_EQ(back.THEME, u"caf\u00E9");
+    EXPECT_EQ(back.NETNAME, s.NETNAME);
+  }
+
+  // UTF-16 without its mark, and a file too large to be settings: defaults, and the
+  // first save keeps the old bytes as "config.ini.bad" (then ".bad2").
+  const std::string nomark = testsupport::Utf16Bytes(u"XRESWINDOWED = \"640\"\r\n", false);
+  const std::string huge(size_t(5) << 20, 'k');
+  int copy = 1;
+  for (const std::string& unread : {nomark, huge}) {
+    dir.WriteBytes("settings/config.ini", unread);
+    Settings s;
+    EXPECT_FALSE(s.Load(u"settings/config.ini"));
+    EXPECT_EQ(s.XRESWINDOWED, 1280);
+    ASSERT_TRUE(s.Save());
+    const std::string kept = copy == 1 ? "settings/config.ini.bad" : "settings/config.ini.bad2";
+    EXPECT_EQ(dir.ReadBytes(kept), unread);
+    EXPECT_TRUE(dir.ReadBytes("settings/config.ini").size() < 10000);
+    ++copy;
+  }
+  auto log = dir.GameLogTexts();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Damaged file kept as: settings/config.ini.bad"), 1);
+
+  // A second save keeps no further copy: the file is the game's own by then.
+  Settings s;
+  ASSERT_TRUE(s.Load(u"settings/config.ini"));
+  ASSERT_TRUE(s.Save());
+  EXPECT_FALSE(platform::PathExists(dir.Path("settings/config.ini.bad3")));
+}
+
+// A file of nothing but unknown keys logs two lines, not one per line.
+TEST_F(SettingsTest, RepeatedUnknownKeysAreCountedNotRepeated) {
+  std::string body;
+  for (int i = 0; i < 20000; ++i) body += "JUNK" + std::to_string(i) + " = \"1\"\r\n";
+  WriteConfig(body);
+  Settings s;
+  ASSERT_TRUE(s.Load(u"settings/config.ini"));
+  const auto log = dir.GameLogTexts();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Unknown Config Variable!"), 1);
+  EXPECT_EQ(std::count(log.begin(), log.end(), "Unknown Config Variable! (20000 times in all)"), 1);
+  EXPECT_LT(log.size(), 20u);
 }
 
 TEST_F(SettingsTest, EmptyMusicPathNeverBecomesTheRoot) {

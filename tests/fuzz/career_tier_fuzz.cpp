@@ -10,12 +10,12 @@
 #include "core/log.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "tests/fuzz/scratch_folder.h"
 #include "song/career.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = [] {
-    std::string f = "/tmp/velorin_careerfuzz_" + std::to_string(::getpid());
-    platform::MakeDirectories(f);
+    std::string f = fuzzsupport::ScratchFolder("careerfuzz");
     SetLogFolder(platform::PathFromNative(f));
     std::freopen("/dev/null", "w", stdout);  // the log copies every line to the console
     return f;

@@ -11,11 +11,11 @@
 #include "core/settings.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "tests/fuzz/scratch_folder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::string folder = [] {
-    std::string f = "/tmp/velorin_kvfuzz_" + std::to_string(::getpid());
-    platform::MakeDirectories(f);
+    std::string f = fuzzsupport::ScratchFolder("kvfuzz");
     SetLogFolder(platform::PathFromNative(f));
     std::freopen("/dev/null", "w", stdout);  // the log copies every line to the console
     return f;

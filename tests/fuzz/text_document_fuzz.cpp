@@ -13,6 +13,7 @@
 #include "core/text_document.h"
 #include "platform/file.h"
 #include "platform/paths.h"
+#include "tests/fuzz/scratch_folder.h"
 
 namespace {
 
@@ -24,8 +25,7 @@ void Check(bool ok) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::u16string path = [] {
-    const std::string folder = "/tmp/velorin_docfuzz_" + std::to_string(::getpid());
-    platform::MakeDirectories(folder);
+    const std::string folder = fuzzsupport::ScratchFolder("docfuzz");
     // A log folder that does not exist: the failure lines of the reader are not kept.
     SetLogFolder(platform::PathFromNative(folder + "/no-log"));
     std::freopen("/dev/null", "w", stdout);  // the log copies every line to the console

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
+#include "platform/text.h"
 #include "tests/support/test_support.h"
 
 using platform::ListDirectory;
@@ -98,4 +100,35 @@ TEST(Listing, SortedFilteredAndWithoutDotEntries) {
   EXPECT_EQ(ListDirectory(dir.Path("TREE"), "*.png").size(), 2u);
   EXPECT_TRUE(ListDirectory(dir.Path("missing"), "*").empty());
   EXPECT_TRUE(ListDirectory(dir.Path("tree/README"), "*").empty());
+}
+
+// Every name a listing gives opens again after the game widened it for display and
+// narrowed it back: Latin-1 bytes of old archives included.
+TEST(Listing, EveryListedNameOpensAgainThroughItsWideForm) {
+  testsupport::TempDir dir;
+  const std::vector<std::string> names = {
+      "Caf\xE9",                 // Latin-1 0xE9
+      "Caf\xC3\xA9 Two",         // the same letter in UTF-8
+      "Mix\xE9\xC3\xA9",         // both in one name
+      "\xFF\xFE odd",            // bytes that never start UTF-8
+      "Plain",
+  };
+  for (const std::string& n : names) dir.WriteBytes("music/" + n + "/song.ini", n);
+  std::vector<std::string> listed;
+  for (const platform::DirEntry& e : ListDirectory(dir.Path("music"))) {
+    listed.push_back(e.name);
+    SCOPED_TRACE(e.name);
+    const std::u16string wide = platform::PathFromNative(dir.Path("music/" + e.name));
+    const std::string back = platform::PathToNative(wide);
+    EXPECT_TRUE(platform::IsDirectory(back));
+    EXPECT_EQ(ListDirectory(back).size(), 1u);
+    std::string text;
+    EXPECT_TRUE(platform::ReadWholeFile(platform::PathToNative(wide + u"/SONG.INI"), text));
+    EXPECT_EQ(text, e.name);
+  }
+  EXPECT_EQ(listed.size(), names.size());
+  // Display text stays as the platform decides: the stray byte is its Latin-1 letter.
+  EXPECT_EQ(platform::PathFromNative("Caf\xE9"), u"Caf\u00E9");
+  EXPECT_TRUE(platform::IsValidUtf8("Caf\xC3\xA9"));
+  EXPECT_FALSE(platform::IsValidUtf8("Caf\xE9"));
 }

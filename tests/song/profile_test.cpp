@@ -4,11 +4,13 @@
 #include "song/profile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "core/kvfile.h"
 #include "platform/file.h"
 #include "platform/paths.h"
 #include "song/xor_scramble.h"
@@ -52,6 +54,13 @@ Profile Unusual() {
         &p.BASSDRUMCAMERASHAKE, &p.GUITARTILT}) {
     *f = v++;
   }
+  // Fields the game holds to a range take values inside it, none a default.
+  p.NECKSPEED = 7, p.NECKSPEEDREALGUITAR = 8, p.FAVOURITEGUITAR = 1, p.FAVOURITEREALGUITAR = 6;
+  p.FAVOURITEDRUMS = 13, p.FAVOURITEKEYS = 14, p.FAVOURITEBASSSKILL = 0, p.FAVOURITEGUITARSKILL = 1;
+  p.FAVOURITEDRUMSSKILL = 2, p.FAVOURITEKEYSSKILL = 4, p.FAVOURITEREALKEYSSKILL = 4, p.FAVOURITEREALBASSSKILL = 1;
+  p.FAVOURITEREALGUITARSKILL = 2, p.FAVOURITEREALDRUMSSKILL = 0, p.FAVOURITEADVANCEDDRUMSSKILL = 1;
+  p.NECKANGLE = 9, p.REALGUITARLEGACYCUTOFF = 119, p.REALGUITARLEGACYSTRINGFILTER = 6, p.REALGUITARFRETCOUNT = 22;
+  p.LEGACYDRUMLANECOUNT = 4, p.BLINDMODE = 5, p.REALKEYSLANECOUNT = 61, p.BOTSKILL = 5;
   p.MIDILINKPROFILE = -7;
   p.MIDILINKNAME = u"USB MIDI Keys \u00e9";
   p.achievements[3] = p.achievements[17] = p.achievements[99] = true;
@@ -255,18 +264,49 @@ TEST_F(ProfileTest, UnreadableFilesKeepTheirContent) {
   EXPECT_TRUE(p.Save());
   EXPECT_TRUE(platform::PathExists(dir.Path("profiles/New.dat")));
 
-  // No byte-order mark (saved as UTF-8 by hand): logged, defaults, and not replaced.
-  const std::string utf8 = "PLAYERNAME = \"Hand\"\r\nACHIEVEMENTS = \"ayxnq`\"\r\n";
-  dir.WriteBytes("profiles/Hand.dat", utf8);
+  // Saved as UTF-8 by a text editor, with or without its mark: read as it is.
+  for (const std::string& mark : {std::string(), std::string("\xEF\xBB\xBF")}) {
+    dir.WriteBytes("profiles/Hand.dat", mark + "PLAYERNAME = \"H\xC3\xA4nd\"\nNECKSPEED = \"44\"\r\n");
+    Profile h;
+    EXPECT_TRUE(h.Load(u"profiles/Hand.dat"));
+    EXPECT_EQ(h.PLAYERNAME, "H\xC3\xA4nd");
+    EXPECT_EQ(h.NECKSPEED, 44);
+  }
+
+  // UTF-16 without its mark: logged, defaults, and the file kept beside the new one.
+  const std::string nomark = testsupport::Utf16Bytes(u"PLAYERNAME = \"Hand\"\r\n", false);
+  dir.WriteBytes("profiles/Hand.dat", nomark);
   Profile h;
   EXPECT_FALSE(h.Load(u"profiles/Hand.dat"));
   EXPECT_TRUE(LogHas(dir, "Profile Error. No BOM Found!. Please Use UNICODE:profiles/Hand.dat"));
   EXPECT_EQ(h.PLAYERNAME, "No Name");
   EXPECT_EQ(h.path, u"profiles/Hand.dat");
   h.achievements[1] = true;
-  EXPECT_FALSE(h.Save());
-  EXPECT_EQ(dir.ReadBytes("profiles/Hand.dat"), utf8);
-  EXPECT_TRUE(LogHas(dir, "Profile not saved over a file it could not read: profiles/Hand.dat"));
+  EXPECT_TRUE(h.Save());
+  EXPECT_EQ(dir.ReadBytes("profiles/Hand.dat.bad"), nomark);
+  EXPECT_TRUE(LogHas(dir, "Damaged file kept as: profiles/Hand.dat.bad"));
+  Profile back;
+  ASSERT_TRUE(back.Load(u"profiles/Hand.dat"));
+  EXPECT_TRUE(back.achievements[1]);
+
+  // Too large to be a profile: the same.
+  const std::string huge(kMaxKeyValueFileBytes + 1, 'x');
+  dir.WriteBytes("profiles/Huge.dat", huge);
+  Profile g;
+  EXPECT_FALSE(g.Load(u"profiles/Huge.dat"));
+  EXPECT_TRUE(g.Save());
+  EXPECT_EQ(dir.ReadBytes("profiles/Huge.dat.bad").size(), huge.size());
+  EXPECT_TRUE(g.Load(u"profiles/Huge.dat"));
+
+  // A file its owner made read-only is never replaced (the mode's write bits decide,
+  // so this holds when the tests run as root).
+  const std::string kept = dir.ReadBytes("profiles/Hand.dat");
+  ASSERT_EQ(::chmod(dir.Path("profiles/Hand.dat").c_str(), 0444), 0);
+  back.NECKSPEED = 20;
+  EXPECT_FALSE(back.Save());
+  EXPECT_EQ(dir.ReadBytes("profiles/Hand.dat"), kept);
+  EXPECT_TRUE(LogHas(dir, "File is read-only, not saved: profiles/Hand.dat"));
+  ASSERT_EQ(::chmod(dir.Path("profiles/Hand.dat").c_str(), 0644), 0);
 
   // A file too short to hold a mark is logged the same way; nothing in it to lose.
   dir.WriteBytes("profiles/Short.dat", "P");
@@ -294,7 +334,41 @@ TEST_F(ProfileTest, UnknownKeysAreReportedAndIgnored) {
   ASSERT_TRUE(p.Load(u"profiles/K.dat"));
   EXPECT_EQ(p.NECKSPEED, 41);
   const auto lines = dir.GameLogTexts();
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Unknown Profile Variable!"), 2);
+  // Reported once, then counted: a file of a million bad lines logs two lines.
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Unknown Profile Variable!"), 1);
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Unknown Profile Variable! (2 times in all)"), 1);
+}
+
+// Values out of the range the game can use are held to it, read or saved.
+TEST_F(ProfileTest, NumbersAreHeldToTheirRange) {
+  struct Case {
+    const char* text;
+    int32_t neckSpeed, angle, frets;
+  };
+  const Case cases[] = {
+      {"2147483647", 50, 9, 22},
+      {"-2147483648", 2, 0, 17},
+      {"1", 2, 1, 17},
+      {"30", 30, 9, 22},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::string v = c.text;
+    dir.WriteUtf16("profiles/N.dat", "NECKSPEED = \"" + v + "\"\r\nNECKANGLE = \"" + v + "\"\r\nREALGUITARFRETCOUNT = \"" + v +
+                                         "\"\r\n");
+    Profile p;
+    ASSERT_TRUE(p.Load(u"profiles/N.dat"));
+    EXPECT_EQ(p.NECKSPEED, c.neckSpeed);
+    EXPECT_EQ(p.NECKANGLE, c.angle);
+    EXPECT_EQ(p.REALGUITARFRETCOUNT, c.frets);
+  }
+  Profile p;
+  ASSERT_TRUE(p.Load(u"profiles/N.dat"));
+  p.NECKSPEED = 900;
+  ASSERT_TRUE(p.Save());
+  Profile back;
+  ASSERT_TRUE(back.Load(u"profiles/N.dat"));
+  EXPECT_EQ(back.NECKSPEED, 50);
 }
 
 TEST_F(ProfileTest, FileNamesStayInTheProfilesFolder) {

@@ -4,6 +4,7 @@
 #include "song/score_table.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "song/xor_scramble.h"
 #include "tests/support/test_support.h"
 
@@ -351,16 +353,38 @@ TEST_F(ScoreTableTest, AvailabilityRecordsOutsideTheTableAreRefused) {
   EXPECT_EQ(LogCount(dir, "Data Availability Record Error"), 6);
 }
 
-// A file this version cannot read is not replaced by the next save.
-TEST_F(ScoreTableTest, NeverOverwritesAFileItCouldNotRead) {
+// A file this version cannot read, or one cut short, is kept beside the new one: the
+// next result is stored and nothing the old file held is lost.
+TEST_F(ScoreTableTest, AFileNotReadWholeIsKeptBesideTheNewOne) {
   const std::string newer = Header(3) + ScoreRecord("Ann,1,100,3,50,2,2");
-  WriteFile(newer);
+  const std::string cut = Header() + ScoreRecord("Ann,1,100,3,50,2,2") + Record(0, "abc", 99) +
+                          ScoreRecord("Cid,1,300,3,50,2,2");
+  for (const std::string& damaged : {newer, cut}) {
+    SCOPED_TRACE(Hex(damaged.substr(0, 12)));
+    std::remove(dir.Path("song/vl.dat.bad").c_str());
+    WriteFile(damaged);
+    ScoreTable t;
+    t.Load(Folder());
+    EXPECT_TRUE(t.AddScore(1, 50, 1, 1, 1, 1, "Bob"));
+    EXPECT_EQ(dir.ReadBytes("song/vl.dat.bad"), damaged);
+    EXPECT_TRUE(LogHas(dir, "Damaged file kept as: " + dir.Path("song/vl.dat.bad")));
+    ScoreTable back;
+    ASSERT_TRUE(back.Load(Folder()));
+    EXPECT_EQ(back.BestScore("Bob", 1, 1), 50);
+    // The copy was taken once; later saves of a table read whole take no other.
+    EXPECT_TRUE(back.AddScore(1, 70, 1, 1, 1, 1, "Dee"));
+    EXPECT_FALSE(platform::PathExists(dir.Path("song/vl.dat.bad2")));
+  }
+
+  // A file its owner made read-only (no write bit) is never replaced.
   ScoreTable t;
-  EXPECT_FALSE(t.Load(Folder()));
-  EXPECT_FALSE(t.Save());
-  EXPECT_FALSE(t.AddScore(1, 50, 1, 1, 1, 1, "Bob"));
-  EXPECT_EQ(File(), newer);
-  EXPECT_TRUE(LogHas(dir, "Score file kept, it could not be read: " + dir.Path("song/vl.dat")));
+  ASSERT_TRUE(t.Load(Folder()));
+  const std::string before = File();
+  ASSERT_EQ(::chmod(dir.Path("song/vl.dat").c_str(), 0444), 0);
+  EXPECT_FALSE(t.AddScore(1, 90, 1, 1, 1, 1, "Eve"));
+  EXPECT_EQ(File(), before);
+  EXPECT_TRUE(LogHas(dir, "Score file is read-only, not saved: " + dir.Path("song/vl.dat")));
+  ASSERT_EQ(::chmod(dir.Path("song/vl.dat").c_str(), 0644), 0);
 
   // A missing file is created by the next save.
   std::remove(dir.Path("song/vl.dat").c_str());

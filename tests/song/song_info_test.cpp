@@ -254,6 +254,30 @@ TEST_F(SongIniTest, FilesItCannotReadAreNeverWritten) {
   EXPECT_TRUE(LogHas(dir, "song.ini not saved, it was not read: " + dir.Path("song/song.ini")));
 }
 
+// A text file without its "[song]" line gets one with the new value, so the play
+// count is kept from then on; the mark and the line ends stay as they were.
+TEST_F(SongIniTest, AFileWithoutItsHeaderGetsOne) {
+  struct Case {
+    const char* name;
+    std::string before, after;
+  };
+  const Case cases[] = {
+      {"LF", "name = A\ncount = 3\n", "[song]\nname = A\ncount = 4\n"},
+      {"CR LF, no count yet", "name = A\r\n\r\n", "[song]\r\nname = A\r\ncount = 4\r\n\r\n"},
+      {"mark, last line unended", "\xEF\xBB\xBFname = A", "\xEF\xBB\xBF[song]\r\nname = A\r\ncount = 4\r\n"},
+      {"another section first", "[other]\nname = A\n", "[song]\n[other]\nname = A\ncount = 4\n"},
+      {"empty", "", "[song]\r\ncount = 4\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Write(c.before);
+    EXPECT_TRUE(SetSongIniValue(Folder(), "count", "4"));
+    EXPECT_EQ(Read(), c.after);
+    SongInfo info = ReadInfo();
+    EXPECT_EQ(info.count, 4);
+  }
+}
+
 TEST_F(SongIniTest, AFailedWriteKeepsTheOldFile) {
   const std::string file = "[song]\nname = A\ncount = 3\n";
   Write(file);

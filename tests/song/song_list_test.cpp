@@ -3,7 +3,11 @@
 #include "song/song_list.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <ctime>
 
 #include <algorithm>
 #include <string>
@@ -81,6 +85,30 @@ TEST(SongListScan, MissingFolderGivesNothingAndBackslashesWork) {
   dir.WriteBytes("music/X/song.ini", "[song]\n");
   ScanSongFolders(u"music\\", list, false);
   EXPECT_EQ(Folders(list), (std::vector<std::u16string>{u"music/X/"}));
+}
+
+// A save the game was killed in leaves its temporary file beside "vl.dat" or
+// "song.ini"; the scan sweeps the old ones of that form and nothing else.
+TEST(SongListScan, OldTemporaryFilesOfUnfinishedSavesAreRemoved) {
+  testsupport::TempDir dir;
+  dir.WriteBytes("music/X/song.ini", "[song]\n");
+  const auto aged = [&](const char* name, time_t seconds) {
+    dir.WriteBytes(name, "x");
+    struct timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = ::time(nullptr) - seconds;
+    times[0].tv_nsec = times[1].tv_nsec = 0;
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.Path(name).c_str(), times, 0), 0);
+  };
+  aged("music/X/vl.dat.tmp321_0", 7200);
+  aged("music/X/song.ini.tmp322_4", 7200);
+  aged("music/X/song.ini.tmp323_5", 5);  // a save that may still be running
+  aged("music/X/notes.tmp", 7200);       // not the game's own
+  SongList list;
+  ScanSongFolders(u"music/", list, false);
+  EXPECT_EQ(list.count, 1);
+  std::vector<std::string> left;
+  for (const platform::DirEntry& e : platform::ListDirectory(dir.Path("music/X"))) left.push_back(e.name);
+  EXPECT_EQ(left, (std::vector<std::string>{"notes.tmp", "song.ini", "song.ini.tmp323_5"}));
 }
 
 TEST(SongListScan, LinkLoopsEndAndNoFolderIsListedTwice) {

@@ -135,17 +135,22 @@ TEST_F(SoundPlayerTest, MasterVolumeAppliesOnlyWhenChanged) {
 
 TEST_F(SoundPlayerTest, MissingOrBrokenFilesLogAndStayUnloaded) {
   std::string lying = Sound(100);
-  lying[43] = '\x7F';  // data size far beyond the file
+  lying.replace(8, 4, "AVI ");  // a RIFF file of another kind
   dir_.WriteBytes("lying.wav", lying);
+  std::string cut = Sound(100);
+  cut[43] = '\x7F';  // data size far beyond the file: a copy cut short still plays
+  dir_.WriteBytes("cut.wav", cut);
   EXPECT_FALSE(player_->LoadWave(7, u"missing.wav"));
   EXPECT_FALSE(player_->LoadWave(8, u"lying.wav"));
+  EXPECT_TRUE(player_->LoadWave(9, u"cut.wav"));
   EXPECT_FALSE(player_->slots[7].loaded);
   EXPECT_FALSE(player_->slots[8].loaded);
+  EXPECT_TRUE(player_->slots[9].loaded);
   EXPECT_EQ(player_->Play(8, 1.0f, 1.0f), -1);
   const auto lines = dir_.GameLogTexts();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Could Not Open:missing.wav"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Could Not Open:lying.wav"), lines.end());
-  EXPECT_EQ(player_->loadCount.load(), 2);
+  EXPECT_EQ(player_->loadCount.load(), 3);
 }
 
 TEST_F(SoundPlayerTest, ThemeSoundFallsBackToTheDefaultThemeOnce) {
