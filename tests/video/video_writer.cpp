@@ -65,6 +65,7 @@ AVPixelFormat PixelFormatFor(const AVCodec* codec) {
 }  // namespace
 
 bool WriteVideo(const std::string& path, const VideoSpec& spec, const Painter& paint) {
+  av_log_set_level(AV_LOG_ERROR);  // the encoders' statistics would bury the results
   Writer w;
   if (avformat_alloc_output_context2(&w.format, nullptr, spec.container.c_str(), path.c_str()) < 0 || !w.format) {
     return Fail("no such container");
