@@ -195,7 +195,7 @@ double ThreadCpuNs() {
   return double(t.tv_sec) * 1e9 + double(t.tv_nsec);
 }
 
-// One 1280 x 720 BGRA picture into a GL texture (upload and glFinish), timed beside a
+// One 1280 x 720 RGBA picture into a GL texture (upload and glFinish), timed beside a
 // memcpy of the same bytes in the same run.
 void BM_UploadBesideMemcpy(benchmark::State& state) {
   videotest::GlContext gl;

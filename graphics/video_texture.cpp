@@ -216,7 +216,7 @@ bool VideoTexture::Update() {
     }
     if (textureSlot_) *textureSlot_ = texture_.get();
   }
-  return texture_->Update(frame->bgra.data(), frame->width * 4);
+  return texture_->Update(frame->rgba.data(), frame->width * 4);
 }
 
 }  // namespace graphics

@@ -25,15 +25,15 @@ class VideoSource;
 namespace graphics {
 
 // A texture that the main thread rewrites whole, once per video frame (the device
-// layer's dynamic texture: a 32-bit BGRA texture, one level).
+// layer's dynamic texture: a 32-bit RGBA texture, one level).
 class DynamicTexture {
  public:
   virtual ~DynamicTexture() = default;
   virtual int Width() const = 0;
   virtual int Height() const = 0;
-  // Replaces the picture: Height() rows of 4 x Width() BGRA bytes, top row first,
+  // Replaces the picture: Height() rows of 4 x Width() RGBA bytes, top row first,
   // `pitch` bytes apart. False when the device refused the upload.
-  virtual bool Update(const uint8_t* bgra, int pitch) = 0;
+  virtual bool Update(const uint8_t* rgba, int pitch) = 0;
 };
 
 // What a video texture needs of the device: dynamic textures of a given size.

@@ -125,11 +125,11 @@ struct VideoSource::Decoder {
     return DecodeResult::kEnd;
   }
 
-  // Converts `f` to BGRA of width x height into `out` (sized by the caller).
+  // Converts `f` to RGBA of width x height into `out` (sized by the caller).
   bool Convert(const AVFrame* f, int width, int height, uint8_t* out) {
     if (f->width <= 0 || f->height <= 0 || f->format < 0) return false;
     const auto sourceFormat = static_cast<AVPixelFormat>(f->format);
-    scaler = sws_getCachedContext(scaler, f->width, f->height, sourceFormat, width, height, AV_PIX_FMT_BGRA,
+    scaler = sws_getCachedContext(scaler, f->width, f->height, sourceFormat, width, height, AV_PIX_FMT_RGBA,
                                   SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!scaler) return false;
     uint8_t* planes[4] = {out, nullptr, nullptr, nullptr};
@@ -299,8 +299,8 @@ std::unique_ptr<VideoSource> VideoSource::Open(const std::string& path, const So
   source->current_.width = width;
   source->current_.height = height;
   source->current_.timeMs = d.FrameTimeMs(d.frame);
-  source->current_.bgra.resize(size_t(width) * size_t(height) * 4);
-  if (!d.Convert(d.frame, width, height, source->current_.bgra.data())) {
+  source->current_.rgba.resize(size_t(width) * size_t(height) * 4);
+  if (!d.Convert(d.frame, width, height, source->current_.rgba.data())) {
     result.error = OpenError::kNoFrame;
     return nullptr;
   }
@@ -419,12 +419,12 @@ void VideoSource::DecoderLoop() {
       {
         std::lock_guard lock(s.mutex);
         if (!s.pool.empty()) {
-          out.bgra = std::move(s.pool.back());
+          out.rgba = std::move(s.pool.back());
           s.pool.pop_back();
         }
       }
-      out.bgra.resize(size_t(width_) * size_t(height_) * 4);
-      const bool converted = d.Convert(ready[i], width_, height_, out.bgra.data());
+      out.rgba.resize(size_t(width_) * size_t(height_) * 4);
+      const bool converted = d.Convert(ready[i], width_, height_, out.rgba.data());
       av_frame_unref(ready[i]);
       if (!converted) continue;  // a picture in a form the scaler refuses is skipped
       s.framesDecoded.fetch_add(1, std::memory_order_relaxed);
@@ -453,7 +453,7 @@ void VideoSource::RequestSeek(int64_t positionMs) {
     shared_->atEnd = false;
     shared_->failed = false;
     for (Frame& f : shared_->queue) {
-      if (shared_->pool.size() < shared_->capacity + 2) shared_->pool.push_back(std::move(f.bgra));
+      if (shared_->pool.size() < shared_->capacity + 2) shared_->pool.push_back(std::move(f.rgba));
     }
     shared_->queue.clear();
   }
@@ -523,7 +523,7 @@ const Frame* VideoSource::Service() {
     std::lock_guard lock(shared_->mutex);
     Shared& s = *shared_;
     while (!s.queue.empty() && s.queue.front().timeMs <= position) {
-      if (!current_.bgra.empty() && s.pool.size() < s.capacity + 2) s.pool.push_back(std::move(current_.bgra));
+      if (!current_.rgba.empty() && s.pool.size() < s.capacity + 2) s.pool.push_back(std::move(current_.rgba));
       current_ = std::move(s.queue.front());
       s.queue.pop_front();
       currentIsNew_ = true;

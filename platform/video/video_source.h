@@ -49,12 +49,12 @@ inline constexpr int kMinimumSide = 16;
 inline constexpr int kMaximumSide = 8192;
 inline constexpr int64_t kMaximumPixels = 4096LL * 2304;
 
-// One decoded picture: BGRA bytes (alpha 0xFF), top row first, 4 x width per row.
+// One decoded picture: RGBA bytes (alpha 0xFF), top row first, 4 x width per row.
 struct Frame {
   int width = 0;
   int height = 0;
   int64_t timeMs = 0;  // presentation time from the start of the video
-  std::vector<uint8_t> bgra;
+  std::vector<uint8_t> rgba;
 };
 
 struct OpenResult {
@@ -106,7 +106,7 @@ class VideoSource {
   // frame stays valid until the next Service() call or destruction.
   const Frame* Service();
   // The frame shown now (null before the first one arrives).
-  const Frame* CurrentFrame() const { return current_.bgra.empty() ? nullptr : &current_; }
+  const Frame* CurrentFrame() const { return current_.rgba.empty() ? nullptr : &current_; }
 
   // Counters for tests and benchmarks.
   uint64_t FramesDecoded() const;

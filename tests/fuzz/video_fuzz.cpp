@@ -33,7 +33,7 @@ bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
 void CheckFrame(const platform::video::VideoSource& source, const platform::video::Frame* frame) {
   if (!frame) return;
   if (frame->width != source.Width() || frame->height != source.Height()) __builtin_trap();
-  if (frame->bgra.size() != size_t(frame->width) * size_t(frame->height) * 4) __builtin_trap();
+  if (frame->rgba.size() != size_t(frame->width) * size_t(frame->height) * 4) __builtin_trap();
   if (frame->timeMs < 0) __builtin_trap();
 }
 

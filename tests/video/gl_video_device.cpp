@@ -37,11 +37,11 @@ GlDynamicTexture::~GlDynamicTexture() {
   glDeleteTextures(1, &name);
 }
 
-bool GlDynamicTexture::Update(const uint8_t* bgra, int pitch) {
+bool GlDynamicTexture::Update(const uint8_t* rgba, int pitch) {
   glBindTexture(GL_TEXTURE_2D, name_);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch / 4);
-  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, bgra);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
   glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   return glGetError() == GL_NO_ERROR;
 }
@@ -50,7 +50,7 @@ std::vector<uint8_t> GlDynamicTexture::ReadBack() const {
   std::vector<uint8_t> out(size_t(width_) * size_t(height_) * 4);
   glBindTexture(GL_TEXTURE_2D, name_);
   glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_BYTE, out.data());
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
   return out;
 }
 
@@ -62,7 +62,7 @@ std::unique_ptr<graphics::DynamicTexture> GlVideoDevice::CreateDynamicTexture(in
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
   if (glGetError() != GL_NO_ERROR) {
     glDeleteTextures(1, &name);
     return nullptr;

@@ -1,6 +1,6 @@
 // An OpenGL stand-in for the device layer's dynamic textures, for the video pixel test
 // and the upload benchmark: a hidden SDL window with a 3.3 core context (the offscreen
-// driver on machines without a display) and BGRA textures rewritten with
+// driver on machines without a display) and RGBA textures rewritten with
 // glTexSubImage2D.
 #pragma once
 
@@ -35,8 +35,8 @@ class GlDynamicTexture : public graphics::DynamicTexture {
   ~GlDynamicTexture() override;
   int Width() const override { return width_; }
   int Height() const override { return height_; }
-  bool Update(const uint8_t* bgra, int pitch) override;
-  // The texture's pixels read back from the GL, BGRA, top row first.
+  bool Update(const uint8_t* rgba, int pitch) override;
+  // The texture's pixels read back from the GL, RGBA, top row first.
   std::vector<uint8_t> ReadBack() const;
 
  private:

@@ -37,9 +37,9 @@ inline bool WriteColourVideo(const std::string& path, const VideoSpec& spec) {
 }
 
 // The colour at the centre of a frame, 0xRRGGBB.
-inline uint32_t CentreColour(const uint8_t* bgra, int width, int height) {
-  const uint8_t* p = bgra + (size_t(height / 2) * size_t(width) + size_t(width / 2)) * 4;
-  return (uint32_t(p[2]) << 16) | (uint32_t(p[1]) << 8) | p[0];
+inline uint32_t CentreColour(const uint8_t* rgba, int width, int height) {
+  const uint8_t* p = rgba + (size_t(height / 2) * size_t(width) + size_t(width / 2)) * 4;
+  return (uint32_t(p[0]) << 16) | (uint32_t(p[1]) << 8) | p[2];
 }
 
 inline bool ColourNear(uint32_t a, uint32_t b, int tolerance = 24) {

@@ -35,7 +35,7 @@ TEST(VideoGl, TheTextureShowsThePictureDueNow) {
     const int probes[][2] = {{32, 24}, {4, 4}, {60, 44}};
     for (const auto& p : probes) {
       const uint8_t* px = &pixels[(size_t(p[1]) * 64 + size_t(p[0])) * 4];
-      const uint32_t rgb = (uint32_t(px[2]) << 16) | (uint32_t(px[1]) << 8) | px[0];
+      const uint32_t rgb = (uint32_t(px[0]) << 16) | (uint32_t(px[1]) << 8) | px[2];
       EXPECT_TRUE(ColourNear(rgb, kColours[picture])) << picture << " at " << p[0] << "," << p[1] << std::hex
                                                       << " got " << rgb;
       EXPECT_EQ(px[3], 0xFF);

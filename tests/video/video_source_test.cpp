@@ -57,7 +57,7 @@ class VideoSourceTest : public ::testing::TestWithParam<Clip> {
                                    [&] { return source_->CurrentFrame() && source_->CurrentFrame()->timeMs == wanted; });
     EXPECT_TRUE(arrived) << "picture " << index << " never became current";
     const platform::video::Frame* f = source_->CurrentFrame();
-    return f ? CentreColour(f->bgra.data(), f->width, f->height) : 0;
+    return f ? CentreColour(f->rgba.data(), f->width, f->height) : 0;
   }
 
   testsupport::TempDir dir_;
@@ -79,8 +79,8 @@ TEST_P(VideoSourceTest, EachPictureAppearsAtItsTime) {
     EXPECT_TRUE(ColourNear(ColourOnceShowing(i), kColours[i])) << std::hex << ColourOnceShowing(i);
     const platform::video::Frame* f = source_->CurrentFrame();
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->bgra[3], 0xFF);  // opaque
-    EXPECT_EQ(f->bgra.size(), size_t(64 * 48 * 4));
+    EXPECT_EQ(f->rgba[3], 0xFF);  // opaque
+    EXPECT_EQ(f->rgba.size(), size_t(64 * 48 * 4));
   }
   // A picture is not shown before its time, however far ahead the decoder is.
   clock_.nowMs = start + kFrameMs - 1;
@@ -99,7 +99,7 @@ TEST_P(VideoSourceTest, EndsOnceAndKeepsTheLastPicture) {
   EXPECT_TRUE(source_->TakeEndEvent());
   EXPECT_FALSE(source_->TakeEndEvent());
   EXPECT_EQ(source_->PositionMs(), kFrameCount * kFrameMs);  // held at the end
-  EXPECT_TRUE(ColourNear(CentreColour(source_->CurrentFrame()->bgra.data(), 64, 48), kColours[kFrameCount - 1]));
+  EXPECT_TRUE(ColourNear(CentreColour(source_->CurrentFrame()->rgba.data(), 64, 48), kColours[kFrameCount - 1]));
   clock_.nowMs += 5000;
   source_->Service();
   EXPECT_FALSE(source_->TakeEndEvent());

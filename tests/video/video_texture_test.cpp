@@ -29,9 +29,9 @@ class RecordingTexture : public DynamicTexture {
   RecordingTexture(int w, int h) : width_(w), height_(h) {}
   int Width() const override { return width_; }
   int Height() const override { return height_; }
-  bool Update(const uint8_t* bgra, int pitch) override {
+  bool Update(const uint8_t* rgba, int pitch) override {
     EXPECT_GE(pitch, width_ * 4);
-    pixels.assign(bgra, bgra + size_t(pitch) * size_t(height_));
+    pixels.assign(rgba, rgba + size_t(pitch) * size_t(height_));
     pitch_ = pitch;
     ++uploads;
     return true;
