@@ -1,0 +1,435 @@
+// The pre-import guard for .X files: a tokenizer for both file forms and a walk over
+// the mesh objects that checks every count against the data present and every index
+// against the array it points into.
+#include "platform/model/xfile_check.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace platform::model::detail {
+namespace {
+
+enum class TokenKind { kName, kString, kNumber, kOpen, kClose };
+
+struct Token {
+  TokenKind kind;
+  std::string_view text;  // names and strings
+  double number = 0.0;
+};
+
+// Generous limits, far above any model the game draws, well below what would let a
+// damaged count allocate without bound.
+constexpr uint32_t kMaxElements = 1u << 22;
+constexpr uint32_t kMaxFaceCorners = 1024;
+constexpr int kMaxDepth = 64;
+
+bool IsTextDelimiter(char c) {
+  return c == '{' || c == '}' || c == ';' || c == ',' || c == '"' || c == '<' || c == '>' ||
+         c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
+
+bool ParseNumber(std::string_view word, double& out) {
+  if (word.empty() || word.size() > 64) return false;
+  char c = word[0];
+  if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) return false;
+  char buffer[72];
+  std::memcpy(buffer, word.data(), word.size());
+  buffer[word.size()] = '\0';
+  char* end = nullptr;
+  out = std::strtod(buffer, &end);
+  return end == buffer + word.size();
+}
+
+bool TokenizeText(std::string_view body, std::vector<Token>& tokens, std::string& reason) {
+  size_t i = 0;
+  while (i < body.size()) {
+    char c = body[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' || c == ';' ||
+        c == ',') {
+      ++i;
+    } else if (c == '#' || (c == '/' && i + 1 < body.size() && body[i + 1] == '/')) {
+      while (i < body.size() && body[i] != '\n') ++i;
+    } else if (c == '{') {
+      tokens.push_back({TokenKind::kOpen, {}});
+      ++i;
+    } else if (c == '}') {
+      tokens.push_back({TokenKind::kClose, {}});
+      ++i;
+    } else if (c == '<') {  // a GUID
+      size_t close = body.find('>', i);
+      if (close == std::string_view::npos) {
+        reason = "unterminated GUID";
+        return false;
+      }
+      i = close + 1;
+    } else if (c == '"') {
+      size_t close = body.find('"', i + 1);
+      if (close == std::string_view::npos) {
+        reason = "unterminated string";
+        return false;
+      }
+      tokens.push_back({TokenKind::kString, body.substr(i + 1, close - i - 1)});
+      i = close + 1;
+    } else {
+      size_t start = i;
+      while (i < body.size() && !IsTextDelimiter(body[i])) ++i;
+      if (i == start) ++i;  // a stray '>'
+      std::string_view word = body.substr(start, i - start);
+      if (word.empty()) continue;
+      Token token{TokenKind::kName, word};
+      if (ParseNumber(word, token.number)) token.kind = TokenKind::kNumber;
+      tokens.push_back(token);
+    }
+  }
+  return true;
+}
+
+uint16_t ReadU16(std::string_view b, size_t at) {
+  return static_cast<uint16_t>(static_cast<uint8_t>(b[at]) | (static_cast<uint8_t>(b[at + 1]) << 8));
+}
+
+uint32_t ReadU32(std::string_view b, size_t at) {
+  return static_cast<uint32_t>(static_cast<uint8_t>(b[at])) |
+         (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 1])) << 8) |
+         (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 2])) << 16) |
+         (static_cast<uint32_t>(static_cast<uint8_t>(b[at + 3])) << 24);
+}
+
+// Binary token codes of the file format.
+enum BinaryToken : uint16_t {
+  kTokName = 1,
+  kTokString = 2,
+  kTokInteger = 3,
+  kTokGuid = 5,
+  kTokIntegerList = 6,
+  kTokFloatList = 7,
+  kTokOpenBrace = 0x0a,
+  kTokCloseBrace = 0x0b,
+  kTokTemplate = 0x1f,
+};
+
+bool TokenizeBinary(std::string_view body, bool doubles, std::vector<Token>& tokens,
+                    std::string& reason) {
+  size_t i = 0;
+  auto need = [&](size_t n) {
+    if (body.size() - i < n) {
+      reason = "binary token runs past the end of the file";
+      return false;
+    }
+    return true;
+  };
+  while (i < body.size()) {
+    if (!need(2)) return false;
+    uint16_t code = ReadU16(body, i);
+    i += 2;
+    switch (code) {
+      case kTokName:
+      case kTokString: {
+        if (!need(4)) return false;
+        uint32_t length = ReadU32(body, i);
+        i += 4;
+        if (!need(length)) return false;
+        tokens.push_back({code == kTokName ? TokenKind::kName : TokenKind::kString, body.substr(i, length)});
+        i += length;
+        if (code == kTokString) {  // the terminator that follows a string
+          if (!need(2)) return false;
+          i += 2;
+        }
+        break;
+      }
+      case kTokInteger:
+        if (!need(4)) return false;
+        tokens.push_back({TokenKind::kNumber, {}, static_cast<double>(ReadU32(body, i))});
+        i += 4;
+        break;
+      case kTokGuid:
+        if (!need(16)) return false;
+        i += 16;
+        break;
+      case kTokIntegerList:
+      case kTokFloatList: {
+        if (!need(4)) return false;
+        uint32_t count = ReadU32(body, i);
+        i += 4;
+        size_t width = code == kTokIntegerList ? 4 : (doubles ? 8 : 4);
+        if (count > (body.size() - i) / width) {
+          reason = "binary number list runs past the end of the file";
+          return false;
+        }
+        for (uint32_t n = 0; n < count; ++n, i += width) {
+          double value;
+          if (code == kTokIntegerList) {
+            value = static_cast<double>(ReadU32(body, i));
+          } else if (doubles) {
+            uint64_t bits = ReadU32(body, i) | (static_cast<uint64_t>(ReadU32(body, i + 4)) << 32);
+            std::memcpy(&value, &bits, 8);
+          } else {
+            uint32_t bits = ReadU32(body, i);
+            float f;
+            std::memcpy(&f, &bits, 4);
+            value = f;
+          }
+          tokens.push_back({TokenKind::kNumber, {}, value});
+        }
+        break;
+      }
+      case kTokOpenBrace:
+        tokens.push_back({TokenKind::kOpen, {}});
+        break;
+      case kTokCloseBrace:
+        tokens.push_back({TokenKind::kClose, {}});
+        break;
+      case kTokTemplate:
+        tokens.push_back({TokenKind::kName, "template"});
+        break;
+      default:
+        if (code >= 0x0c && code <= 0x34) break;  // punctuation and type keywords
+        reason = "unknown binary token";
+        return false;
+    }
+  }
+  return true;
+}
+
+// Walks the token list the way the importer will read it.
+class Walker {
+ public:
+  Walker(const std::vector<Token>& tokens, std::string& reason) : t_(tokens), reason_(reason) {}
+
+  bool WalkAll() {
+    while (at_ < t_.size()) {
+      if (!WalkObject(0)) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool Fail(const char* why) {
+    reason_ = why;
+    return false;
+  }
+
+  bool Peek(TokenKind kind) const { return at_ < t_.size() && t_[at_].kind == kind; }
+
+  bool KindAt(size_t i, TokenKind kind) const { return i < t_.size() && t_[i].kind == kind; }
+
+  // A name that opens an object ("Kind {" or "Kind name {"), rather than a name
+  // standing alone, as inside a reference "{ name }".
+  bool AtObjectStart() const {
+    return KindAt(at_, TokenKind::kName) &&
+           (KindAt(at_ + 1, TokenKind::kOpen) || (KindAt(at_ + 1, TokenKind::kName) && KindAt(at_ + 2, TokenKind::kOpen)));
+  }
+
+  bool Number(double& out) {
+    if (!Peek(TokenKind::kNumber)) return Fail("a number is missing");
+    out = t_[at_++].number;
+    return true;
+  }
+
+  bool Count(uint32_t& out, uint32_t limit) {
+    double value;
+    if (!Number(value)) return false;
+    if (!(value >= 0.0) || value > limit || value != static_cast<double>(static_cast<uint32_t>(value)))
+      return Fail("a count or index is out of range");
+    out = static_cast<uint32_t>(value);
+    return true;
+  }
+
+  bool Index(uint32_t& out, uint32_t size) {
+    if (!Count(out, kMaxElements)) return false;
+    if (out >= size) return Fail("an index points past its array");
+    return true;
+  }
+
+  bool SkipNumbers(uint64_t n) {
+    for (uint64_t k = 0; k < n; ++k) {
+      double ignored;
+      if (!Number(ignored)) return false;
+    }
+    return true;
+  }
+
+  // At a name: reads "Name [ident] {" and leaves the position after the brace.
+  bool Head(std::string_view& kind) {
+    kind = t_[at_++].text;
+    if (Peek(TokenKind::kName)) ++at_;
+    if (!Peek(TokenKind::kOpen)) return Fail("an object has no opening brace");
+    ++at_;
+    return true;
+  }
+
+  // One element of an object body or of the top level.
+  bool WalkObject(int depth) {
+    if (depth > kMaxDepth) return Fail("objects nest too deeply");
+    if (at_ >= t_.size()) return Fail("the file ends inside an object");
+    const Token& token = t_[at_];
+    switch (token.kind) {
+      case TokenKind::kNumber:
+      case TokenKind::kString:
+        ++at_;
+        return true;
+      case TokenKind::kClose:
+        return Fail("an unmatched closing brace");
+      case TokenKind::kOpen:  // a reference "{ name }"
+        ++at_;
+        return Body(depth);
+      case TokenKind::kName:
+        if (!AtObjectStart()) {
+          ++at_;
+          return true;
+        }
+        break;
+    }
+    std::string_view kind;
+    if (!Head(kind)) return false;
+    if (kind == "template") return SkipTemplate();
+    if (kind == "Mesh") return Mesh(depth);
+    return Body(depth);
+  }
+
+  bool SkipTemplate() {
+    while (at_ < t_.size() && t_[at_].kind != TokenKind::kClose) ++at_;
+    if (at_ >= t_.size()) return Fail("the file ends inside a template");
+    ++at_;
+    return true;
+  }
+
+  // Children until the closing brace of the current object.
+  bool Body(int depth) {
+    while (!Peek(TokenKind::kClose)) {
+      if (at_ >= t_.size()) return Fail("the file ends inside an object");
+      if (!WalkObject(depth + 1)) return false;
+    }
+    ++at_;
+    return true;
+  }
+
+  bool Faces(uint32_t faceCount, uint32_t arraySize, std::vector<uint32_t>* cornerCounts) {
+    for (uint32_t f = 0; f < faceCount; ++f) {
+      uint32_t corners;
+      if (!Count(corners, kMaxFaceCorners)) return false;
+      if (cornerCounts) cornerCounts->push_back(corners);
+      for (uint32_t c = 0; c < corners; ++c) {
+        uint32_t index;
+        if (!Index(index, arraySize)) return false;
+      }
+    }
+    return true;
+  }
+
+  bool Mesh(int depth) {
+    uint32_t vertexCount, faceCount;
+    if (!Count(vertexCount, kMaxElements) || !SkipNumbers(uint64_t{vertexCount} * 3)) return false;
+    if (!Count(faceCount, kMaxElements) || !Faces(faceCount, vertexCount, nullptr)) return false;
+    while (!Peek(TokenKind::kClose)) {
+      if (at_ >= t_.size()) return Fail("the file ends inside a mesh");
+      if (!AtObjectStart()) {
+        if (!WalkObject(depth + 1)) return false;
+        continue;
+      }
+      std::string_view kind;
+      if (!Head(kind)) return false;
+      bool ok;
+      if (kind == "MeshNormals") {
+        ok = Normals(faceCount);
+      } else if (kind == "MeshTextureCoords") {
+        uint32_t n;
+        ok = Count(n, kMaxElements) && SkipNumbers(uint64_t{n} * 2);
+      } else if (kind == "SkinWeights") {
+        ok = SkinWeights(vertexCount);
+      } else if (kind == "MeshMaterialList") {
+        if (!MaterialList(depth + 1)) return false;  // reads its own closing brace
+        continue;
+      } else if (kind == "MeshVertexColors") {
+        uint32_t n;
+        ok = Count(n, kMaxElements);
+        for (uint32_t k = 0; ok && k < n; ++k) {
+          uint32_t index;
+          ok = Index(index, vertexCount) && SkipNumbers(4);
+        }
+      } else {
+        ok = true;
+      }
+      if (!ok || !Body(depth + 1)) return false;
+    }
+    ++at_;
+    return true;
+  }
+
+  bool Normals(uint32_t meshFaceCount) {
+    uint32_t normalCount, faceCount;
+    if (!Count(normalCount, kMaxElements) || !SkipNumbers(uint64_t{normalCount} * 3)) return false;
+    if (!Count(faceCount, kMaxElements)) return false;
+    if (faceCount != meshFaceCount) return Fail("normal faces do not match the mesh faces");
+    return Faces(faceCount, normalCount, nullptr);
+  }
+
+  bool SkinWeights(uint32_t vertexCount) {
+    if (!Peek(TokenKind::kString)) return Fail("a skin weight block names no frame");
+    ++at_;
+    uint32_t n;
+    if (!Count(n, kMaxElements)) return false;
+    for (uint32_t k = 0; k < n; ++k) {
+      uint32_t index;
+      if (!Index(index, vertexCount)) return false;
+    }
+    return SkipNumbers(uint64_t{n} + 16);
+  }
+
+  bool MaterialList(int depth) {
+    uint32_t materialCount, indexCount;
+    if (!Count(materialCount, kMaxElements) || !Count(indexCount, kMaxElements)) return false;
+    uint32_t largest = 0;
+    for (uint32_t k = 0; k < indexCount; ++k) {
+      uint32_t id;
+      if (!Count(id, kMaxElements)) return false;
+      if (id > largest) largest = id;
+    }
+    uint32_t children = 0;
+    while (!Peek(TokenKind::kClose)) {
+      if (at_ >= t_.size()) return Fail("the file ends inside a material list");
+      if (Peek(TokenKind::kOpen) || Peek(TokenKind::kName)) ++children;
+      if (!WalkObject(depth + 1)) return false;
+    }
+    ++at_;
+    if (indexCount > 0 && largest >= children) return Fail("a face names a material that is not there");
+    return true;
+  }
+
+  const std::vector<Token>& t_;
+  std::string& reason_;
+  size_t at_ = 0;
+};
+
+}  // namespace
+
+bool CheckXFileBytes(std::string_view bytes, std::string& reason) {
+  if (bytes.size() < 16 || bytes.substr(0, 4) != "xof ") {
+    reason = "not a .X file";
+    return false;
+  }
+  std::string_view format = bytes.substr(8, 4);
+  std::string_view floatSize = bytes.substr(12, 4);
+  if (floatSize != "0032" && floatSize != "0064") {
+    reason = "unknown float size in the header";
+    return false;
+  }
+  std::vector<Token> tokens;
+  std::string_view body = bytes.substr(16);
+  bool ok;
+  if (format == "txt ") {
+    ok = TokenizeText(body, tokens, reason);
+  } else if (format == "bin ") {
+    ok = TokenizeBinary(body, floatSize == "0064", tokens, reason);
+  } else {
+    reason = "compressed or unknown .X format";
+    return false;
+  }
+  if (!ok) return false;
+  Walker walker(tokens, reason);
+  return walker.WalkAll();
+}
+
+}  // namespace platform::model::detail
