@@ -323,6 +323,7 @@ class Walker {
     uint32_t vertexCount, faceCount;
     if (!Count(vertexCount, kMaxElements) || !SkipNumbers(uint64_t{vertexCount} * 3)) return false;
     if (!Count(faceCount, kMaxElements) || !Faces(faceCount, vertexCount, nullptr)) return false;
+    int materialLists = 0;
     while (!Peek(TokenKind::kClose)) {
       if (at_ >= t_.size()) return Fail("the file ends inside a mesh");
       if (!AtObjectStart()) {
@@ -340,6 +341,8 @@ class Walker {
       } else if (kind == "SkinWeights") {
         ok = SkinWeights(vertexCount);
       } else if (kind == "MeshMaterialList") {
+        // A second list would add face materials past the faces.
+        if (materialLists++ > 0) return Fail("a mesh has more than one material list");
         if (!MaterialList(depth + 1)) return false;  // reads its own closing brace
         continue;
       } else if (kind == "MeshVertexColors") {
@@ -378,6 +381,28 @@ class Walker {
     return SkipNumbers(uint64_t{n} + 16);
   }
 
+  // What the importer does with a token it does not know inside an object: it skips
+  // to the next opening brace and over that brace's block.
+  bool SkipUnknown() {
+    ++at_;
+    while (!Peek(TokenKind::kOpen)) {
+      if (at_ >= t_.size()) return Fail("the file ends inside an unknown object");
+      ++at_;
+    }
+    ++at_;
+    int open = 1;
+    while (open > 0) {
+      if (at_ >= t_.size()) return Fail("the file ends inside an unknown object");
+      if (t_[at_].kind == TokenKind::kOpen) ++open;
+      if (t_[at_].kind == TokenKind::kClose) --open;
+      ++at_;
+    }
+    return true;
+  }
+
+  // The children are read as the importer reads them, so that the materials counted
+  // here are the ones it will hold: "Material" objects and "{ name }" references;
+  // anything else is skipped together with the next block.
   bool MaterialList(int depth) {
     uint32_t materialCount, indexCount;
     if (!Count(materialCount, kMaxElements) || !Count(indexCount, kMaxElements)) return false;
@@ -390,8 +415,18 @@ class Walker {
     uint32_t children = 0;
     while (!Peek(TokenKind::kClose)) {
       if (at_ >= t_.size()) return Fail("the file ends inside a material list");
-      if (Peek(TokenKind::kOpen) || Peek(TokenKind::kName)) ++children;
-      if (!WalkObject(depth + 1)) return false;
+      if (Peek(TokenKind::kOpen)) {  // a reference: one token, then the closing brace
+        at_ += 2;
+        if (!Peek(TokenKind::kClose)) return Fail("a material reference is not closed");
+        ++at_;
+        ++children;
+      } else if (Peek(TokenKind::kName) && t_[at_].text == "Material") {
+        std::string_view kind;
+        if (!Head(kind) || !Body(depth + 1)) return false;
+        ++children;
+      } else if (!SkipUnknown()) {
+        return false;
+      }
     }
     ++at_;
     if (indexCount > 0 && largest >= children) return Fail("a face names a material that is not there");

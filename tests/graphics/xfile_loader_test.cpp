@@ -211,6 +211,13 @@ TEST(XFile, DamagedFilesAreRefusedWithAReason) {
       {"face material without materials",
        header + "Mesh M { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3; 0, 1, 2;;"
                 " MeshMaterialList { 1; 1; 0;; } }"},
+      {"material hidden behind a stray word, so the importer holds none",
+       header + "Mesh M { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3; 0, 1, 2;;"
+                " MeshMaterialList { 1; 1; 0;; $ Material Grey { 0.5;0.5;0.5;1.0;; 0.0; 0.0;0.0;0.0;;"
+                " 0.0;0.0;0.0;; } } }"},
+      {"two material lists",
+       header + "Mesh M { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3; 0, 1, 2;;"
+                " MeshMaterialList { 1; 1; 0;; { Grey } } MeshMaterialList { 1; 1; 0;; { Grey } } }"},
       {"binary cut in half", truncatedBinary},
   };
   for (const auto& c : cases) {
