@@ -17,6 +17,8 @@ struct Token {
   TokenKind kind;
   std::string_view text;  // names and strings
   double number = 0.0;
+  bool integer = false;   // binary numbers: from an integer token or list
+  bool lastInList = true; // binary numbers: no more numbers of the same list follow
 };
 
 // Generous limits, far above any model the game draws, well below what would let a
@@ -25,10 +27,11 @@ constexpr uint32_t kMaxElements = 1u << 22;
 constexpr uint32_t kMaxFaceCorners = 1024;
 constexpr int kMaxDepth = 64;
 
-bool IsTextDelimiter(char c) {
-  return c == '{' || c == '}' || c == ';' || c == ',' || c == '"' || c == '<' || c == '>' ||
-         c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
-}
+// The importer's text tokens end at white space and at the one-character tokens
+// ';' ',' '{' '}'; nothing else (quotes, angle brackets) splits them.
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+
+bool EndsTextToken(char c) { return IsSpace(c) || c == ';' || c == ',' || c == '{' || c == '}'; }
 
 bool ParseNumber(std::string_view word, double& out) {
   if (word.empty() || word.size() > 64) return false;
@@ -42,42 +45,44 @@ bool ParseNumber(std::string_view word, double& out) {
   return end == buffer + word.size();
 }
 
+// The importer reads a quoted text raw where it expects one and as ordinary tokens
+// everywhere else. A quoted text that holds no brace, quote, comment mark or line end
+// gives the same block structure either way, so only such texts are accepted.
+bool QuotedTextIsSafe(std::string_view text) {
+  return text.find_first_of("{}\"#\r\n") == std::string_view::npos && text.find("//") == std::string_view::npos;
+}
+
 bool TokenizeText(std::string_view body, std::vector<Token>& tokens, std::string& reason) {
   size_t i = 0;
   while (i < body.size()) {
     char c = body[i];
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v' || c == ';' ||
-        c == ',') {
+    if (IsSpace(c) || c == ';' || c == ',') {
       ++i;
     } else if (c == '#' || (c == '/' && i + 1 < body.size() && body[i + 1] == '/')) {
-      while (i < body.size() && body[i] != '\n') ++i;
+      while (i < body.size() && body[i] != '\n' && body[i] != '\r') ++i;
     } else if (c == '{') {
       tokens.push_back({TokenKind::kOpen, {}});
       ++i;
     } else if (c == '}') {
       tokens.push_back({TokenKind::kClose, {}});
       ++i;
-    } else if (c == '<') {  // a GUID
-      size_t close = body.find('>', i);
-      if (close == std::string_view::npos) {
-        reason = "unterminated GUID";
-        return false;
-      }
-      i = close + 1;
     } else if (c == '"') {
       size_t close = body.find('"', i + 1);
       if (close == std::string_view::npos) {
         reason = "unterminated string";
         return false;
       }
-      tokens.push_back({TokenKind::kString, body.substr(i + 1, close - i - 1)});
+      std::string_view text = body.substr(i + 1, close - i - 1);
+      if (!QuotedTextIsSafe(text)) {
+        reason = "a quoted text holds a brace, comment mark or line end";
+        return false;
+      }
+      tokens.push_back({TokenKind::kString, text});
       i = close + 1;
     } else {
       size_t start = i;
-      while (i < body.size() && !IsTextDelimiter(body[i])) ++i;
-      if (i == start) ++i;  // a stray '>'
+      while (i < body.size() && !EndsTextToken(body[i])) ++i;
       std::string_view word = body.substr(start, i - start);
-      if (word.empty()) continue;
       Token token{TokenKind::kName, word};
       if (ParseNumber(word, token.number)) token.kind = TokenKind::kNumber;
       tokens.push_back(token);
@@ -141,7 +146,7 @@ bool TokenizeBinary(std::string_view body, bool doubles, std::vector<Token>& tok
       }
       case kTokInteger:
         if (!need(4)) return false;
-        tokens.push_back({TokenKind::kNumber, {}, static_cast<double>(ReadU32(body, i))});
+        tokens.push_back({TokenKind::kNumber, {}, static_cast<double>(ReadU32(body, i)), true, true});
         i += 4;
         break;
       case kTokGuid:
@@ -154,6 +159,11 @@ bool TokenizeBinary(std::string_view body, bool doubles, std::vector<Token>& tok
         uint32_t count = ReadU32(body, i);
         i += 4;
         size_t width = code == kTokIntegerList ? 4 : (doubles ? 8 : 4);
+        // An empty list makes the importer's element counter wrap around.
+        if (count == 0) {
+          reason = "empty binary number list";
+          return false;
+        }
         if (count > (body.size() - i) / width) {
           reason = "binary number list runs past the end of the file";
           return false;
@@ -171,7 +181,7 @@ bool TokenizeBinary(std::string_view body, bool doubles, std::vector<Token>& tok
             std::memcpy(&f, &bits, 4);
             value = f;
           }
-          tokens.push_back({TokenKind::kNumber, {}, value});
+          tokens.push_back({TokenKind::kNumber, {}, value, code == kTokIntegerList, n + 1 == count});
         }
         break;
       }
@@ -193,10 +203,14 @@ bool TokenizeBinary(std::string_view body, bool doubles, std::vector<Token>& tok
   return true;
 }
 
-// Walks the token list the way the importer will read it.
+// Walks the token list the way the importer will read it. In the binary form the
+// importer takes numbers list by list: an integer read must meet an integer list, a
+// real read a float list, and a list must end where the importer next reads a token,
+// or it would read the rest of the list as tokens.
 class Walker {
  public:
-  Walker(const std::vector<Token>& tokens, std::string& reason) : t_(tokens), reason_(reason) {}
+  Walker(const std::vector<Token>& tokens, std::string& reason, bool binary)
+      : t_(tokens), reason_(reason), binary_(binary) {}
 
   bool WalkAll() {
     while (at_ < t_.size()) {
@@ -222,15 +236,22 @@ class Walker {
            (KindAt(at_ + 1, TokenKind::kOpen) || (KindAt(at_ + 1, TokenKind::kName) && KindAt(at_ + 2, TokenKind::kOpen)));
   }
 
-  bool Number(double& out) {
+  bool Number(double& out, bool integer) {
     if (!Peek(TokenKind::kNumber)) return Fail("a number is missing");
+    if (binary_ && t_[at_].integer != integer) return Fail("a binary number list has the wrong type");
     out = t_[at_++].number;
+    return true;
+  }
+
+  bool EndOfNumbers() {
+    if (binary_ && at_ > 0 && t_[at_ - 1].kind == TokenKind::kNumber && !t_[at_ - 1].lastInList)
+      return Fail("a binary number list runs on past its object's numbers");
     return true;
   }
 
   bool Count(uint32_t& out, uint32_t limit) {
     double value;
-    if (!Number(value)) return false;
+    if (!Number(value, true)) return false;
     if (!(value >= 0.0) || value > limit || value != static_cast<double>(static_cast<uint32_t>(value)))
       return Fail("a count or index is out of range");
     out = static_cast<uint32_t>(value);
@@ -246,7 +267,29 @@ class Walker {
   bool SkipNumbers(uint64_t n) {
     for (uint64_t k = 0; k < n; ++k) {
       double ignored;
-      if (!Number(ignored)) return false;
+      if (!Number(ignored, false)) return false;
+    }
+    return true;
+  }
+
+  bool SkipCounts(uint32_t n) {
+    for (uint32_t k = 0; k < n; ++k) {
+      uint32_t ignored;
+      if (!Count(ignored, UINT32_MAX)) return false;
+    }
+    return true;
+  }
+
+  bool AnimationKey() {
+    uint32_t keyType, keyCount;
+    if (!Count(keyType, UINT32_MAX) || !Count(keyCount, kMaxElements)) return false;
+    uint32_t values = keyType == 0 ? 4 : (keyType == 1 || keyType == 2) ? 3 : (keyType == 3 || keyType == 4) ? 16 : 0;
+    if (values == 0) return Fail("unknown animation key type");
+    for (uint32_t k = 0; k < keyCount; ++k) {
+      uint32_t time, count;
+      if (!Count(time, UINT32_MAX) || !Count(count, UINT32_MAX)) return false;
+      if (count != values) return Fail("an animation key has the wrong number of values");
+      if (!SkipNumbers(values)) return false;
     }
     return true;
   }
@@ -286,7 +329,20 @@ class Walker {
     if (!Head(kind)) return false;
     if (kind == "template") return SkipTemplate();
     if (kind == "Mesh") return Mesh(depth);
-    return Body(depth);
+    // Objects whose numbers the importer reads one by one.
+    bool ok = true;
+    if (kind == "FrameTransformMatrix") {
+      ok = SkipNumbers(16);
+    } else if (kind == "Material") {
+      ok = SkipNumbers(11);  // colour, power, specular, emissive
+    } else if (kind == "AnimTicksPerSecond") {
+      ok = SkipCounts(1);
+    } else if (kind == "XSkinMeshHeader") {
+      ok = SkipCounts(3);
+    } else if (kind == "AnimationKey") {
+      ok = AnimationKey();
+    }
+    return ok && EndOfNumbers() && Body(depth);
   }
 
   bool SkipTemplate() {
@@ -322,7 +378,7 @@ class Walker {
   bool Mesh(int depth) {
     uint32_t vertexCount, faceCount;
     if (!Count(vertexCount, kMaxElements) || !SkipNumbers(uint64_t{vertexCount} * 3)) return false;
-    if (!Count(faceCount, kMaxElements) || !Faces(faceCount, vertexCount, nullptr)) return false;
+    if (!Count(faceCount, kMaxElements) || !Faces(faceCount, vertexCount, nullptr) || !EndOfNumbers()) return false;
     int materialLists = 0;
     while (!Peek(TokenKind::kClose)) {
       if (at_ >= t_.size()) return Fail("the file ends inside a mesh");
@@ -352,10 +408,12 @@ class Walker {
           uint32_t index;
           ok = Index(index, vertexCount) && SkipNumbers(4);
         }
+      } else if (kind == "XSkinMeshHeader") {
+        ok = SkipCounts(3);
       } else {
         ok = true;
       }
-      if (!ok || !Body(depth + 1)) return false;
+      if (!ok || !EndOfNumbers() || !Body(depth + 1)) return false;
     }
     ++at_;
     return true;
@@ -412,6 +470,7 @@ class Walker {
       if (!Count(id, kMaxElements)) return false;
       if (id > largest) largest = id;
     }
+    if (!EndOfNumbers()) return false;
     uint32_t children = 0;
     while (!Peek(TokenKind::kClose)) {
       if (at_ >= t_.size()) return Fail("the file ends inside a material list");
@@ -422,7 +481,7 @@ class Walker {
         ++children;
       } else if (Peek(TokenKind::kName) && t_[at_].text == "Material") {
         std::string_view kind;
-        if (!Head(kind) || !Body(depth + 1)) return false;
+        if (!Head(kind) || !SkipNumbers(11) || !EndOfNumbers() || !Body(depth + 1)) return false;
         ++children;
       } else if (!SkipUnknown()) {
         return false;
@@ -435,6 +494,7 @@ class Walker {
 
   const std::vector<Token>& t_;
   std::string& reason_;
+  bool binary_;
   size_t at_ = 0;
 };
 
@@ -463,7 +523,7 @@ bool CheckXFileBytes(std::string_view bytes, std::string& reason) {
     return false;
   }
   if (!ok) return false;
-  Walker walker(tokens, reason);
+  Walker walker(tokens, reason, format == "bin ");
   return walker.WalkAll();
 }
 

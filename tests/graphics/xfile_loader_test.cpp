@@ -219,6 +219,12 @@ TEST(XFile, DamagedFilesAreRefusedWithAReason) {
        header + "Mesh M { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3; 0, 1, 2;;"
                 " MeshMaterialList { 1; 1; 0;; { Grey } } MeshMaterialList { 1; 1; 0;; { Grey } } }"},
       {"binary cut in half", truncatedBinary},
+      // 17 reals where the importer reads 16: it would take the last one for a token.
+      {"binary number list running past its object",
+       velorin_test::TextXToBinary(header + "Frame R { FrameTransformMatrix { 1.0,0.0,0.0,0.0, 0.0,1.0,0.0,0.0,"
+                                            " 0.0,0.0,1.0,0.0, 0.0,0.0,0.0,1.0, 9.0;; } }")},
+      {"binary integers where reals belong",
+       velorin_test::TextXToBinary(header + "Frame R { FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; } }")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
