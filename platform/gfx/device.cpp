@@ -13,7 +13,25 @@
 #define STBI_FAILURE_USERMSG
 #include <stb_image.h>
 
+#include "platform/gfx/render_device.h"
+
 namespace platform::gfx {
+
+RenderDevice& Device::Render() {
+  if (!render_) {
+    std::unique_ptr<RenderDevice> made = hasContext_ ? CreateGlRenderDevice(width_, height_)
+                                                     : CreateNullRenderDevice(width_, height_);
+    render_ = std::move(made);
+  }
+  return *render_;
+}
+
+void Device::SetBackBufferSize(int width, int height) {
+  width_ = width;
+  height_ = height;
+  if (render_) render_->SetBackBufferSize(width, height);
+}
+
 
 namespace {
 // Image files larger than this are not game content.
@@ -42,6 +60,8 @@ bool DecodeImageFile(std::string_view path, ImageData& out) {
 }
 
 Texture::~Texture() {
+  if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
+  if (depthRenderbuffer_) glDeleteRenderbuffers(1, &depthRenderbuffer_);
   if (glName_) {
     GLuint name = glName_;
     glDeleteTextures(1, &name);
