@@ -15,6 +15,12 @@
 //   such as "DO-drum-kit1-ab" keep their dashes); this is checked by the tests.
 // - A file without AnimTicksPerSecond gets 0 ticks per second from the importer; the
 //   format's default of 4800 is used instead.
+// - It does not say which file vertex a corner came from, and it skips vertex
+//   declaration blocks (where a second texture coordinate set is usually kept). The
+//   pre-import walk records faces, face materials and declared coordinates, and the
+//   importer's corner order is rebuilt from them: per mesh, per material, the faces of
+//   that material in file order. When the rebuilt pieces do not match the importer's
+//   (a file the two read differently), each corner is its own source vertex.
 #include "platform/model/xfile.h"
 
 #include <algorithm>
@@ -70,8 +76,38 @@ bool IsInventedMaterial(const aiMaterial& source) {
   return source.Get(AI_MATKEY_NAME, name) != AI_SUCCESS;
 }
 
-void AppendPiece(const aiScene& scene, const aiMesh& piece, XMesh& mesh) {
+// One importer mesh rebuilt from the walk: the file mesh it came from and the file
+// vertex of each of its corners.
+struct PieceFacts {
+  const detail::MeshFacts* mesh = nullptr;
+  std::vector<uint32_t> corners;
+};
+
+// The importer's pieces in scene order, or an empty list when they do not match.
+std::vector<PieceFacts> RebuildPieces(const detail::FileFacts& facts, const aiScene& scene) {
+  std::vector<PieceFacts> pieces;
+  for (const auto& mesh : facts.meshes) {
+    const uint32_t groups = std::max<uint32_t>(mesh.materialCount, 1);
+    for (uint32_t b = 0; b < groups; ++b) {
+      PieceFacts piece{&mesh, {}};
+      for (size_t f = 0; f < mesh.faces.size(); ++f) {
+        bool chosen = mesh.faceMaterials.empty() || (f < mesh.faceMaterials.size() && mesh.faceMaterials[f] == b);
+        if (chosen) piece.corners.insert(piece.corners.end(), mesh.faces[f].begin(), mesh.faces[f].end());
+      }
+      if (!piece.corners.empty()) pieces.push_back(std::move(piece));
+    }
+  }
+  if (pieces.size() != scene.mNumMeshes) return {};
+  for (size_t i = 0; i < pieces.size(); ++i)
+    if (pieces[i].corners.size() != scene.mMeshes[i]->mNumVertices) return {};
+  return pieces;
+}
+
+void AppendPiece(const aiScene& scene, const aiMesh& piece, const PieceFacts* facts, XMesh& mesh) {
   const uint32_t base = static_cast<uint32_t>(mesh.vertices.size());
+  const auto* declared = facts ? facts->mesh->declaredUv : nullptr;
+  const bool declaredUv0 = declared && !declared[0].empty() && !piece.mTextureCoords[0];
+  const bool declaredUv1 = declared && !declared[1].empty();
   for (unsigned v = 0; v < piece.mNumVertices; ++v) {
     XVertex vertex;
     vertex.position = ToVec3(piece.mVertices[v]);
@@ -80,10 +116,13 @@ void AppendPiece(const aiScene& scene, const aiMesh& piece, XMesh& mesh) {
       vertex.uv0 = {piece.mTextureCoords[0][v].x, 1.0f - piece.mTextureCoords[0][v].y};
     if (piece.mTextureCoords[1])
       vertex.uv1 = {piece.mTextureCoords[1][v].x, 1.0f - piece.mTextureCoords[1][v].y};
+    vertex.sourceIndex = facts ? facts->corners[v] : base + v;
+    if (declaredUv0) vertex.uv0 = declared[0][vertex.sourceIndex];
+    if (declaredUv1) vertex.uv1 = declared[1][vertex.sourceIndex];
     mesh.vertices.push_back(vertex);
   }
   if (piece.mNormals) mesh.hasNormals = true;
-  int sets = piece.mTextureCoords[1] ? 2 : (piece.mTextureCoords[0] ? 1 : 0);
+  int sets = (piece.mTextureCoords[1] || declaredUv1) ? 2 : ((piece.mTextureCoords[0] || declaredUv0) ? 1 : 0);
   mesh.uvSetCount = std::max(mesh.uvSetCount, sets);
 
   XSubset subset;
@@ -128,7 +167,8 @@ void AppendPiece(const aiScene& scene, const aiMesh& piece, XMesh& mesh) {
 
 class Converter {
  public:
-  Converter(const aiScene& scene, XModel& out) : scene_(scene), out_(out) {}
+  Converter(const aiScene& scene, const detail::FileFacts& facts, XModel& out)
+      : scene_(scene), pieces_(RebuildPieces(facts, scene)), out_(out) {}
 
   void Run() {
     const aiNode* root = scene_.mRootNode;
@@ -161,7 +201,9 @@ class Converter {
       XMesh mesh;
       mesh.name = node.mName.C_Str();
       for (unsigned m = 0; m < node.mNumMeshes; ++m) {
-        if (node.mMeshes[m] < scene_.mNumMeshes) AppendPiece(scene_, *scene_.mMeshes[node.mMeshes[m]], mesh);
+        const unsigned index = node.mMeshes[m];
+        if (index >= scene_.mNumMeshes) continue;
+        AppendPiece(scene_, *scene_.mMeshes[index], index < pieces_.size() ? &pieces_[index] : nullptr, mesh);
       }
       out_.frames[index].meshes.push_back(static_cast<int>(out_.meshes.size()));
       out_.meshes.push_back(std::move(mesh));
@@ -205,6 +247,7 @@ class Converter {
   }
 
   const aiScene& scene_;
+  std::vector<PieceFacts> pieces_;
   XModel& out_;
 };
 
@@ -223,7 +266,8 @@ int XModel::FindFrame(std::string_view name) const {
 bool LoadXFileFromMemory(std::string_view bytes, XModel& out, std::string* error) {
   out = XModel{};
   std::string reason;
-  if (!detail::CheckXFileBytes(bytes, reason)) {
+  detail::FileFacts facts;
+  if (!detail::CheckXFileBytes(bytes, reason, &facts)) {
     SetError(error, reason);
     return false;
   }
@@ -236,7 +280,7 @@ bool LoadXFileFromMemory(std::string_view bytes, XModel& out, std::string* error
       SetError(error, importer.GetErrorString());
       return false;
     }
-    Converter(*scene, out).Run();
+    Converter(*scene, facts, out).Run();
   } catch (const std::exception& e) {
     out = XModel{};
     SetError(error, e.what());

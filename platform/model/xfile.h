@@ -28,12 +28,14 @@ struct XMaterial {
 };
 
 // One corner of a face. Corners that share a file vertex still get their own entry,
-// because each corner may carry its own normal.
+// because each corner may carry its own normal; sourceIndex names that file vertex
+// (the vertex skin weights and vertex declarations refer to).
 struct XVertex {
   glm::vec3 position{0.0f};
   glm::vec3 normal{0.0f};
   glm::vec2 uv0{0.0f};
   glm::vec2 uv1{0.0f};
+  uint32_t sourceIndex = 0;
 };
 
 struct XBoneWeight {

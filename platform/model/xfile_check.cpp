@@ -213,10 +213,18 @@ class Walker {
       : t_(tokens), reason_(reason), binary_(binary) {}
 
   bool WalkAll() {
+    frames_.push_back({});  // meshes outside any frame
     while (at_ < t_.size()) {
       if (!WalkObject(0)) return false;
     }
     return true;
+  }
+
+  // The meshes in the importer's order (see FileFacts).
+  void TakeFacts(FileFacts& facts) {
+    facts.meshes.clear();
+    AppendFrameMeshes(1, facts);  // frames are numbered from 1 in file order
+    for (auto& mesh : frames_[0].meshes) facts.meshes.push_back(std::move(mesh));
   }
 
  private:
@@ -329,6 +337,17 @@ class Walker {
     if (!Head(kind)) return false;
     if (kind == "template") return SkipTemplate();
     if (kind == "Mesh") return Mesh(depth);
+    if (kind == "Frame") {
+      size_t index = frames_.size();
+      frames_.push_back({});
+      parentOf_.push_back(currentFrame_);
+      if (currentFrame_ != 0) frames_[currentFrame_].children.push_back(index);
+      size_t outer = currentFrame_;
+      currentFrame_ = index;
+      bool ok = Body(depth);
+      currentFrame_ = outer;
+      return ok;
+    }
     // Objects whose numbers the importer reads one by one.
     bool ok = true;
     if (kind == "FrameTransformMatrix") {
@@ -362,23 +381,33 @@ class Walker {
     return true;
   }
 
-  bool Faces(uint32_t faceCount, uint32_t arraySize, std::vector<uint32_t>* cornerCounts) {
+  bool Faces(uint32_t faceCount, uint32_t arraySize, std::vector<std::vector<uint32_t>>* faces) {
     for (uint32_t f = 0; f < faceCount; ++f) {
       uint32_t corners;
       if (!Count(corners, kMaxFaceCorners)) return false;
-      if (cornerCounts) cornerCounts->push_back(corners);
+      if (faces) faces->emplace_back();
       for (uint32_t c = 0; c < corners; ++c) {
         uint32_t index;
         if (!Index(index, arraySize)) return false;
+        if (faces) faces->back().push_back(index);
       }
     }
     return true;
   }
 
   bool Mesh(int depth) {
+    MeshFacts facts;
+    bool ok = MeshBody(depth, facts);
+    if (ok) frames_[currentFrame_].meshes.push_back(std::move(facts));
+    return ok;
+  }
+
+  bool MeshBody(int depth, MeshFacts& facts) {
     uint32_t vertexCount, faceCount;
     if (!Count(vertexCount, kMaxElements) || !SkipNumbers(uint64_t{vertexCount} * 3)) return false;
-    if (!Count(faceCount, kMaxElements) || !Faces(faceCount, vertexCount, nullptr) || !EndOfNumbers()) return false;
+    facts.vertexCount = vertexCount;
+    if (!Count(faceCount, kMaxElements) || !Faces(faceCount, vertexCount, &facts.faces) || !EndOfNumbers())
+      return false;
     int materialLists = 0;
     while (!Peek(TokenKind::kClose)) {
       if (at_ >= t_.size()) return Fail("the file ends inside a mesh");
@@ -399,7 +428,7 @@ class Walker {
       } else if (kind == "MeshMaterialList") {
         // A second list would add face materials past the faces.
         if (materialLists++ > 0) return Fail("a mesh has more than one material list");
-        if (!MaterialList(depth + 1)) return false;  // reads its own closing brace
+        if (!MaterialList(depth + 1, facts)) return false;  // reads its own closing brace
         continue;
       } else if (kind == "MeshVertexColors") {
         uint32_t n;
@@ -410,6 +439,9 @@ class Walker {
         }
       } else if (kind == "XSkinMeshHeader") {
         ok = SkipCounts(3);
+      } else if (kind == "DeclData") {
+        ReadDeclaration(facts);  // the importer skips the block; it is walked as any other
+        ok = true;
       } else {
         ok = true;
       }
@@ -461,7 +493,7 @@ class Walker {
   // The children are read as the importer reads them, so that the materials counted
   // here are the ones it will hold: "Material" objects and "{ name }" references;
   // anything else is skipped together with the next block.
-  bool MaterialList(int depth) {
+  bool MaterialList(int depth, MeshFacts& facts) {
     uint32_t materialCount, indexCount;
     if (!Count(materialCount, kMaxElements) || !Count(indexCount, kMaxElements)) return false;
     uint32_t largest = 0;
@@ -469,7 +501,11 @@ class Walker {
       uint32_t id;
       if (!Count(id, kMaxElements)) return false;
       if (id > largest) largest = id;
+      facts.faceMaterials.push_back(id);
     }
+    // One index stands for every face, as the importer reads it.
+    if (facts.faceMaterials.size() == 1)
+      facts.faceMaterials.resize(facts.faces.size(), facts.faceMaterials.front());
     if (!EndOfNumbers()) return false;
     uint32_t children = 0;
     while (!Peek(TokenKind::kClose)) {
@@ -489,8 +525,73 @@ class Walker {
     }
     ++at_;
     if (indexCount > 0 && largest >= children) return Fail("a face names a material that is not there");
+    facts.materialCount = children;
     return true;
   }
+
+  struct FrameFacts {
+    std::vector<MeshFacts> meshes;
+    std::vector<size_t> children;
+  };
+
+  void AppendFrameMeshes(size_t first, FileFacts& facts) {
+    // Top-level frames in order, each followed by its descendants.
+    for (size_t f = first; f < frames_.size(); ++f) {
+      if (parentOf_[f] != 0) continue;
+      AppendTree(f, facts, 0);
+    }
+  }
+
+  void AppendTree(size_t f, FileFacts& facts, int depth) {
+    if (depth > kMaxDepth) return;
+    for (auto& mesh : frames_[f].meshes) facts.meshes.push_back(std::move(mesh));
+    for (size_t child : frames_[f].children) AppendTree(child, facts, depth + 1);
+  }
+
+  // Texture coordinates of a vertex declaration block, when it holds two-float sets.
+  void ReadDeclaration(MeshFacts& mesh) {
+    const size_t start = at_;
+    auto give_up = [&] { at_ = start; };
+    auto next = [&](uint32_t& out) {
+      if (!Peek(TokenKind::kNumber)) return false;
+      double v = t_[at_].number;
+      if (!(v >= 0.0) || v > 4294967295.0 || v != static_cast<double>(static_cast<uint32_t>(v))) return false;
+      out = static_cast<uint32_t>(v);
+      ++at_;
+      return true;
+    };
+    // Size in 32-bit words of each element type of a declaration.
+    static const uint32_t kWords[] = {1, 2, 3, 4, 1, 1, 1, 2, 1, 1, 2, 1, 2, 1, 1, 1, 2};
+    constexpr uint32_t kFloat2 = 1, kTexCoordUsage = 5;
+    uint32_t elements;
+    if (!next(elements) || elements > 64) return give_up();
+    uint32_t stride = 0, offset[2] = {UINT32_MAX, UINT32_MAX};
+    for (uint32_t e = 0; e < elements; ++e) {
+      uint32_t type, method, usage, usageIndex;
+      if (!next(type) || !next(method) || !next(usage) || !next(usageIndex) || type >= 17) return give_up();
+      if (usage == kTexCoordUsage && type == kFloat2 && usageIndex < 2) offset[usageIndex] = stride;
+      stride += kWords[type];
+    }
+    uint32_t words;
+    if (!next(words) || stride == 0 || uint64_t{stride} * mesh.vertexCount != words) return give_up();
+    std::vector<uint32_t> data(words);
+    for (uint32_t w = 0; w < words; ++w)
+      if (!next(data[w])) return give_up();
+    for (int set = 0; set < 2; ++set) {
+      if (offset[set] == UINT32_MAX) continue;
+      mesh.declaredUv[set].resize(mesh.vertexCount);
+      for (uint32_t v = 0; v < mesh.vertexCount; ++v) {
+        float uv[2];
+        std::memcpy(&uv[0], &data[size_t{v} * stride + offset[set]], 4);
+        std::memcpy(&uv[1], &data[size_t{v} * stride + offset[set] + 1], 4);
+        mesh.declaredUv[set][v] = {uv[0], uv[1]};
+      }
+    }
+  }
+
+  std::vector<FrameFacts> frames_;
+  std::vector<size_t> parentOf_{0};  // per frame: its parent frame, 0 for none
+  size_t currentFrame_ = 0;
 
   const std::vector<Token>& t_;
   std::string& reason_;
@@ -500,7 +601,7 @@ class Walker {
 
 }  // namespace
 
-bool CheckXFileBytes(std::string_view bytes, std::string& reason) {
+bool CheckXFileBytes(std::string_view bytes, std::string& reason, FileFacts* facts) {
   if (bytes.size() < 16 || bytes.substr(0, 4) != "xof ") {
     reason = "not a .X file";
     return false;
@@ -524,7 +625,9 @@ bool CheckXFileBytes(std::string_view bytes, std::string& reason) {
   }
   if (!ok) return false;
   Walker walker(tokens, reason, format == "bin ");
-  return walker.WalkAll();
+  if (!walker.WalkAll()) return false;
+  if (facts) walker.TakeFacts(*facts);
+  return true;
 }
 
 }  // namespace platform::model::detail

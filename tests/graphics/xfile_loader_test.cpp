@@ -85,22 +85,24 @@ TEST_P(XFileForms, MeshCornersCarryTheirOwnNormalsAndBothUvSets) {
   // face 1 (material 1) uses 0, 2, 3 and normal 1: vertex 0 appears with two normals.
   struct Corner {
     int subset, corner;
+    uint32_t source;
     glm::vec3 position, normal;
     glm::vec2 uv0, uv1;
   };
   const Corner table[] = {
-      {0, 0, {0, 0, 0}, {0, 0, -1}, {0, 0.25f}, {0.5f, 0.5f}},
-      {0, 1, {1, 0, 0}, {0, 0, -1}, {1, 0}, {0.5f, 0.75f}},
-      {0, 2, {1, 1, 0}, {0, 0, -1}, {1, 1}, {0.5f, 1}},
-      {1, 0, {0, 0, 0}, {0, 1, 0}, {0, 0.25f}, {0.5f, 0.5f}},
-      {1, 1, {1, 1, 0}, {0, 1, 0}, {1, 1}, {0.5f, 1}},
-      {1, 2, {0, 1, 5}, {0, 1, 0}, {0, 1}, {0.5f, 0}},
+      {0, 0, 0, {0, 0, 0}, {0, 0, -1}, {0, 0.25f}, {0.5f, 0.5f}},
+      {0, 1, 1, {1, 0, 0}, {0, 0, -1}, {1, 0}, {0.5f, 0.75f}},
+      {0, 2, 2, {1, 1, 0}, {0, 0, -1}, {1, 1}, {0.5f, 1}},
+      {1, 0, 0, {0, 0, 0}, {0, 1, 0}, {0, 0.25f}, {0.5f, 0.5f}},
+      {1, 1, 2, {1, 1, 0}, {0, 1, 0}, {1, 1}, {0.5f, 1}},
+      {1, 2, 3, {0, 1, 5}, {0, 1, 0}, {0, 1}, {0.5f, 0}},
   };
   for (const auto& row : table) {
     SCOPED_TRACE(testing::Message() << "subset " << row.subset << " corner " << row.corner);
     const auto& subset = mesh.subsets[row.subset];
     ASSERT_EQ(subset.indexCount, 3u);
     const auto& v = mesh.vertices[mesh.indices[subset.firstIndex + row.corner]];
+    EXPECT_EQ(v.sourceIndex, row.source);
     ExpectVec(v.position, row.position);
     ExpectVec(v.normal, row.normal);
     EXPECT_NEAR(v.uv0.x, row.uv0.x, 1e-6f);
@@ -161,6 +163,31 @@ TEST_P(XFileForms, SkinWeightsNameTheirBoneFrames) {
   for (const auto& w : mesh.bones[1].weights) {
     float x = mesh.vertices.at(w.vertex).position.x;
     EXPECT_FLOAT_EQ(w.weight, x == 2.0f ? 0.5f : 1.0f) << "vertex at x " << x;
+  }
+}
+
+TEST_P(XFileForms, SecondUvSetFromAVertexDeclaration) {
+  // One element: two floats, texture coordinates of set 1. The words are the bit
+  // patterns of 0.25, 0.5 / 0.75, 1.0 / 0.0, 0.25.
+  const std::string text =
+      "xof 0303txt 0032\n"
+      "Frame F { Mesh M { 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;; 1; 3; 2, 1, 0;;\n"
+      "  MeshTextureCoords { 3; 0.0;0.0;, 1.0;0.0;, 0.0;1.0;; }\n"
+      "  DeclData { 1; 1; 0; 5; 1;; 6; 1048576000, 1056964608, 1061158912, 1065353216, 0, 1048576000;; }\n"
+      "} }\n";
+  XModel model;
+  std::string error;
+  ASSERT_TRUE(LoadXFileFromMemory(InForm(text, GetParam()), model, &error)) << error;
+  ASSERT_EQ(model.meshes.size(), 1u);
+  const XMesh& mesh = model.meshes[0];
+  EXPECT_EQ(mesh.uvSetCount, 2);
+  ASSERT_EQ(mesh.vertices.size(), 3u);
+  const glm::vec2 uv1BySource[] = {{0.25f, 0.5f}, {0.75f, 1.0f}, {0.0f, 0.25f}};
+  const uint32_t sources[] = {2, 1, 0};  // the face's corners
+  for (uint32_t c = 0; c < 3; ++c) {
+    const auto& v = mesh.vertices[mesh.indices[c]];
+    EXPECT_EQ(v.sourceIndex, sources[c]);
+    EXPECT_EQ(v.uv1, uv1BySource[sources[c]]);
   }
 }
 
