@@ -116,10 +116,11 @@ void AppendPiece(const aiScene& scene, const aiMesh& piece, const PieceFacts* fa
       vertex.uv0 = {piece.mTextureCoords[0][v].x, 1.0f - piece.mTextureCoords[0][v].y};
     if (piece.mTextureCoords[1])
       vertex.uv1 = {piece.mTextureCoords[1][v].x, 1.0f - piece.mTextureCoords[1][v].y};
-    vertex.sourceIndex = facts ? facts->corners[v] : base + v;
-    if (declaredUv0) vertex.uv0 = declared[0][vertex.sourceIndex];
-    if (declaredUv1) vertex.uv1 = declared[1][vertex.sourceIndex];
+    const uint32_t source = facts ? facts->corners[v] : base + v;
+    if (declaredUv0) vertex.uv0 = declared[0][source];
+    if (declaredUv1) vertex.uv1 = declared[1][source];
     mesh.vertices.push_back(vertex);
+    mesh.sourceIndices.push_back(source);
   }
   if (piece.mNormals) mesh.hasNormals = true;
   int sets = (piece.mTextureCoords[1] || declaredUv1) ? 2 : ((piece.mTextureCoords[0] || declaredUv0) ? 1 : 0);

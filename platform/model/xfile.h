@@ -28,14 +28,13 @@ struct XMaterial {
 };
 
 // One corner of a face. Corners that share a file vertex still get their own entry,
-// because each corner may carry its own normal; sourceIndex names that file vertex
-// (the vertex skin weights and vertex declarations refer to).
+// because each corner may carry its own normal. The layout (position, normal, two
+// coordinate pairs; 40 bytes) is the one meshes are drawn with.
 struct XVertex {
   glm::vec3 position{0.0f};
   glm::vec3 normal{0.0f};
   glm::vec2 uv0{0.0f};
   glm::vec2 uv1{0.0f};
-  uint32_t sourceIndex = 0;
 };
 
 struct XBoneWeight {
@@ -58,6 +57,9 @@ struct XSubset {
 struct XMesh {
   std::string name;
   std::vector<XVertex> vertices;
+  // Per vertex: the file vertex it was made from (the one skin weights and vertex
+  // declarations refer to).
+  std::vector<uint32_t> sourceIndices;
   std::vector<uint32_t> indices;      // triangle list, grouped by subset
   std::vector<XMaterial> materials;   // subset i is drawn with materials[i]
   std::vector<XSubset> subsets;       // same count as materials

@@ -26,6 +26,7 @@ void CheckModel(const platform::model::XModel& model) {
     for (uint32_t index : mesh.indices)
       if (index >= mesh.vertices.size()) std::abort();
     if (mesh.subsets.size() != mesh.materials.size()) std::abort();
+    if (mesh.sourceIndices.size() != mesh.vertices.size()) std::abort();
     for (const auto& subset : mesh.subsets)
       if (uint64_t{subset.firstIndex} + subset.indexCount > mesh.indices.size()) std::abort();
     for (const auto& bone : mesh.bones)

@@ -101,8 +101,9 @@ TEST_P(XFileForms, MeshCornersCarryTheirOwnNormalsAndBothUvSets) {
     SCOPED_TRACE(testing::Message() << "subset " << row.subset << " corner " << row.corner);
     const auto& subset = mesh.subsets[row.subset];
     ASSERT_EQ(subset.indexCount, 3u);
-    const auto& v = mesh.vertices[mesh.indices[subset.firstIndex + row.corner]];
-    EXPECT_EQ(v.sourceIndex, row.source);
+    const uint32_t index = mesh.indices[subset.firstIndex + row.corner];
+    const auto& v = mesh.vertices[index];
+    EXPECT_EQ(mesh.sourceIndices.at(index), row.source);
     ExpectVec(v.position, row.position);
     ExpectVec(v.normal, row.normal);
     EXPECT_NEAR(v.uv0.x, row.uv0.x, 1e-6f);
@@ -186,7 +187,7 @@ TEST_P(XFileForms, SecondUvSetFromAVertexDeclaration) {
   const uint32_t sources[] = {2, 1, 0};  // the face's corners
   for (uint32_t c = 0; c < 3; ++c) {
     const auto& v = mesh.vertices[mesh.indices[c]];
-    EXPECT_EQ(v.sourceIndex, sources[c]);
+    EXPECT_EQ(mesh.sourceIndices.at(mesh.indices[c]), sources[c]);
     EXPECT_EQ(v.uv1, uv1BySource[sources[c]]);
   }
 }
