@@ -59,6 +59,20 @@ bool DecodeImageFile(std::string_view path, ImageData& out) {
   return true;
 }
 
+bool ReadImageInfo(std::string_view path, int& width, int& height) {
+  std::string bytes;
+  if (!platform::ReadWholeFile(path, bytes, kMaxImageFileBytes) || bytes.empty()) return false;
+  if (bytes.size() > static_cast<size_t>(INT_MAX)) return false;
+  int w = 0, h = 0, channels = 0;
+  if (!stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &w, &h,
+                             &channels))
+    return false;
+  if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) return false;
+  width = w;
+  height = h;
+  return true;
+}
+
 Texture::~Texture() {
   if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
   if (depthRenderbuffer_) glDeleteRenderbuffers(1, &depthRenderbuffer_);

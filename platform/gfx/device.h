@@ -23,6 +23,8 @@ struct ImageData {
 // Reads and decodes an image file (through the case-insensitive resolver). Any
 // thread may call it. False when the file is missing, unreadable or not an image.
 bool DecodeImageFile(std::string_view path, ImageData& out);
+// The pixel size of an image file without decoding it. False when unreadable.
+bool ReadImageInfo(std::string_view path, int& width, int& height);
 
 enum class FillMode { kSolid, kWireframe };
 

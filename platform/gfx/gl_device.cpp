@@ -179,6 +179,7 @@ class GlRenderDevice : public StateDevice {
   }
 
   void BeginScene() override { Invalidate(); }
+  void Preload(const Texture& t) override { Upload(const_cast<Texture&>(t)); }
   void EndScene() override {}
 
   void Clear(uint32_t flags, uint32_t color, float z, uint32_t stencil) override {

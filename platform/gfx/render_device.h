@@ -202,6 +202,8 @@ class RenderDevice {
   virtual std::unique_ptr<Texture> CreateTexture(const ImageData& image) = 0;
   virtual std::unique_ptr<Texture> CreateTexture(ImageData&& image) = 0;
   std::unique_ptr<Texture> CreateTextureFromFile(std::string_view path);
+  // Makes the texture resident now (uploads waiting pixels) instead of at first use.
+  virtual void Preload(const Texture& texture) { (void)texture; }
   // A texture whose pixels the caller replaces often (video frames).
   virtual std::unique_ptr<Texture> CreateDynamicTexture(int width, int height) = 0;
   virtual void UpdateTexture(Texture& texture, const uint8_t* rgba, int width, int height) = 0;
