@@ -8,6 +8,7 @@
 #include "graphics/mesh_hierarchy.h"
 #include "mesh_recording_device.h"
 #include "platform/file.h"
+#include "platform/paths.h"
 #include "test_support.h"
 #include "xfile_test_fixtures.h"
 
@@ -98,29 +99,28 @@ TEST_F(MeshHierarchyTest, TextureLookupFallsBackToTheBaseNameAndLogsFailures) {
   const std::string path = Put("frames_and_materials.x");
   struct Case {
     const char* what;
-    bool fileBesideModel;
+    const char* fileBesideModel;  // null: none
     bool deviceRefuses;
-    const char* logLine;  // null: none
+    const char* logLine;          // null: none
   } cases[] = {
-      {"base name beside the model", true, false, nullptr},
-      {"nowhere", false, false, "Could not find texture: tex\\red.png"},
-      {"unreadable", true, true, "Could not load texture: tex\\red.png"},
+      {"base name beside the model", "red.png", false, nullptr},
+      {"base name in another letter case", "RED.PNG", false, nullptr},
+      {"nowhere", nullptr, false, "Could not find texture: tex\\red.png"},
+      {"unreadable", "red.png", true, "Could not load texture: tex\\red.png"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
+    for (const char* old : {"models/red.png", "models/RED.PNG"}) std::remove(dir.Path(old).c_str());
+    platform::InvalidatePathCache();
     const std::string texture = dir.Path("models/red.png");
-    if (c.fileBesideModel) {
-      dir.WriteBytes("models/red.png", "image");
-    } else {
-      std::remove(texture.c_str());
-    }
+    if (c.fileBesideModel) dir.WriteBytes(std::string("models/") + c.fileBesideModel, "image");
     RecordingMeshDevice fresh;
     if (c.deviceRefuses) fresh.missing.push_back(texture);
     MeshHierarchy h(&fresh);
     ASSERT_TRUE(h.Load(path));
     h.DrawAll();
     ASSERT_FALSE(fresh.draws.empty());
-    const bool textured = c.fileBesideModel && !c.deviceRefuses;
+    const bool textured = c.fileBesideModel != nullptr && !c.deviceRefuses;
     EXPECT_EQ(fresh.draws[0].stage0 != nullptr, textured);
     if (c.logLine) {
       EXPECT_TRUE(HasLine(dir.GameLogTexts(), c.logLine));
