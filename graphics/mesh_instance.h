@@ -11,6 +11,7 @@
 #include <glm/glm.hpp>
 
 #include "graphics/mesh_hierarchy.h"
+#include "graphics/transform.h"
 
 namespace graphics {
 
@@ -39,6 +40,12 @@ class MeshInstance {
     rotationX = x;
     rotationY = y;
     rotationZ = z;
+  }
+  // Position, scale and rotation of a transform, each by name (the pivot stays).
+  void PlaceAt(const Transform& t) {
+    position = t.position;
+    scale = t.scale;
+    SetRotation(t.rotation.x, t.rotation.y, t.rotation.z);
   }
 
   glm::vec3 position{0.0f};

@@ -11,19 +11,9 @@
 #include <glm/glm.hpp>
 
 #include "graphics/mesh_hierarchy.h"
+#include "graphics/transform.h"
 
 namespace graphics {
-
-// The parts of a placement a model reads; owners copy them from their transform by
-// name. Pivot, post-scale and post-offset play no part in drawing a model.
-struct ModelPlacement {
-  glm::vec3 position{0.0f};
-  glm::vec3 scale{1.0f};
-  glm::vec3 rotation{0.0f};       // radians, turned about x, then y, then z
-  glm::vec3 colour{1.0f};
-  glm::vec3 textureOffset{0.0f};  // u, v, w
-  float alpha = 1.0f;
-};
 
 class Model {
  public:
@@ -47,7 +37,8 @@ class Model {
   // The world matrix of the last draw.
   const glm::mat4& World() const { return world_; }
 
-  ModelPlacement transform;
+  // Pivot, post-scale and post-offset play no part in drawing a model.
+  Transform transform;
 
  private:
   MeshDevice* device_;

@@ -44,12 +44,16 @@ class MeshInstanceTest : public ::testing::Test {
 
 TEST_F(MeshInstanceTest, WorldMatrixTurnsAboutThePivotAfterScaling) {
   ASSERT_TRUE(instance.Load(Put("frames_and_materials.x")));
-  instance.scale = {2, 2, 2};
+  graphics::Transform placement;
+  placement.scale = {2, 2, 2};
+  placement.rotation = {std::numbers::pi_v<float> / 2, 0.0f, 0.0f};
+  placement.position = {1, 2, 3};
+  placement.pivot = {9, 9, 9};  // not taken: the instance keeps its own pivot
   instance.pivot = {0, 0, 15};
-  instance.SetRotation(std::numbers::pi_v<float> / 2, 0.0f, 0.0f);
-  EXPECT_FLOAT_EQ(instance.rotationX, std::numbers::pi_v<float> / 2);
+  instance.PlaceAt(placement);
+  EXPECT_FLOAT_EQ(instance.rotationX, std::numbers::pi_v<float> / 2);  // x stays x, though stored second
   EXPECT_FLOAT_EQ(instance.rotationY, 0.0f);
-  instance.position = {1, 2, 3};
+  EXPECT_EQ(instance.pivot, glm::vec3(0, 0, 15));
   instance.Update(true);
   ASSERT_FALSE(device.draws.empty());
   // The mesh origin sits at the root frame's (10, 20, 30): scaled to (20, 40, 60),
