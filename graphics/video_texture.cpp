@@ -93,7 +93,9 @@ bool VideoTexture::Open() {
   LogNarrow("SetMediaType() - Passed All Tests");
   videoWidth = static_cast<float>(source_->Width());
   videoHeight = static_cast<float>(source_->Height());
-  SetPlayRange(startMs_, stopMs_);
+  // A source opens at 0 ms with its whole length to play: a range only when it
+  // differs (rewinding to where it stands would decode the first picture twice).
+  if (startMs_ > 0 || stopMs_ > 0) SetPlayRange(startMs_, stopMs_);
   return true;
 }
 
