@@ -90,17 +90,17 @@ const std::vector<Clip>& Clips() {
     };
     const Kind kinds[] = {{"mp4", "libx264", "clip.mp4", "h264_mp4"}, {"avi", "mpeg4", "clip.avi", "mpeg4_avi"}};
     for (const Kind& k : kinds) {
-      videotest::VideoSpec spec;
-      spec.container = k.container;
-      spec.codec = k.codec;
-      spec.width = kWidth;
-      spec.height = kHeight;
-      spec.fps = kFps;
-      spec.frames = kFrames;
-      spec.keyframeInterval = 60;
-      spec.bitRate = 4000000;
+      videotest::ClipLayout layout;
+      layout.container = k.container;
+      layout.codec = k.codec;
+      layout.width = kWidth;
+      layout.height = kHeight;
+      layout.fps = kFps;
+      layout.frames = kFrames;
+      layout.keyframeInterval = 60;
+      layout.bitRate = 4000000;
       const std::string path = Folder() + "/" + k.file;
-      if (videotest::WriteVideo(path, spec, Paint)) {
+      if (videotest::WriteVideo(path, layout, Paint)) {
         out.push_back({path, k.label});
       } else {
         std::fprintf(stderr, "video_bench: %s/%s could not be written, left out\n", k.container, k.codec);

@@ -1,4 +1,4 @@
-// Shared pieces of the video tests: a short clip of solid colours written at test
+// Shared helpers of the video tests: a short clip of solid colours written at test
 // time, a play clock moved by hand, and waiting (with a generous limit, never a
 // fixed sleep) until the decoder thread has delivered the frame a test expects.
 #pragma once
@@ -20,20 +20,20 @@ inline constexpr int kFrameMs = 100;
 inline constexpr uint32_t kColours[] = {0xE02020, 0x20C020, 0x2020E0, 0xF0F0F0, 0xE0E020, 0x20E0E0};
 inline constexpr int kFrameCount = 6;
 
-inline VideoSpec ColourSpec(std::string container, std::string codec, int keyframeInterval = 1) {
-  VideoSpec spec;
-  spec.container = std::move(container);
-  spec.codec = std::move(codec);
-  spec.width = 64;
-  spec.height = 48;
-  spec.fps = 1000 / kFrameMs;
-  spec.frames = kFrameCount;
-  spec.keyframeInterval = keyframeInterval;
-  return spec;
+inline ClipLayout ColourClip(std::string container, std::string codec, int keyframeInterval = 1) {
+  ClipLayout layout;
+  layout.container = std::move(container);
+  layout.codec = std::move(codec);
+  layout.width = 64;
+  layout.height = 48;
+  layout.fps = 1000 / kFrameMs;
+  layout.frames = kFrameCount;
+  layout.keyframeInterval = keyframeInterval;
+  return layout;
 }
 
-inline bool WriteColourVideo(const std::string& path, const VideoSpec& spec) {
-  return WriteVideo(path, spec, SolidColours([](int i) { return kColours[i % kFrameCount]; }));
+inline bool WriteColourVideo(const std::string& path, const ClipLayout& layout) {
+  return WriteVideo(path, layout, SolidColours([](int i) { return kColours[i % kFrameCount]; }));
 }
 
 // The colour at the centre of a frame, 0xRRGGBB.

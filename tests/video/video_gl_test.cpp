@@ -15,7 +15,7 @@ TEST(VideoGl, TheTextureShowsThePictureDueNow) {
   GlContext gl;
   if (!gl.Ok()) GTEST_SKIP() << "no OpenGL context: " << gl.Error();
   testsupport::TempDir dir;
-  ASSERT_TRUE(WriteColourVideo(dir.Path("colours.mkv"), ColourSpec("matroska", "mjpeg")));
+  ASSERT_TRUE(WriteColourVideo(dir.Path("colours.mkv"), ColourClip("matroska", "mjpeg")));
   GlVideoDevice device;
   graphics::DynamicTexture* slot = nullptr;
   graphics::VideoTexture video;

@@ -21,7 +21,7 @@ using namespace videotest;
 class VideoRenderDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(WriteColourVideo(dir_.Path("colours.avi"), ColourSpec("avi", "mpeg4")));
+    ASSERT_TRUE(WriteColourVideo(dir_.Path("colours.avi"), ColourClip("avi", "mpeg4")));
     video_.SetPlayClock(clock_.Function());
   }
   // Runs the frame step until picture `index` is the source's current one.

@@ -39,7 +39,7 @@ class VideoSourceTest : public ::testing::TestWithParam<Clip> {
  protected:
   void SetUp() override {
     path_ = dir_.Path(GetParam().file);
-    ASSERT_TRUE(WriteColourVideo(path_, ColourSpec(GetParam().container, GetParam().codec,
+    ASSERT_TRUE(WriteColourVideo(path_, ColourClip(GetParam().container, GetParam().codec,
                                                    GetParam().keyframeInterval)));
     SourceOptions options;
     options.clockMs = clock_.Function();
@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(Clips, VideoSourceTest, ::testing::ValuesIn(kClips),
 // Files that are no playable video fail at opening with the reason, never hang.
 TEST(VideoSourceOpen, FilesThatAreNoPlayableVideo) {
   testsupport::TempDir dir;
-  ASSERT_TRUE(WriteColourVideo(dir.Path("good.avi"), ColourSpec("avi", "mpeg4")));
+  ASSERT_TRUE(WriteColourVideo(dir.Path("good.avi"), ColourClip("avi", "mpeg4")));
   const std::string good = dir.ReadBytes("good.avi");
   const size_t movi = good.find("movi");
   ASSERT_NE(movi, std::string::npos);
@@ -181,7 +181,7 @@ TEST(VideoSourceOpen, FilesThatAreNoPlayableVideo) {
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = char((i * 2654435761u) >> 13);
   dir.WriteBytes("noise.avi", noise);
   ASSERT_TRUE(WriteColourVideo(dir.Path("narrow.avi"), [] {
-    VideoSpec s = ColourSpec("avi", "mpeg4");
+    ClipLayout s = ColourClip("avi", "mpeg4");
     s.width = 12;
     s.height = 32;
     return s;
@@ -212,7 +212,7 @@ TEST(VideoSourceOpen, FilesThatAreNoPlayableVideo) {
 // A file cut in the middle shows the pictures it still holds, then ends.
 TEST(VideoSourceOpen, AFileCutInTheMiddleEnds) {
   testsupport::TempDir dir;
-  ASSERT_TRUE(WriteColourVideo(dir.Path("good.avi"), ColourSpec("avi", "mpeg4")));
+  ASSERT_TRUE(WriteColourVideo(dir.Path("good.avi"), ColourClip("avi", "mpeg4")));
   const std::string good = dir.ReadBytes("good.avi");
   const size_t movi = good.find("movi");
   ASSERT_NE(movi, std::string::npos);
@@ -235,11 +235,11 @@ TEST(VideoSourceOpen, AFileCutInTheMiddleEnds) {
 // key frame) joins the thread; sanitizer builds check the hand-over for races.
 TEST(VideoSourceThread, StopWhileDecodingJoins) {
   testsupport::TempDir dir;
-  VideoSpec spec = ColourSpec("avi", "mpeg4", 600);
-  spec.frames = 600;
-  spec.width = 160;
-  spec.height = 96;
-  ASSERT_TRUE(WriteColourVideo(dir.Path("long.avi"), spec));
+  ClipLayout layout = ColourClip("avi", "mpeg4", 600);
+  layout.frames = 600;
+  layout.width = 160;
+  layout.height = 96;
+  ASSERT_TRUE(WriteColourVideo(dir.Path("long.avi"), layout));
   for (int round = 0; round < 12; ++round) {
     ManualClock clock;
     SourceOptions options;

@@ -60,7 +60,7 @@ class RecordingDevice : public DynamicTextureDevice {
 class VideoTextureTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(WriteColourVideo(dir_.Path("colours.avi"), ColourSpec("avi", "mpeg4")));
+    ASSERT_TRUE(WriteColourVideo(dir_.Path("colours.avi"), ColourClip("avi", "mpeg4")));
     video_.SetPlayClock(clock_.Function());
   }
 
@@ -226,13 +226,13 @@ TEST_F(VideoTextureTest, ATextureTheDeviceRefusesIsLoggedOnce) {
 // and the log carries the lines that the owners' fall-back lines follow.
 TEST(VideoTextureOpen, UnplayableFilesLogTheirReason) {
   testsupport::TempDir dir;
-  ASSERT_TRUE(WriteColourVideo(dir.Path("good.avi"), ColourSpec("avi", "mpeg4")));
+  ASSERT_TRUE(WriteColourVideo(dir.Path("good.avi"), ColourClip("avi", "mpeg4")));
   const std::string good = dir.ReadBytes("good.avi");
   dir.WriteBytes("truncated.avi", good.substr(0, good.find("movi") + 12));
   dir.WriteBytes("notes.avi", "not a video\n");
   dir.WriteBytes("empty.avi", "");
   ASSERT_TRUE(WriteColourVideo(dir.Path("narrow.avi"), [] {
-    VideoSpec s = ColourSpec("avi", "mpeg4");
+    ClipLayout s = ColourClip("avi", "mpeg4");
     s.width = 12;
     s.height = 240;
     return s;

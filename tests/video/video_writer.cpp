@@ -64,13 +64,13 @@ AVPixelFormat PixelFormatFor(const AVCodec* codec) {
 
 }  // namespace
 
-bool WriteVideo(const std::string& path, const VideoSpec& spec, const Painter& paint) {
+bool WriteVideo(const std::string& path, const ClipLayout& layout, const Painter& paint) {
   av_log_set_level(AV_LOG_ERROR);  // the encoders' statistics would bury the results
   Writer w;
-  if (avformat_alloc_output_context2(&w.format, nullptr, spec.container.c_str(), path.c_str()) < 0 || !w.format) {
+  if (avformat_alloc_output_context2(&w.format, nullptr, layout.container.c_str(), path.c_str()) < 0 || !w.format) {
     return Fail("no such container");
   }
-  const AVCodec* encoder = avcodec_find_encoder_by_name(spec.codec.c_str());
+  const AVCodec* encoder = avcodec_find_encoder_by_name(layout.codec.c_str());
   if (!encoder) return Fail("no such encoder");
   w.stream = avformat_new_stream(w.format, nullptr);
   w.codec = avcodec_alloc_context3(encoder);
@@ -78,13 +78,13 @@ bool WriteVideo(const std::string& path, const VideoSpec& spec, const Painter& p
   w.packet = av_packet_alloc();
   if (!w.stream || !w.codec || !w.frame || !w.packet) return Fail("out of memory");
 
-  w.codec->width = spec.width;
-  w.codec->height = spec.height;
-  w.codec->time_base = AVRational{1, spec.fps};
-  w.codec->framerate = AVRational{spec.fps, 1};
-  w.codec->gop_size = spec.keyframeInterval;
+  w.codec->width = layout.width;
+  w.codec->height = layout.height;
+  w.codec->time_base = AVRational{1, layout.fps};
+  w.codec->framerate = AVRational{layout.fps, 1};
+  w.codec->gop_size = layout.keyframeInterval;
   w.codec->max_b_frames = 0;
-  w.codec->bit_rate = spec.bitRate;
+  w.codec->bit_rate = layout.bitRate;
   w.codec->pix_fmt = PixelFormatFor(encoder);
   w.codec->thread_count = 1;
   if (encoder->id == AV_CODEC_ID_MJPEG) {
@@ -93,7 +93,7 @@ bool WriteVideo(const std::string& path, const VideoSpec& spec, const Painter& p
   }
   if (w.format->oformat->flags & AVFMT_GLOBALHEADER) w.codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   AVDictionary* options = nullptr;
-  if (spec.codec == "libx264") av_dict_set(&options, "preset", "veryfast", 0);
+  if (layout.codec == "libx264") av_dict_set(&options, "preset", "veryfast", 0);
   const int opened = avcodec_open2(w.codec, encoder, &options);
   av_dict_free(&options);
   if (opened < 0) return Fail("encoder refused the settings");
@@ -108,19 +108,19 @@ bool WriteVideo(const std::string& path, const VideoSpec& spec, const Painter& p
   w.headerWritten = true;
 
   w.frame->format = w.codec->pix_fmt;
-  w.frame->width = spec.width;
-  w.frame->height = spec.height;
+  w.frame->width = layout.width;
+  w.frame->height = layout.height;
   if (av_frame_get_buffer(w.frame, 0) < 0) return Fail("picture buffer");
-  w.scaler = sws_getContext(spec.width, spec.height, AV_PIX_FMT_BGRA, spec.width, spec.height, w.codec->pix_fmt,
+  w.scaler = sws_getContext(layout.width, layout.height, AV_PIX_FMT_BGRA, layout.width, layout.height, w.codec->pix_fmt,
                             SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!w.scaler) return Fail("scaler");
-  std::vector<uint8_t> bgra(size_t(spec.width) * size_t(spec.height) * 4);
-  for (int i = 0; i < spec.frames; ++i) {
-    paint(i, bgra.data(), spec.width, spec.height);
+  std::vector<uint8_t> bgra(size_t(layout.width) * size_t(layout.height) * 4);
+  for (int i = 0; i < layout.frames; ++i) {
+    paint(i, bgra.data(), layout.width, layout.height);
     if (av_frame_make_writable(w.frame) < 0) return Fail("picture not writable");
     const uint8_t* planes[1] = {bgra.data()};
-    const int strides[1] = {spec.width * 4};
-    sws_scale(w.scaler, planes, strides, 0, spec.height, w.frame->data, w.frame->linesize);
+    const int strides[1] = {layout.width * 4};
+    sws_scale(w.scaler, planes, strides, 0, layout.height, w.frame->data, w.frame->linesize);
     w.frame->pts = i;
     if (avcodec_send_frame(w.codec, w.frame) < 0 || !w.Drain()) return Fail("encoding");
   }

@@ -8,7 +8,7 @@
 
 namespace videotest {
 
-struct VideoSpec {
+struct ClipLayout {
   std::string container = "avi";   // FFmpeg's short name of the muxer
   std::string codec = "mpeg4";     // FFmpeg's name of the encoder
   int width = 64;
@@ -23,7 +23,7 @@ struct VideoSpec {
 using Painter = std::function<void(int frame, uint8_t* bgra, int width, int height)>;
 
 // False (with the reason on stderr) when the file could not be written.
-bool WriteVideo(const std::string& path, const VideoSpec& spec, const Painter& paint);
+bool WriteVideo(const std::string& path, const ClipLayout& layout, const Painter& paint);
 
 // One solid colour per picture, 0xRRGGBB.
 Painter SolidColours(std::function<uint32_t(int frame)> colourOf);
