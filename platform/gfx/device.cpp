@@ -14,7 +14,25 @@
 #define STBI_FAILURE_USERMSG
 #include <stb_image.h>
 
+#include "platform/gfx/render_device.h"
+
 namespace platform::gfx {
+
+RenderDevice& Device::Render() {
+  if (!render_) {
+    std::unique_ptr<RenderDevice> made = hasContext_ ? CreateGlRenderDevice(width_, height_)
+                                                     : CreateNullRenderDevice(width_, height_);
+    render_ = std::move(made);
+  }
+  return *render_;
+}
+
+void Device::SetBackBufferSize(int width, int height) {
+  width_ = width;
+  height_ = height;
+  if (render_) render_->SetBackBufferSize(width, height);
+}
+
 
 namespace {
 // Image files larger than this are not game content.
@@ -43,7 +61,23 @@ bool DecodeImageFile(std::string_view path, ImageData& out) {
   return true;
 }
 
+bool ReadImageInfo(std::string_view path, int& width, int& height) {
+  std::string bytes;
+  if (!platform::ReadWholeFile(path, bytes, kMaxImageFileBytes) || bytes.empty()) return false;
+  if (bytes.size() > static_cast<size_t>(INT_MAX)) return false;
+  int w = 0, h = 0, channels = 0;
+  if (!stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &w, &h,
+                             &channels))
+    return false;
+  if (w <= 0 || h <= 0 || w > kMaxImageSide || h > kMaxImageSide) return false;
+  width = w;
+  height = h;
+  return true;
+}
+
 Texture::~Texture() {
+  if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
+  if (depthRenderbuffer_) glDeleteRenderbuffers(1, &depthRenderbuffer_);
   if (glName_) {
     GLuint name = glName_;
     glDeleteTextures(1, &name);

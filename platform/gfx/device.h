@@ -11,6 +11,8 @@
 
 namespace platform::gfx {
 
+class RenderDevice;
+
 // Decoded RGBA pixels of an image file (PNG, JPEG, BMP, TGA ...).
 struct ImageData {
   int width = 0;
@@ -21,22 +23,48 @@ struct ImageData {
 // Reads and decodes an image file (through the case-insensitive resolver). Any
 // thread may call it. False when the file is missing, unreadable or not an image.
 bool DecodeImageFile(std::string_view path, ImageData& out);
+// The pixel size of an image file without decoding it. False when unreadable.
+bool ReadImageInfo(std::string_view path, int& width, int& height);
 
 enum class FillMode { kSolid, kWireframe };
 
+enum class TextureKind { kStatic, kDynamic, kRenderTarget };
+
+// A texture of the device. Made from decoded pixels, it keeps them until the main
+// thread's first use uploads them (Task-thread loads decode into memory only).
 class Texture {
  public:
   Texture(uint32_t glName, int width, int height) : glName_(glName), width_(width), height_(height) {}
+  Texture(int width, int height, TextureKind kind) : width_(width), height_(height), kind_(kind) {}
   ~Texture();
   Texture(const Texture&) = delete;
   Texture& operator=(const Texture&) = delete;
-  uint32_t GlName() const { return glName_; }  // 0 without a context
+  uint32_t GlName() const { return glName_; }  // 0 without a context or before upload
   int Width() const { return width_; }
   int Height() const { return height_; }
+  TextureKind Kind() const { return kind_; }
+
+  // Pixels waiting for upload (RGBA, top row first); empty once uploaded.
+  bool HasPendingPixels() const { return !pending_.empty(); }
+  std::vector<uint8_t>& PendingPixels() { return pending_; }
+  // Back-end names (set by the OpenGL back end; deleted with the texture).
+  void SetGlNames(uint32_t texture, uint32_t framebuffer, uint32_t depth) {
+    glName_ = texture;
+    framebuffer_ = framebuffer;
+    depthRenderbuffer_ = depth;
+  }
+  uint32_t Framebuffer() const { return framebuffer_; }
+  // The back end has made its copy of the texture (pixels uploaded, names made).
+  bool Uploaded() const { return uploaded_ || glName_ != 0; }
+  void MarkUploaded() { uploaded_ = true; }
 
  private:
-  uint32_t glName_;
+  bool uploaded_ = false;
+  uint32_t glName_ = 0;
   int width_, height_;
+  TextureKind kind_ = TextureKind::kStatic;
+  uint32_t framebuffer_ = 0, depthRenderbuffer_ = 0;
+  std::vector<uint8_t> pending_;
 };
 
 // A surface that can be rendered into: a framebuffer object with a colour and a
@@ -71,10 +99,8 @@ class Device {
   bool HasContext() const { return hasContext_; }
   int BackBufferWidth() const { return width_; }
   int BackBufferHeight() const { return height_; }
-  void SetBackBufferSize(int width, int height) {
-    width_ = width;
-    height_ = height;
-  }
+  // Also tells the drawing interface, when it has been made.
+  void SetBackBufferSize(int width, int height);
 
   // Binds the back buffer, sets the full viewport and clears colour, depth and stencil.
   void BeginFrame();
@@ -93,10 +119,15 @@ class Device {
   // The framebuffer name of the back buffer (render target 0).
   uint32_t BackBufferFramebuffer() const { return 0; }
 
+  // The drawing interface of this device: OpenGL when a context is current, else Null.
+  // Made on first use, on the main thread.
+  RenderDevice& Render();
+
  private:
   bool hasContext_;
   int width_ = 0, height_ = 0;
   FillMode fillMode_ = FillMode::kSolid;
+  std::shared_ptr<RenderDevice> render_;
 };
 
 }  // namespace platform::gfx

@@ -1,0 +1,109 @@
+// The asset store: the fixed gameplay textures (five tables addressed by slot) and
+// models (78 mesh-instance slots), loaded once from the theme's "static/" folder with
+// a fall-back to the default theme, and two caches of textures and models shared by
+// path. Tables and caches own what they hold.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "graphics/mesh_instance.h"
+#include "graphics/model.h"
+#include "graphics/render_mesh_device.h"
+#include "platform/gfx/render_device.h"
+
+namespace graphics {
+
+using TexturePtr = std::unique_ptr<platform::gfx::Texture>;
+// A fixed-table slot: a plain pointer owned by the store, because mesh hierarchies
+// keep a slot's address and read the pointer through it at each draw.
+using TextureSlotPointer = platform::gfx::Texture*;
+
+inline constexpr int kNoteTextureSlots = 160;
+inline constexpr int kFretTextureSlots = 131;
+inline constexpr int kTailTextureSlots = 221;
+inline constexpr int kMeterTextureSlots = 50;
+inline constexpr int kNumberTextureSlots = 60;
+inline constexpr int kMeshSlots = 78;
+
+enum class TextureTable { kNote, kTail, kFret, kMeter, kNumber };
+
+// One row of the fixed lists: a table slot and the file under "static/".
+struct StaticAssetRow {
+  int slot;
+  std::u16string_view folder;
+  std::u16string_view name;
+};
+
+// The theme everyone falls back to; the comparison with it is exact.
+inline constexpr std::u16string_view kDefaultThemeFolder = u"themes/default/";
+
+class GameAssets {
+ public:
+  explicit GameAssets(platform::gfx::RenderDevice* device);
+  ~GameAssets();
+  GameAssets(const GameAssets&) = delete;
+  GameAssets& operator=(const GameAssets&) = delete;
+
+  void LoadTextures(std::u16string_view themeFolder);
+  void LoadModels(std::u16string_view themeFolder);
+  // Uploads every fixed texture but the number table's (main thread).
+  void PreloadTextures();
+
+  // The named caches. out may be null; it is written only on success.
+  bool GetTexture(platform::gfx::Texture** out, bool reload, std::u16string_view name);
+  bool GetModel(Model** out, std::u16string_view name);
+
+  platform::gfx::RenderDevice* Device() const { return device_; }
+  MeshDevice* MeshDeviceOf() { return &meshDevice_; }
+
+  std::array<MeshInstance, kMeshSlots> meshes;
+  std::array<TextureSlotPointer, kNoteTextureSlots> noteTextures;
+  std::array<TextureSlotPointer, kFretTextureSlots> fretTextures;
+  std::array<TextureSlotPointer, kTailTextureSlots> tailTextures;
+  std::array<TextureSlotPointer, kMeterTextureSlots> meterTextures;
+  std::array<TextureSlotPointer, kNumberTextureSlots> numberTextures;
+  std::atomic<int32_t> texturesLoaded{0};
+  std::atomic<int32_t> modelsLoaded{0};
+
+  // How many rows the fixed lists have (the loading screen's totals).
+  static int StaticTextureCount();
+  static int StaticModelCount();
+
+  size_t TextureCacheSize() const { return textureCache_.size(); }
+  size_t ModelCacheSize() const { return modelCache_.size(); }
+
+ private:
+  struct TextureCacheEntry {
+    TexturePtr texture;
+    std::u16string name;
+    bool loaded = false;
+    bool Load(platform::gfx::RenderDevice* device, std::u16string_view path);
+  };
+  struct ModelCacheEntry {
+    std::unique_ptr<Model> model;
+    std::u16string name;
+    bool loaded = false;
+    bool Load(MeshDevice* device, std::u16string_view path);
+  };
+
+  platform::gfx::RenderDevice* device_;
+  RenderMeshDevice meshDevice_;
+  std::list<TextureCacheEntry> textureCache_;
+  std::list<ModelCacheEntry> modelCache_;
+};
+
+// Loads theme folder + "static/" + file into slot, falling back to the default theme.
+// counter (when given) counts the attempt whether it succeeds or not. Whatever the
+// slot held is freed first.
+bool LoadStaticTexture(platform::gfx::RenderDevice* device, TextureSlotPointer& slot, std::atomic<int32_t>* counter,
+                       std::u16string_view file, std::u16string_view themeFolder);
+bool LoadStaticModel(MeshDevice* device, MeshInstance& mesh, std::atomic<int32_t>* counter,
+                     std::u16string_view file, std::u16string_view themeFolder);
+
+}  // namespace graphics

@@ -1,0 +1,42 @@
+// The mesh code's drawing calls on the renderer's device.
+#include "graphics/render_mesh_device.h"
+
+namespace graphics {
+
+namespace gfx = platform::gfx;
+
+std::unique_ptr<gfx::Texture> RenderMeshDevice::CreateTextureFromFile(std::string_view path) {
+  return device_ ? device_->CreateTextureFromFile(path) : nullptr;
+}
+
+void RenderMeshDevice::SetWorldTransform(const glm::mat4& world) {
+  // A column-vector glm matrix holds the same floats as our row-vector one.
+  if (device_) device_->SetTransform(gfx::TransformKind::kWorld, gfx::Matrix(world));
+}
+
+void RenderMeshDevice::SetMaterial(const MeshMaterial& m) {
+  if (device_) device_->SetMaterial(gfx::Material{m.diffuse, m.ambient, m.specular, m.emissive, m.power});
+}
+
+void RenderMeshDevice::SetTexture(int stage, const gfx::Texture* texture) {
+  if (device_) device_->SetTexture(stage, texture);
+}
+
+void RenderMeshDevice::SetTextureTransform(int stage, const glm::mat4* matrix) {
+  if (!device_ || stage < 0 || stage >= gfx::kTextureStages) return;
+  auto kind = stage == 0 ? gfx::TransformKind::kTexture0 : gfx::TransformKind::kTexture1;
+  if (matrix) device_->SetTransform(kind, gfx::Matrix(*matrix));
+  device_->SetTextureStageState(stage, gfx::TextureStageState::kTextureTransformFlags,
+                                uint32_t(matrix ? gfx::TextureTransform::kCount2 : gfx::TextureTransform::kDisable));
+}
+
+void RenderMeshDevice::DrawTriangles(const platform::model::XVertex* vertices, size_t vertexCount,
+                                     const uint32_t* indices, size_t indexCount) {
+  static_assert(sizeof(platform::model::XVertex) == 40, "position, normal and two coordinate pairs");
+  if (!device_ || !vertices || !indices || indexCount < 3 || vertexCount == 0) return;
+  device_->SetFVF(gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex2);
+  device_->DrawIndexedPrimitiveUP(gfx::PrimitiveType::kTriangleList, uint32_t(vertexCount),
+                                  uint32_t(indexCount / 3), indices, vertices, sizeof(platform::model::XVertex));
+}
+
+}  // namespace graphics

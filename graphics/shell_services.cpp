@@ -1,0 +1,139 @@
+// The graphics entries of the shell's service table and the process-wide objects
+// they make. The drawing device is made on the main thread (with the sprite, when
+// the window's device is created); Task-thread entries only decode into memory.
+#include "graphics/shell_services.h"
+
+#include <memory>
+
+#include "graphics/scene_context.h"
+
+namespace graphics {
+
+namespace gfx = platform::gfx;
+
+namespace {
+
+struct Process {
+  std::unique_ptr<Cameras> cameras;
+  std::unique_ptr<GameAssets> assets;
+  std::unique_ptr<Quad> sharedQuad;
+  std::unique_ptr<SceneContext> scene;
+  gfx::Sprite* sprite = nullptr;
+};
+
+Process& P() {
+  static Process process;
+  return process;
+}
+
+void SyncGlobals() {
+  SceneGlobals& g = Globals();
+  g.cameras = P().cameras.get();
+  g.assets = P().assets.get();
+  g.quad = P().sharedQuad.get();
+  g.sprite = P().sprite ? &P().sprite : nullptr;
+}
+
+class SpriteObject : public shell::DeviceObject {
+ public:
+  explicit SpriteObject(gfx::RenderDevice* device) : sprite_(device) {
+    P().sprite = &sprite_;
+    SyncGlobals();
+  }
+  ~SpriteObject() override {
+    if (P().sprite == &sprite_) P().sprite = nullptr;
+    SyncGlobals();
+  }
+  void OnLostDevice() override { sprite_.OnLostDevice(); }
+  void OnResetDevice() override { sprite_.OnResetDevice(); }
+
+ private:
+  gfx::Sprite sprite_;
+};
+
+class FontObject : public shell::DeviceObject {
+ public:
+  explicit FontObject(std::unique_ptr<gfx::SystemFont> font) : font_(std::move(font)) {
+    if (!Globals().systemFont) Globals().systemFont = font_.get();
+  }
+  ~FontObject() override {
+    if (Globals().systemFont == font_.get()) Globals().systemFont = nullptr;
+  }
+  void OnLostDevice() override { font_->OnLostDevice(); }
+  void OnResetDevice() override { font_->OnResetDevice(); }
+
+ private:
+  std::unique_ptr<gfx::SystemFont> font_;
+};
+
+}  // namespace
+
+void RegisterShellServices(shell::Services& services) {
+  shell::GraphicsServices& g = services.graphics;
+  g.createSprite = [](gfx::Device& device) -> std::unique_ptr<shell::DeviceObject> {
+    // The drawing device is made here, on the main thread, before any loading.
+    Globals().device = &device.Render();
+    return std::make_unique<SpriteObject>(Globals().device);
+  };
+  g.createFont = [](gfx::Device& device, int height, int weight,
+                    const std::u16string& face) -> std::unique_ptr<shell::DeviceObject> {
+    Globals().device = &device.Render();
+    auto font = gfx::SystemFont::Create(Globals().device, height, weight, face);
+    if (!font) return nullptr;
+    return std::make_unique<FontObject>(std::move(font));
+  };
+  g.createCameras = [] {
+    P().cameras = CreateCameras();
+    SyncGlobals();
+  };
+  g.destroyCameras = [] {
+    P().cameras.reset();
+    SyncGlobals();
+  };
+  g.createGameAssets = [] {
+    P().assets = std::make_unique<GameAssets>(Globals().device);
+    SyncGlobals();
+  };
+  g.destroyGameAssets = [] {
+    P().assets.reset();
+    SyncGlobals();
+  };
+  g.loadTextures = [](const std::u16string& theme) {
+    if (P().assets) P().assets->LoadTextures(theme);
+  };
+  g.loadModels = [](const std::u16string& theme) {
+    if (P().assets) P().assets->LoadModels(theme);
+  };
+  g.texturesLoaded = [] { return P().assets ? int(P().assets->texturesLoaded.load()) : 0; };
+  g.modelsLoaded = [] { return P().assets ? int(P().assets->modelsLoaded.load()) : 0; };
+  g.createSharedQuad = [](gfx::Device*) {
+    P().sharedQuad = std::make_unique<Quad>(Globals().device);
+    P().sharedQuad->Create();
+    SyncGlobals();
+  };
+  g.destroySharedQuad = [] {
+    if (P().sharedQuad) P().sharedQuad->Release();
+    P().sharedQuad.reset();
+    SyncGlobals();
+  };
+  g.createSceneContext = [](const shell::SceneContextInit& init) {
+    SyncGlobals();
+    P().scene = std::make_unique<SceneContext>();
+    P().scene->Init(init.backBufferWidth, init.backBufferHeight, init.settings);
+    P().scene->fonts.Init(Globals().device, P().assets.get());
+  };
+  g.destroySceneContext = [] {
+    if (P().scene) P().scene->Release();
+    P().scene.reset();
+  };
+  g.loadFonts = [](const std::u16string& folder) {
+    if (P().scene) P().scene->fonts.LoadAll(folder);
+  };
+  g.setPracticeMode = [](bool on) {
+    if (P().scene) P().scene->practice = on;
+  };
+}
+
+SceneContext* CurrentSceneContext() { return P().scene.get(); }
+
+}  // namespace graphics

@@ -1,0 +1,75 @@
+// What every back end shares: vertex format sizes, primitive counts, textures from
+// files, and the Null back end.
+#include "platform/gfx/render_device.h"
+
+#include "platform/gfx/state_device.h"
+
+namespace platform::gfx {
+
+uint32_t VertexStride(uint32_t format) {
+  uint32_t bytes = 0;
+  if (format & fvf::kXyz) bytes += 12;
+  else if (format & fvf::kXyzRhw) bytes += 16;
+  else return 0;
+  if (format & fvf::kNormal) bytes += 12;
+  if (format & fvf::kDiffuse) bytes += 4;
+  if (format & fvf::kSpecular) bytes += 4;
+  uint32_t texCount = (format & fvf::kTexCountMask) >> 8;
+  if (texCount > 2) return 0;
+  return bytes + texCount * 8;
+}
+
+uint32_t VertexCountOf(PrimitiveType type, uint32_t n) {
+  if (n == 0) return 0;
+  switch (type) {
+    case PrimitiveType::kPointList: return n;
+    case PrimitiveType::kLineList: return n * 2;
+    case PrimitiveType::kLineStrip: return n + 1;
+    case PrimitiveType::kTriangleList: return n * 3;
+    case PrimitiveType::kTriangleStrip:
+    case PrimitiveType::kTriangleFan: return n + 2;
+  }
+  return 0;
+}
+
+std::unique_ptr<Texture> RenderDevice::CreateTextureFromFile(std::string_view path) {
+  ImageData image;
+  if (!DecodeImageFile(path, image)) return nullptr;
+  return CreateTexture(std::move(image));
+}
+
+namespace {
+
+class NullRenderDevice : public StateDevice {
+ public:
+  using StateDevice::StateDevice;
+  BackEnd Kind() const override { return BackEnd::kNull; }
+  void Clear(uint32_t, uint32_t, float, uint32_t) override {}
+  void DrawPrimitive(PrimitiveType, uint32_t, uint32_t) override {}
+  void DrawPrimitiveUP(PrimitiveType, uint32_t, const void*, uint32_t) override {}
+  void DrawIndexedPrimitiveUP(PrimitiveType, uint32_t, uint32_t, const uint32_t*, const void*, uint32_t) override {}
+  std::unique_ptr<Texture> CreateTexture(const ImageData& image) override {
+    return std::make_unique<Texture>(image.width, image.height, TextureKind::kStatic);
+  }
+  std::unique_ptr<Texture> CreateTexture(ImageData&& image) override {
+    return std::make_unique<Texture>(image.width, image.height, TextureKind::kStatic);
+  }
+  std::unique_ptr<Texture> CreateDynamicTexture(int w, int h) override {
+    return std::make_unique<Texture>(w, h, TextureKind::kDynamic);
+  }
+  void UpdateTexture(Texture&, const uint8_t*, int, int) override {}
+  std::unique_ptr<Texture> CreateRenderTexture(int w, int h) override {
+    return std::make_unique<Texture>(w, h, TextureKind::kRenderTarget);
+  }
+  bool ReadPixels(ImageData&) override { return false; }
+  void BeginScene() override {}
+  void EndScene() override {}
+};
+
+}  // namespace
+
+std::unique_ptr<RenderDevice> CreateNullRenderDevice(int width, int height) {
+  return std::make_unique<NullRenderDevice>(width, height);
+}
+
+}  // namespace platform::gfx

@@ -1,0 +1,231 @@
+// The drawing interface the renderers use: fixed-function device state (transforms,
+// material and lights, render states, two texture stages with colour and alpha
+// operations, samplers), vertex formats and buffers, draws, viewports, clears and
+// render targets. Three back ends share it: OpenGL 3.3 (the fixed-function look is
+// reproduced by a small shader), Null (accepts everything, draws nothing) and
+// Recording (keeps a log of the calls for tests). Main thread only.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "platform/gfx/device.h"
+#include "platform/gfx/matrix.h"
+
+namespace platform::gfx {
+
+// Vertex format bits; the numbers are the ones the drawing code writes (0x112 is
+// position, normal and one texture coordinate pair).
+namespace fvf {
+constexpr uint32_t kXyz = 0x002;
+constexpr uint32_t kXyzRhw = 0x004;  // pre-transformed screen positions
+constexpr uint32_t kNormal = 0x010;
+constexpr uint32_t kDiffuse = 0x040;   // ARGB colour word
+constexpr uint32_t kSpecular = 0x080;  // ARGB colour word, read past
+constexpr uint32_t kTex1 = 0x100;
+constexpr uint32_t kTex2 = 0x200;
+constexpr uint32_t kTexCountMask = 0xF00;
+}  // namespace fvf
+
+// Bytes of one vertex of the format; 0 for a format the device cannot draw.
+uint32_t VertexStride(uint32_t format);
+
+// The fixed quad and model vertex layouts.
+struct VertexPosNormalTex {  // fvf::kXyz | fvf::kNormal | fvf::kTex1
+  float x, y, z, nx, ny, nz, u, v;
+};
+struct VertexPosColorTex {  // fvf::kXyz | fvf::kDiffuse | fvf::kTex1
+  float x, y, z;
+  uint32_t color;
+  float u, v;
+};
+struct VertexScreenColorTex {  // fvf::kXyzRhw | fvf::kDiffuse | fvf::kTex1
+  float x, y, z, rhw;
+  uint32_t color;
+  float u, v;
+};
+
+enum class PrimitiveType { kPointList, kLineList, kLineStrip, kTriangleList, kTriangleStrip, kTriangleFan };
+// Triangles (or lines, points) drawn from count primitives of the type.
+uint32_t VertexCountOf(PrimitiveType type, uint32_t primitiveCount);
+
+enum class TransformKind { kWorld, kView, kProjection, kTexture0, kTexture1 };
+
+struct Material {
+  Vec4 diffuse{1.0f};
+  Vec4 ambient{0.0f};
+  Vec4 specular{0.0f};
+  Vec4 emissive{0.0f};
+  float power = 0.0f;
+};
+
+enum class LightType { kPoint = 1, kSpot = 2, kDirectional = 3 };
+struct Light {
+  LightType type = LightType::kDirectional;
+  Vec4 diffuse{1.0f};
+  Vec4 specular{0.0f};
+  Vec4 ambient{0.0f};
+  Vec3 position{0.0f};
+  Vec3 direction{0.0f, 0.0f, 1.0f};
+  float range = 0.0f;
+  float attenuation0 = 1.0f, attenuation1 = 0.0f, attenuation2 = 0.0f;
+};
+constexpr int kMaxLights = 8;
+
+enum class CompareFunc : uint32_t { kNever = 1, kLess, kEqual, kLessEqual, kGreater, kNotEqual, kGreaterEqual, kAlways };
+enum class BlendFactor : uint32_t {
+  kZero = 1, kOne, kSrcColor, kInvSrcColor, kSrcAlpha, kInvSrcAlpha, kDestAlpha, kInvDestAlpha, kDestColor,
+  kInvDestColor
+};
+enum class BlendOp : uint32_t { kAdd = 1, kSubtract, kRevSubtract, kMin, kMax };
+// Which winding is culled, seen in the left-handed space with y up.
+enum class CullMode : uint32_t { kNone = 1, kClockwise, kCounterClockwise };
+enum class MaterialSource : uint32_t { kMaterial = 0, kVertexColor = 1 };
+
+enum class RenderState {
+  kZEnable, kZWriteEnable, kZFunc,             // bool, bool, CompareFunc
+  kCullMode,                                   // CullMode
+  kLighting, kAmbient,                         // bool, ARGB
+  kAlphaBlendEnable, kSrcBlend, kDestBlend, kBlendOp,
+  kAlphaTestEnable, kAlphaRef, kAlphaFunc,     // bool, 0..255, CompareFunc
+  kTextureFactor,                              // ARGB
+  kFillMode,                                   // 0 solid, 1 wireframe
+  kColorVertex,                                // bool: vertex colour may stand in for the material
+  kDiffuseMaterialSource,                      // MaterialSource
+  kAmbientMaterialSource,
+  kEmissiveMaterialSource,
+  kSpecularEnable,
+  kNormalizeNormals,
+  kScissorTestEnable,
+  kColorWriteEnable,                           // bits: 1 red, 2 green, 4 blue, 8 alpha
+  kCount
+};
+
+enum class TextureOp : uint32_t { kDisable = 1, kSelectArg1, kSelectArg2, kModulate, kModulate2x, kModulate4x, kAdd };
+enum class TextureArg : uint32_t { kDiffuse = 0, kCurrent = 1, kTexture = 2, kTFactor = 3 };
+enum class TextureStageState {
+  kColorOp, kColorArg1, kColorArg2, kAlphaOp, kAlphaArg1, kAlphaArg2,
+  kTexCoordIndex,          // which coordinate pair of the vertex the stage reads
+  kTextureTransformFlags,  // TextureTransform
+  kCount
+};
+enum class TextureTransform : uint32_t { kDisable = 0, kCount2 = 2 };  // 2: (u, v, 1) x matrix
+
+enum class Filter : uint32_t { kNone = 0, kPoint = 1, kLinear = 2 };
+enum class Address : uint32_t { kWrap = 1, kMirror, kClamp };
+enum class SamplerState { kMinFilter, kMagFilter, kMipFilter, kAddressU, kAddressV, kCount };
+
+constexpr int kTextureStages = 2;
+
+// Measured from the top-left corner of the target, in pixels.
+struct Viewport {
+  int x = 0, y = 0, width = 0, height = 0;
+  float minZ = 0.0f, maxZ = 1.0f;
+  bool operator==(const Viewport&) const = default;
+};
+
+namespace clear {
+constexpr uint32_t kTarget = 1;
+constexpr uint32_t kZBuffer = 2;
+constexpr uint32_t kStencil = 4;
+}  // namespace clear
+
+// A vertex buffer the caller fills through Lock / Unlock.
+class VertexBuffer {
+ public:
+  VertexBuffer(size_t bytes, uint32_t format) : bytes_(bytes), format_(format), data_(bytes) {}
+  virtual ~VertexBuffer() = default;
+  size_t Bytes() const { return bytes_; }
+  uint32_t Format() const { return format_; }
+  uint8_t* Lock() { return data_.data(); }
+  void Unlock() { ++version_; }
+  const uint8_t* Data() const { return data_.data(); }
+  uint64_t Version() const { return version_; }  // changes at every Unlock
+
+ private:
+  size_t bytes_;
+  uint32_t format_;
+  std::vector<uint8_t> data_;
+  uint64_t version_ = 0;
+};
+
+enum class BackEnd { kOpenGL, kNull, kRecording };
+
+class RenderDevice {
+ public:
+  virtual ~RenderDevice() = default;
+  virtual BackEnd Kind() const = 0;
+
+  // The size of the back buffer (render target 0).
+  virtual int BackBufferWidth() const = 0;
+  virtual int BackBufferHeight() const = 0;
+  virtual void SetBackBufferSize(int width, int height) = 0;
+
+  // Resets every state to the device's start values (as a fresh device has them).
+  virtual void ResetStates() = 0;
+
+  virtual void SetTransform(TransformKind kind, const Matrix& m) = 0;
+  virtual const Matrix& GetTransform(TransformKind kind) const = 0;
+  virtual void SetMaterial(const Material& material) = 0;
+  virtual const Material& GetMaterial() const = 0;
+  virtual void SetLight(int index, const Light& light) = 0;
+  virtual void LightEnable(int index, bool enable) = 0;
+  virtual void SetRenderState(RenderState state, uint32_t value) = 0;
+  virtual uint32_t GetRenderState(RenderState state) const = 0;
+  virtual void SetTextureStageState(int stage, TextureStageState state, uint32_t value) = 0;
+  virtual uint32_t GetTextureStageState(int stage, TextureStageState state) const = 0;
+  virtual void SetSamplerState(int stage, SamplerState state, uint32_t value) = 0;
+  virtual uint32_t GetSamplerState(int stage, SamplerState state) const = 0;
+  virtual void SetTexture(int stage, const Texture* texture) = 0;
+  virtual const Texture* GetTexture(int stage) const = 0;
+
+  virtual void SetViewport(const Viewport& viewport) = 0;
+  virtual const Viewport& GetViewport() const = 0;
+  // Clears the current viewport's rectangle only; colour is ARGB.
+  virtual void Clear(uint32_t flags, uint32_t color, float z, uint32_t stencil) = 0;
+
+  virtual std::unique_ptr<VertexBuffer> CreateVertexBuffer(size_t bytes, uint32_t format) = 0;
+  virtual void SetFVF(uint32_t format) = 0;
+  virtual void SetStreamSource(const VertexBuffer* buffer, uint32_t stride) = 0;
+  virtual void DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) = 0;
+  // Vertices from memory in the current format.
+  virtual void DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
+                               uint32_t stride) = 0;
+  virtual void DrawIndexedPrimitiveUP(PrimitiveType type, uint32_t vertexCount, uint32_t primitiveCount,
+                                      const uint32_t* indices, const void* vertices, uint32_t stride) = 0;
+
+  // Textures. Any thread may decode (DecodeImageFile); only the main thread calls these.
+  // A texture made from pixels keeps them until its first use uploads them.
+  virtual std::unique_ptr<Texture> CreateTexture(const ImageData& image) = 0;
+  virtual std::unique_ptr<Texture> CreateTexture(ImageData&& image) = 0;
+  std::unique_ptr<Texture> CreateTextureFromFile(std::string_view path);
+  // Makes the texture resident now (uploads waiting pixels) instead of at first use.
+  virtual void Preload(const Texture& texture) { (void)texture; }
+  // A texture whose pixels the caller replaces often (video frames).
+  virtual std::unique_ptr<Texture> CreateDynamicTexture(int width, int height) = 0;
+  virtual void UpdateTexture(Texture& texture, const uint8_t* rgba, int width, int height) = 0;
+  // A texture that can be drawn into and drawn from.
+  virtual std::unique_ptr<Texture> CreateRenderTexture(int width, int height) = 0;
+  // Null: the back buffer. The viewport becomes the whole target.
+  virtual void SetRenderTarget(const Texture* target) = 0;
+  virtual const Texture* GetRenderTarget() const = 0;
+  // Reads the current target's pixels (RGBA, top row first); false without pixels.
+  virtual bool ReadPixels(ImageData& out) = 0;
+
+  // Frame bracket: Present ends a frame (the framework swaps).
+  virtual void BeginScene() = 0;
+  virtual void EndScene() = 0;
+};
+
+// The back end that draws nothing: every call is accepted and kept as state.
+std::unique_ptr<RenderDevice> CreateNullRenderDevice(int width, int height);
+// The OpenGL 3.3 back end; a context must be current on the calling thread.
+std::unique_ptr<RenderDevice> CreateGlRenderDevice(int width, int height);
+// The OpenGL back end with every GL call going to a counting stub (no context needed):
+// what the back end itself costs, for benchmarks.
+std::unique_ptr<RenderDevice> CreateGlRenderDeviceOverStub(int width, int height);
+
+}  // namespace platform::gfx
