@@ -79,9 +79,12 @@ Canvas NeckWash(const Colour& colour, Wash pattern, float strength) {
         break;
       case Wash::ChevronLeft:
       case Wash::ChevronRight: {
-        float dir = pattern == Wash::ChevronLeft ? 1.0f : -1.0f;
-        float phase = std::fmod(dir * (u - 0.5f) * 512.0f + std::fabs(v - 0.5f) * 0.0f + std::fabs(std::fmod(y, 128.0f) - 64.0f) + 4096.0f, 96.0f);
-        a = strength * (phase < 30.0f ? 1.0f : 0.2f);
+        // Arrow heads in rows, pointing the way the range moves.
+        float dir = pattern == Wash::ChevronLeft ? -1.0f : 1.0f;
+        float cx = std::fmod(x, 128.0f) - 64.0f, cy = std::fmod(y, 128.0f) - 64.0f;
+        float arm = std::min(SegmentDistance(cx, cy, -dir * 18, -36, dir * 18, 0),
+                             SegmentDistance(cx, cy, -dir * 18, 36, dir * 18, 0));
+        a = strength * (0.1f + 0.9f * Coverage(arm - 10.0f));
         break;
       }
       case Wash::Waves: {
@@ -198,7 +201,7 @@ std::optional<Canvas> PaintBoard(const std::string& name) {
   if (n == "Board_Sides") return Rail(energy ? energy_colour : Hex(0x8E8E93), energy ? 1.0f : 0.0f);
   if (n == "Board_Sides_Real_Keys") return Rail(Hex(0xC7C7CC), 0.0f);
   if (n == "Board_Sides_Section_Active") return Rail(Hex(Palette::kAccent), 1.0f);
-  if (n == "Lane_Normal") return LaneLine(Hex(0xC7C7CC), 2.0f, 0.0f, 0.55f, false);
+  if (n == "Lane_Normal") return LaneLine(Hex(0xC7C7CC), 3.0f, 2.0f, 0.7f, false);
   if (n == "Lane_Octave") return LaneLine(Hex(Palette::kText), 4.0f, 4.0f, 0.8f, false);
   if (n == "Lane" && energy) return LaneLine(energy_colour, 3.0f, 8.0f, 0.9f, false);
   if (n == "Lane_Glow") return LaneLine(Hex(0xFFFFFF), 4.0f, 12.0f, 1.0f, false);

@@ -220,8 +220,9 @@ std::optional<Canvas> PaintNote(const std::string& name) {
   if (look.state == NoteState::Energy) {
     // Energy notes shimmer: a white inner glow on the face.
     canvas.Add([&](float x, float y) {
-      float d = face(x, y);
-      return Colour{1, 1, 1, d < 0 ? 0.35f * std::exp(-std::pow(d / (0.5f * r) + 0.6f, 2.0f) * 4) : 0.0f};
+      if (face(x, y) >= 0) return Colour{0, 0, 0, 0};
+      float d = std::hypot(x - cx, y - cy) / (bar ? 3.0f * r : r);
+      return Colour{1, 1, 1, 0.4f * std::exp(-d * d * 3.0f)};
     });
   }
   DrawMarks(canvas, look, cx, cy, r);

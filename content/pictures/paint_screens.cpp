@@ -255,7 +255,7 @@ std::optional<Canvas> PaintAbstract(const std::string& name) {
       float z = 1.0f / std::max(0.03f, depth);
       float gx = (x - 512) * z / 128.0f;
       float gz = z * 3.0f;
-      float lx = std::fabs(gx - std::round(gx)) / (z * 0.01f + 0.004f);
+      float lx = std::fabs(gx - std::round(gx)) / (0.025f * z);
       float lz = std::fabs(gz - std::round(gz)) / (z * 0.06f);
       float line = std::max(std::exp(-lx * lx * 0.5f), std::exp(-lz * lz * 0.5f));
       float edge = SmoothStep(0, 60, x) * SmoothStep(1024, 964, x) * SmoothStep(0.0f, 0.3f, depth);
