@@ -231,4 +231,11 @@ std::optional<Canvas> PaintNeck(const std::string& name) {
   return std::nullopt;
 }
 
+std::optional<Canvas> PaintBoardJob(const std::string& job, const std::string& name, const Lettering&) {
+  if (job == "board") return PaintBoard(name);
+  if (job == "tails") return PaintTail(name);
+  if (job == "necks") return PaintNeck(name);
+  return std::nullopt;
+}
+
 }  // namespace velorin::pictures

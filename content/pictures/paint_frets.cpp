@@ -184,4 +184,9 @@ std::optional<Canvas> PaintFret(const std::string& name) {
   return FretRing(colour, hold, dance);
 }
 
+std::optional<Canvas> PaintFretsJob(const std::string& job, const std::string& name, const Lettering&) {
+  if (job == "frets") return PaintFret(name);
+  return std::nullopt;
+}
+
 }  // namespace velorin::pictures

@@ -295,4 +295,10 @@ std::optional<Canvas> PaintNumber(const std::string& name, const Lettering& bold
   return std::nullopt;
 }
 
+std::optional<Canvas> PaintMetersJob(const std::string& job, const std::string& name, const Lettering& bold) {
+  if (job == "meters") return PaintMeter(name, bold);
+  if (job == "numbers") return PaintNumber(name, bold);
+  return std::nullopt;
+}
+
 }  // namespace velorin::pictures

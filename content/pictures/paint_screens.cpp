@@ -266,4 +266,11 @@ std::optional<Canvas> PaintAbstract(const std::string& name) {
   return std::nullopt;
 }
 
+std::optional<Canvas> PaintScreensJob(const std::string& job, const std::string& name, const Lettering& bold) {
+  if (job == "loading_background" || job == "logos") return PaintLoading(name, bold);
+  if (job.rfind("backdrop_", 0) == 0) return PaintBackdrop(name);
+  if (job == "abstract") return PaintAbstract(name);
+  return std::nullopt;
+}
+
 }  // namespace velorin::pictures

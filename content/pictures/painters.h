@@ -22,6 +22,15 @@ std::optional<Canvas> PaintLoading(const std::string& name, const Lettering& bol
 std::optional<Canvas> PaintBackdrop(const std::string& name);
 std::optional<Canvas> PaintAbstract(const std::string& name);
 
+// One entry point per generator program: paints a picture of the jobs that program
+// owns, or nothing when the job or the name is not its own.
+using JobPainter = std::optional<Canvas> (*)(const std::string& job, const std::string& name, const Lettering& bold);
+std::optional<Canvas> PaintNotesJob(const std::string& job, const std::string& name, const Lettering& bold);
+std::optional<Canvas> PaintFretsJob(const std::string& job, const std::string& name, const Lettering& bold);
+std::optional<Canvas> PaintBoardJob(const std::string& job, const std::string& name, const Lettering& bold);
+std::optional<Canvas> PaintMetersJob(const std::string& job, const std::string& name, const Lettering& bold);
+std::optional<Canvas> PaintScreensJob(const std::string& job, const std::string& name, const Lettering& bold);
+
 // Splits "Note_Cymbal_Green_Open" style names at underscores.
 std::vector<std::string> NameParts(const std::string& name);
 // Removes the first occurrence of the word from parts; true when it was there.

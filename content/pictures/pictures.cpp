@@ -1,5 +1,7 @@
 // Writes the pictures of one job of the picture list into the run folder:
-//   velorin_pictures <picture list> <run folder> <bold font file> <job>
+//   velorin_pictures_<family> <picture list> <run folder> <bold font file> <job>
+// One program per family of painters (VELORIN_JOB_PAINTER names its entry point),
+// so that changing one family's painter repaints only that family's pictures.
 // Every picture is painted from this folder's sources; nothing depends on the time
 // or on unseeded randomness, so two runs write the same bytes.
 #include <cstdio>
@@ -16,21 +18,7 @@ using namespace velorin::pictures;
 
 namespace {
 
-std::optional<Canvas> PaintEntry(const PictureEntry& entry, const Lettering& bold) {
-  const std::string name = entry.Name();
-  const std::string& job = entry.job;
-  if (job == "notes") return PaintNote(name);
-  if (job == "board") return PaintBoard(name);
-  if (job == "frets") return PaintFret(name);
-  if (job == "tails") return PaintTail(name);
-  if (job == "meters") return PaintMeter(name, bold);
-  if (job == "numbers") return PaintNumber(name, bold);
-  if (job == "necks") return PaintNeck(name);
-  if (job == "loading") return PaintLoading(name, bold);
-  if (job.rfind("backdrop_", 0) == 0) return PaintBackdrop(name);
-  if (job == "abstract") return PaintAbstract(name);
-  return std::nullopt;
-}
+const JobPainter kPainter = VELORIN_JOB_PAINTER;
 
 }  // namespace
 
@@ -47,7 +35,7 @@ int main(int argc, char** argv) {
   int written = 0, failed = 0;
   for (const PictureEntry& entry : entries) {
     if (entry.job != job) continue;
-    std::optional<Canvas> canvas = PaintEntry(entry, bold);
+    std::optional<Canvas> canvas = kPainter(entry.job, entry.Name(), bold);
     if (!canvas) {
       std::fprintf(stderr, "no painter draws %s\n", entry.path.c_str());
       ++failed;

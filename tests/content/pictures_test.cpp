@@ -261,9 +261,11 @@ TEST(BitmapFonts, EveryGlyphSharesOneLineBox) {
 TEST(ContentGenerators, WriteTheSameBytesAgain) {
   testsupport::TempDir dir;
   const std::string run = RunFolder();
-  for (const char* job : {"tails", "numbers"}) {
-    const std::string command = std::string("\"") + VELORIN_PICTURES_PROGRAM + "\" \"" + VELORIN_PICTURE_LIST +
-                                "\" \"" + dir.path() + "\" \"" + VELORIN_BOLD_FONT + "\" " + job;
+  const std::pair<const char*, const char*> jobs[] = {{VELORIN_BOARD_PICTURES_PROGRAM, "tails"},
+                                                      {VELORIN_METER_PICTURES_PROGRAM, "numbers"}};
+  for (const auto& [program, job] : jobs) {
+    const std::string command = std::string("\"") + program + "\" \"" + VELORIN_PICTURE_LIST + "\" \"" + dir.path() +
+                                "\" \"" + VELORIN_BOLD_FONT + "\" " + job;
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
   }
   int compared = 0;
@@ -284,11 +286,16 @@ TEST(ContentGenerators, WriteTheSameBytesAgain) {
     EXPECT_TRUE(ReadAll(dir.path() + "/font" + name) == ReadAll(run + "/data/fonts/default" + name)) << code;
   }
 
-  // A job the list does not have is refused and writes nothing.
-  const std::string wrong = std::string("\"") + VELORIN_PICTURES_PROGRAM + "\" \"" + VELORIN_PICTURE_LIST + "\" \"" +
+  // A job the list does not have, or one another program paints, is refused and
+  // writes nothing.
+  const std::string wrong = std::string("\"") + VELORIN_BOARD_PICTURES_PROGRAM + "\" \"" + VELORIN_PICTURE_LIST + "\" \"" +
                             dir.path() + "/other\" \"" + VELORIN_BOLD_FONT + "\" no_such_job 2>/dev/null";
   EXPECT_NE(std::system(wrong.c_str()), 0);
   EXPECT_FALSE(fs::exists(dir.path() + "/other"));
+  const std::string foreign = std::string("\"") + VELORIN_BOARD_PICTURES_PROGRAM + "\" \"" + VELORIN_PICTURE_LIST +
+                              "\" \"" + dir.path() + "/foreign\" \"" + VELORIN_BOLD_FONT + "\" notes 2>/dev/null";
+  EXPECT_NE(std::system(foreign.c_str()), 0);
+  EXPECT_FALSE(fs::exists(dir.path() + "/foreign"));
 }
 
 }  // namespace
