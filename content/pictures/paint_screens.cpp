@@ -169,7 +169,7 @@ Canvas Horizon() {
     float gx = (x - kScreenW / 2.0f) * z / 320.0f;
     float gz = z * 4.0f;
     float lx = std::fabs(gx - std::round(gx)) / (z * 0.004f + 0.002f);
-    float lz = std::fabs(gz - std::round(gz)) / (z * 0.05f);
+    float lz = std::fabs(gz - std::round(gz)) / (0.014f * z * z);
     float line = std::max(std::exp(-lx * lx * 0.5f), std::exp(-lz * lz * 0.5f));
     Colour floor = Mix(Hex(0x120A1E), Hex(0x1A0F2A), depth);
     return Mix(floor, Hex(0xBF5AF2), line * Clamp01(depth * 3.0f) * 0.9f);
@@ -256,7 +256,7 @@ std::optional<Canvas> PaintAbstract(const std::string& name) {
       float gx = (x - 512) * z / 128.0f;
       float gz = z * 3.0f;
       float lx = std::fabs(gx - std::round(gx)) / (0.025f * z);
-      float lz = std::fabs(gz - std::round(gz)) / (z * 0.06f);
+      float lz = std::fabs(gz - std::round(gz)) / (0.009f * z * z);
       float line = std::max(std::exp(-lx * lx * 0.5f), std::exp(-lz * lz * 0.5f));
       float edge = SmoothStep(0, 60, x) * SmoothStep(1024, 964, x) * SmoothStep(0.0f, 0.3f, depth);
       return Colour{0.35f, 0.78f, 0.98f, line * edge};
