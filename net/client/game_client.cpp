@@ -92,7 +92,7 @@ void GameClient::Receive() {
       Lost("");
       return;
     }
-    if (slot_.HasQueued() && now - slot_.lastSendProgress > kSendStallMs) {
+    if (slot_.HasQueued() && static_cast<int32_t>(now - slot_.lastSendProgress) > static_cast<int32_t>(kSendStallMs)) {
       Lost("Send:Server Not Reading");
       return;
     }

@@ -24,6 +24,12 @@ constexpr uint32_t kSendStallMs = 5000;
 
 std::string Num(long long v) { return std::to_string(v); }
 
+// Milliseconds from `then` to `now`; 0 when `then` was stamped after `now` was read.
+uint32_t Elapsed(uint32_t now, uint32_t then) {
+  const int32_t d = static_cast<int32_t>(now - then);
+  return d > 0 ? static_cast<uint32_t>(d) : 0;
+}
+
 void Truncate(std::string& s, size_t max) {
   if (s.size() > max) s.resize(max);
 }
@@ -196,7 +202,7 @@ bool GameServer::Tick() {
 
 void GameServer::MaybeRegister(uint32_t now) {
   if (!registration_ || isPrivate || registering_) return;
-  if (registeredOnce_ && now - lastRegistration_.load() < registrationPeriodMs_) return;
+  if (registeredOnce_ && Elapsed(now, lastRegistration_.load()) < registrationPeriodMs_) return;
   if (registrationThread_.joinable()) registrationThread_.join();
   ServerListing listing;
   listing.port = port_;
@@ -346,10 +352,10 @@ void GameServer::DropStaleSlots(uint32_t now) {
   for (int32_t i = 0; i < kServerSlots; ++i) {
     const ClientSlot& s = slots_[static_cast<size_t>(i)];
     if (!Live(i)) continue;
-    if (s.state != SlotState::kAuthenticated && now - acceptedAt_[static_cast<size_t>(i)] > handshakeTimeoutMs_) {
+    if (s.state != SlotState::kAuthenticated && Elapsed(now, acceptedAt_[static_cast<size_t>(i)]) > handshakeTimeoutMs_) {
       Log("New Client Check:Client: " + Num(i) + " Handshake Timed Out");
       Drop(i);
-    } else if (s.HasQueued() && now - s.lastSendProgress > kSendStallMs) {
+    } else if (s.HasQueued() && Elapsed(now, s.lastSendProgress) > kSendStallMs) {
       Log("Send:Client:" + Num(i) + " Not Reading, disconnected!");
       Drop(i);
     }
@@ -380,7 +386,7 @@ void GameServer::Recieve() {
 void GameServer::ReceiveFrom(int32_t i, uint32_t now) {
   ClientSlot& s = slots_[static_cast<size_t>(i)];
   const size_t idx = static_cast<size_t>(i);
-  if (now - floodWindowStart_[idx] >= 1000) {
+  if (Elapsed(now, floodWindowStart_[idx]) >= 1000) {
     floodWindowStart_[idx] = now;
     floodCount_[idx] = 0;
   }

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <random>
 
 namespace nettest {
 namespace {
@@ -22,16 +23,21 @@ int64_t NowMs() {
 }  // namespace
 
 uint16_t FreePort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = 0;
-  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  socklen_t len = sizeof a;
-  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
-  close(fd);
-  return ntohs(a.sin_port);
+  // Below the kernel's range for outgoing connections, so that no client of another
+  // test process takes it between this check and the server's bind.
+  static std::mt19937 random(static_cast<unsigned>(getpid()) * 7919u + static_cast<unsigned>(NowMs()));
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    const uint16_t port = static_cast<uint16_t>(20000 + random() % 12000);
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    a.sin_port = htons(port);
+    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(fd);
+    if (free) return port;
+  }
+  return 0;
 }
 
 Bytes& Bytes::Header(uint8_t type, uint8_t code) {
@@ -75,6 +81,7 @@ bool RawPeer::Connect(uint16_t port, int timeoutMs) {
   fd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
   int one = 1;
   setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  if (receiveBuffer > 0) setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

@@ -62,6 +62,7 @@ class RawPeer {
   int32_t Join(const std::string& name, const std::string& password, int timeoutMs = 5000);
 
   std::vector<net::NetMessage> seen;
+  int receiveBuffer = 0;  // SO_RCVBUF set before connecting when not 0
   bool closedByServer = false;
 
  private:
