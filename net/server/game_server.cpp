@@ -16,9 +16,12 @@ constexpr size_t kMaxSongNameBytes = 256;
 constexpr size_t kHashBytes = 32;
 constexpr size_t kMaxSongListEntries = 20000;
 // Messages one connection may send in one second before it counts as flooding.
-constexpr uint32_t kFloodMessagesPerSecond = 4000;
+constexpr uint32_t kFloodMessagesPerSecond = 1200;
+// Game messages of one connection relayed to the others: a burst of this many, then
+// this many a second. What goes beyond is not relayed.
+constexpr double kRelayBudgetPerSecond = 600.0;
 // Reads from one connection in one tick, so that one sender cannot hold the tick.
-constexpr int kReadsPerTick = 8;
+constexpr int kReadsPerTick = 4;
 // A peer whose queued bytes have not moved for this long is not reading.
 constexpr uint32_t kSendStallMs = 5000;
 
@@ -253,6 +256,8 @@ bool GameServer::NewClientCheck() {
   floodWindowStart_[static_cast<size_t>(free)] = now;
   floodCount_[static_cast<size_t>(free)] = 0;
   relayRefusalLogged_[static_cast<size_t>(free)] = false;
+  relayBudget_[static_cast<size_t>(free)] = kRelayBudgetPerSecond;
+  relayBudgetStamp_[static_cast<size_t>(free)] = now;
   Log("New Client Check:Client: " + Num(free) + " connected!");
   if (ConnectedCount() > playerLimit) {
     Send(free, Header(1, control::kServerFull));
@@ -442,6 +447,17 @@ void GameServer::Handle(int32_t i, const NetMessage& m) {
 }
 
 void GameServer::Relay(int32_t i, const NetMessage& received) {
+  const size_t idx = static_cast<size_t>(i);
+  const uint32_t now = platform::TimeGetTime();
+  relayBudget_[idx] = std::min(kRelayBudgetPerSecond,
+                               relayBudget_[idx] + kRelayBudgetPerSecond * Elapsed(now, relayBudgetStamp_[idx]) / 1000.0);
+  relayBudgetStamp_[idx] = now;
+  if (relayBudget_[idx] < 1.0) {
+    if (!relayRefusalLogged_[idx]) Log("Recieve:Client:" + Num(i) + " Over Its Relay Budget, Not Relayed");
+    relayRefusalLogged_[idx] = true;
+    return;
+  }
+  relayBudget_[idx] -= 1.0;
   if (!IsClientGameCode(received.code)) {
     if (!relayRefusalLogged_[static_cast<size_t>(i)])
       Log("Recieve:Client:" + Num(i) + " Sent Server Game Message " + Num(received.code) + ", Not Relayed");

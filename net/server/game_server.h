@@ -145,6 +145,8 @@ class GameServer {
   std::array<uint32_t, kServerSlots> floodWindowStart_{};
   std::array<uint32_t, kServerSlots> floodCount_{};
   std::array<bool, kServerSlots> relayRefusalLogged_{};
+  std::array<double, kServerSlots> relayBudget_{};
+  std::array<uint32_t, kServerSlots> relayBudgetStamp_{};
   std::array<PlayerEntry, kPlayerNumbers> players_{};
   std::vector<NetMessage> received_;
   std::vector<std::string> commonSongs_;

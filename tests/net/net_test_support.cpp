@@ -136,21 +136,28 @@ bool RawPeer::ReadSome(int waitMs) {
   if (pump_) pump_();
   pollfd p{fd_, POLLIN, 0};
   if (poll(&p, 1, waitMs) <= 0) return true;
-  char buf[4096];
-  const ssize_t n = recv(fd_, buf, sizeof buf, 0);
-  if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
-    closedByServer = true;
-    Close();
-    return false;
+  // Everything the socket holds now.
+  for (;;) {
+    char buf[8192];
+    const ssize_t n = recv(fd_, buf, sizeof buf, MSG_DONTWAIT);
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) {
+      closedByServer = true;
+      Close();
+      break;
+    }
+    if (n < 0) break;
+    inbox_.append(buf, static_cast<size_t>(n));
   }
-  if (n > 0) inbox_.append(buf, static_cast<size_t>(n));
   std::vector<net::NetMessage> out(1000);
-  int32_t count = 0;
-  const size_t used = net::UnpackMessages(reinterpret_cast<const uint8_t*>(inbox_.data()), inbox_.size(), out.data(),
-                                          out.size(), count);
-  inbox_.erase(0, used);
-  for (int32_t i = 0; i < count; ++i) seen.push_back(out[static_cast<size_t>(i)]);
-  return true;
+  for (;;) {
+    int32_t count = 0;
+    const size_t used = net::UnpackMessages(reinterpret_cast<const uint8_t*>(inbox_.data()), inbox_.size(),
+                                            out.data(), out.size(), count);
+    inbox_.erase(0, used);
+    for (int32_t i = 0; i < count; ++i) seen.push_back(out[static_cast<size_t>(i)]);
+    if (count < static_cast<int32_t>(out.size())) break;
+  }
+  return fd_ >= 0;
 }
 
 bool RawPeer::WaitFor(uint32_t type, uint32_t code, net::NetMessage* out, int timeoutMs) {
@@ -179,7 +186,9 @@ bool RawPeer::WaitFor(uint32_t type, uint32_t code, net::NetMessage* out, int ti
 
 void RawPeer::Drain(int ms) {
   const int64_t end = NowMs() + ms;
-  while (NowMs() < end && fd_ >= 0) ReadSome(1);
+  do {
+    ReadSome(ms > 0 ? 1 : 0);
+  } while (NowMs() < end && fd_ >= 0);
 }
 
 bool RawPeer::WaitClosed(int timeoutMs) {
