@@ -1,6 +1,8 @@
 // Any bytes from a server into the game client's receive path: the frame step must
 // return, handle only whole messages, and end the connection cleanly on a stream
 // that cannot be messages; the next input connects again.
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
