@@ -424,6 +424,7 @@ TEST_F(ServerTest, RegistrationRunsOneAtATimeAndNeverForAPrivateServer) {
   EXPECT_TRUE(seen.passwordProtected);
   EXPECT_EQ(seen.port, port);
   EXPECT_EQ(seen.version, 1.27f);
+  server.Stop();  // waits for the running registration
 
   // A private server never calls it.
   net::GameServer quiet;
