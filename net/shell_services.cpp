@@ -1,7 +1,10 @@
 #include "net/shell_services.h"
 
+#include "core/settings.h"
 #include "net/client/game_client.h"
 #include "net/game_link.h"
+#include "net/online/listing_registration.h"
+#include "net/online/version_info.h"
 #include "net/server/game_server.h"
 
 namespace net {
@@ -21,12 +24,23 @@ GameClient& Client() {
 
 GameServer& Server() {
   static GameServer server;
+  static const bool registers = [] {
+    server.SetRegistrationHook(online::ServerListRegistrationHook());
+    return true;
+  }();
+  (void)registers;
   return server;
 }
 
 void RegisterShellServices(shell::Services& services) {
   shell::NetServices& n = services.net;
-  n.installMessageHandler = [] { ConnectClientToLevel(Client(), Link()); };
+  n.installMessageHandler = [] {
+    ConnectClientToLevel(Client(), Link());
+    // The version check runs once per start; until the menus show its message box,
+    // a newer version is only logged.
+    static online::VersionInfo versionCheck;
+    if (g_Settings.UPDATECHECK) versionCheck.StartCheck();
+  };
   n.receive = [] { Client().Receive(); };
   n.isConnected = [] { return Client().Connected(); };
   n.ownId = [] { return Client().OwnId(); };

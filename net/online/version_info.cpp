@@ -82,6 +82,8 @@ bool VersionInfo::StartCheck() {
 void VersionInfo::RunCheck() {
   const std::string path = "/online/version.php?cver=" + platform::FormatNumber(kGameVersion);
   result_ = ParseVersionReply(FetchServicePage(path, kReplyBytes, &cancel_));
+  if (result_.version > kGameVersion)
+    LogNarrow("New Version Available: " + platform::FormatNumber(result_.version) + " " + result_.url);
 }
 
 bool VersionInfo::NewerAvailable() const { return done() && result_.version > kGameVersion; }

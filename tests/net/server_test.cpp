@@ -341,11 +341,15 @@ TEST_F(ServerTest, AClientThatStopsReadingIsDroppedWhileOthersGoOn) {
   const std::string chat = Bytes().Header(2, 25).Str(std::string(250, 'c')).str();
   int sent = 0;
   // Chat until the stuck client's queue passes its limit; the honest reader keeps up
-  // meanwhile.
+  // meanwhile. Each talker chats at most every 2 ms, well inside the flood limit
+  // however fast this machine runs the loop.
+  auto lastSend = std::chrono::steady_clock::now() - std::chrono::seconds(1);
   const bool dropped = TickUntil([&] {
-    if (sent < 60000) {
+    const auto now = std::chrono::steady_clock::now();
+    if (sent < 60000 && now - lastSend >= std::chrono::milliseconds(2)) {
       for (auto& t : talkers) t->Send(chat);
       sent += 3;
+      lastSend = now;
     }
     reader->Drain(0);
     std::this_thread::sleep_for(std::chrono::microseconds(300));

@@ -14,6 +14,7 @@
 #include "core/settings.h"
 #include "core/utils.h"
 #include "net/protocol/net_message.h"
+#include "net/online/listing_registration.h"
 #include "net/server/game_server.h"
 #include "platform/clock.h"
 #include "platform/net/socket.h"
@@ -83,7 +84,7 @@ int RunDedicatedServer() {
   server.isPrivate = settings.LASTPRIVATEHOST;
   server.SetPlayerLimit(settings.PLAYERLIMIT);
   server.location = settings.LOCATION;
-  // The public server list is not reached by this build: no registration hook is set.
+  server.SetRegistrationHook(net::online::ServerListRegistrationHook());
   const bool started = server.StartServer(ParsePort(settings.LASTPORT), settings.LASTPASSWORD);
 
   Print("Server Name: " + settings.SERVERNAME);
