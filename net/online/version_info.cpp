@@ -81,7 +81,10 @@ bool VersionInfo::StartCheck() {
 
 void VersionInfo::RunCheck() {
   const std::string path = "/online/version.php?cver=" + platform::FormatNumber(kGameVersion);
-  result_ = ParseVersionReply(FetchServicePage(path, kReplyBytes, &cancel_));
+  const std::string reply = FetchServicePage(path, kReplyBytes, &cancel_);
+  // No reply at all is not a reply without tags: nothing to say.
+  if (reply.empty()) return;
+  result_ = ParseVersionReply(reply);
   if (result_.version > kGameVersion)
     LogNarrow("New Version Available: " + platform::FormatNumber(result_.version) + " " + result_.url);
 }

@@ -134,6 +134,7 @@ TEST(VersionCheck, AnUnreachableServiceShowsNothing) {
   ASSERT_TRUE(info.done());
   EXPECT_FALSE(info.NewerAvailable());
   EXPECT_FLOAT_EQ(info.result().version, 0.0f);
+  EXPECT_TRUE(dir.GameLogTexts().empty());  // no reply: no complaint about its tags
 }
 
 }  // namespace
