@@ -129,7 +129,7 @@ TEST_F(SoundTable, SixDrumKitsSoundApart) {
   }
 }
 
-TEST(SoundStartUp, TheBuiltGameFindsEverySound) {
+TEST(ContentStartUp, TheBuiltGameFindsEverySoundPictureAndModel) {
   testsupport::TempDir dir;
   const fs::path copy = gametest::CopyRunFolder(dir.path());
   ASSERT_FALSE(copy.empty()) << "build the velorin target first";
@@ -147,7 +147,9 @@ TEST(SoundStartUp, TheBuiltGameFindsEverySound) {
   gametest::WaitForExit(pid, 20000, &elapsed);
   ASSERT_TRUE(ready) << "the game did not finish loading";
   const auto lines = gametest::LogTexts(log);
-  for (const char* failure : {"Could Not Open:", "ERROR! Could Not Load SFX:"}) {
+  // No sound, picture, model or font of the run folder is missing or unreadable.
+  for (const char* failure : {"Could Not Open:", "ERROR! Could Not Load SFX:", "ERROR! Could Not Load Texture:",
+                              "ERROR! Could Not Load Model:", "Loading Default:", "Could Not Load:"}) {
     const std::string* line = gametest::FindLine(lines, failure);
     EXPECT_EQ(line, nullptr) << *line;
   }
