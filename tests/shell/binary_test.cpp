@@ -39,9 +39,11 @@ TEST(GameBinary, StartsHeadlessWritesLogAndSettingsAndEndsOnSigterm) {
     ASSERT_GT(pid, 0);
     // Frames run: the start-up load is reported done by frame move on the main thread.
     bool ready = false;
-    for (int i = 0; i < 2000 && !ready; ++i) {
+    // Loading every picture, model and sound takes long in a sanitizer build on a busy
+  // machine: wait up to 90 s.
+  for (int i = 0; i < 1800 && !ready; ++i) {
       ready = FindLine(LogTexts(log), "SFX Report:") != nullptr;
-      if (!ready) usleep(10000);
+      if (!ready) usleep(50000);
     }
     if (!ready) kill(pid, SIGKILL);
     ASSERT_TRUE(ready) << "the game did not reach its main loop";

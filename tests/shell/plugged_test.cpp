@@ -29,9 +29,11 @@ TEST(PluggedGame, RunsHeadlessWithSongDataAndDevicesAndEndsOnSigterm) {
   ASSERT_GT(pid, 0);
   // The four load reports come from frame move once the start-up load is done.
   bool loaded = false;
-  for (int i = 0; i < 2000 && !loaded; ++i) {
+  // Loading every picture, model and sound takes long in a sanitizer build on a busy
+  // machine: wait up to 90 s.
+  for (int i = 0; i < 1800 && !loaded; ++i) {
     loaded = FindLine(LogTexts(log), "SFX Report:") != nullptr;
-    if (!loaded) usleep(10000);
+    if (!loaded) usleep(50000);
   }
   if (!loaded) kill(pid, SIGKILL);
   ASSERT_TRUE(loaded) << "the start-up load did not finish";
