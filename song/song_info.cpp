@@ -329,9 +329,11 @@ bool SetSongIniValues(std::u16string_view songFolder, const std::vector<std::pai
 }
 
 bool EditSongIniBytes(std::string& bytes, const std::vector<std::pair<std::string, std::string>>& values) {
-  // Zero bytes: UTF-16 or no text at all, which a line editor would only damage.
-  if (bytes.find('\0') != std::string::npos) return false;
   const std::string_view in(bytes);
+  // Zero bytes in a file without its "[song]" line: UTF-16 or no text at all, which a
+  // line editor would only damage. A file the reader took (it has the line) is edited
+  // as it always was, stray zero bytes and all.
+  if (bytes.find('\0') != std::string::npos && FindHeader(in) == std::string_view::npos) return false;
   // New lines take the file's own line end.
   std::string lineEnd = "\r\n";
   if (const size_t nl = in.find('\n'); nl != std::string_view::npos) lineEnd = (nl > 0 && in[nl - 1] == '\r') ? "\r\n" : "\n";
