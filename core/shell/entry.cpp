@@ -10,6 +10,7 @@
 #include "core/settings.h"
 #include "core/shell/shell_internal.h"
 #include "core/utils.h"
+#include "core/version.h"
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/paths.h"
@@ -25,7 +26,6 @@ using namespace internal;
 
 namespace {
 
-constexpr float kVersion = 1.27f;
 
 platform::gfx::WindowHandle g_mainWindow = nullptr;
 std::array<std::unique_ptr<platform::gfx::Texture>, 4> g_loadingTextures;
@@ -139,7 +139,7 @@ std::u16string FormatBuildDate(const char* date) {
   return Int(day) + suffix + u" " + kLong[month] + u" " + year;
 }
 
-std::u16string WindowTitle() { return u"Velorin v" + platform::FormatNumberW(kVersion) + u" " + FormatBuildDate(__DATE__); }
+std::u16string WindowTitle() { return u"Velorin v" + platform::FormatNumberW(kGameVersion) + u" " + FormatBuildDate(__DATE__); }
 
 void LogSettings() {
   const Settings& s = g_Settings;
@@ -165,7 +165,7 @@ void LogSettings() {
   Log(0, u"Menu Video BG: " + Bool01(s.MENUVIDEOBG));
   Log(0, u"Use Song Video: " + Bool01(s.USESONGVID));
   Log(0, u"Use Song Image: " + Bool01(s.USESONGIMAGE));
-  Log(0, u"Server Version: " + platform::FormatNumberW(kVersion));
+  Log(0, u"Server Version: " + platform::FormatNumberW(kGameVersion));
   Log(0, u"Play Count: " + Int(s.PLAYCOUNT));
   Log(0, u"*******************");
 }

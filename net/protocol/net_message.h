@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 
+#include "core/version.h"
+
 namespace net {
 
 enum class MessageType : uint32_t { kControl = 1, kGame = 2 };
@@ -96,7 +98,7 @@ enum class Field : uint8_t { kA2, kA3, kA4, kA5, kA6, kA7, kStr1, kStr2 };
 constexpr size_t kNetBufferSize = 2000;
 constexpr size_t kMaxNetMessages = 1000;
 // The protocol version, sent as the bits of this float and compared as a float.
-constexpr float kNetVersion = 1.27f;
+constexpr float kNetVersion = kGameVersion;
 
 struct NetMessage {
   uint32_t type = 0;

@@ -32,11 +32,7 @@ std::string TgaBytes(int width, int height) {
   return bytes;
 }
 
-void ExpectNear(glm::vec3 got, glm::vec3 want) {
-  EXPECT_NEAR(got.x, want.x, 1e-4f);
-  EXPECT_NEAR(got.y, want.y, 1e-4f);
-  EXPECT_NEAR(got.z, want.z, 1e-4f);
-}
+using velorin_test::ExpectNear;
 
 class MeshRecordingBackEnd : public ::testing::Test {
  protected:

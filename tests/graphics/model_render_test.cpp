@@ -18,13 +18,8 @@ namespace {
 using graphics::Model;
 using velorin_test::RecordingMeshDevice;
 
-glm::vec3 Place(const glm::mat4& m, glm::vec3 p) { return glm::vec3(m * glm::vec4(p, 1.0f)); }
-
-void ExpectNear(glm::vec3 got, glm::vec3 want) {
-  EXPECT_NEAR(got.x, want.x, 1e-4f);
-  EXPECT_NEAR(got.y, want.y, 1e-4f);
-  EXPECT_NEAR(got.z, want.z, 1e-4f);
-}
+using velorin_test::ExpectNear;
+using velorin_test::Place;
 
 class ModelTest : public ::testing::Test {
  protected:

@@ -14,11 +14,7 @@ using platform::model::XVertex;
 
 constexpr float kHalf = 0.70710678f;
 
-void ExpectNear(glm::vec3 got, glm::vec3 want) {
-  EXPECT_NEAR(got.x, want.x, 1e-4f);
-  EXPECT_NEAR(got.y, want.y, 1e-4f);
-  EXPECT_NEAR(got.z, want.z, 1e-4f);
-}
+using velorin_test::ExpectNear;
 
 // The combined matrices of the fixture's frames at a time of one set.
 std::vector<glm::mat4> PoseAt(const XModel& model, uint32_t set, double seconds) {

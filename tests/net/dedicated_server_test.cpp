@@ -113,20 +113,7 @@ class ServerProcess {
     return -1;
   }
 
-  std::vector<std::string> ServerLog() const {
-    std::vector<std::string> lines;
-    const std::string text = dir_.ReadUtf16("server_log.txt");
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) end = text.size();
-      const std::string line = text.substr(start, end - start);
-      const size_t dash = line.find(" - ");
-      lines.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
-      start = end + 2;
-    }
-    return lines;
-  }
+  std::vector<std::string> ServerLog() const { return dir_.ServerLogTexts(); }
 
  private:
   const testsupport::TempDir& dir_;

@@ -52,20 +52,7 @@ class ServerTest : public ::testing::Test {
     return true;
   }
 
-  std::vector<std::string> ServerLog() const {
-    std::vector<std::string> lines;
-    const std::string text = dir.ReadUtf16("server_log.txt");
-    size_t start = 0;
-    while (start < text.size()) {
-      size_t end = text.find("\r\n", start);
-      if (end == std::string::npos) end = text.size();
-      const std::string line = text.substr(start, end - start);
-      const size_t dash = line.find(" - ");
-      lines.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
-      start = end + 2;
-    }
-    return lines;
-  }
+  std::vector<std::string> ServerLog() const { return dir.ServerLogTexts(); }
 
   bool Logged(const std::string& line) const {
     const auto log = ServerLog();

@@ -66,9 +66,12 @@ std::string TempDir::ReadUtf16(std::string_view relative) const {
   return platform::Utf16ToUtf8(units);
 }
 
-std::vector<std::string> TempDir::GameLogTexts() const {
+std::vector<std::string> TempDir::GameLogTexts() const { return LogTexts("game_log.txt"); }
+std::vector<std::string> TempDir::ServerLogTexts() const { return LogTexts("server_log.txt"); }
+
+std::vector<std::string> TempDir::LogTexts(std::string_view file) const {
   std::vector<std::string> out;
-  std::string all = ReadUtf16("game_log.txt");
+  std::string all = ReadUtf16(file);
   size_t pos = 0;
   while (pos < all.size()) {
     size_t end = all.find("\r\n", pos);

@@ -32,8 +32,10 @@ class TempDir {
 
   // The game log's lines without their time stamps.
   std::vector<std::string> GameLogTexts() const;
+  std::vector<std::string> ServerLogTexts() const;
 
  private:
+  std::vector<std::string> LogTexts(std::string_view file) const;
   std::string path_;
   std::string oldCwd_;
 };
