@@ -120,8 +120,12 @@ void ThemeList::StopFx() { ThemeElement::StopFx(); }
 
 float ThemeList::ScrollFraction() const {
   if (count <= viewCount) return 0.0f;
-  const int32_t last = std::min(first + viewCount, count);
+  const int32_t last = LastRow();
   return static_cast<float>(last - viewCount) / static_cast<float>(count - viewCount);
+}
+
+int32_t ThemeList::LastRow() const {
+  return static_cast<int32_t>(std::min<int64_t>(static_cast<int64_t>(first) + viewCount, count));
 }
 
 int32_t ThemeList::UpdateWindow() {
@@ -130,7 +134,7 @@ int32_t ThemeList::UpdateWindow() {
   if (!hasSelection) sel = 0;
   // A selection past the rows (left from before a rebuild) scrolls only to the last row.
   const int32_t windowSel = std::max(0, std::min(sel, count - 1));
-  if (first + viewCount <= windowSel) first = windowSel - viewCount + 1;
+  if (static_cast<int64_t>(first) + viewCount <= windowSel) first = windowSel - viewCount + 1;
   if (windowSel < first) first = windowSel;
   if (first < 0) first = 0;
   return hasSelection ? sel : -1;
@@ -173,7 +177,7 @@ bool ThemeList::Draw(const graphics::Transform* parent) {
     return true;
   }
 
-  const int32_t last = std::min(first + viewCount, count);
+  const int32_t last = LastRow();
   const float alignOffset = static_cast<float>(count - 1) * leading * listAlign;
   for (int32_t i = first; i < last; ++i) {
     DrawRow(i, PlaceAt(t, static_cast<float>(i - first) * leading, alignOffset));

@@ -63,6 +63,8 @@ class ThemeList : public ThemeElement {
   // Moves the window just far enough to show the selection. Returns the selected
   // row, or -1 when there is no selection.
   int32_t UpdateWindow();
+  // One past the last visible row.
+  int32_t LastRow() const;
   // T placed at the k-th visible row (or at an offset in rows' units).
   graphics::Transform PlaceAt(const graphics::Transform& base, float offset, float alignOffset) const;
   void DrawRow(int32_t i, const graphics::Transform& at);
