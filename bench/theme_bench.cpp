@@ -87,6 +87,7 @@ struct Screen {
     oldCwd = fs::current_path();
     fs::current_path(folder);
     SetLogFolder(platform::PathFromNative((folder / "log").string()));
+    SetLogEcho(false);
     quad.Create();
     context.screenWidth = &width;
     context.screenHeight = &height;
