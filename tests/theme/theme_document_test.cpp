@@ -223,6 +223,18 @@ TEST(MenuThemeLanguages, TextsPicturesAndReplaceIdsFollowTheLanguage) {
   }
 }
 
+TEST(MenuThemeLanguages, ALanguageSwitchShowsOnTheNextLoad) {
+  RecordingTheme h;
+  h.WriteDocument("themes/default/dynamic/l.ini", "<text><english>Play</english><italian>Gioca</italian></text>");
+  auto before = h.Load(u"themes/default/dynamic/", u"l");
+  ASSERT_NE(before, nullptr);
+  h.SetLanguage(3);
+  EXPECT_EQ(before->Texts()[0]->text, u"Play") << "a loaded theme keeps its language";
+  auto after = h.Load(u"themes/default/dynamic/", u"l");
+  ASSERT_NE(after, nullptr);
+  EXPECT_EQ(after->Texts()[0]->text, u"Gioca");
+}
+
 TEST(MenuThemeSetters, DynamicTextsAndHighlights) {
   RecordingTheme h;
   h.WriteDocument("themes/default/dynamic/s.ini",

@@ -233,6 +233,22 @@ TEST_F(ThemeTextDraw, CharactersWithoutGlyphsAreLeftOutAndLoggedOnce) {
   EXPECT_EQ(h.CountLogLines("No Glyph For Character Code 8364 In Font default"), 1u);
 }
 
+TEST_F(ThemeTextDraw, KindsDrawInAFixedOrderWhateverTheDocumentSays) {
+  h.WritePicture(At("bg.png"), 32, 18);
+  auto theme = LoadText(
+      "<text><english>x</english></text><image><path>true.png</path></image>"
+      "<background><path>bg.png</path></background><image><path>true2.png</path></image>");
+  ASSERT_NE(theme, nullptr);
+  const auto& draws = h.Render(*theme);
+  ASSERT_EQ(draws.size(), 4u);
+  const int expected[4][2] = {{32, 18}, {6, 6}, {10, 10}, {16, 32}};  // background, images in order, text
+  for (size_t i = 0; i < 4; ++i) {
+    ASSERT_NE(draws[i].state.textures[0], nullptr);
+    EXPECT_EQ(draws[i].state.textures[0]->Width(), expected[i][0]) << "draw " << i;
+    EXPECT_EQ(draws[i].state.textures[0]->Height(), expected[i][1]) << "draw " << i;
+  }
+}
+
 TEST(ThemeBackground, PictureFallsBackToTheDefaultTheme) {
   struct Case {
     bool inTheme, inDefault;
