@@ -8,6 +8,7 @@
 // A theme is loaded, drawn and driven from one thread, never at the same time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -43,7 +43,14 @@ int ThemeSet::LoadAll(graphics::SceneContext* owner, std::u16string_view themeFo
     if (slot.onLoaded) slot.onLoaded(slot.theme.get());
     ++steps_;
   }
-  if (owner && !owner->fonts.LoadAll(dynamicFolder + u"fonts/")) LogEx(0, "Font Load Failed!");
+  if (owner) {
+    // The font list has no failure of its own to report: a folder that added no font
+    // is the failure.
+    const size_t before = owner->fonts.FontCount();
+    if (!owner->fonts.LoadAll(dynamicFolder + u"fonts/") || owner->fonts.FontCount() == before) {
+      LogEx(0, "Font Load Failed!");
+    }
+  }
   ++steps_;
   return loaded;
 }

@@ -10,7 +10,6 @@
 #include <functional>
 #include <list>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -40,7 +39,8 @@ class ThemeSet {
   void Clear();
 
   // Reloads every slot from themeFolder + "dynamic/", then the fonts from its
-  // "dynamic/fonts/" into the owner's font list ("Font Load Failed!" when none load).
+  // "dynamic/fonts/" into the owner's font list ("Font Load Failed!" when no font
+  // loads from there).
   // Returns the number of slots that have a theme.
   int LoadAll(graphics::SceneContext* owner, std::u16string_view themeFolder);
   // MenuTheme::ControlVideo on every loaded theme.
