@@ -120,6 +120,53 @@ int LitPixelsOfRow(const gfx::ImageData& image, int row) {
   return lit;
 }
 
+// The other shared documents, to look at: the button legend with hints and key names,
+// and the message box over the container. Saved as "menu_overlay_message_box.png".
+int SharedDocumentsShot(gfx::RenderDevice& device, graphics::SceneContext& scene, const std::string& runFolder,
+                        const std::string& outFolder) {
+  const std::u16string folder = ToWide(runFolder + "themes/default/dynamic/");
+  theme::MenuTheme container(&scene), overlay(&scene), message(&scene);
+  if (!container.Load(folder, u"menu_container") || !overlay.Load(folder, u"menu_overlay") ||
+      !message.Load(folder, u"message_box")) {
+    std::fprintf(stderr, "theme_screenshot: the shared documents did not load\n");
+    return 1;
+  }
+  const char* const hints[][3] = {{"button_green", "Select", "keyboard_green"},
+                                  {"button_red", "Back", "keyboard_red"},
+                                  {"button_orange", "More Info", "keyboard_orange"},
+                                  {"button_start", "Play Song", "keyboard_start"},
+                                  {"button_select", "", "keyboard_select"},
+                                  {"button_leftright", "Change Song", "keyboard_left"}};
+  const char* const keys[] = {"Enter", "Escape", "F1", "Space", "", "Left"};
+  for (int i = 0; i < 6; ++i) {
+    overlay.SetText(hints[i][0], ToWide(hints[i][1]));
+    overlay.SetText(hints[i][2], ToWide(keys[i]));
+  }
+  overlay.SetText("keyboard_right", u"Right");
+  std::vector<theme::MenuListEntry> rows(3);
+  rows[0].text = u"A newer version of the game is available.";
+  rows[1].text = u"";
+  rows[2].text = u"Press Green to continue";
+  message.SetListItems(rows.data(), nullptr, 3, "list_message");
+
+  device.BeginScene();
+  device.Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, gfx::Argb(255, 0, 0, 0), 1.0f, 0);
+  SetMenuStates(device);
+  container.Render();
+  overlay.Render();
+  message.Render();
+  device.EndScene();
+  gfx::ImageData shot;
+  const std::string out = outFolder + "menu_overlay_message_box.png";
+  if (!device.ReadPixels(shot) ||
+      !stbi_write_png(out.c_str(), shot.width, shot.height, 4, shot.rgba.data(), shot.width * 4)) {
+    std::fprintf(stderr, "theme_screenshot: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  std::printf("theme_screenshot: wrote %s\n", out.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -237,6 +284,7 @@ int main(int argc, char** argv) {
         failures = 1;
       }
     }
+    if (!failures) failures = SharedDocumentsShot(*device, scene, runFolder, outFolder);
     scene.fonts.Release();
   }
   SDL_GL_DeleteContext(context);
