@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-#include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -142,12 +142,18 @@ struct Screen {
   bool loaded = false;
 };
 
+// CPU time of this thread, so that other work on a busy machine does not count.
+double ThreadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1.0e6;
+}
+
 template <typename F>
 double MsPerFrame(F&& frame, int frames) {
-  const auto start = std::chrono::steady_clock::now();
+  const double start = ThreadCpuMs();
   for (int f = 0; f < frames; ++f) frame();
-  const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
-  return took.count() / frames;
+  return (ThreadCpuMs() - start) / frames;
 }
 
 void BM_ThemeScreen(benchmark::State& state) {

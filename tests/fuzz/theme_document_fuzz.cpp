@@ -47,22 +47,30 @@ struct Scene {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static Scene* scene = [] {
+  static const std::u16string themeFolder = [] {
     const std::string folder = fuzzsupport::ScratchFolder("themefuzz");
     SetLogFolder(platform::PathFromNative(folder + "/no-log"));
     std::freopen("/dev/null", "w", stdout);
+    // The current directory stays: libFuzzer reads its corpus through relative paths.
     platform::MakeDirectories(folder + "/themes/f/dynamic");
-    platform::SetCurrentDirectory(folder);
-    return new Scene();
+    return platform::PathFromNative(folder + "/themes/f/dynamic/");
   }();
+  // The asset store keeps every picture path it was asked for: a fresh scene now and
+  // then keeps a long run's memory bounded.
+  static std::unique_ptr<Scene> scene;
+  static unsigned runs = 0;
+  if (!scene || ++runs % 512 == 0) {
+    scene.reset();
+    scene = std::make_unique<Scene>();
+  }
   // Documents are UTF-16: give the reader its mark so the bytes reach the builders.
   std::string bytes("\xFF\xFE", 2);
   bytes.append(reinterpret_cast<const char*>(data), size);
-  if (!platform::WriteFileAtomic(u"themes/f/dynamic/doc.ini", bytes)) return 0;
+  if (!platform::WriteFileAtomic(themeFolder + u"doc.ini", bytes)) return 0;
 
   scene->settings.language.index = size > 0 ? data[0] % 5 : 0;
   theme::MenuTheme theme(&scene->context);
-  if (!theme.Load(u"themes/f/dynamic/", u"doc")) return 0;
+  if (!theme.Load(themeFolder, u"doc")) return 0;
   const std::string word(reinterpret_cast<const char*>(data), size < 12 ? size : 12);
   for (int frame = 0; frame < 3; ++frame) {
     theme.Render(nullptr);
