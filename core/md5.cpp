@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/log.h"
 #include "platform/file.h"
 
 namespace {
@@ -144,12 +145,22 @@ std::string GetFileMD5(std::u16string_view path) {
   // One fixed buffer for the whole file; nothing is allocated per chunk.
   static thread_local uint8_t chunk[64 * 1024];
   size_t n;
-  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) md5.Update(chunk, n);
+  uint64_t total = 0;
+  bool tooLarge = false;
+  while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+    total += n;
+    if (total > kMaxHashedFileBytes) {
+      tooLarge = true;
+      break;
+    }
+    md5.Update(chunk, n);
+  }
   // A read error would make the digest of a prefix look like the file's identity.
   const bool failed = std::ferror(f) != 0;
   std::fclose(f);
   uint8_t digest[16];
   md5.Final(digest);
-  if (failed) return "-1";
+  if (tooLarge) Log(0, u"File too large to hash: " + std::u16string(path));
+  if (failed || tooLarge) return "-1";
   return ToHex(digest);
 }

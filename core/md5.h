@@ -23,5 +23,10 @@ class Md5 {
 
 std::string Md5Hex(const void* data, size_t size);
 
-// 32 lower-case hexadecimal digits, or "-1" when the file cannot be opened or read.
+// The largest file hashed: the largest chart the chart reader takes. A bigger file is
+// no chart the game can play, and hashing gigabytes would stall the song scan.
+constexpr uint64_t kMaxHashedFileBytes = uint64_t(16) << 20;
+
+// 32 lower-case hexadecimal digits, or "-1" when the file cannot be opened or read, or
+// is larger than kMaxHashedFileBytes (logged).
 std::string GetFileMD5(std::u16string_view path);

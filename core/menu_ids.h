@@ -23,4 +23,20 @@ enum LoadState : int32_t {
   kLoadFinished = 2,
 };
 
+// What the menus' background videos are told (MenuManager::ControlAllVideos).
+enum class VideoCommand : int32_t {
+  kRunMuted = 0,
+  kStop = 1,
+  kPause = 2,
+  kHandleEvents = 3,
+  kDeviceLost = 4,   // keep the position and release the video
+  kDeviceReset = 5,  // make the video again where it was
+};
+
+// Why the menus ended their part of the game.
+enum class ExitCode : int32_t {
+  kQuit = 0,
+  kPlaySong = 1,
+};
+
 }  // namespace menu

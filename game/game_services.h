@@ -32,6 +32,9 @@ class GameSound {
   float BaseRatio(int32_t handle) { return baseRatio ? baseRatio(handle) : -1.0f; }
   std::function<void(int32_t, float)> setRatio;
   void SetRatio(int32_t handle, float ratio) { if (setRatio) setRatio(handle, ratio); }
+  // Carries the fades of the effect voices on; called once a frame while a song plays.
+  std::function<void()> update;
+  void Update() { if (update) update(); }
 };
 
 // The game client: senders look at Connected first and send nothing offline.

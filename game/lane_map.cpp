@@ -1,4 +1,5 @@
 #include "game/lane_map.h"
+#include "devices/input/device_files.h"
 #include "song/instrument.h"
 
 #include <array>
@@ -180,20 +181,20 @@ bool CanPlayPart(int32_t controllerType, int32_t kind, const bool availability[6
   bool anyDifficulty = false;
   for (int i = 1; i < 6; ++i) anyDifficulty = anyDifficulty || availability[i];
   if (!anyDifficulty) return false;
-  switch (controllerType) {
-    case 0:
-    case 5: return IsDrumKind(kind);
-    case 1:
+  switch (static_cast<ControllerType>(controllerType)) {
+    case ControllerType::kDrums:
+    case ControllerType::kRealDrums: return IsDrumKind(kind);
+    case ControllerType::kGuitar:
       return kind == Instrument::bass || kind == Instrument::guitar || kind == Instrument::keys ||
              kind == Instrument::guitar_rhythm || kind == Instrument::guitar_coop;
-    case 2:
-    case 3: return IsInstrumentIndex(kind) && !IsVocalKind(kind);
-    case 4: return IsKeysKind(kind);
-    case 6:
+    case ControllerType::kGamepad:
+    case ControllerType::kKeyboard: return IsInstrumentIndex(kind) && !IsVocalKind(kind);
+    case ControllerType::kKeys: return IsKeysKind(kind);
+    case ControllerType::kRealGuitar:
       return kind == Instrument::bass || kind == Instrument::guitar || kind == Instrument::keys ||
              kind == Instrument::bass_real || kind == Instrument::guitar_real || kind == Instrument::guitar_rhythm ||
              kind == Instrument::guitar_coop;
-    case 7: return kind == Instrument::dance;
+    case ControllerType::kDancePad: return kind == Instrument::dance;
     default: return false;
   }
 }

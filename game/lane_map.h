@@ -43,7 +43,8 @@ int32_t NoteLane(int32_t kind, int32_t note, int32_t difficulty, bool drumLayout
 int32_t ColourIndex(int32_t lane, int32_t kind, int32_t laneCount);
 int32_t FretIndex(int32_t lane, int32_t kind, int32_t laneCount);
 
-// availability: present flag then the five difficulty flags of the part.
+// controllerType: a ControllerType number; availability: present flag then the
+// five difficulty flags of the part.
 bool CanPlayPart(int32_t controllerType, int32_t kind, const bool availability[6]);
 
 int32_t PadToLane(int32_t kind, int32_t laneCount, int32_t pad);

@@ -62,10 +62,13 @@ struct ChordGroup {
   bool used = false;
 };
 
+// A beat line's kind; the numbers are those of the note kinds the board draws.
+enum class BeatKind : int32_t { kBeat = 50, kMeasure = 51 };
+
 // Window B: the beat lines drawn on the board; the energy logic reads their beats.
 struct BeatLine {
   bool active = false;
-  int32_t kind = 50;  // 50 a beat, 51 the first beat of a measure
+  BeatKind kind = BeatKind::kBeat;
   float time = 0;
   float beat = 0;
   int32_t serial = -1;

@@ -129,6 +129,8 @@ void Player::SetupBoard(MidiFile* chartValue, int32_t trackIndex) {
   boardMode = head ? 0 : 3;
   revivesLeft = head ? 0 : 3;
   std::fill(std::begin(laneHit), std::end(laneHit), false);
+  std::fill(std::begin(pieceHit), std::end(pieceHit), false);
+  std::fill(std::begin(pieceMissed), std::end(pieceMissed), false);
   UpdateOpenLane();
 }
 
@@ -137,6 +139,8 @@ void Player::Update(bool readInput, bool suppressJudging, double songTimeMs, flo
   songTime = songTimeMs;
   judgingSuppressed = suppressJudging;
   std::fill(std::begin(laneHit), std::end(laneHit), false);
+  std::fill(std::begin(pieceHit), std::end(pieceHit), false);
+  std::fill(std::begin(pieceMissed), std::end(pieceMissed), false);
   track.flashRaised = false;
   track.currentTime = static_cast<float>(songTime);
   track.currentBeat = track.BeatAt(songTime);

@@ -27,6 +27,7 @@ struct ChordRecord {
 class Player {
  public:
   static constexpr int32_t kMaxEvents = static_cast<int32_t>(kMaxFetchEvents);
+  static constexpr int32_t kDrumPieceFlags = 7;
 
   Player();
   ~Player();
@@ -108,6 +109,10 @@ class Player {
   bool pendingChord = false;
   InputHistory history;
   bool laneHit[kLaneSlots] = {};
+  // This frame's drum pieces (1 kick .. 6, index 0 unused) with a note hit or missed:
+  // the song mix cuts and restores each piece's stem on its own.
+  bool pieceHit[kDrumPieceFlags] = {};
+  bool pieceMissed[kDrumPieceFlags] = {};
   int32_t kind = 0;
   int32_t laneVoices[kLaneSlots];
   int32_t laneCount = 5;
@@ -149,6 +154,7 @@ class Player {
   void HandleEventPro(const InputEvent& e);
   void Tilt(const InputEvent& e);
   void FretMissEffect(int32_t slot);
+  void MarkPiece(const NoteRecord& n, bool hit);
   void Freestyle(int32_t slot, int32_t value);
   int32_t FreestyleSound(int32_t slot, int32_t value) const;
   void DrumActivationHit(int32_t slot);

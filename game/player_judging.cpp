@@ -414,6 +414,11 @@ void Player::FretMissEffect(int32_t slot) {
   if (track.mix.phraseActive) track.FailPhrase(track.mix.phraseNumber);
 }
 
+void Player::MarkPiece(const NoteRecord& n, bool hit) {
+  if (!LaneMap::IsDrumKind(kind) || n.drumPiece < 1 || n.drumPiece >= kDrumPieceFlags) return;
+  (hit ? pieceHit : pieceMissed)[n.drumPiece] = true;
+}
+
 void Player::OnUnmatchedPress(int32_t slot, int32_t value, int32_t velocity) {
   if (!track.sections.inBreak()) {
     const bool pedal = kind == Instrument::drums_real && value == 2;
@@ -525,6 +530,7 @@ bool Player::MissSlot(int32_t slot) {
     return false;
   }
   track.MarkMissed(slot);
+  MarkPiece(n, false);
   return true;
 }
 
@@ -552,6 +558,7 @@ void Player::MissChordAt(float time) {
     if (n.time != time || !Hittable(n, songTime)) continue;
     RecordMiss(n.serial);
     track.MarkMissed(s);
+    MarkPiece(n, false);
     SendMiss(n.serial);
     ++missed;
   }
@@ -602,6 +609,7 @@ void Player::ApplyHits(const int32_t* slots, int32_t count, bool perNote) {
     if (s < 0 || s >= kNoteSlots) continue;
     NoteRecord& n = track.notes[s];
     if (n.fretSlot >= 0 && n.fretSlot < kLaneSlots) laneHit[n.fretSlot] = true;
+    MarkPiece(n, true);
     if (n.unscored || n.unscored2) {
       n.hit = true;
     } else if (n.forbidden) {

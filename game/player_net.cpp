@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int32_t kGameMessage = 2;
 constexpr int32_t kForbiddenSound = 100;
 constexpr double kRemoteMissAfterMs = 1000.0;
 
@@ -19,23 +18,23 @@ float BitsFloat(int32_t bits) { return std::bit_cast<float>(bits); }
 
 bool Player::Send(GameMessage& m) {
   if (remote || !context || !context->net || !context->net->Connected()) return false;
-  m.type = kGameMessage;
+  m.Set(MessageType::kGame);
   // The score state packs the slot with its step hits and multiplier.
-  if (m.code != 34) m.a2 = netSlot;
+  if (!m.Is(GameCode::kScoreState)) m.a2 = netSlot;
   context->net->Send(m);
   return true;
 }
 
 void Player::SendHit(int32_t serial) {
   GameMessage m;
-  m.code = 10;
+  m.Set(GameCode::kNoteHit);
   m.a3 = serial;
   Send(m);
 }
 
 void Player::SendPress(int32_t slot, int32_t value, int32_t velocity) {
   GameMessage m;
-  m.code = 11;
+  m.Set(GameCode::kPress);
   m.a3 = slot;
   m.a4 = static_cast<int32_t>((static_cast<uint32_t>(velocity) << 16) | (static_cast<uint32_t>(value) & 0xFFFFu));
   Send(m);
@@ -43,7 +42,7 @@ void Player::SendPress(int32_t slot, int32_t value, int32_t velocity) {
 
 void Player::SendLaneState(int32_t slot, int32_t value, bool pressed) {
   GameMessage m;
-  m.code = 12;
+  m.Set(GameCode::kFretState);
   m.a3 = static_cast<int32_t>((static_cast<uint32_t>(slot) & 255u) | ((static_cast<uint32_t>(value) & 255u) << 8) |
                               ((pressed ? 1u : 0u) << 16));
   Send(m);
@@ -51,13 +50,13 @@ void Player::SendLaneState(int32_t slot, int32_t value, bool pressed) {
 
 void Player::SendEnergy() {
   GameMessage m;
-  m.code = 13;
+  m.Set(GameCode::kEnergy);
   Send(m);
 }
 
 void Player::SendMiss(int32_t serial) {
   GameMessage m;
-  m.code = 14;
+  m.Set(GameCode::kMiss);
   m.a3 = serial;
   Send(m);
 }
@@ -66,7 +65,7 @@ void Player::SendScoreState() {
   if (remote || !context || !context->net || !context->net->Connected()) return;
   const PlayerScore& s = track.score;
   GameMessage m;
-  m.code = 34;
+  m.Set(GameCode::kScoreState);
   m.a3 = static_cast<int32_t>((static_cast<uint32_t>(perfectCount) & 0xFFFFu) |
                               ((static_cast<uint32_t>(goodCount) & 0xFFFFu) << 16));
   m.a4 = static_cast<int32_t>((static_cast<uint32_t>(s.hits) & 0xFFFFu) |
@@ -81,7 +80,7 @@ void Player::SendScoreState() {
 
 void Player::SendWhammy(bool on) {
   GameMessage m;
-  m.code = 35;
+  m.Set(GameCode::kEnergyFlag);
   m.a3 = on ? 1 : 0;
   Send(m);
 }
@@ -92,6 +91,7 @@ void Player::RemoteHit(int32_t serial) {
     NoteRecord& n = track.notes[slot];
     if (!n.active || n.serial != serial || n.hit || n.missed) continue;
     if (n.fretSlot >= 0 && n.fretSlot < kLaneSlots) laneHit[n.fretSlot] = true;
+    MarkPiece(n, true);
     if (n.unscored || n.unscored2) {
       n.hit = true;
     } else if (n.forbidden) {
@@ -182,14 +182,14 @@ void Player::RemoteMissStep() {
 }
 
 bool Player::ApplyRemoteMessage(const GameMessage& m) {
-  if (!remote || m.type != kGameMessage) return false;
-  const bool slotMatches = m.code == 34 ? (m.a2 & 255) == netSlot : m.a2 == netSlot;
+  if (!remote || !m.Is(MessageType::kGame)) return false;
+  const bool slotMatches = m.Is(GameCode::kScoreState) ? (m.a2 & 255) == netSlot : m.a2 == netSlot;
   if (!slotMatches) return false;
   const uint32_t a3 = static_cast<uint32_t>(m.a3);
   const uint32_t a4 = static_cast<uint32_t>(m.a4);
-  switch (m.code) {
-    case 10: RemoteHit(m.a3); return true;
-    case 11: {
+  switch (m.AsGameCode()) {
+    case GameCode::kNoteHit: RemoteHit(m.a3); return true;
+    case GameCode::kPress: {
       const int32_t slot = m.a3;
       const int32_t value = static_cast<int32_t>(a4 & 0xFFFFu);
       const int32_t velocity = static_cast<int32_t>(a4 >> 16);
@@ -198,7 +198,7 @@ bool Player::ApplyRemoteMessage(const GameMessage& m) {
       RemotePress(slot, value, velocity);
       return true;
     }
-    case 12: {
+    case GameCode::kFretState: {
       const int32_t slot = static_cast<int32_t>(a3 & 255u);
       const int32_t value = static_cast<int32_t>((a3 >> 8) & 255u);
       const bool pressed = ((a3 >> 16) & 255u) == 1;
@@ -206,9 +206,9 @@ bool Player::ApplyRemoteMessage(const GameMessage& m) {
       RemoteFretState(slot, value, pressed);
       return true;
     }
-    case 13: track.ActivateEnergy(); return true;
-    case 14: RemoteMiss(m.a3, true); return true;
-    case 34: {
+    case GameCode::kEnergy: track.ActivateEnergy(); return true;
+    case GameCode::kMiss: RemoteMiss(m.a3, true); return true;
+    case GameCode::kScoreState: {
       const uint32_t a2 = static_cast<uint32_t>(m.a2);
       const float meter = BitsFloat(m.a7);
       const float scoreValue = BitsFloat(m.a6);
@@ -218,7 +218,7 @@ bool Player::ApplyRemoteMessage(const GameMessage& m) {
                   static_cast<int32_t>(a3 & 0xFFFFu), static_cast<int32_t>(a3 >> 16), scoreValue);
       return true;
     }
-    case 35: RemoteWhammy(m.a3 == 1); return true;
+    case GameCode::kEnergyFlag: RemoteWhammy(m.a3 == 1); return true;
     default: return false;
   }
 }

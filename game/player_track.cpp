@@ -575,7 +575,7 @@ void PlayerTrack::SpawnBeatLines() {
     BeatLine& b = beats[s];
     if (b.active) continue;
     b.active = true;
-    b.kind = tempo.IsMeasureStart(nextBeat_) ? 51 : 50;
+    b.kind = tempo.IsMeasureStart(nextBeat_) ? BeatKind::kMeasure : BeatKind::kBeat;
     b.time = static_cast<float>(tempo.BeatToMs(static_cast<double>(nextBeat_)));
     b.beat = static_cast<float>(nextBeat_);
     b.serial = beatSerial_++;
@@ -674,7 +674,7 @@ void PlayerTrack::UpdateActivationNote() {
     int32_t best = -1;
     for (int32_t s = 1; s < kNoteSlots; ++s) {
       const BeatLine& b = beats[s];
-      if (!b.active || b.kind != 51 || b.beat < currentBeat + 25.0) continue;
+      if (!b.active || b.kind != BeatKind::kMeasure || b.beat < currentBeat + 25.0) continue;
       if (best < 0 || b.beat < beats[best].beat) best = s;
     }
     if (best >= 0) {

@@ -53,6 +53,7 @@ bool CareerTier::Load(std::u16string path) {
   std::string bytes;
   if (!platform::ReadWholeFile(path, bytes, kMaxCareerFileBytes)) {
     Clear();
+    unreadableFile_ = PathExistsW(path);
     file = std::move(path);
     return false;
   }
@@ -62,9 +63,11 @@ bool CareerTier::Load(std::u16string path) {
 bool CareerTier::LoadFromBytes(std::string_view bytes, std::u16string path) {
   Clear();
   file = std::move(path);
+  unreadableFile_ = false;
   std::u16string units;
   if (DecodeKeyValueBytes(bytes, units) != Utf16Read::kOk) {
     Log(0, u"Error:No BOM Found. Please Use UNICODE:" + file);
+    unreadableFile_ = true;
     return false;
   }
   const int32_t count = static_cast<int32_t>(units.size());
@@ -120,6 +123,10 @@ bool CareerTier::Save() {
     Log(0, u"Unable To Save. File Holds Lines That Would Be Lost:" + file);
     return false;
   }
+  if (unreadableFile_ && !platform::KeepDamagedCopy(file)) {
+    Log(0, u"Unable To Save. The Unreadable File Could Not Be Kept:" + file);
+    return false;
+  }
   KeyValueWriter writer;
   if (!writer.Open(file)) {
     Log(0, u"Error Opening File For Writing:" + file);
@@ -135,6 +142,7 @@ bool CareerTier::Save() {
     Log(0, u"Error Opening File For Writing:" + file);
     return false;
   }
+  unreadableFile_ = false;  // its bytes are kept; the file is ours now
   return true;
 }
 

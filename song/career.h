@@ -54,6 +54,11 @@ class CareerTier {
   // by its hash in the song list and takes the found folder; a chart whose MD5 has
   // changed gives the song its new hash. The file is saved when anything changed.
   bool ResolveSongs(const SongList& songs);
+
+ private:
+  // The last read found a file it could not read (not text, too large, a read
+  // error): whatever saves a new tier there first keeps those bytes as ".bad".
+  bool unreadableFile_ = false;
 };
 
 class CareerTrack {

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -116,6 +117,18 @@ void MakeSongFolderAbsolute(std::vector<std::string>& args, const std::string& s
   char resolved[PATH_MAX];
   if (realpath(a.c_str(), resolved)) a = resolved;
   args[1] = a;
+}
+
+bool DropMissingSongFolder(std::vector<std::string>& args) {
+  if (args.size() < 2 || args[1].empty()) return false;
+  std::string folder = args[1];
+  if (folder.back() == '"') folder.pop_back();  // as the start-up load reads it
+  if (folder.empty() || platform::IsDirectory(folder)) return false;
+  // A mistyped folder must not pass unnoticed: the player is told where the game looked.
+  Log(0, u"Song folder not found: " + ToWide(args[1]));
+  std::fprintf(stderr, "Song folder not found: %s\n", args[1].c_str());
+  args.resize(1);
+  return true;
 }
 
 std::u16string FormatBuildDate(const char* date) {
@@ -251,6 +264,7 @@ int RunGame(int argc, const char* const* argv, platform::gfx::Framework& framewo
   // a song folder is made absolute against the folder the program was started in.
   framework.Init(true, &args);
   MakeSongFolderAbsolute(args, platform::CurrentDirectory());
+  DropMissingSongFolder(args);
   {
     std::vector<const char*> ptrs;
     for (const std::string& a : args) ptrs.push_back(a.c_str());
@@ -286,7 +300,11 @@ int RunGame(int argc, const char* const* argv, platform::gfx::Framework& framewo
 
   const uint32_t style =
       g_Settings.WINDOWSTYLE == 1 ? platform::gfx::kWindowStylePopup : platform::gfx::kWindowStyleCaption;
-  framework.CreateWindow(WindowTitle(), style, "data/2d/icon.png");
+  if (!framework.CreateWindow(WindowTitle(), style, kWindowIconPath)) {
+    Log(0, u"Could Not Create The Window");
+    Shutdown();
+    return 1;
+  }
   framework.SetCursorSettings(false, false);
   if (Invoke(g_services.graphics.createCameras, "Graphics: CreateCameras")) g_made.cameras.store(true);
   framework.Init(false, nullptr);

@@ -16,6 +16,11 @@ using namespace internal;
 
 namespace {
 
+// The session message by which the leader tells the others its song's progress; the
+// numbers travel on the wire.
+enum class MessageType : int32_t { kSession = 1 };
+enum class SessionCode : int32_t { kSessionStatus = 39 };
+
 constexpr float kTextureCount = 294.0f;
 constexpr float kModelCount = 77.0f;
 constexpr float kMenuThemeCount = 26.0f;
@@ -123,8 +128,8 @@ void UpdateNetworkClient() {
     const double songTime = Query(g_services.gameplay.songTime, "Gameplay: SongClock::GetSongTime", 0.0);
     if (songTime >= LastSyncSongTime.load() + 1000.0) {
       OutgoingMessage m;
-      m.type = 1;
-      m.code = 39;
+      m.type = static_cast<int32_t>(MessageType::kSession);
+      m.code = static_cast<int32_t>(SessionCode::kSessionStatus);
       const float rating = Query(g_services.gameplay.ratingValue, "Gameplay: ScoreRating", 0.0f);
       double length = 0.0;
       const int slot = Query(g_services.graphics.currentSongIndex, "Graphics: SceneContext song index", -1);
@@ -185,11 +190,11 @@ void UpdateMenus() {
     Invoke(g_services.menus.update, "Menu screens: MenuManager::Update");
     return;
   }
-  const int code = Query(g_services.menus.exitCode, "Menu screens: exit code", 0);
-  if (code == 0) {
+  const auto code = static_cast<menu::ExitCode>(Query(g_services.menus.exitCode, "Menu screens: exit code", 0));
+  if (code == menu::ExitCode::kQuit) {
     if (Query(g_services.menus.restartRequested, "Menu screens: restart flag", false)) RelaunchRequested.store(true);
     if (g_framework) g_framework->Quit(0);
-  } else if (code == 1) {
+  } else if (code == menu::ExitCode::kPlaySong) {
     Invoke(g_services.menus.pauseJukebox, "Menu screens: PauseJukebox");
     SetState(State::kSongLoading);
   }

@@ -36,6 +36,13 @@ void StartLoadingScreen();
 // folder the program was started from.
 void MakeSongFolderAbsolute(std::vector<std::string>& args, const std::string& startFolder);
 
+// A song folder in argument 1 that is not there is logged, said on standard error and
+// dropped with the arguments after it, so that the game starts at its music folder.
+bool DropMissingSongFolder(std::vector<std::string>& args);
+
+// Where the window's icon is read from, in the run folder.
+inline constexpr const char* kWindowIconPath = "data/icons/velorin.png";
+
 // Argument 1 and 2 of the game's command line as the start-up load reads them.
 struct SongFolderArgument {
   bool present = false;

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "core/log.h"
+#include "core/menu_ids.h"
 #include "core/settings.h"
 #include "core/shell/shell_internal.h"
 #include "platform/clock.h"
@@ -131,7 +132,8 @@ intptr_t MsgProc(WindowHandle, uint32_t msg, uintptr_t wParam, intptr_t, bool* n
       break;
     case WM_APP + 1:
       Invoke(g_services.graphics.videoEvent, "Graphics: VideoTexture::Play");
-      if (g_made.menuManager.load()) Invoke(g_services.menus.controlAllVideos, "Menu screens: ControlAllVideos", 3);
+      if (g_made.menuManager.load()) Invoke(g_services.menus.controlAllVideos, "Menu screens: ControlAllVideos",
+                                             static_cast<int>(menu::VideoCommand::kHandleEvents));
       break;
     case WM_MOUSEMOVE: {
       const uint32_t now = platform::TimeGetTime();
@@ -244,7 +246,8 @@ void OnResetDevice(Device& device, const BackBufferDesc& desc) {
   for (auto& f : g_fonts)
     if (f) f->OnResetDevice();
   Invoke(g_services.graphics.videosDeviceReset, "Graphics: VideoTexture::Reset");
-  if (g_made.menuManager.load()) Invoke(g_services.menus.controlAllVideos, "Menu screens: ControlAllVideos", 5);
+  if (g_made.menuManager.load()) Invoke(g_services.menus.controlAllVideos, "Menu screens: ControlAllVideos",
+                                             static_cast<int>(menu::VideoCommand::kDeviceReset));
   for (int i = 0; i < 2; ++i) {
     g_stereoTargets[i] = device.CreateRenderTarget(desc.width, desc.height, desc.multisampleSamples);
     g_stereoTextures[i] = device.CreateRenderTexture(desc.width, desc.height);
@@ -256,7 +259,8 @@ void OnLostDevice() {
   for (auto& f : g_fonts)
     if (f) f->OnLostDevice();
   Invoke(g_services.graphics.videosDeviceLost, "Graphics: video device lost");
-  if (g_made.menuManager.load()) Invoke(g_services.menus.controlAllVideos, "Menu screens: ControlAllVideos", 4);
+  if (g_made.menuManager.load()) Invoke(g_services.menus.controlAllVideos, "Menu screens: ControlAllVideos",
+                                             static_cast<int>(menu::VideoCommand::kDeviceLost));
   for (auto& t : g_stereoTargets) t.reset();
   for (auto& t : g_stereoTextures) t.reset();
 }

@@ -10,7 +10,19 @@
 
 #include "devices/midi/button_map.h"
 
-// Device kinds.
+// The kind of controller a device is, as the device list's TYPE stores it.
+enum class ControllerType : int32_t {
+  kDrums = 0,
+  kGuitar = 1,
+  kGamepad = 2,
+  kKeyboard = 3,
+  kKeys = 4,
+  kRealDrums = 5,
+  kRealGuitar = 6,
+  kDancePad = 7,
+};
+
+// The same numbers where the device records keep them as plain integers.
 namespace kind {
 constexpr int32_t kDrums = 0, kGuitar = 1, kGamepad = 2, kKeyboard = 3, kKeys = 4, kRealDrums = 5;
 constexpr int32_t kRealGuitar = 6, kDancePad = 7;

@@ -29,8 +29,8 @@ struct LevelPlayerInfo {
   LevelController* controller = nullptr;
   int32_t bestScore = -1;  // the stored best before this result; -1 none
   int32_t thisScore = 0;
-  // The player's stems stay audible from a hit until a miss or overhit (all seven
-  // flags of the mix: any hit and the six drum pieces, together).
+  // The player's stems stay audible from a hit until a miss or overhit: flag 0 for the
+  // whole part, flags 1..6 for a drummer's pieces, each cut by its own missed notes.
   uint8_t audible[7] = {1, 1, 1, 1, 1, 1, 1};
   int32_t seenMisses = 0;
   int32_t seenOverhits = 0;

@@ -35,6 +35,10 @@ void SetEffectRatio(int32_t handle, float ratio) {
   if (SfxVoice* v = VoiceOf(handle)) v->sourceVoice->SetFrequencyRatio(ratio);
 }
 
+void UpdateEffects() {
+  if (g_SoundPlayer) g_SoundPlayer->Update();
+}
+
 }  // namespace
 
 SoundPlayerSound::SoundPlayerSound() {
@@ -42,4 +46,5 @@ SoundPlayerSound::SoundPlayerSound() {
   setVolume = SetEffectVolume;
   baseRatio = EffectBaseRatio;
   setRatio = SetEffectRatio;
+  update = UpdateEffects;
 }

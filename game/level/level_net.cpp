@@ -12,12 +12,11 @@ constexpr int32_t kMaxRemoteDevices = 50;
 
 uint8_t Byte(int32_t value, int index) { return static_cast<uint8_t>(static_cast<uint32_t>(value) >> (8 * index)); }
 
-void Send(int32_t code, const std::string& str1 = std::string()) {
+void Send(SessionCode code, const std::string& str1 = std::string()) {
   LevelSession& session = Session();
   if (!session.Online()) return;
   GameMessage m;
-  m.type = 1;
-  m.code = code;
+  m.Set(code);
   m.str1 = str1;
   session.net->Send(m);
 }
@@ -27,7 +26,7 @@ void LogIgnored(int32_t code, shell::State state) {
              platform::FormatIntW(static_cast<int32_t>(state)));
 }
 
-// Reload of the level for everybody (code 24): the level is built again here and the
+// Reload of the level for everybody (the restart order): the level is built again here and the
 // game waits in the online start for the host's start.
 void ReloadLevel() {
   LevelState& level = Level();
@@ -42,31 +41,31 @@ void LobbyDispatch(const GameMessage& m) {
   LevelSession& session = Session();
   LevelMenus& menus = session.Menus();
   const shell::State state = shell::CurrentState();
-  switch (m.code) {
-    case 25: menus.AddChatLine(m.str1); break;
-    case 26:
+  switch (m.AsGameCode()) {
+    case GameCode::kChat: menus.AddChatLine(m.str1); break;
+    case GameCode::kLeader:
       session.leaderId = m.a3;
       menus.BuildRoster();
       break;
-    case 28: menus.SetChosenSong(m.str1, m.str2, m.a3); break;
-    case 29: menus.ClearRoster(); break;
-    case 30: menus.AddRosterPlayer(m.str1, m.a3, m.a4); break;
-    case 37: {
+    case GameCode::kCurrentSong: menus.SetChosenSong(m.str1, m.str2, m.a3); break;
+    case GameCode::kRosterBegin: menus.ClearRoster(); break;
+    case GameCode::kRosterEntry: menus.AddRosterPlayer(m.str1, m.a3, m.a4); break;
+    case GameCode::kCrowdSound: {
       const int32_t cowbell = session.settings->COWBELL;
       if ((cowbell != 0 && state == shell::State::kMenus) || (cowbell == 2 && state == shell::State::kPlaying)) menus.PlayCrowdSound();
       break;
     }
-    case 39: session.PlaySound(111); break;
-    case 40: session.PlaySound(112); break;
-    case 41: session.songHashes.Clear(); break;
-    case 42:
+    case GameCode::kClientJoined: session.PlaySound(111); break;
+    case GameCode::kClientDropped: session.PlaySound(112); break;
+    case GameCode::kCommonListBegin: session.songHashes.Clear(); break;
+    case GameCode::kCommonListHash:
       if (session.songHashes.count >= kMaxNetSongHashes) {
         if (session.songHashes.count == kMaxNetSongHashes) Log(0, u"Recieve: Song Hash List Full");
         break;
       }
       if (SongRecord* record = session.songHashes.Append()) record->md5 = m.str1;
       break;
-    case 44: SendSongList(); break;
+    case GameCode::kSongListRequest: SendSongList(); break;
     default: break;
   }
 }
@@ -75,13 +74,13 @@ void FlowDispatch(const GameMessage& m) {
   LevelSession& session = Session();
   LevelState& level = Level();
   const shell::State state = shell::CurrentState();
-  switch (m.code) {
-    case 23:
-    case 24:
+  switch (m.AsGameCode()) {
+    case GameCode::kBackToMenus:
+    case GameCode::kRestart:
       // Only a level that exists can be aborted or reloaded; one still loading on the
       // Task thread takes the order once it is done.
       if (state == shell::State::kPlaying || state == shell::State::kOnlineStart) {
-        if (m.code == 23) {
+        if (m.Is(GameCode::kBackToMenus)) {
           QuitToMenus(false);
         } else {
           ReloadLevel();
@@ -92,11 +91,11 @@ void FlowDispatch(const GameMessage& m) {
         LogIgnored(m.code, state);
       }
       break;
-    case 31:
+    case GameCode::kLocked:
       session.Menus().EndChatEditing();
       session.Menus().SetCurrentMenu(menu::kPlayerSelect);
       break;
-    case 32:
+    case GameCode::kUnlocked:
       session.Menus().SetCurrentMenu(menu::kLobby);
       session.Menus().ResetSlots();
       break;
@@ -107,26 +106,26 @@ void FlowDispatch(const GameMessage& m) {
 void MenuDispatch(const GameMessage& m) {
   LevelSession& session = Session();
   LevelMenus& menus = session.Menus();
-  switch (m.code) {
-    case 16: menus.RemovePlayer(m.a2); break;
-    case 17:
+  switch (m.AsGameCode()) {
+    case GameCode::kOtherPlayerLeft: menus.RemovePlayer(m.a2); break;
+    case GameCode::kYourPlayerJoined:
       if (m.a3 < 0 || m.a3 >= kMaxLevelPlayers) {
         LogIgnored(m.code, shell::State::kMenus);
         break;
       }
       if (menus.SlotHasController(m.a3)) menus.GrantPlayerId(m.a3, m.a2);
       break;
-    case 19: menus.ApplyRemoteSlot(m); break;
-    case 20:
-    case 21: menus.StartGame(); break;
-    case 27:
+    case GameCode::kSlotState: menus.ApplyRemoteSlot(m); break;
+    case GameCode::kLoadingOthers:
+    case GameCode::kLoadingSender: menus.StartGame(); break;
+    case GameCode::kOtherPlayerJoined:
       if (menus.SlotCount() >= kMaxLevelPlayers || m.a2 < 0 || m.a2 >= kMaxRemoteDevices) {
         LogIgnored(m.code, shell::State::kMenus);
         break;
       }
       menus.AddRemoteSlot(m.a2);
       break;
-    case 33: {
+    case GameCode::kPlayerInfo: {
       const uint8_t flags = Byte(m.a4, 3);
       const uint8_t a3[4] = {Byte(m.a3, 0), Byte(m.a3, 1), Byte(m.a3, 2), Byte(m.a3, 3)};
       const uint8_t a4[3] = {Byte(m.a4, 0), Byte(m.a4, 1), Byte(m.a4, 2)};
@@ -134,7 +133,7 @@ void MenuDispatch(const GameMessage& m) {
                               (flags & 8) != 0, m.str1);
       break;
     }
-    case 36:
+    case GameCode::kGameType:
       session.gameType = m.a3;
       session.PlaySound(107);
       break;
@@ -148,7 +147,7 @@ void PlayDispatch(const GameMessage& m) {
 }
 
 void StartDispatch(const GameMessage& m) {
-  if (m.code != 22) return;
+  if (!m.Is(GameCode::kStartSignal)) return;
   LevelState& level = Level();
   shell::SetState(shell::State::kPlaying);
   level.onlineReady = false;
@@ -180,14 +179,14 @@ void OnNetMessage(const GameMessage& message) {
 bool SendSongList() {
   LevelSession& session = Session();
   if (!session.Online()) return true;
-  Send(34);
-  for (const SongRecord* r = session.songHashes.head; r; r = r->next) Send(35, r->md5);
-  Send(36);
+  Send(SessionCode::kSongListBegin);
+  for (const SongRecord* r = session.songHashes.head; r; r = r->next) Send(SessionCode::kSongListHash, r->md5);
+  Send(SessionCode::kSongListEnd);
   return true;
 }
 
 void RestartLevelOnline(bool notifyServer) {
-  if (notifyServer) Send(25);
+  if (notifyServer) Send(SessionCode::kRestart);
   ReloadLevel();
 }
 
@@ -195,9 +194,9 @@ void ApplyDeferredFlow() {
   LevelState& level = Level();
   const int32_t code = level.deferredFlowCode;
   level.deferredFlowCode = 0;
-  if (code == 23) {
+  if (code == static_cast<int32_t>(GameCode::kBackToMenus)) {
     QuitToMenus(false);
-  } else if (code == 24) {
+  } else if (code == static_cast<int32_t>(GameCode::kRestart)) {
     ReloadLevel();
   }
 }

@@ -34,6 +34,9 @@ CtrlDeviceController::CtrlDeviceController(CtrlDevice* device) {
   isKeyboard = [device] { return device && device->desc.kind == kind::kKeyboard; };
   isGamepad = [device] { return device && device->desc.kind == kind::kGamepad; };
   detectedDrumLanes = [device] { return device ? device->desc.drumLanes : 4; };
+  setLefty = [device](bool on) {
+    if (device) device->lefty = on ? 1 : 0;
+  };
 }
 
 LevelSession::LevelSession() { Reset(); }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "core/menu_ids.h"
 #include "core/settings.h"
 #include "game/game_services.h"
 #include "song/midi_file.h"
@@ -37,6 +38,9 @@ class LevelController : public PlayerInput {
   // The drum lane count the device reports (4 or 5).
   std::function<int32_t()> detectedDrumLanes;
   int32_t DetectedDrumLanes() const { return detectedDrumLanes ? detectedDrumLanes() : 4; }
+  // The left-handed drum layout: the device trades its outer pads.
+  std::function<void(bool)> setLefty;
+  void SetLefty(bool on) { if (setLefty) setLefty(on); }
 };
 
 // The controller manager's device (CtrlDevice::GetEvents, ClearEvents): its entries
@@ -198,8 +202,10 @@ class LevelMenus {
   void SetCurrentMenu(int32_t menu) { if (setCurrentMenu) setCurrentMenu(menu); }
   std::function<void()> resumeMenuMusic;
   void ResumeMenuMusic() { if (resumeMenuMusic) resumeMenuMusic(); }
-  std::function<void(int32_t)> controlAllVideos;
-  void ControlAllVideos(int32_t command) { if (controlAllVideos) controlAllVideos(command); }
+  std::function<void(int32_t)> controlAllVideos;  // a menu::VideoCommand number
+  void ControlAllVideos(menu::VideoCommand command) {
+    if (controlAllVideos) controlAllVideos(static_cast<int32_t>(command));
+  }
   std::function<void()> quitProgram;
   void QuitProgram() { if (quitProgram) quitProgram(); }
   std::function<void(int32_t, const std::u16string&, const std::u16string&)> pushAchievement;

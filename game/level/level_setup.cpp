@@ -9,6 +9,7 @@
 #include "core/shell/shell_state.h"
 #include "core/utils.h"
 #include "devices/audio/song_audio.h"
+#include "game/lane_map.h"
 #include "game/level/level.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -58,6 +59,20 @@ void CopyProfileOptions(const Profile* profile, PlayerOptions& o) {
   o.proNoteSpeed = profile->NECKSPEEDREALGUITAR;
   o.whammyDirection = profile->WHAMMYDIRECTION;
   o.tiltOption = profile->GUITARTILT;
+  // A real guitar playing a legacy chart strums on one string (0: any) above a cut-off.
+  o.strumAxis = std::clamp(profile->REALGUITARLEGACYSTRINGFILTER, 0, 6);
+  o.strumAxisThreshold = profile->REALGUITARLEGACYCUTOFF;
+  o.keyLayout = profile->LEGACYKEYSFINGERLAYOUT;
+  o.drumSwap = profile->RIDECRASHFLIP;
+  o.drumBoardOption = profile->REALDRUMLAYOUT;
+  o.keysOption1 = o.keysOption2 = profile->REALKEYSLANECOUNT;
+}
+
+// The song's own sounds for free play: its drum kit (1..6) and guitar tone (1..3).
+void CopySongSoundOptions(const SongInfo* info, PlayerOptions& o) {
+  if (!info) return;
+  o.drumKit = std::clamp(info->kit_type, 1, 6);
+  o.guitarSound = std::clamp(info->guitar_type - 1, 0, 2);
 }
 
 SongOptions SongOptionsOf(const SongInfo* info) {
@@ -72,6 +87,7 @@ SongOptions SongOptionsOf(const SongInfo* info) {
   o.multiplierNote = info->multiplier_note;
   o.keysLaneCountLeft = info->real_keys_lane_count_left;
   o.keysLaneCountRight = info->real_keys_lane_count_right;
+  o.drumLayoutSwap = info->five_lane_drums;
   return o;
 }
 
@@ -329,6 +345,7 @@ void SetupLevel(bool full) {
 
   Log(0, u"Configuring Players");
   const bool online = session.Online();
+  settings.mixer.drumPlayer = false;
   for (int32_t i = 0; i < count; ++i) {
     Player& p = level.players[static_cast<size_t>(i)];
     const LevelSlot& slot = session.career ? session.careerSlot : session.roster[static_cast<size_t>(i)];
@@ -345,6 +362,7 @@ void SetupLevel(bool full) {
     p.demoIndex = i;
     p.input = pi.controller;
     CopyProfileOptions(slot.profile, p.options);
+    CopySongSoundOptions(info, p.options);
 
     bool noFail = false;
     if (!online && !session.career) {
@@ -352,6 +370,13 @@ void SetupLevel(bool full) {
     }
     p.score().noFail = noFail;
     if (audio) audio->AddPlayer(p.kind);
+
+    if (!p.remote && LaneMap::IsDrumKind(p.kind)) {
+      // A local drummer plays the drum part: the play-along setting then silences its stems.
+      settings.mixer.drumPlayer = true;
+    }
+    // The controller swaps its pads for a left-handed drummer.
+    if (pi.controller) pi.controller->SetLefty(LaneMap::IsDrumKind(p.kind) && p.options.leftyDrums);
 
     p.laneCount = LaneCountFor(session, slot, p, p.remote);
     p.hitWindow = (!online && settings.DRUNK && !session.career) ? kDrunkHitWindow : kDefaultHitWindow;

@@ -8,6 +8,7 @@
 #include "core/log.h"
 #include "core/shell/shell_state.h"
 #include "devices/audio/song_audio.h"
+#include "game/lane_map.h"
 #include "game/level/level.h"
 #include "game/level/level_net.h"
 #include "platform/clock.h"
@@ -93,13 +94,26 @@ void UpdateMix(SongAudio& audio) {
     Player& p = level.players[static_cast<size_t>(i)];
     LevelPlayerInfo& pi = level.info[static_cast<size_t>(i)];
     const PlayerScore& s = p.score();
-    const bool missed = s.misses != pi.seenMisses || s.overhits != pi.seenOverhits;
+    const bool overhit = s.overhits != pi.seenOverhits;
+    const bool missed = s.misses != pi.seenMisses || overhit;
     pi.seenMisses = s.misses;
     pi.seenOverhits = s.overhits;
     bool hit = false;
     for (bool h : p.laneHit) hit = hit || h;
-    if (missed) std::fill(std::begin(pi.audible), std::end(pi.audible), uint8_t{0});
-    if (hit) std::fill(std::begin(pi.audible), std::end(pi.audible), uint8_t{1});
+    if (LaneMap::IsDrumKind(p.kind)) {
+      // A missed note silences its own drum piece only; a stray hit has no piece to
+      // blame and silences the kit.
+      if (missed) pi.audible[0] = 0;
+      if (overhit) std::fill(std::begin(pi.audible) + 1, std::end(pi.audible), uint8_t{0});
+      for (int32_t k = 1; k < Player::kDrumPieceFlags; ++k) {
+        if (p.pieceMissed[k]) pi.audible[k] = 0;
+        if (p.pieceHit[k]) pi.audible[k] = 1;
+      }
+      if (hit) pi.audible[0] = 1;
+    } else {
+      if (missed) std::fill(std::begin(pi.audible), std::end(pi.audible), uint8_t{0});
+      if (hit) std::fill(std::begin(pi.audible), std::end(pi.audible), uint8_t{1});
+    }
     audio.MarkAudible(p.kind, pi.audible);
   }
   audio.UpdateMix();
@@ -165,6 +179,8 @@ void RunningFrame() {
 
   const int32_t type = session.gameType;
   if (level.rating && !(type == 1 || (type >= 5 && type <= 7)) && !session.practice) level.rating->Update(session.sound);
+  // The fades of the effect voices (a lane's previous free-play sound) move on.
+  if (session.sound) session.sound->Update();
   LevelVisuals& visuals = session.Visuals();
   if (!settings.songVideoBackgroundOn && !settings.songImageBackgroundOn && settings.BACKGROUND == 2 &&
       visuals.HasStage())
@@ -224,7 +240,7 @@ void HeldFrame() {
     p.menuRequestCode = 0;
     if (code == 1 && !ui.countIn) {
       ResetHeld(true);
-      session.Menus().ControlAllVideos(0);
+      session.Menus().ControlAllVideos(menu::VideoCommand::kRunMuted);
       session.Screens().OpenPauseForPlayer(&p);
     } else if (code == 2 || code == 3) {
       SpeedRequest(code, false);

@@ -12,8 +12,18 @@
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
 #define STBI_FAILURE_USERMSG
+// The built-in JPEG and PNM readers write out of bounds and overflow on hostile
+// files: JPEG goes to libjpeg-turbo, and no game file is PNM, PSD, PIC, HDR or GIF.
+#define STBI_NO_JPEG
+#define STBI_NO_PNM
+#define STBI_NO_PSD
+#define STBI_NO_PIC
+#define STBI_NO_HDR
+#define STBI_NO_GIF
+#define STBI_NO_LINEAR
 #include <stb_image.h>
 
+#include "platform/gfx/jpeg_decoder.h"
 #include "platform/gfx/render_device.h"
 
 namespace platform::gfx {
@@ -39,14 +49,25 @@ namespace {
 constexpr size_t kMaxImageFileBytes = size_t(256) << 20;
 // Neither side of a texture may exceed this (also bounds the decoded allocation).
 constexpr int kMaxImageSide = 16384;
+
+bool IsJpeg(std::string_view bytes) {
+  return bytes.size() >= 3 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xD8 &&
+         static_cast<uint8_t>(bytes[2]) == 0xFF;
+}
 }  // namespace
 
 bool DecodeImageFile(std::string_view path, ImageData& out) {
   out = ImageData();
   std::string bytes;
   if (!platform::ReadWholeFile(path, bytes, kMaxImageFileBytes) || bytes.empty()) return false;
-  if (!platform::ImageFitsTheGame(bytes, path)) return false;
+  return DecodeImageBytes(bytes, path, out);
+}
+
+bool DecodeImageBytes(std::string_view bytes, std::string_view nameForLog, ImageData& out) {
+  out = ImageData();
+  if (bytes.empty() || !platform::ImageFitsTheGame(bytes, nameForLog)) return false;
   if (bytes.size() > static_cast<size_t>(INT_MAX)) return false;
+  if (IsJpeg(bytes)) return DecodeJpeg(bytes, out.width, out.height, out.rgba);
   int w = 0, h = 0, channels = 0;
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
   const int len = static_cast<int>(bytes.size());
@@ -66,6 +87,13 @@ bool ReadImageInfo(std::string_view path, int& width, int& height) {
   if (!platform::ReadWholeFile(path, bytes, kMaxImageFileBytes) || bytes.empty()) return false;
   if (bytes.size() > static_cast<size_t>(INT_MAX)) return false;
   int w = 0, h = 0, channels = 0;
+  if (IsJpeg(bytes)) {
+    platform::ImageHeader header;
+    if (platform::ProbeImage(bytes, &header) != platform::ImageProbe::kFits) return false;
+    width = header.width;
+    height = header.height;
+    return true;
+  }
   if (!stbi_info_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()), static_cast<int>(bytes.size()), &w, &h,
                              &channels))
     return false;

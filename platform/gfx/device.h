@@ -13,7 +13,8 @@ namespace platform::gfx {
 
 class RenderDevice;
 
-// Decoded RGBA pixels of an image file (PNG, JPEG, BMP, TGA ...).
+// Decoded RGBA pixels of an image file: PNG, JPEG, BMP or TGA (other formats are
+// refused: no game file uses them).
 struct ImageData {
   int width = 0;
   int height = 0;
@@ -23,6 +24,8 @@ struct ImageData {
 // Reads and decodes an image file (through the case-insensitive resolver). Any
 // thread may call it. False when the file is missing, unreadable or not an image.
 bool DecodeImageFile(std::string_view path, ImageData& out);
+// The same for a file's bytes in memory; `nameForLog` names it in a refusal.
+bool DecodeImageBytes(std::string_view bytes, std::string_view nameForLog, ImageData& out);
 // The pixel size of an image file without decoding it. False when unreadable.
 bool ReadImageInfo(std::string_view path, int& width, int& height);
 

@@ -263,10 +263,11 @@ std::vector<DeviceSettings> NullFramework::DeviceHistory() {
   return q->history;
 }
 
-bool NullFramework::CreateWindow(const std::u16string& title, uint32_t style, const std::string&) {
+bool NullFramework::CreateWindow(const std::u16string& title, uint32_t style, const std::string& iconPath) {
   GetQueue();
   title_ = title;
   style_ = style;
+  iconPath_ = iconPath;
   return true;
 }
 

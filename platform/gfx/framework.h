@@ -226,6 +226,7 @@ class NullFramework : public Framework {
   bool CreateWindow(const std::u16string& title, uint32_t style, const std::string& iconPath) override;
   const std::u16string& title() const { return title_; }
   uint32_t style() const { return style_; }
+  const std::string& iconPath() const { return iconPath_; }
   void PostMessage(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
   int DisplayCount() override { return options_.displayCount; }
   bool GetDisplayMode(int adapter, DisplayMode& mode) override;
@@ -244,6 +245,7 @@ class NullFramework : public Framework {
   Options options_;
   std::u16string title_;
   uint32_t style_ = 0;
+  std::string iconPath_;
   bool cursorShown_ = true;
   struct Queue;
   std::shared_ptr<Queue> queue_;

@@ -3,6 +3,8 @@
 #include <epoxy/gl.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <string>
@@ -208,10 +210,27 @@ class SdlFramework : public Framework {
       ReportError(std::string("Could not start the video system: ") + SDL_GetError());
       return false;
     }
+    if (!DisplayAvailable()) {
+      SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+      return false;
+    }
     videoStarted_ = true;
     const Uint32 type = SDL_RegisterEvents(1);
     userEvent_.store(type == static_cast<Uint32>(-1) ? 0 : type);
     return true;
+  }
+
+  // Without a display SDL quietly falls back to a driver that draws nowhere, and the
+  // game would run unseen. Such a driver is taken only when SDL_VIDEODRIVER asks for it.
+  bool DisplayAvailable() {
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* asked = std::getenv("SDL_VIDEODRIVER");
+    const bool headless = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
+    if (!headless || (asked && *asked)) return true;
+    ReportError(
+        "No display to open the window on: DISPLAY and WAYLAND_DISPLAY name none. Start the game from a "
+        "desktop session, or set SDL_VIDEODRIVER=offscreen to run it without a window.");
+    return false;
   }
 
   bool ProbeSamples(int samples) {
@@ -251,7 +270,10 @@ class SdlFramework : public Framework {
   void SetIcon() {
     if (iconPath_.empty() || !window_) return;
     ImageData image;
-    if (!DecodeImageFile(iconPath_, image)) return;
+    if (!DecodeImageFile(iconPath_, image)) {
+      std::fprintf(stderr, "Could not load the window icon %s\n", iconPath_.c_str());
+      return;
+    }
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(image.rgba.data(), image.width, image.height, 32,
                                                               image.width * 4, SDL_PIXELFORMAT_RGBA32);
     if (!surface) return;

@@ -169,7 +169,26 @@ void DeviceStore::DetachDevice(const std::string& instanceId) {
   if (!d || !d->attached) return;
   d->attached = false;
   d->records.clear();
+  d->rawReports.clear();
   changed_ = true;
+}
+
+bool DeviceStore::AddRawReport(const std::string& instanceId, const uint8_t* bytes, size_t size) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Device* d = Find(instanceId);
+  if (!d || !d->attached || (!bytes && size > 0)) return false;
+  if (d->rawReports.size() >= kRawReportQueue) d->rawReports.pop_front();
+  d->rawReports.emplace_back(bytes, bytes + std::min(size, kMaxRawReport));
+  return true;
+}
+
+bool DeviceStore::ReadRawReport(const std::string& instanceId, std::vector<uint8_t>* out) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Device* d = Find(instanceId);
+  if (!out || !d || !d->attached || d->rawReports.empty()) return false;
+  *out = std::move(d->rawReports.front());
+  d->rawReports.pop_front();
+  return true;
 }
 
 bool DeviceStore::AddRecord(const std::string& instanceId, const DiRecord& record) {

@@ -29,6 +29,7 @@ class DeviceStore : public InputBackend {
   void XInputEnable(bool on) override;
   std::vector<uint32_t> XInputIdList() override;
   bool TakeDeviceChange() override;
+  bool ReadRawReport(const std::string& instanceId, std::vector<uint8_t>* out) override;
 
   // Producers. A device attached again under a known instance id is the same device.
   void AttachDevice(const DeviceInfo& info);
@@ -45,6 +46,10 @@ class DeviceStore : public InputBackend {
   // A full queue (kReportQueue) folds the report into the newest queued one, so the
   // final state is never lost.
   void AddReport(uint32_t user, XReport report);
+  // Queues one raw report of a device (cut to kMaxRawReport bytes); when
+  // kRawReportQueue wait already, the oldest goes. False for an unknown or
+  // detached device.
+  bool AddRawReport(const std::string& instanceId, const uint8_t* bytes, size_t size);
   bool PadAttached(uint32_t user);
 
   static constexpr size_t kReportQueue = 256;
@@ -58,6 +63,7 @@ class DeviceStore : public InputBackend {
     JoyState state;
     bool failAcquire = false;
     bool failCreate = false;
+    std::deque<std::vector<uint8_t>> rawReports;
   };
   struct Pad {
     bool attached = false;

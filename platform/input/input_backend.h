@@ -1,4 +1,4 @@
-// The input layer under the controller manager. It offers the three views the game
+// The input layer under the controller manager. It offers the views the game
 // reads controllers through:
 //  - the DirectInput view of every attached joystick and of the one system keyboard:
 //    buffered records (object offset, data, delivery time, sequence) and a joystick
@@ -7,6 +7,7 @@
 //    offsets are DirectInput key codes);
 //  - the XInput view of up to four game controllers: whole reports with a packet
 //    number, every intermediate report delivered in order;
+//  - the raw HID reports of a DirectInput-view device (real-guitar controllers);
 //  - hot-plug notification.
 // Vendor and product ids take the place of the WMI device ids. Two back ends: SDL2
 // (sdl_input.h) and a scripted one that tests feed (scripted_input.h).
@@ -31,6 +32,8 @@ constexpr uint32_t kOfsPov0 = 32;  // POV n at 32 + 4n, n < 4
 constexpr uint32_t kOfsButton0 = 48;  // button n at 48 + n, n < 128
 constexpr uint32_t kPovCentre = 0xFFFFFFFFu;
 constexpr uint32_t kBufferSize = 150;  // records a device buffers between reads
+constexpr size_t kMaxRawReport = 64;    // bytes of one raw report kept
+constexpr size_t kRawReportQueue = 64;  // raw reports a device keeps between reads
 
 // Read results.
 constexpr int kOk = 0;
@@ -72,6 +75,8 @@ struct XReport {
   uint8_t rightTrigger = 0;
   int16_t leftX = 0, leftY = 0, rightX = 0, rightY = 0;
   uint32_t timeMs = 0;  // delivery time of this report (platform::TimeGetTime)
+  // Buttons of newer pads that have no bit among the sixteen (kXPaddle1...).
+  uint8_t extraButtons = 0;
 };
 
 // XInput button bits.
@@ -79,6 +84,11 @@ constexpr uint16_t kXDpadUp = 0x0001, kXDpadDown = 0x0002, kXDpadLeft = 0x0004, 
 constexpr uint16_t kXStart = 0x0010, kXBack = 0x0020, kXLeftThumb = 0x0040, kXRightThumb = 0x0080;
 constexpr uint16_t kXLeftShoulder = 0x0100, kXRightShoulder = 0x0200;
 constexpr uint16_t kXA = 0x1000, kXB = 0x2000, kXX = 0x4000, kXY = 0x8000;
+// The two free bits: the guide button (as the extended XInput report has it) and the
+// one extra button of newer pads (share, capture, microphone).
+constexpr uint16_t kXGuide = 0x0400, kXMisc = 0x0800;
+// XReport::extraButtons bits.
+constexpr uint8_t kXPaddle1 = 0x01, kXPaddle2 = 0x02, kXPaddle3 = 0x04, kXPaddle4 = 0x08, kXTouchpad = 0x10;
 
 // One opened device of the DirectInput view. Reads of a device that was unplugged
 // report kInputLost.
@@ -114,6 +124,12 @@ class InputBackend {
 
   // True once after devices were attached or removed.
   virtual bool TakeDeviceChange() = 0;
+
+  // The raw input reports of a DirectInput-view device as its HID interface sends
+  // them: real-guitar controllers carry their strings and frets in vendor reports
+  // the joystick view does not decode. Moves the oldest waiting report into `out`
+  // (at most kMaxRawReport bytes); false when none waits or the device gives none.
+  virtual bool ReadRawReport(const std::string& instanceId, std::vector<uint8_t>* out) = 0;
 };
 
 }  // namespace platform::input

@@ -57,6 +57,20 @@ uint16_t XButton(uint8_t b) {
     case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return kXDpadDown;
     case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return kXDpadLeft;
     case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return kXDpadRight;
+    case SDL_CONTROLLER_BUTTON_GUIDE: return kXGuide;
+    case SDL_CONTROLLER_BUTTON_MISC1: return kXMisc;
+    default: return 0;
+  }
+}
+
+// The buttons beyond the sixteen bits.
+uint8_t ExtraButton(uint8_t button) {
+  switch (button) {
+    case SDL_CONTROLLER_BUTTON_PADDLE1: return kXPaddle1;
+    case SDL_CONTROLLER_BUTTON_PADDLE2: return kXPaddle2;
+    case SDL_CONTROLLER_BUTTON_PADDLE3: return kXPaddle3;
+    case SDL_CONTROLLER_BUTTON_PADDLE4: return kXPaddle4;
+    case SDL_CONTROLLER_BUTTON_TOUCHPAD: return kXTouchpad;
     default: return 0;
   }
 }
@@ -84,6 +98,7 @@ SdlInputBackend::SdlInputBackend() {
   k.productName = "Keyboard";
   AttachDevice(k);
   TakeDeviceChange();  // the keyboard is there from the start
+  hidOk_ = SDL_hid_init() == 0;
   if (ok_) {
     // Devices present now are announced by SDL as added events on the next pump;
     // open them at once so the first scan sees them.
@@ -93,11 +108,53 @@ SdlInputBackend::SdlInputBackend() {
 
 SdlInputBackend::~SdlInputBackend() {
   for (auto& [id, s] : sticks_) {
+    CloseRawReports(s);
     if (s.controller) SDL_GameControllerClose(s.controller);
     else if (s.joystick) SDL_JoystickClose(s.joystick);
   }
   sticks_.clear();
+  if (hidOk_) SDL_hid_exit();
   if (ok_) SDL_QuitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER);
+}
+
+void SdlInputBackend::OpenRawReports(Stick& s, uint16_t vid, uint16_t pid) {
+  if (!hidOk_ || vid == 0) return;
+  SDL_hid_device_info* list = SDL_hid_enumerate(vid, pid);
+  for (SDL_hid_device_info* i = list; i && !s.hid; i = i->next) {
+    if (!i->path) continue;
+    bool taken = false;
+    for (const auto& [other, st] : sticks_) taken = taken || st.hidPath == i->path;
+    if (taken) continue;
+    s.hid = SDL_hid_open_path(i->path, 0);
+    if (s.hid) {
+      SDL_hid_set_nonblocking(s.hid, 1);
+      s.hidPath = i->path;
+    }
+  }
+  SDL_hid_free_enumeration(list);
+}
+
+void SdlInputBackend::CloseRawReports(Stick& s) {
+  if (s.hid) SDL_hid_close(s.hid);
+  s.hid = nullptr;
+  s.hidPath.clear();
+}
+
+void SdlInputBackend::PollRawReports() {
+  unsigned char buf[kMaxRawReport];
+  for (auto& [id, s] : sticks_) {
+    if (!s.hid) continue;
+    // A bounded drain: a device that never stops sending cannot hold the loop.
+    for (size_t n = 0; n < kRawReportQueue; ++n) {
+      const int got = SDL_hid_read(s.hid, buf, sizeof buf);
+      if (got < 0) {
+        CloseRawReports(s);  // unplugged, or the interface went away
+        break;
+      }
+      if (got == 0) break;
+      AddRawReport(s.instanceId, buf, static_cast<size_t>(got));
+    }
+  }
 }
 
 uint32_t SdlInputBackend::DeliveryMs(uint32_t sdlTimestamp) const {
@@ -150,6 +207,7 @@ void SdlInputBackend::Added(int deviceIndex) {
                                                                                               : kTypeGamepad;
   if (const char* name = SDL_JoystickName(s.joystick)) info.productName = name;
   AttachDevice(info);
+  OpenRawReports(s, vid, pid);
 
   if (s.controller) {
     for (int p = 0; p < 4; ++p) {
@@ -173,6 +231,7 @@ void SdlInputBackend::Removed(int32_t instance) {
     DetachPad(static_cast<uint32_t>(s.pad));
     padUsed_[s.pad] = false;
   }
+  CloseRawReports(s);
   if (s.controller) SDL_GameControllerClose(s.controller);
   else if (s.joystick) SDL_JoystickClose(s.joystick);
   sticks_.erase(it);
@@ -231,10 +290,14 @@ bool SdlInputBackend::HandleEvent(const SDL_Event& e) {
       auto it = sticks_.find(e.cbutton.which);
       if (it == sticks_.end() || it->second.pad < 0) return true;
       const uint16_t bit = XButton(e.cbutton.button);
-      if (!bit) return true;
+      const uint8_t extra = ExtraButton(e.cbutton.button);
+      if (!bit && !extra) return true;
       XReport& r = it->second.report;
-      if (e.cbutton.state == SDL_PRESSED) r.buttons |= bit;
+      const bool pressed = e.cbutton.state == SDL_PRESSED;
+      if (pressed) r.buttons |= bit;
       else r.buttons &= static_cast<uint16_t>(~bit);
+      if (pressed) r.extraButtons |= extra;
+      else r.extraButtons &= static_cast<uint8_t>(~extra);
       r.timeMs = DeliveryMs(e.cbutton.timestamp);
       AddReport(static_cast<uint32_t>(it->second.pad), r);
       return true;
@@ -270,6 +333,7 @@ void SdlInputBackend::PumpEvents() {
     if (n <= 0) break;
     for (int i = 0; i < n; ++i) HandleEvent(events[i]);
   }
+  PollRawReports();
 }
 
 }  // namespace platform::input

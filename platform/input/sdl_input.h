@@ -17,6 +17,7 @@
 union SDL_Event;
 struct _SDL_Joystick;
 struct _SDL_GameController;
+struct SDL_hid_device_;
 
 namespace platform::input {
 
@@ -36,8 +37,12 @@ class SdlInputBackend : public DeviceStore {
   // event was an input event.
   bool HandleEvent(const SDL_Event& event);
   // Pumps SDL and handles the input events waiting in its queue (for programs that
-  // have no event loop of their own).
+  // have no event loop of their own); takes the raw reports too.
   void PumpEvents();
+  // Moves the raw reports the devices' HID interfaces sent since the last call into
+  // their queues (ReadRawReport). Devices whose HID interface cannot be opened (no
+  // access to it, no such interface) give none.
+  void PollRawReports();
 
  private:
   struct Stick {
@@ -48,13 +53,18 @@ class SdlInputBackend : public DeviceStore {
     XReport report;
     uint32_t lastTimestamp = 0;
     uint32_t sequence = 0;
+    SDL_hid_device_* hid = nullptr;  // the raw HID interface, when it could be opened
+    std::string hidPath;
   };
+  void OpenRawReports(Stick& s, uint16_t vid, uint16_t pid);
+  static void CloseRawReports(Stick& s);
   void Added(int deviceIndex);
   void Removed(int32_t instance);
   uint32_t DeliveryMs(uint32_t sdlTimestamp) const;
   uint32_t Sequence(Stick& s, uint32_t sdlTimestamp);
 
   bool ok_ = false;
+  bool hidOk_ = false;
   std::string error_;
   std::map<int32_t, Stick> sticks_;  // by SDL instance id
   bool padUsed_[4] = {false, false, false, false};

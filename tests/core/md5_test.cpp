@@ -1,6 +1,7 @@
 #include "core/md5.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tests/support/test_support.h"
 
@@ -61,6 +62,16 @@ TEST(Md5, BlockAndChunkBoundaries) {
 
 TEST(Md5, UnreadableFilesGiveMinusOne) {
   testsupport::TempDir dir;
+  // A chart far larger than any the game reads (sparse: no disk is used) is not hashed.
+  dir.WriteBytes("huge.mid", "MThd");
+  ASSERT_EQ(truncate(dir.Path("huge.mid").c_str(), static_cast<off_t>(kMaxHashedFileBytes) + 1), 0);
+  EXPECT_EQ(GetFileMD5(dir.WPath("huge.mid")), "-1");
+  bool logged = false;
+  for (const std::string& line : dir.GameLogTexts()) logged = logged || line.rfind("File too large to hash: ", 0) == 0;
+  EXPECT_TRUE(logged);
+  // One at the limit still is.
+  ASSERT_EQ(truncate(dir.Path("huge.mid").c_str(), static_cast<off_t>(kMaxHashedFileBytes)), 0);
+  EXPECT_NE(GetFileMD5(dir.WPath("huge.mid")), "-1");
   EXPECT_EQ(GetFileMD5(dir.WPath("missing.mid")), "-1");
   dir.MakeDir("folder.mid");
   EXPECT_EQ(GetFileMD5(dir.WPath("folder.mid")), "-1");

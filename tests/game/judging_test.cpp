@@ -319,6 +319,26 @@ TEST(Dance, MinesCostAndStepsNeverOverhit) {
   EXPECT_EQ(h.sound.Count(100), 1);
 }
 
+TEST(Drums, EachFrameNamesTheDrumPiecesHitAndMissed) {
+  // Expert: a snare (piece 2) at 2 s, a hi-hat (piece 3) at 3 s.
+  Harness h(Chart("PART DRUMS", {{1920, 97}, {2880, 98}}));
+  Player& p = h.Setup(PartOf(0, "PART DRUMS", 5));
+  h.Run({Press(2000, 2)}, 2000);
+  EXPECT_TRUE(p.pieceHit[2]);
+  EXPECT_FALSE(p.pieceMissed[2]);
+  // The hi-hat passes unplayed: its miss is named in the frame that counts it, alone.
+  bool missedHat = false, missedOther = false;
+  for (double t = 2010; t <= 3200 && !missedHat; t += 10) {
+    h.Frame(t);
+    missedHat = p.pieceMissed[3];
+    for (int k : {1, 2, 4, 5, 6}) missedOther = missedOther || p.pieceMissed[k];
+  }
+  EXPECT_TRUE(missedHat);
+  EXPECT_FALSE(missedOther);
+  EXPECT_FALSE(p.pieceHit[2]);  // one frame's state only
+  EXPECT_EQ(p.score().misses, 1);
+}
+
 TEST(Breaks, PressesPlayFreeSoundsAndCostNothing) {
   Harness h(Chart("PART GUITAR", {{9600, 96}}));  // the first note at 10 s
   Player& p = h.Setup(PlayerSpec());

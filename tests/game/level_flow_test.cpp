@@ -8,6 +8,7 @@
 #include "devices/plug/song_audio_stems.h"
 #include "platform/audio/audio.h"
 #include "platform/clock.h"
+#include "platform/file.h"
 #include "tests/game/level_test_harness.h"
 
 namespace {
@@ -188,6 +189,53 @@ TEST_F(LevelFlowTest, WithMissAudioCutAStemFallsSilentFromAMissToTheNextHit) {
   EXPECT_TRUE(platform::audio::testing::UseDefaultDevice());
 }
 
+TEST_F(LevelFlowTest, WithMissAudioCutAMissedDrumPieceSilencesOnlyItsOwnStem) {
+  ASSERT_TRUE(platform::audio::testing::UseLoopback(44100));
+  SetSongStemsFactory(&devices::MakeSongAudioStems);
+  g_Settings.mixer.MISSAUDIOCUT = true;
+  g_Settings.mixer.DRUMPLAYALONG = false;
+  songs[0].folder = WriteSongFolder(dir, "Drums", ReferenceChart(), 10.0, "", true);
+  // The kit split in four: kick, snare, toms and cymbals.
+  std::string ogg;
+  ASSERT_TRUE(platform::ReadWholeFile(dir.Path("Drums/guitar.ogg"), ogg));
+  for (const char* stem : {"drums_1.ogg", "drums_2.ogg", "drums_3.ogg", "drums_4.ogg"})
+    dir.WriteBytes(std::string("Drums/") + stem, ogg);
+  ChartBot bot;
+  OnePlayer(&bot, 0);
+  SetupLevel(true);
+  PrepareSongStart();
+  SongAudio* audio = Session().CurrentAudio();
+  ASSERT_NE(audio, nullptr);
+  ASSERT_EQ(audio->drumSplitMode, 1);
+  auto volume = [&](int slot) { return audio->stems[slot].appliedVolume; };
+  const float full = audio->stems[8].baseVolume;
+  ASSERT_GT(full, 0.0f);
+  Player& p = Level().players[0];
+  UpdateGameplay();
+  for (int slot : {7, 8, 9, 10}) EXPECT_FLOAT_EQ(volume(slot), full) << slot;
+  // A missed snare note: the snare stem alone falls silent, until a snare hit.
+  p.score().misses += 1;
+  p.pieceMissed[2] = true;
+  UpdateGameplay();
+  EXPECT_FLOAT_EQ(volume(8), 0.0f);
+  for (int slot : {7, 9, 10}) EXPECT_FLOAT_EQ(volume(slot), full) << slot;
+  p.laneHit[2] = true;
+  p.pieceHit[1] = true;  // a kick hit does not bring the snare back
+  UpdateGameplay();
+  EXPECT_FLOAT_EQ(volume(8), 0.0f);
+  p.pieceHit[2] = true;
+  UpdateGameplay();
+  EXPECT_FLOAT_EQ(volume(8), full);
+  // A stray pad hit silences the whole kit.
+  p.score().overhits += 1;
+  UpdateGameplay();
+  for (int slot : {7, 8, 9, 10}) EXPECT_FLOAT_EQ(volume(slot), 0.0f) << slot;
+
+  ResetLevelState();
+  songs[0].audio.reset();
+  EXPECT_TRUE(platform::audio::testing::UseDefaultDevice());
+}
+
 // Levels built on the main thread from a song without audio, on a fake clock.
 class LevelStartTest : public LevelFlowTest {
  protected:
@@ -328,6 +376,17 @@ TEST_F(LevelStartTest, NextSongLoadsTheNextChartOfTheSetListAndTheLastGoesBackTo
   EXPECT_EQ(shell::GameState.load(), 1);
   EXPECT_EQ(Session().songIndex, 0);
   EXPECT_EQ(songs[1].chart, nullptr);
+}
+
+TEST_F(LevelStartTest, TheEffectVoicesFadeOnEveryFrameOfPlay) {
+  Build(5000.0);  // no count-in
+  PrepareSongStart();
+  const int32_t before = sfx.updates;
+  for (int i = 0; i < 3; ++i) {
+    clock.clock.AdvanceMs(16);
+    UpdateGameplay();
+  }
+  EXPECT_EQ(sfx.updates - before, 3);
 }
 
 TEST_F(LevelStartTest, APauseStopsTheClockOfflineButNotOnline) {

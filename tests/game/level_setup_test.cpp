@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "core/shell/shell_state.h"
 #include "platform/clock.h"
@@ -49,6 +50,43 @@ std::string ChartWithSections() {
   midi.Track("PART GUITAR").Note(1920, 96, 60).Note(2400, 97, 60);
   midi.Track("PART DRUMS").Note(1920, 96, 60).Note(1920, 97, 60);
   midi.Track("EVENTS").Text(0, "[section intro]").Text(1920, "[section verse]");
+  return midi.Build();
+}
+
+
+// A controller that hands over the events queued on it and remembers the lefty
+// layout the level asked of it.
+class ScriptedPad : public LevelController {
+ public:
+  explicit ScriptedPad(int32_t lanes) {
+    getEvents = [this](InputEvent* events, int32_t& count) {
+      count = 0;
+      for (const InputEvent& e : queue) events[count++] = e;
+      queue.clear();
+      return count > 0;
+    };
+    detectedDrumLanes = [lanes] { return lanes; };
+    setLefty = [this](bool on) { lefty = on ? 1 : 0; };
+  }
+  void Push(uint32_t id, int32_t value = 128) {
+    InputEvent e;
+    e.id = id;
+    e.pressed = value != 0;
+    e.value = value;
+    queue.push_back(e);
+  }
+  std::vector<InputEvent> queue;
+  int32_t lefty = -1;  // -1: never asked
+};
+
+// Every part far from its one note at 10 s: presses before it fall in a break and
+// sound freely, which shows the lane and the sound each press reached.
+std::string ChartForOptions() {
+  testsupport::MidiFileBuilder midi(480);
+  midi.Track("tempo").Tempo(0, 500000).TimeSignature(0, 4, 2);
+  for (const char* part : {"PART GUITAR", "PART DRUMS", "PART KEYS", "PART REAL_DRUMS_VL", "PART REAL_GUITAR",
+                           "PART REAL_KEYS_VL_X"})
+    midi.Track(part).Note(9600, 96, 60);
   return midi.Build();
 }
 
@@ -293,6 +331,127 @@ TEST_F(LevelSetupTest, AnEnergyActivationRevivesFailedPlayersThatHaveRevivesLeft
   EXPECT_EQ(P(1).score().graceUntil, clock.clock.ms + 2000);
   EXPECT_GT(pad.clears, clears);
   EXPECT_TRUE(P(2).failed());  // no revives left
+}
+
+// Each option the profile or the song holds reaches the player and changes what a
+// press does: the same presses are played with the defaults and with the option.
+TEST_F(LevelSetupTest, EveryProfileAndSongOptionChangesPlay) {
+  struct Press {
+    uint32_t id;
+    int32_t value;
+  };
+  struct Case {
+    const char* name;
+    int32_t kind;
+    std::function<void(Profile&)> profile;  // on a default profile
+    std::string ini;                        // added to song.ini
+    std::vector<Press> presses;             // in a break, 1 s into the song
+    std::function<int32_t(const Player&, const RecordingSfx&)> observe;
+    int32_t withDefaults, withOption;
+  };
+  auto sounds = [](int32_t id) {
+    return [id](const Player&, const RecordingSfx& s) { return s.Count(id); };
+  };
+  const std::vector<Case> cases = {
+      // Keys: C# is no lane in the default layout, lane 2 (the D key's sound) in layout 1.
+      {"key layout", 3, [](Profile& p) { p.LEGACYKEYSFINGERLAYOUT = 1; }, "", {{100 + 61, 128}},
+       sounds(180 + 42), 0, 1},
+      // A real guitar on a legacy chart strums only on string 2, above 100.
+      {"strum string and cut-off", 2,
+       [](Profile& p) {
+         p.REALGUITARLEGACYSTRINGFILTER = 2;
+         p.REALGUITARLEGACYCUTOFF = 100;
+       },
+       "", {{1, 128}, {35, 127}, {36, 90}, {36, 110}}, sounds(121), 3, 1},
+      // Ride and crash traded: the green pad of real drums sounds the blue piece.
+      {"drum swap", 13, [](Profile& p) { p.RIDECRASHFLIP = 1; }, "", {{1, 128}}, sounds(7), 0, 1},
+      // The song's kit: the red pad of kit 3 is 22 + 1.
+      {"drum kit", 0, nullptr, "kit_type = 3\n", {{2, 128}}, sounds(23), 0, 1},
+      // The song's guitar tone: the second bank starts at 135.
+      {"guitar sound", 2, nullptr, "guitar_type = 2\n", {{1, 128}, {12, 128}}, sounds(136), 0, 1},
+      // Real drums lanes laid out alternately (the profile's default flips them too).
+      {"drum board layout", 13, [](Profile& p) { p.REALDRUMLAYOUT = 1; }, "", {},
+       [](const Player& p, const RecordingSfx&) { return p.track.boardOption; }, 2, 1},
+      // Real keys: how many keys each hand's window shows.
+      {"keys lane count", 14, [](Profile& p) { p.REALKEYSLANECOUNT = 30; }, "", {},
+       [](const Player& p, const RecordingSfx&) { return p.track.visibleKeys[0] * 100 + p.track.visibleKeys[1]; },
+       1818, 3030},
+  };
+  for (const Case& c : cases) {
+    for (const bool withOption : {false, true}) {
+      SCOPED_TRACE(testing::Message() << c.name << (withOption ? " with the option" : " with defaults"));
+      songs[0].FreeParts();
+      songs[0].folder = WriteSongFolder(dir, std::string("Options ") + (withOption ? "on" : "off"), ChartForOptions(),
+                                        0.0, withOption ? c.ini : std::string());
+      Profile profile;
+      // The guest's defaults as they are, the option on top.
+      if (withOption && c.profile) c.profile(profile);
+      ScriptedPad scripted(5);
+      LevelSlot& s = Slot(0, c.kind);
+      s.profile = &profile;
+      s.controller = &scripted;
+      sfx.played.clear();
+      SetupLevel(true);
+      ASSERT_EQ(Level().playerCount, 1);
+      Player& p = P(0);
+      clock.clock.ms = 0;
+      p.Update(true, false, 0.0, 1.0f);
+      for (const Press& press : c.presses) scripted.Push(press.id, press.value);
+      clock.clock.ms = 1000;
+      p.Update(true, false, 1000.0, 1.0f);
+      EXPECT_EQ(c.observe(p, sfx), withOption ? c.withOption : c.withDefaults);
+    }
+  }
+}
+
+// The flags the level sets outside the player: the drum stems' play-along, the
+// controller's left-handed pads and the song's drum layout.
+TEST_F(LevelSetupTest, DrumPlayAlongLeftyAndDrumLayoutFlagsAreSet) {
+  Profile lefty;
+  lefty.LEFTYDRUMS = true;
+  ScriptedPad scripted(5);
+  struct Case {
+    const char* name;
+    int32_t kind;
+    bool remote;
+    bool drumPlayer;
+    int32_t padLefty;
+  };
+  for (const Case& c : {Case{"a local drummer", 0, false, true, 1}, Case{"a guitarist", 2, false, false, 0},
+                        Case{"a real drummer", 13, false, true, 1}}) {
+    SCOPED_TRACE(c.name);
+    g_Settings.mixer.drumPlayer = !c.drumPlayer;  // whatever an earlier song left
+    LevelSlot& s = Slot(0, c.kind);
+    s.profile = &lefty;
+    s.controller = &scripted;
+    scripted.lefty = -1;
+    SetupLevel(true);
+    EXPECT_EQ(g_Settings.mixer.drumPlayer, c.drumPlayer);
+    EXPECT_EQ(scripted.lefty, c.padLefty);
+  }
+
+  // A five-lane song puts its fifth drum note on lane 5 and its sixth on lane 1.
+  for (const bool fiveLane : {false, true}) {
+    SCOPED_TRACE(fiveLane ? "five-lane song" : "four-lane song");
+    testsupport::MidiFileBuilder midi(480);
+    midi.Track("tempo").Tempo(0, 500000).TimeSignature(0, 4, 2);
+    midi.Track("PART DRUMS").Note(960, 100, 60);  // expert, fifth note, at 1 s
+    songs[0].FreeParts();
+    songs[0].folder = WriteSongFolder(dir, fiveLane ? "Five" : "Four", midi.Build(), 0.0,
+                                      fiveLane ? "five_lane_drums = True\n" : "");
+    LevelSlot& s = Slot(0, 0);
+    s.profile = nullptr;
+    s.controller = &scripted;
+    SetupLevel(true);
+    Player& p = P(0);
+    ASSERT_EQ(p.laneCount, 5);
+    clock.clock.ms = 0;
+    p.Update(true, false, 0.0, 1.0f);
+    scripted.Push(5);  // the orange pad: lane 5
+    clock.clock.ms = 1000;
+    p.Update(true, false, 1000.0, 1.0f);
+    EXPECT_EQ(p.score().hits, fiveLane ? 1 : 0);
+  }
 }
 
 TEST_F(LevelSetupTest, SongOptionsReachEveryTrackOfTheChart) {

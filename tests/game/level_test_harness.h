@@ -130,6 +130,7 @@ class RecordingSfx : public GameSound {
     setVolume = [this](int32_t a0, float a1) { return SetVolume(a0, a1); };
     baseRatio = [this](int32_t a0) { return BaseRatio(a0); };
     setRatio = [this](int32_t a0, float a1) { return SetRatio(a0, a1); };
+    update = [this]() { ++updates; };
   }
   int32_t Play(int32_t id, float, float) {
     played.push_back(id);
@@ -140,6 +141,7 @@ class RecordingSfx : public GameSound {
   void SetRatio(int32_t, float) {}
   int32_t Count(int32_t id) const;
   std::vector<int32_t> played;
+  int32_t updates = 0;
 };
 
 class RecordingNet : public GameNetLink {

@@ -53,7 +53,7 @@ TEST(Track, TimesFollowTheTempoMapAndBeatLinesTheMeter) {
 
   std::vector<int> measures;
   for (const BeatLine& b : p.track.beats) {
-    if (b.active && b.kind == 51) measures.push_back(static_cast<int>(b.beat));
+    if (b.active && b.kind == BeatKind::kMeasure) measures.push_back(static_cast<int>(b.beat));
   }
   std::sort(measures.begin(), measures.end());
   ASSERT_GE(measures.size(), 4u);

@@ -83,3 +83,23 @@ TEST(GameBinary, StartsHeadlessWritesLogAndSettingsAndEndsOnSigterm) {
     EXPECT_NE(text.find("WINDOWED = \"TRUE\""), std::string::npos);
   }
 }
+
+// With no display and no video driver asked for, the game must not run unseen: it says
+// why on standard error and ends with a failure code.
+TEST(GameBinary, WithoutADisplaySaysWhyAndExitsNonZero) {
+  testsupport::TempDir dir;
+  const fs::path copy = CopyRunFolder(dir.path());
+  ASSERT_FALSE(copy.empty()) << "build the velorin target first";
+  const std::string errors = dir.Path("stderr.txt");
+  const pid_t pid = StartGameWithoutDisplay((copy / "velorin").string(), errors);
+  ASSERT_GT(pid, 0);
+  long long elapsed = 0;
+  const int code = WaitForExit(pid, 90000, &elapsed);
+  EXPECT_NE(code, -1) << "the game kept running without a display";
+  EXPECT_NE(code, 0);
+  std::string said;
+  ASSERT_TRUE(platform::ReadWholeFile(errors, said));
+  EXPECT_NE(said.find("No display"), std::string::npos) << said;
+  EXPECT_NE(said.find("SDL_VIDEODRIVER=offscreen"), std::string::npos) << said;
+  EXPECT_NE(FindLine(LogTexts((copy / "game_log.txt").string()), "Could Not Create The Window"), nullptr);
+}

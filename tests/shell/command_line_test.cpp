@@ -117,6 +117,30 @@ TEST(ShellCommandLine, TheStartupLoadOpensTheSongFolderInPracticeMode) {
   EXPECT_TRUE(run.framework.DeviceHistory()[0].windowed);
 }
 
+TEST(ShellCommandLine, AMissingSongFolderIsLoggedSaidOnTheConsoleAndTheMenusOpenAtTheMusicFolder) {
+  testsupport::TempDir dir;
+  dir.MakeDir("settings");
+  GameRun run;
+  testing::internal::CaptureStderr();
+  run.Run({"songs/No Such Song", "/p"}, [&] {
+    ASSERT_TRUE(run.world.rec.WaitFor("menus.update", 10000));
+    platform::gfx::Framework::RequestClose();
+  });
+  const std::string console = testing::internal::GetCapturedStderr();
+  const std::string missing = dir.path() + "/songs/No Such Song";
+  EXPECT_NE(console.find("Song folder not found: " + missing), std::string::npos) << console;
+  EXPECT_GE(FindLog(dir.GameLogTexts(), "Song folder not found: " + missing), 0);
+  Recorder& r = run.world.rec;
+  EXPECT_FALSE(r.Has("openSongPath(" + missing + ")"));
+  EXPECT_FALSE(r.Has("setPracticeMode(1)"));
+  EXPECT_TRUE(r.Has("initMenus(" + ToNarrow(g_Settings.MUSICPATH) + ")"));
+  // A folder that is there is kept as it is.
+  dir.MakeDir("songs/Here");
+  std::vector<std::string> args = {"v", dir.path() + "/songs/Here", "/p"};
+  EXPECT_FALSE(shell::DropMissingSongFolder(args));
+  EXPECT_EQ(args.size(), 3u);
+}
+
 TEST(ShellCommandLine, WithoutXInputNoControllerThreadButTheScanStillRuns) {
   testsupport::TempDir dir;
   WriteConfig(dir, {{"XINPUT", "FALSE"}});

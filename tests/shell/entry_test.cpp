@@ -4,6 +4,7 @@
 
 #include "core/settings.h"
 #include "core/shell/shell.h"
+#include "platform/gfx/device.h"
 #include "platform/paths.h"
 #include "tests/shell/harness.h"
 
@@ -159,6 +160,19 @@ TEST(ShellEntry, WindowStyleAndTitle) {
     EXPECT_EQ(run.framework.style(), expected) << style;
     EXPECT_EQ(run.framework.title(), shell::WindowTitle());
   }
+}
+
+TEST(ShellEntry, TheWindowIconIsTheOneTheContentBuildMakes) {
+  testsupport::TempDir dir;
+  WriteConfig(dir, {{"FORCESTATE", "5"}});
+  GameRun run;
+  run.framework.options().maxFrames = 1;
+  run.Run({}, nullptr);
+  ASSERT_EQ(run.framework.iconPath(), shell::kWindowIconPath);
+  platform::gfx::ImageData icon;
+  ASSERT_TRUE(platform::gfx::DecodeImageFile(std::string(VELORIN_SHELL_RUN_DIR) + "/" + run.framework.iconPath(), icon));
+  EXPECT_EQ(icon.width, 256);
+  EXPECT_EQ(icon.height, 256);
 }
 
 TEST(ShellEntry, SpawnDetachedStartsAProgram) {

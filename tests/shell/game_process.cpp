@@ -42,6 +42,31 @@ pid_t StartGame(const std::string& exe, const std::string& fromFolder, bool sile
   return pid;
 }
 
+pid_t StartGameWithoutDisplay(const std::string& exe, const std::string& stderrPath) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, stderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    if (name == "DISPLAY" || name == "WAYLAND_DISPLAY" || name == "SDL_VIDEODRIVER" || name == "ASAN_OPTIONS") continue;
+    env.push_back(entry);
+  }
+  env.push_back("ASAN_OPTIONS=detect_leaks=0");
+  env.push_back("VELORIN_AUDIO=null");
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string path = exe;
+  char* argv[] = {path.data(), nullptr};
+  pid_t pid = -1;
+  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, envp.data()) != 0) pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
 std::string CopyRunFolder(const std::string& into) {
   namespace fs = std::filesystem;
   const char* runDir = std::getenv("VELORIN_RUN_DIR");

@@ -14,6 +14,10 @@ namespace gametest {
 // `silentAudio` is set. -1 when it cannot be started.
 pid_t StartGame(const std::string& exe, const std::string& fromFolder, bool silentAudio);
 
+// Starts the game as on a machine with no display: DISPLAY, WAYLAND_DISPLAY and
+// SDL_VIDEODRIVER unset, standard error to `stderrPath`. -1 when it cannot be started.
+pid_t StartGameWithoutDisplay(const std::string& exe, const std::string& stderrPath);
+
 // A copy of the built run folder under `into`, without a game log or settings file,
 // so the game starts as on a first run. Empty when the game has not been built.
 std::string CopyRunFolder(const std::string& into);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -168,6 +169,27 @@ TEST(CareerTierFile, BadFilesAreNotRead) {
   }
   EXPECT_EQ(LogCount(dir, "Error:No BOM Found. Please Use UNICODE:" + dir.Path("t.ini")), 3);
   EXPECT_TRUE(LogHas(dir, "Unable To Save. File Must Be Loaded First"));
+}
+
+TEST(CareerTierFile, ANewTierSavedOverAnUnreadableFileKeepsItsBytesAsBad) {
+  testsupport::TempDir dir;
+  const std::string old = "name = \"not text the reader takes\"\r\n";
+  dir.WriteBytes("t.ini", old);
+  CareerTier tier;
+  EXPECT_FALSE(tier.Load(dir.WPath("t.ini")));
+  // A tier made anew in its place (as an editor would) is saved; the old bytes stay.
+  tier.name = "Fresh";
+  tier.loaded = true;
+  ASSERT_TRUE(tier.Save());
+  EXPECT_EQ(dir.ReadBytes("t.ini.bad"), old);
+  EXPECT_EQ(dir.ReadUtf16("t.ini"), "name = \"Fresh\"\r\nunlock = \"0\"\r\n");
+  // Later saves have nothing more to keep.
+  ASSERT_TRUE(tier.Save());
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("t.ini.bad2")));
+  // A file that reads well is never copied.
+  ASSERT_TRUE(tier.Load(dir.WPath("t.ini")));
+  ASSERT_TRUE(tier.Save());
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("t.ini.bad2")));
 }
 
 TEST(CareerTierFile, FiftySongsAtMost) {

@@ -1,0 +1,16 @@
+// JPEG pictures decoded by libjpeg-turbo: the decoder with a hardened record on
+// damaged and hostile files, in place of the small built-in one.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+namespace platform::gfx {
+
+// Decodes a whole JPEG file held in memory to RGBA, top row first. False (and the
+// output left empty) for bytes that are no JPEG or that the library finds damaged;
+// the caller has checked the size from the header already.
+bool DecodeJpeg(std::string_view bytes, int& width, int& height, std::vector<uint8_t>& rgba);
+
+}  // namespace platform::gfx

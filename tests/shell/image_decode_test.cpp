@@ -1,0 +1,99 @@
+// Pictures decoded for textures: PNG, BMP and TGA by the small built-in reader, JPEG
+// by libjpeg-turbo, every other format refused, and damaged JPEG files refused whole.
+#include <gtest/gtest.h>
+#include <jpeglib.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/device.h"
+
+namespace {
+
+using platform::gfx::DecodeImageBytes;
+using platform::gfx::ImageData;
+
+// A width x height JPEG whose left half is red and right half blue.
+std::string MakeJpeg(int width, int height) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &out, &size);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 95, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<unsigned char> row(static_cast<size_t>(width) * 3);
+  for (int x = 0; x < width; ++x) {
+    const bool left = x < width / 2;
+    row[static_cast<size_t>(x) * 3 + 0] = left ? 255 : 0;
+    row[static_cast<size_t>(x) * 3 + 1] = 0;
+    row[static_cast<size_t>(x) * 3 + 2] = left ? 0 : 255;
+  }
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&info, &r, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::string bytes(reinterpret_cast<const char*>(out), size);
+  std::free(out);
+  return bytes;
+}
+
+// The red, green and blue of one pixel.
+std::vector<int> Pixel(const ImageData& image, int x, int y) {
+  const size_t at = (static_cast<size_t>(y) * static_cast<size_t>(image.width) + static_cast<size_t>(x)) * 4;
+  return {image.rgba[at], image.rgba[at + 1], image.rgba[at + 2], image.rgba[at + 3]};
+}
+
+void ExpectNear(const std::vector<int>& got, const std::vector<int>& want) {
+  ASSERT_EQ(got.size(), want.size());
+  for (size_t i = 0; i < want.size(); ++i) EXPECT_NEAR(got[i], want[i], 24) << "channel " << i;
+}
+
+}  // namespace
+
+TEST(ImageDecode, JpegPicturesDecodeThroughTheHardenedLibrary) {
+  const std::string jpeg = MakeJpeg(32, 16);
+  ImageData image;
+  ASSERT_TRUE(DecodeImageBytes(jpeg, "red_blue.jpg", image));
+  EXPECT_EQ(image.width, 32);
+  EXPECT_EQ(image.height, 16);
+  ASSERT_EQ(image.rgba.size(), 32u * 16u * 4u);
+  ExpectNear(Pixel(image, 4, 8), {255, 0, 0, 255});
+  ExpectNear(Pixel(image, 28, 8), {0, 0, 255, 255});
+}
+
+TEST(ImageDecode, DamagedAndForeignFilesAreRefusedWhole) {
+  const std::string jpeg = MakeJpeg(32, 16);
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  std::string noFrame = jpeg.substr(0, 20);  // the start marker and little else
+  std::string badTables = jpeg;
+  for (size_t i = 20; i < 200 && i < badTables.size(); ++i) badTables[i] = static_cast<char>(0xFF);
+  const Case cases[] = {
+      {"a JPEG cut after its first segment", noFrame},
+      {"a JPEG whose tables are overwritten", badTables},
+      // Formats no game file uses: their readers are not built in.
+      {"PNM", std::string("P6\n2 2\n255\n") + std::string(12, '\x7F')},
+      {"GIF", std::string("GIF89a\x02\x00\x02\x00\x00\x00\x00,\x00\x00\x00\x00\x02\x00\x02\x00\x00\x02\x02D\x01\x00;", 35)},
+      {"text", "not a picture at all"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ImageData image;
+    EXPECT_FALSE(DecodeImageBytes(c.bytes, c.name, image));
+    EXPECT_TRUE(image.rgba.empty());
+    EXPECT_EQ(image.width, 0);
+  }
+}
