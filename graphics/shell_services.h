@@ -13,4 +13,8 @@ struct SceneContext;
 // The scene context start-up made, or null before it and after shutdown.
 SceneContext* CurrentSceneContext();
 
+// The board camera's pose: written by the camera presets and the debug keys, read by
+// the board renderer.
+shell::BoardCamera& BoardCameraPose();
+
 }  // namespace graphics

@@ -111,8 +111,19 @@ class SdlFramework : public Framework {
   WindowHandle GetWindow() override { return window_; }
 
  protected:
+  bool DrawableSize(int& width, int& height) override {
+    if (!window_) return false;
+    SDL_GL_GetDrawableSize(window_, &width, &height);
+    return true;
+  }
+
   bool MakeDevice(const DeviceSettings& s) override {
     if (!StartVideo()) return false;
+    SDL_DisplayMode mode;
+    if (!s.windowed && !DisplayHasMode(s, mode)) {
+      std::fprintf(stderr, "The display has no %dx%d mode\n", s.width, s.height);
+      return false;
+    }
     Uint32 flags = SDL_WINDOW_OPENGL;
     if (style_ == kWindowStylePopup) flags |= SDL_WINDOW_BORDERLESS;
     if (!s.windowed) flags |= SDL_WINDOW_FULLSCREEN;
@@ -157,9 +168,10 @@ class SdlFramework : public Framework {
       SDL_SetWindowPosition(window_, static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(s.adapter)),
                             static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(s.adapter)));
     } else {
-      SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, s.width, s.height, s.refreshRate, nullptr};
+      // A size the display has no mode for is refused before the window is touched.
       SDL_DisplayMode got;
-      if (SDL_GetClosestDisplayMode(s.adapter, &want, &got)) SDL_SetWindowDisplayMode(window_, &got);
+      if (!DisplayHasMode(s, got)) return false;
+      SDL_SetWindowDisplayMode(window_, &got);
       SDL_SetWindowSize(window_, s.width, s.height);
       ok = SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) == 0;
     }
@@ -199,6 +211,13 @@ class SdlFramework : public Framework {
   }
 
  private:
+  // The display's mode of exactly that size (any refresh rate).
+  bool DisplayHasMode(const DeviceSettings& s, SDL_DisplayMode& got) {
+    SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, s.width, s.height, s.refreshRate, nullptr};
+    if (!SDL_GetClosestDisplayMode(s.adapter, &want, &got)) return false;
+    return got.w == s.width && got.h == s.height;
+  }
+
   bool StartVideo() {
     if (videoStarted_) return true;
     // The game installs its own SIGINT/SIGTERM handling (RequestClose).
