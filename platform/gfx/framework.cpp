@@ -182,10 +182,8 @@ bool Framework::ChangeDevice(const DeviceSettings& requested) {
     return true;
   }
   const bool ok = ResizeDevice(s);
-  if (ok) {
-    TakeDrawableSize(s);
-    current_ = s;
-  }
+  // A window that settles at another size later says so through WM_SIZE.
+  if (ok) current_ = s;
   device_->SetBackBufferSize(current_.width, current_.height);
   CallDeviceReset();
   return ok;

@@ -12,12 +12,15 @@
 // update and render calls) against the driver (the buffer swap and the event pump).
 // --resize and --toggle-fullscreen change the window after the shot and print the
 // size the next frame was drawn at ("size after resize: WxH").
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <set>
@@ -173,7 +176,7 @@ double Percentile(std::vector<double> v, double q) {
   return v[i];
 }
 
-enum class Phase { kStartup, kSongLoad, kPlay, kResized, kDone };
+enum class Phase { kStartup, kSongLoad, kPlay, kChangeWindow, kToggling, kResized, kDone };
 
 struct Run {
   Options options;
@@ -245,6 +248,24 @@ void OnMove(double time, float elapsed) {
         Fail("the song did not load");
       }
       break;
+    case Phase::kChangeWindow:
+      // The window changes in the frame update, as the game's own resolution change
+      // does; the switch to full screen goes through the window procedure.
+      if (r.options.resizeWidth > 0) {
+        g_Settings.XRESWINDOWED = r.options.resizeWidth;
+        g_Settings.YRESWINDOWED = r.options.resizeHeight;
+        shell::ApplyResolution();
+      }
+      if (r.options.toggleFullscreen) {
+        r.framework->PostMessage(gfx::WM_SYSKEYDOWN, gfx::VK_RETURN, 0);
+        r.phase = Phase::kToggling;
+      } else {
+        r.phase = Phase::kResized;
+      }
+      break;
+    case Phase::kToggling:
+      r.phase = Phase::kResized;
+      break;
     default:
       break;
   }
@@ -280,13 +301,7 @@ void OnRender(gfx::Device& device, double time, float elapsed) {
     Fail("the second screenshot was not saved");
   if (r.playFrames < last) return;
   if (r.options.resizeWidth > 0 || r.options.toggleFullscreen) {
-    if (r.options.resizeWidth > 0) {
-      g_Settings.XRESWINDOWED = r.options.resizeWidth;
-      g_Settings.YRESWINDOWED = r.options.resizeHeight;
-      shell::ApplyResolution();
-    }
-    if (r.options.toggleFullscreen) r.framework->PostMessage(gfx::WM_SYSKEYDOWN, gfx::VK_RETURN, 0);
-    r.phase = Phase::kResized;
+    r.phase = Phase::kChangeWindow;
     return;
   }
   r.phase = Phase::kDone;
@@ -300,10 +315,13 @@ int main(int argc, char** argv) {
   g_run = &run;
   if (!ParseOptions(argc, argv, run.options)) return 2;
   Options& o = run.options;
-  // The song folder is read from the run folder the game's content is in.
+  // A relative song folder is read from the run folder, where the game's content is.
+  if (!o.run.empty() && !platform::SetCurrentDirectory(o.run)) {
+    std::fprintf(stderr, "play_check: no run folder %s\n", o.run.c_str());
+    return 2;
+  }
   if (o.song[0] != '/') o.song = platform::CurrentDirectory() + "/" + o.song;
-  if (!o.song.empty() && o.song.back() != '/') o.song += '/';
-  if (!o.run.empty()) platform::SetCurrentDirectory(o.run);
+  if (o.song.back() != '/') o.song += '/';
 
   if (!platform::audio::testing::UseLoopback(44100)) {
     std::fprintf(stderr, "play_check: no loopback audio device\n");
@@ -312,7 +330,7 @@ int main(int argc, char** argv) {
   std::unique_ptr<gfx::Framework> framework = gfx::CreateSdlFramework();
   run.framework = framework.get();
 
-  g_Settings.Load(u"settings/play_check_config.ini");
+  g_Settings.Load(u"settings/config.ini");
   g_Settings.WINDOWED = true;
   g_Settings.XRESWINDOWED = o.width;
   g_Settings.YRESWINDOWED = o.height;
@@ -321,7 +339,10 @@ int main(int argc, char** argv) {
   g_Settings.FORCESTATE = 0;
   // The picture background: the reactive, stage and video backgrounds are not drawn yet.
   g_Settings.BACKGROUND = o.background;
-  g_Settings.configPath = u"settings/play_check_config.ini";
+  // The full-screen switch saves the settings: into a file of this run only.
+  const std::string config = (std::filesystem::temp_directory_path() /
+                              ("play_check_" + std::to_string(getpid()) + ".ini")).string();
+  g_Settings.configPath = ToWide(config);
 
   shell::Services services;
   song::RegisterShellServices(services);
@@ -364,6 +385,8 @@ int main(int argc, char** argv) {
   framework->MainLoop();
   shell::Shutdown();
   platform::audio::testing::UseDefaultDevice();
+  std::error_code ignored;
+  std::filesystem::remove(config, ignored);
 
   if (!run.failure.empty()) {
     std::fprintf(stderr, "play_check: %s\n", run.failure.c_str());
