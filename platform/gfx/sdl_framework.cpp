@@ -207,7 +207,11 @@ class SdlFramework : public Framework {
   }
 
   void Present() override {
-    if (window_) SDL_GL_SwapWindow(window_);
+    if (!window_) return;
+    // An offscreen surface's swap does nothing: without the flush a software
+    // driver keeps every frame's commands queued until the context is deleted.
+    if (gl_) glFlush();
+    SDL_GL_SwapWindow(window_);
   }
 
  private:
