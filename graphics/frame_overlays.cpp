@@ -103,6 +103,16 @@ void DrawAverageDelay() {
   if (sprite) sprite->End();
 }
 
+void DrawPlayOverlays() {
+  gfx::RenderDevice* device = frame::Device();
+  if (!device) return;
+  DrawAverageDelay();
+  device->Clear(gfx::clear::kZBuffer, 0, 1.0f, 0);
+  Layers().RenderInGameMenus();
+  if (g_Settings.DEBUGMODE) DrawDebugInfo();
+  if (g_Settings.DRAWFPS) DrawFps();
+}
+
 void DrawFps() {
   OverlayState& o = O();
   o.fps.Tick(platform::TimeGetTime());

@@ -271,6 +271,10 @@ void SetOverlayFont(int index, gfx::SystemFont* font) {
 }
 gfx::SystemFont* OverlayFont(int index) { return index >= 0 && index < 2 ? F().fonts[size_t(index)] : nullptr; }
 
+void OnFrameDeviceLost() {
+  for (auto& image : F().eyeImages) image.reset();
+}
+
 void ReleaseFrameResources() {
   for (auto& image : F().eyeImages) image.reset();
   frame::ReleaseViewerModel();

@@ -27,6 +27,10 @@ void RenderSongLoadScreen(int32_t eye);
 void RenderPlayBackground(int32_t eye);
 
 void DrawAverageDelay();
+// The full-screen layer over the boards of play: average delay, the in-game menus,
+// the debug lines and the frame rate (the board renderer calls it last, under the
+// menu camera).
+void DrawPlayOverlays();
 void DrawFps();
 void DrawDebugInfo();
 void RenderModelViewer();
@@ -63,5 +67,7 @@ struct FpsCounter {
 
 // Frees what the frame code made on the device (eye textures, the viewer model).
 void ReleaseFrameResources();
+// The device is lost: the eye textures go and are made again at the next stereo frame.
+void OnFrameDeviceLost();
 
 }  // namespace graphics

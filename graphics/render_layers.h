@@ -25,6 +25,9 @@ struct RenderLayers {
   // The song-load menu's theme, when it has one.
   std::function<void(int32_t eye)> renderSongLoadTheme;
   void RenderSongLoadTheme(int32_t eye) const { if (renderSongLoadTheme) renderSongLoadTheme(eye); }
+  // InGameMenus::Render: the pause, results and practice screens over the boards.
+  std::function<void()> renderInGameMenus;
+  void RenderInGameMenus() const { if (renderInGameMenus) renderInGameMenus(); }
   // Songs in the song list; -1 while no list exists.
   std::function<int32_t()> songListCount;
   int32_t SongListCount() const { return songListCount ? songListCount() : -1; }

@@ -48,7 +48,10 @@ class SpriteObject : public shell::DeviceObject {
     if (P().sprite == &sprite_) P().sprite = nullptr;
     SyncGlobals();
   }
-  void OnLostDevice() override { sprite_.OnLostDevice(); }
+  void OnLostDevice() override {
+    sprite_.OnLostDevice();
+    OnFrameDeviceLost();
+  }
   void OnResetDevice() override { sprite_.OnResetDevice(); }
 
  private:
@@ -106,7 +109,7 @@ RenderLayers& Layers() {
   return layers;
 }
 
-shell::BoardCamera& BoardCameraPose() { return Views().boardPose; }
+shell::BoardCamera& BoardCameraKeys() { return Views().boardPose; }
 
 void SyncFreeLookFromCamera(const Camera& camera) {
   shell::FreeLookCamera& r = Views().freeLook;

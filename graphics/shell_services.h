@@ -13,8 +13,7 @@ struct SceneContext;
 // The scene context start-up made, or null before it and after shutdown.
 SceneContext* CurrentSceneContext();
 
-// The board camera's pose: written by the camera presets and the debug keys, read by
-// the board renderer.
-shell::BoardCamera& BoardCameraPose();
+// The board camera values the debug keys move (the shell's record of them).
+shell::BoardCamera& BoardCameraKeys();
 
 }  // namespace graphics

@@ -208,9 +208,10 @@ class SdlFramework : public Framework {
 
   void Present() override {
     if (!window_) return;
-    // An offscreen surface's swap does nothing: without the flush a software
-    // driver keeps every frame's commands queued until the context is deleted.
-    if (gl_) glFlush();
+    // An offscreen surface's swap does nothing: without waiting for the frame here
+    // a software driver keeps queueing frames, and deleting the context at shutdown
+    // waits for all of them.
+    if (gl_ && offscreen_) glFinish();
     SDL_GL_SwapWindow(window_);
   }
 
@@ -232,6 +233,8 @@ class SdlFramework : public Framework {
       return false;
     }
     videoStarted_ = true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    offscreen_ = driver && std::string(driver) == "offscreen";
     const Uint32 type = SDL_RegisterEvents(1);
     userEvent_.store(type == static_cast<Uint32>(-1) ? 0 : type);
     return true;
@@ -288,6 +291,7 @@ class SdlFramework : public Framework {
   }
 
   bool videoStarted_ = false;
+  bool offscreen_ = false;
   std::atomic<uint32_t> userEvent_{0};
   std::string title_;
   uint32_t style_ = kWindowStyleCaption;

@@ -302,6 +302,17 @@ TEST_F(FrameTest, TheBaseRenderStateAndProjection) {
             gfx::Matrix::PerspectiveFovLH(3.14159265358979f / 5.0f, 1280.0f / 720.0f, 1.0f, 5000.0f));
 }
 
+TEST_F(FrameTest, PlayOverlaysClearDepthBeforeTheInGameMenus) {
+  size_t clearsBeforeMenus = 0;
+  Layers().renderInGameMenus = [&] { clearsBeforeMenus = device_.clears.size(); };
+  device_.ClearLog();
+  graphics::DrawPlayOverlays();
+  Layers().renderInGameMenus = nullptr;
+  // The average delay's depth clear, then the one that puts the menus over everything.
+  ASSERT_EQ(clearsBeforeMenus, 2u);
+  EXPECT_EQ(device_.clears[1].flags, gfx::clear::kZBuffer);
+}
+
 TEST(FrameTexts, LoadingStepAndAverageDelay) {
   EXPECT_TRUE(graphics::LoadingStepText(6, 1234).ends_with(" 1234"));
   EXPECT_FALSE(graphics::LoadingStepText(6, -1).ends_with(" -1"));  // no song list yet
