@@ -30,6 +30,8 @@ void SceneContext::Init(int* width, int* height, Settings* settingsRecord) {
   musicThreadRunning = g.musicThreadRunning;
   serverState = g.serverState;
   firstFlag = practice = career = demoPlayback = flip = false;
+  eye = 0;
+  resolutionChangeRequested = false;
   fonts.Release();
   songs = g.songs;
   integerA = integerB = integerC = integerD = integerE = 0;

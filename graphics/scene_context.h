@@ -83,6 +83,12 @@ struct SceneContext {
   int32_t integerD = 0, integerE = 0;
   std::array<DemoPlayer*, 2> recorders{};
   std::array<SongList*, 2> songLists{};
+  // The eye index of the frame pass being drawn (0, or 1 for a stereoscopic frame's
+  // second pass).
+  int32_t eye = 0;
+  // Set by the options when the screen size or mode changed; the frame update
+  // takes it and moves the device to the new settings.
+  bool resolutionChangeRequested = false;
 
   // Fills the record from the process-wide objects; flags and integers start at 0,
   // the font manager empty (start-up calls fonts.Init and fonts.LoadAll next).

@@ -5,6 +5,10 @@
 
 #include <memory>
 
+#include "game/level/level_session.h"
+#include "graphics/frame_internal.h"
+#include "graphics/frame_render.h"
+#include "graphics/render_layers.h"
 #include "graphics/scene_context.h"
 
 namespace graphics {
@@ -44,29 +48,97 @@ class SpriteObject : public shell::DeviceObject {
     if (P().sprite == &sprite_) P().sprite = nullptr;
     SyncGlobals();
   }
-  void OnLostDevice() override { sprite_.OnLostDevice(); }
+  void OnLostDevice() override {
+    sprite_.OnLostDevice();
+    OnFrameDeviceLost();
+  }
   void OnResetDevice() override { sprite_.OnResetDevice(); }
 
  private:
   gfx::Sprite sprite_;
 };
 
+// The overlay fonts by height: the 18-pixel one first, the 22-pixel one second.
+int OverlayFontIndex(int height) { return height <= 18 ? 0 : 1; }
+
 class FontObject : public shell::DeviceObject {
  public:
-  explicit FontObject(std::unique_ptr<gfx::SystemFont> font) : font_(std::move(font)) {
+  FontObject(std::unique_ptr<gfx::SystemFont> font, int height) : font_(std::move(font)), index_(OverlayFontIndex(height)) {
     if (!Globals().systemFont) Globals().systemFont = font_.get();
+    SetOverlayFont(index_, font_.get());
   }
   ~FontObject() override {
     if (Globals().systemFont == font_.get()) Globals().systemFont = nullptr;
+    if (OverlayFont(index_) == font_.get()) SetOverlayFont(index_, nullptr);
   }
   void OnLostDevice() override { font_->OnLostDevice(); }
   void OnResetDevice() override { font_->OnResetDevice(); }
 
  private:
   std::unique_ptr<gfx::SystemFont> font_;
+  int index_;
 };
 
+// The records the shell's view and debug keys move.
+struct ViewRecords {
+  shell::BoardCamera boardPose;
+  shell::FreeLookCamera freeLook;
+  shell::NoteViewTurn noteTurn;
+  Transform* noteModel = nullptr;
+};
+
+ViewRecords& Views() {
+  static ViewRecords records;
+  return records;
+}
+
+// The level's requests of the renderer that the frame code serves.
+LevelVisuals& Visuals() {
+  static LevelVisuals visuals;
+  return visuals;
+}
+
+void Forward(const std::function<void()>& entry) {
+  if (entry) entry();
+}
+
 }  // namespace
+
+RenderLayers& Layers() {
+  static RenderLayers layers;
+  return layers;
+}
+
+shell::BoardCamera& BoardCameraKeys() { return Views().boardPose; }
+
+void SyncFreeLookFromCamera(const Camera& camera) {
+  shell::FreeLookCamera& r = Views().freeLook;
+  r.position = shell::Vec3{camera.position.x, camera.position.y, camera.position.z};
+  r.yaw = camera.yaw;
+  r.pitch = camera.pitch;
+  r.roll = camera.roll;
+}
+
+void ApplyFreeLookToCamera(Camera& camera) {
+  const shell::FreeLookCamera& r = Views().freeLook;
+  camera.position = glm::vec3(r.position.x, r.position.y, r.position.z);
+  camera.yaw = r.yaw;
+  camera.pitch = r.pitch;
+  camera.roll = r.roll;
+}
+
+void SetNoteViewModel(Transform* placement) {
+  Views().noteModel = placement;
+  Views().noteTurn = shell::NoteViewTurn();
+}
+
+void ApplyNoteViewTurn() {
+  ViewRecords& v = Views();
+  if (!v.noteModel) return;
+  v.noteModel->rotation.y = v.noteTurn.angle1;
+  v.noteModel->rotation.x = v.noteTurn.angle2;
+}
+
 
 void RegisterShellServices(shell::Services& services) {
   shell::GraphicsServices& g = services.graphics;
@@ -80,7 +152,7 @@ void RegisterShellServices(shell::Services& services) {
     Globals().device = &device.Render();
     auto font = gfx::SystemFont::Create(Globals().device, height, weight, face);
     if (!font) return nullptr;
-    return std::make_unique<FontObject>(std::move(font));
+    return std::make_unique<FontObject>(std::move(font), height);
   };
   g.createCameras = [] {
     P().cameras = CreateCameras();
@@ -132,6 +204,45 @@ void RegisterShellServices(shell::Services& services) {
   g.setPracticeMode = [](bool on) {
     if (P().scene) P().scene->practice = on;
   };
+
+  // The frame.
+  g.renderFrame = [] { RenderFrame(); };
+  g.setupProjection = [] { SetupProjection(); };
+  g.releasePlayBackgroundTexture = [] {
+    frame::DropPlayPicture();
+    ReleaseFrameResources();
+  };
+
+  // The scene context's entries.
+  g.takeResolutionChangeRequest = [] {
+    SceneContext* scene = P().scene.get();
+    if (!scene || !scene->resolutionChangeRequested) return false;
+    scene->resolutionChangeRequested = false;
+    return true;
+  };
+  g.sceneScale = []() -> float* { return P().scene ? &P().scene->half : nullptr; };
+  g.leaderId = [] { return Session().leaderId; };
+  g.boardCamera = [] { return &Views().boardPose; };
+  g.freeLookCamera = [] { return &Views().freeLook; };
+  g.noteViewModel = []() -> shell::NoteViewTurn* { return Views().noteModel ? &Views().noteTurn : nullptr; };
+  g.destroyNoteViewModel = [] { frame::ReleaseViewerModel(); };
+
+  // Videos, the stage and the reactive background: passed on to their code.
+  g.videoEvent = [] { Forward(Layers().videoEvent); };
+  g.videosDeviceLost = [] { Forward(Layers().videosDeviceLost); };
+  g.videosDeviceReset = [] { Forward(Layers().videosDeviceReset); };
+  g.setupStageLight = [] { Forward(Layers().setupStageLight); };
+  g.reloadReactiveBackground = [] { Forward(Layers().reloadReactiveBackground); };
+  g.destroyVideoBackground = [] { Forward(Layers().destroyVideoBackground); };
+  g.destroyStage = [] { Forward(Layers().destroyStage); };
+  g.destroyReactiveBackground = [] { Forward(Layers().destroyReactiveBackground); };
+
+  // The level's background pictures.
+  LevelVisuals& visuals = Visuals();
+  visuals.loadBackgroundImage = [](const std::u16string& path) { return LoadPlayBackgroundImage(path); };
+  visuals.loadSongImage = [](const std::u16string& path) { return LoadPlayBackgroundImage(path); };
+  visuals.releaseBackgroundImage = [] { ReleasePlayBackgroundImage(); };
+  Session().visuals = &visuals;
 }
 
 SceneContext* CurrentSceneContext() { return P().scene.get(); }

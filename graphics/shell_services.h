@@ -13,4 +13,7 @@ struct SceneContext;
 // The scene context start-up made, or null before it and after shutdown.
 SceneContext* CurrentSceneContext();
 
+// The board camera values the debug keys move (the shell's record of them).
+shell::BoardCamera& BoardCameraKeys();
+
 }  // namespace graphics

@@ -309,7 +309,15 @@ int RunGame(int argc, const char* const* argv, platform::gfx::Framework& framewo
   if (Invoke(g_services.graphics.createCameras, "Graphics: CreateCameras")) g_made.cameras.store(true);
   framework.Init(false, nullptr);
   framework.SetHotkeyHandling(false, false, false);
-  framework.CreateDevice(g_Settings.WINDOWED, BackBufferWidth, BackBufferHeight);
+  if (!framework.CreateDevice(g_Settings.WINDOWED, BackBufferWidth, BackBufferHeight) && !g_Settings.WINDOWED) {
+    // The display refuses the full-screen size: its desktop mode serves this run.
+    platform::gfx::DisplayMode desktop;
+    if (framework.GetDisplayMode(0, desktop) && desktop.width > 0 && desktop.height > 0) {
+      Log(0, u"Fullscreen " + Int(BackBufferWidth) + u"x" + Int(BackBufferHeight) +
+                 u" Not Available, Using Desktop Mode " + Int(desktop.width) + u"x" + Int(desktop.height));
+      framework.CreateDevice(false, desktop.width, desktop.height);
+    }
+  }
 
   if (!platform::CreateNamedMutex("Ctrl Mutex")) {
     Log(0, u"Error Creating Controller Mutex");

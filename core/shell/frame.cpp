@@ -207,7 +207,34 @@ bool ApplyResolution() {
   s.width = BackBufferWidth;
   s.height = BackBufferHeight;
   s.windowed = g_Settings.WINDOWED;
-  g_framework->ChangeDevice(s);
+  if (g_framework->ChangeDevice(s)) return true;
+  if (s.windowed) return false;
+  // The display refuses that full-screen mode: the desktop's own mode serves.
+  platform::gfx::DisplayMode desktop;
+  if (!g_framework->GetDisplayMode(s.adapter, desktop) || desktop.width < 1 || desktop.height < 1) return false;
+  Log(0, u"Fullscreen " + platform::FormatIntW(s.width) + u"x" + platform::FormatIntW(s.height) +
+             u" Not Available, Using Desktop Mode " + platform::FormatIntW(desktop.width) + u"x" +
+             platform::FormatIntW(desktop.height));
+  s.width = desktop.width;
+  s.height = desktop.height;
+  return g_framework->ChangeDevice(s);
+}
+
+bool ToggleFullscreen() {
+  const bool wasWindowed = g_Settings.WINDOWED;
+  g_Settings.WINDOWED = !wasWindowed;
+  if (!ApplyResolution()) {
+    // Nothing changed: the settings keep the mode the game is still in.
+    g_Settings.WINDOWED = wasWindowed;
+    Log(0, wasWindowed ? u"Could Not Switch To Fullscreen" : u"Could Not Switch To Windowed Mode");
+    if (g_framework && g_framework->GetDevice()) {
+      platform::gfx::DeviceSettings back = g_framework->GetDeviceSettings();
+      BackBufferWidth = back.width;
+      BackBufferHeight = back.height;
+    }
+    return false;
+  }
+  if (!g_Settings.Save()) Log(0, u"Could Not Save Settings: " + g_Settings.configPath);
   return true;
 }
 

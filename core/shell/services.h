@@ -133,6 +133,7 @@ struct GameplayServices {
 // Graphics and scene rendering.
 struct GraphicsServices {
   std::function<void()> renderFrame;        // RenderFrame, once per frame
+  std::function<void()> setupProjection;    // SetupProjection, after each device reset
   std::function<void()> createCameras;
   std::function<void()> destroyCameras;
   std::function<void()> createGameAssets;   // [task]

@@ -72,7 +72,12 @@ void UpdateFrame();
 void UpdateNetworkClient();
 void UpdateStartupLoading();
 void UpdateMenus();
+// Moves the device to the settings' size and mode; a full-screen mode the display
+// refuses falls back to the desktop's mode. False when no change took effect.
 bool ApplyResolution();
+// Switches between window and full screen; the settings are saved only when the
+// switch took effect.
+bool ToggleFullscreen();
 
 // The Task thread's jobs.
 bool LoadAll();

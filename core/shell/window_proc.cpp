@@ -162,9 +162,7 @@ intptr_t MsgProc(WindowHandle, uint32_t msg, uintptr_t wParam, intptr_t, bool* n
     case WM_SYSKEYDOWN:
       if (wParam == VK_RETURN) {
         handled = true;
-        g_Settings.WINDOWED = !g_Settings.WINDOWED;
-        if (!g_Settings.Save()) Log(0, u"Could Not Save Settings: " + g_Settings.configPath);
-        ApplyResolution();
+        ToggleFullscreen();
         if (g_made.ctrlMain.load()) Invoke(g_services.devices.clearAllEvents, "Devices: CtrlMain::ClearAllEvents");
       } else if (wParam == VK_MENU) {
         handled = true;  // the window menu never opens from the keyboard
@@ -200,7 +198,8 @@ bool ModifyDeviceSettings(DeviceSettings& s) {
     return false;
   }
   const DeviceCaps caps = g_framework->GetDeviceCaps(adapter);
-  s.refreshRate = g_Settings.WINDOWED ? 0 : mode.refreshRate;
+  // The mode asked for, with the framework's command-line flags already applied.
+  s.refreshRate = s.windowed ? 0 : mode.refreshRate;
   s.presentInterval = g_Settings.VSYNC ? PresentInterval::kOne : PresentInterval::kImmediate;
   s.backBufferCount = g_Settings.TRIPLEBUFFER ? 2 : 1;
   Log(0, u"ModifyDeviceSettings() REZ = " + platform::FormatIntW(s.width) + u"x" + platform::FormatIntW(s.height));
@@ -225,6 +224,8 @@ bool ModifyDeviceSettings(DeviceSettings& s) {
 
 void OnCreateDevice(Device& device, const BackBufferDesc&) {
   g_device = &device;
+  // A device made again comes with a window made again.
+  *MainWindowHandle() = g_framework ? g_framework->GetWindow() : nullptr;
   if (g_services.graphics.createSprite) {
     g_sprite = g_services.graphics.createSprite(device);
     Log(0, g_sprite ? u"Sprites Loaded" : u"ERROR:Sprite Load Failed");
@@ -241,6 +242,14 @@ void OnCreateDevice(Device& device, const BackBufferDesc&) {
 
 void OnResetDevice(Device& device, const BackBufferDesc& desc) {
   g_device = &device;
+  // The renderers draw at the size the device really has, which the command line,
+  // the display or the window manager may have set apart from the settings.
+  if (desc.width > 0 && desc.height > 0) {
+    BackBufferWidth = desc.width;
+    BackBufferHeight = desc.height;
+    g_Settings.renderWidth = desc.width;
+    g_Settings.renderHeight = desc.height;
+  }
   Invoke(g_services.graphics.setupStageLight, "Graphics: Stage::SetupLight");
   if (g_sprite) g_sprite->OnResetDevice();
   for (auto& f : g_fonts)
@@ -252,6 +261,7 @@ void OnResetDevice(Device& device, const BackBufferDesc& desc) {
     g_stereoTargets[i] = device.CreateRenderTarget(desc.width, desc.height, desc.multisampleSamples);
     g_stereoTextures[i] = device.CreateRenderTexture(desc.width, desc.height);
   }
+  Invoke(g_services.graphics.setupProjection, "Graphics: SetupProjection");
 }
 
 void OnLostDevice() {

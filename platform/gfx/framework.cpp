@@ -87,9 +87,32 @@ void Framework::ApplyFlagOverrides(DeviceSettings& s) {
   if (flags_.width > 0) s.width = flags_.width;
   if (flags_.height > 0) s.height = flags_.height;
   if (flags_.forceVsync >= 0) s.presentInterval = flags_.forceVsync ? PresentInterval::kOne : PresentInterval::kImmediate;
+  ClampSettings(s);
+}
+
+void Framework::ClampSettings(DeviceSettings& s) {
   if (s.adapter < 0 || s.adapter >= DisplayCount()) s.adapter = 0;
   if (s.width < 1) s.width = 1;
   if (s.height < 1) s.height = 1;
+}
+
+void Framework::TakeDrawableSize(DeviceSettings& s) {
+  int width = 0, height = 0;
+  if (!DrawableSize(width, height) || width < 1 || height < 1) return;
+  s.width = width;
+  s.height = height;
+}
+
+void Framework::OnWindowSized(int width, int height) {
+  if (!device_ || width < 1 || height < 1) return;
+  if (width == current_.width && height == current_.height) return;
+  // The window took another size than the device has (the window manager, a mode
+  // switch that settled late): everything sized by the back buffer is made again.
+  if (callbacks_.deviceLost) callbacks_.deviceLost();
+  current_.width = width;
+  current_.height = height;
+  device_->SetBackBufferSize(width, height);
+  CallDeviceReset();
 }
 
 BackBufferDesc Framework::CurrentBackBuffer() const {
@@ -115,9 +138,13 @@ bool Framework::CreateDevice(bool windowed, int width, int height) {
   s.windowed = windowed;
   s.width = width;
   s.height = height;
-  if (callbacks_.modifyDeviceSettings && !callbacks_.modifyDeviceSettings(s)) return false;
+  // The command line's flags come first, so that the game's settings callback sees
+  // the mode that will be made (a -windowed flag takes away the refresh rate).
   ApplyFlagOverrides(s);
+  if (callbacks_.modifyDeviceSettings && !callbacks_.modifyDeviceSettings(s)) return false;
+  ClampSettings(s);
   if (!MakeDevice(s)) return false;
+  TakeDrawableSize(s);
   current_ = s;
   if (device_) device_->SetBackBufferSize(s.width, s.height);
   CallDeviceCreated();
@@ -129,9 +156,7 @@ bool Framework::ChangeDevice(const DeviceSettings& requested) {
   if (!device_) return CreateDevice(requested.windowed, requested.width, requested.height);
   DeviceSettings s = requested;
   if (callbacks_.modifyDeviceSettings && !callbacks_.modifyDeviceSettings(s)) return false;
-  if (s.adapter < 0 || s.adapter >= DisplayCount()) s.adapter = 0;
-  if (s.width < 1) s.width = 1;
-  if (s.height < 1) s.height = 1;
+  ClampSettings(s);
   const bool remake = s.adapter != current_.adapter || s.multisampleSamples != current_.multisampleSamples;
   if (callbacks_.deviceLost) callbacks_.deviceLost();
   if (remake) {
@@ -149,6 +174,7 @@ bool Framework::ChangeDevice(const DeviceSettings& requested) {
       CallDeviceReset();
       return false;
     }
+    TakeDrawableSize(s);
     current_ = s;
     device_->SetBackBufferSize(s.width, s.height);
     CallDeviceCreated();
@@ -156,6 +182,7 @@ bool Framework::ChangeDevice(const DeviceSettings& requested) {
     return true;
   }
   const bool ok = ResizeDevice(s);
+  // A window that settles at another size later says so through WM_SIZE.
   if (ok) current_ = s;
   device_->SetBackBufferSize(current_.width, current_.height);
   CallDeviceReset();
@@ -169,6 +196,9 @@ void Framework::Dispatch(const WindowMessage& m) {
   switch (m.msg) {
     case WM_CLOSE:
       Quit(0);
+      break;
+    case WM_SIZE:
+      OnWindowSized(static_cast<int>(m.lParam & 0xFFFF), static_cast<int>((m.lParam >> 16) & 0xFFFF));
       break;
     case WM_SYSKEYDOWN:
       if (altEnterToggles_ && m.wParam == VK_RETURN) {
@@ -291,7 +321,13 @@ bool NullFramework::CheckMultiSample(int adapter, int samples, int* qualityLevel
   return true;
 }
 
+bool NullFramework::Refuses(const DeviceSettings& s) const {
+  return options_.fullscreenOnlyAtDisplayMode && !s.windowed &&
+         (s.width != options_.displayMode.width || s.height != options_.displayMode.height);
+}
+
 bool NullFramework::MakeDevice(const DeviceSettings& settings) {
+  if (Refuses(settings)) return false;
   auto q = GetQueue();
   {
     std::lock_guard<std::mutex> lock(q->mutex);
@@ -303,6 +339,7 @@ bool NullFramework::MakeDevice(const DeviceSettings& settings) {
 }
 
 bool NullFramework::ResizeDevice(const DeviceSettings& settings) {
+  if (Refuses(settings)) return false;
   auto q = GetQueue();
   std::lock_guard<std::mutex> lock(q->mutex);
   q->history.push_back(settings);

@@ -177,12 +177,23 @@ class Framework {
   virtual bool NextMessage(WindowMessage& out) = 0;
   virtual void Present() = 0;
   virtual void IdleWait() {}
+  // The size of the window's drawable area now; false when the back end cannot tell.
+  virtual bool DrawableSize(int& width, int& height) {
+    (void)width;
+    (void)height;
+    return false;
+  }
 
   // Runs the window procedure, then the framework's own handling unless refused.
   void Dispatch(const WindowMessage& m);
   void CallDeviceCreated();
   void CallDeviceReset();
   void ApplyFlagOverrides(DeviceSettings& s);
+  void ClampSettings(DeviceSettings& s);
+  // The settings take the size the window really got.
+  void TakeDrawableSize(DeviceSettings& s);
+  // WM_SIZE: a new drawable size resets the device at that size.
+  void OnWindowSized(int width, int height);
   BackBufferDesc CurrentBackBuffer() const;
 
   FrameworkCallbacks callbacks_;
@@ -214,6 +225,8 @@ class NullFramework : public Framework {
     int maxSamples = 4;
     uint32_t frameSleepMs = 1;  // between frames, so that tests do not spin
     uint64_t maxFrames = 0;     // 0: no limit; else the loop ends after that many frames
+    // Full screen only at the display mode's size (a display that refuses others).
+    bool fullscreenOnlyAtDisplayMode = false;
   };
   NullFramework() = default;
   explicit NullFramework(Options options) : options_(options) {}
@@ -250,6 +263,7 @@ class NullFramework : public Framework {
   struct Queue;
   std::shared_ptr<Queue> queue_;
   std::shared_ptr<Queue> GetQueue();
+  bool Refuses(const DeviceSettings& settings) const;
 };
 
 }  // namespace platform::gfx

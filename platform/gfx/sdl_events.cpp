@@ -74,6 +74,12 @@ void TranslateSdlEvent(const SDL_Event& e, uint32_t userEventType, std::vector<W
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
         case SDL_WINDOWEVENT_CLOSE: out.push_back({WM_CLOSE, 0, 0}); break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          if (e.window.data1 > 0 && e.window.data2 > 0 && e.window.data1 <= 0xFFFF && e.window.data2 <= 0xFFFF)
+            out.push_back({WM_SIZE, 0,
+                           static_cast<intptr_t>((static_cast<uint32_t>(e.window.data2) << 16) |
+                                                 static_cast<uint32_t>(e.window.data1))});
+          break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: out.push_back({WM_ACTIVATEAPP, 1, 0}); break;
         case SDL_WINDOWEVENT_FOCUS_LOST: out.push_back({WM_ACTIVATEAPP, 0, 0}); break;
         default: break;

@@ -113,8 +113,19 @@ class SdlFramework : public Framework {
   WindowHandle GetWindow() override { return window_; }
 
  protected:
+  bool DrawableSize(int& width, int& height) override {
+    if (!window_) return false;
+    SDL_GL_GetDrawableSize(window_, &width, &height);
+    return true;
+  }
+
   bool MakeDevice(const DeviceSettings& s) override {
     if (!StartVideo()) return false;
+    SDL_DisplayMode mode;
+    if (!s.windowed && !DisplayHasMode(s, mode)) {
+      std::fprintf(stderr, "The display has no %dx%d mode\n", s.width, s.height);
+      return false;
+    }
     Uint32 flags = SDL_WINDOW_OPENGL;
     if (style_ == kWindowStylePopup) flags |= SDL_WINDOW_BORDERLESS;
     if (!s.windowed) flags |= SDL_WINDOW_FULLSCREEN;
@@ -159,9 +170,10 @@ class SdlFramework : public Framework {
       SDL_SetWindowPosition(window_, static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(s.adapter)),
                             static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(s.adapter)));
     } else {
-      SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, s.width, s.height, s.refreshRate, nullptr};
+      // A size the display has no mode for is refused before the window is touched.
       SDL_DisplayMode got;
-      if (SDL_GetClosestDisplayMode(s.adapter, &want, &got)) SDL_SetWindowDisplayMode(window_, &got);
+      if (!DisplayHasMode(s, got)) return false;
+      SDL_SetWindowDisplayMode(window_, &got);
       SDL_SetWindowSize(window_, s.width, s.height);
       ok = SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN) == 0;
     }
@@ -197,10 +209,22 @@ class SdlFramework : public Framework {
   }
 
   void Present() override {
-    if (window_) SDL_GL_SwapWindow(window_);
+    if (!window_) return;
+    // An offscreen surface's swap does nothing: without waiting for the frame here
+    // a software driver keeps queueing frames, and deleting the context at shutdown
+    // waits for all of them.
+    if (gl_ && offscreen_) glFinish();
+    SDL_GL_SwapWindow(window_);
   }
 
  private:
+  // The display's mode of exactly that size (any refresh rate).
+  bool DisplayHasMode(const DeviceSettings& s, SDL_DisplayMode& got) {
+    SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, s.width, s.height, s.refreshRate, nullptr};
+    if (!SDL_GetClosestDisplayMode(s.adapter, &want, &got)) return false;
+    return got.w == s.width && got.h == s.height;
+  }
+
   bool StartVideo() {
     if (videoStarted_) return true;
     // The game installs its own SIGINT/SIGTERM handling (RequestClose).
@@ -215,6 +239,8 @@ class SdlFramework : public Framework {
       return false;
     }
     videoStarted_ = true;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    offscreen_ = driver && std::string(driver) == "offscreen";
     const Uint32 type = SDL_RegisterEvents(1);
     userEvent_.store(type == static_cast<Uint32>(-1) ? 0 : type);
     return true;
@@ -287,6 +313,7 @@ class SdlFramework : public Framework {
   }
 
   bool videoStarted_ = false;
+  bool offscreen_ = false;
   std::atomic<uint32_t> userEvent_{0};
   std::string title_;
   uint32_t style_ = kWindowStyleCaption;

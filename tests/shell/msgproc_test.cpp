@@ -76,6 +76,77 @@ TEST_F(MsgProcTest, AltEnterTogglesWindowedSavesAndMovesTheDevice) {
   EXPECT_EQ(s.refreshRate, 60);
 }
 
+TEST_F(MsgProcTest, FullscreenTheDisplayRefusesFallsBackToTheDesktopOrStaysWindowed) {
+  // The display has only its desktop mode, 1920x1080.
+  fw_.options().fullscreenOnlyAtDisplayMode = true;
+  g_Settings.WINDOWED = true;
+  g_Settings.XRESFULLSCREEN = 1024;
+  g_Settings.YRESFULLSCREEN = 768;
+  ASSERT_TRUE(g_Settings.Save());
+  MakeAll();
+  EXPECT_TRUE(Send(WM_SYSKEYDOWN, VK_RETURN, kKeyAltDownBit));
+  DeviceSettings s = fw_.GetDeviceSettings();
+  EXPECT_FALSE(s.windowed);
+  EXPECT_EQ(s.width, 1920);
+  EXPECT_EQ(s.height, 1080);
+  EXPECT_EQ(shell::BackBufferWidth, 1920);
+  EXPECT_EQ(shell::BackBufferHeight, 1080);
+  EXPECT_FALSE(g_Settings.WINDOWED);
+  // The chosen full-screen size stays for a display that has it.
+  EXPECT_EQ(g_Settings.XRESFULLSCREEN, 1024);
+  EXPECT_NE(dir_.ReadUtf16("settings/config.ini").find("WINDOWED = \"FALSE\""), std::string::npos);
+  EXPECT_GE(FindLog(dir_.GameLogTexts(), "Fullscreen 1024x768 Not Available, Using Desktop Mode 1920x1080"), 0);
+
+  // Back to the window; then a display whose mode cannot be read: nothing takes
+  // effect, so nothing is saved and the window stays.
+  EXPECT_TRUE(Send(WM_SYSKEYDOWN, VK_RETURN, kKeyAltDownBit));
+  EXPECT_TRUE(g_Settings.WINDOWED);
+  fw_.options().displayMode = DisplayMode{1600, 900, 60};
+  fw_.options().displayModeReadable = false;
+  EXPECT_TRUE(Send(WM_SYSKEYDOWN, VK_RETURN, kKeyAltDownBit));
+  EXPECT_TRUE(g_Settings.WINDOWED);
+  EXPECT_TRUE(fw_.GetDeviceSettings().windowed);
+  EXPECT_NE(dir_.ReadUtf16("settings/config.ini").find("WINDOWED = \"TRUE\""), std::string::npos);
+  EXPECT_EQ(shell::BackBufferWidth, fw_.GetDeviceSettings().width);
+}
+
+TEST_F(MsgProcTest, TheRenderSizeIsTheSizeTheWindowReallyHas) {
+  // The window manager gave the window another size: the device is reset at it and
+  // the renderers draw at it.
+  world_.rec.Clear();
+  fw_.PostMessage(WM_SIZE, 0, (500 << 16) | 900);
+  fw_.options().maxFrames = 1;
+  fw_.MainLoop();
+  EXPECT_EQ(fw_.GetDeviceSettings().width, 900);
+  EXPECT_EQ(shell::BackBufferWidth, 900);
+  EXPECT_EQ(shell::BackBufferHeight, 500);
+  EXPECT_EQ(g_Settings.renderWidth, 900);
+  EXPECT_EQ(g_Settings.renderHeight, 500);
+  EXPECT_TRUE(world_.rec.Has("sprite.lost"));
+  EXPECT_TRUE(world_.rec.Has("sprite.reset"));
+}
+
+TEST(FrameworkFlagsTest, FlagsAreInForceBeforeTheSettingsCallbackRuns) {
+  NullFramework fw;
+  std::vector<std::string> args{"game", "-windowed", "-width:1000"};
+  fw.Init(true, &args);
+  DeviceSettings seen;
+  FrameworkCallbacks cb;
+  cb.modifyDeviceSettings = [&](DeviceSettings& s) {
+    seen = s;
+    return true;
+  };
+  BackBufferDesc reset;
+  cb.deviceReset = [&](Device&, const BackBufferDesc& d) { reset = d; };
+  fw.SetCallbacks(std::move(cb));
+  fw.CreateWindow(u"t", 0, "");
+  ASSERT_TRUE(fw.CreateDevice(false, 1280, 720));
+  EXPECT_TRUE(seen.windowed);
+  EXPECT_EQ(seen.width, 1000);
+  EXPECT_EQ(reset.width, 1000);
+  fw.Shutdown();
+}
+
 TEST_F(MsgProcTest, AltAloneIsSwallowedOtherSystemKeysPassThrough) {
   EXPECT_TRUE(Send(WM_SYSKEYDOWN, VK_MENU));
   EXPECT_FALSE(Send(WM_SYSKEYDOWN, VK_F1 + 3));

@@ -1,0 +1,132 @@
+// The game's frame in a real window under Xvfb: play_check plays a demo song of the
+// run folder with 1, 4 and 15 scripted players and saves screenshots into the build
+// folder, which probe points check; a resize and a full-screen switch are drawn at
+// the new size by the next frame.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/gfx/device.h"
+
+namespace {
+
+namespace gfx = platform::gfx;
+
+constexpr const char* kSong = "music/copper_lanterns";
+
+bool HaveXvfb() { return std::system("command -v xvfb-run >/dev/null 2>&1") == 0; }
+
+std::string ShotDir() {
+  std::filesystem::create_directories(VELORIN_FRAME_SHOT_DIR);
+  return VELORIN_FRAME_SHOT_DIR;
+}
+
+// Runs play_check under Xvfb; its output and exit code come back.
+int RunPlayCheck(const std::string& args, std::string* output) {
+  // A real X window: the tests' headless video driver is not passed on.
+  const std::string command = std::string("env -u SDL_VIDEODRIVER xvfb-run -a -s \"-screen 0 1280x720x24\" ") +
+                              VELORIN_PLAY_CHECK +
+                              " --run " + VELORIN_TEST_RUN_DIR + " --song " + kSong + " " + args + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return -1;
+  std::array<char, 512> buffer{};
+  output->clear();
+  while (fgets(buffer.data(), int(buffer.size()), pipe)) *output += buffer.data();
+  const int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+struct Pixel {
+  int r, g, b;
+  int Sum() const { return r + g + b; }
+};
+
+Pixel At(const gfx::ImageData& image, int x, int y) {
+  const size_t i = (size_t(y) * size_t(image.width) + size_t(x)) * 4;
+  return Pixel{image.rgba[i], image.rgba[i + 1], image.rgba[i + 2]};
+}
+
+// The brightest pixel of a box.
+int Brightest(const gfx::ImageData& image, int x0, int y0, int x1, int y1) {
+  int best = 0;
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) best = std::max(best, At(image, x, y).Sum());
+  return best;
+}
+
+class PlayersInAWindow : public ::testing::TestWithParam<int> {};
+
+TEST_P(PlayersInAWindow, LoadingScreenThenTheSong) {
+  if (!HaveXvfb()) GTEST_SKIP() << "xvfb-run is not installed";
+  const std::string dir = ShotDir();
+  {
+    const int players = GetParam();
+    const std::string shot = dir + "/play_" + std::to_string(players) + ".png";
+    const std::string second = dir + "/play_" + std::to_string(players) + "_later.png";
+    const std::string loading = dir + "/loading_" + std::to_string(players) + ".png";
+    std::string out;
+    const int code = RunPlayCheck("--players " + std::to_string(players) + " --frames 30 --gap 10 --screenshot " +
+                                      shot + " --second " + second + " --loading " + loading,
+                                  &out);
+    ASSERT_EQ(code, 0) << out;
+    EXPECT_NE(out.find("frame time median:"), std::string::npos) << out;
+    EXPECT_NE(out.find("frame time p99:"), std::string::npos) << out;
+
+    gfx::ImageData load, play;
+    ASSERT_TRUE(gfx::DecodeImageFile(loading, load));
+    ASSERT_EQ(load.width, 1280);
+    ASSERT_EQ(load.height, 720);
+    // The logo sits in the middle, the bar's frame 45 pixels above the bottom edge,
+    // the step text below it and the version at the bottom left, all over the
+    // stretched background.
+    EXPECT_GT(Brightest(load, 560, 300, 720, 420), Brightest(load, 0, 0, 60, 60) + 200);
+    EXPECT_GT(Brightest(load, 512, 670, 520, 680), 300);
+    EXPECT_GT(Brightest(load, 560, 690, 720, 718), 600);
+    EXPECT_GT(Brightest(load, 10, 690, 80, 718), 600);
+    EXPECT_GT(At(load, 2, 2).Sum(), 0);
+    EXPECT_GT(At(load, 1277, 717).Sum(), 0);
+
+    ASSERT_TRUE(gfx::DecodeImageFile(shot, play));
+    ASSERT_EQ(play.width, 1280);
+    ASSERT_EQ(play.height, 720);
+    // The background picture covers the frame to its edges.
+    int lit = 0;
+    for (int y = 8; y < 720; y += 64)
+      for (int x = 8; x < 1280; x += 64) lit += At(play, x, y).Sum() > 0 ? 1 : 0;
+    EXPECT_GT(lit, 200);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowFrame, PlayersInAWindow, ::testing::Values(1, 4, 15));
+
+TEST(WindowFrame, TheNextFrameDrawsAtTheNewSizeAfterAResize) {
+  if (!HaveXvfb()) GTEST_SKIP() << "xvfb-run is not installed";
+  std::string out;
+  const std::string shot = ShotDir() + "/resized.png";
+  ASSERT_EQ(RunPlayCheck("--players 1 --frames 5 --resize 800x600 --second " + shot, &out), 0) << out;
+  EXPECT_NE(out.find("size after resize: 800x600"), std::string::npos) << out;
+  EXPECT_NE(out.find("frame drawn: 800x600"), std::string::npos) << out;
+  gfx::ImageData image;
+  ASSERT_TRUE(gfx::DecodeImageFile(shot, image));
+  EXPECT_EQ(image.width, 800);
+  // The background is stretched over the new size: lit to the far corner.
+  EXPECT_GT(At(image, 795, 595).Sum() + At(image, 790, 590).Sum() + At(image, 780, 580).Sum(), 0);
+}
+
+TEST(WindowFrame, TheFullscreenSwitchFallsBackToTheDesktopModeAndDrawsAtIt) {
+  if (!HaveXvfb()) GTEST_SKIP() << "xvfb-run is not installed";
+  std::string out;
+  // The window is 640x360; the settings' full-screen 1024x768 is no mode of the
+  // 1280x720 screen, so the desktop's mode serves.
+  ASSERT_EQ(RunPlayCheck("--players 1 --frames 5 --width 640 --height 360 --toggle-fullscreen", &out), 0) << out;
+  EXPECT_NE(out.find("size after resize: 1280x720"), std::string::npos) << out;
+  EXPECT_NE(out.find("frame drawn: 1280x720"), std::string::npos) << out;
+}
+
+}  // namespace

@@ -1,0 +1,422 @@
+// play_check: plays a song folder as a level with scripted players in a real window,
+// drawn through the game's own frame (the shell's callbacks and the graphics
+// entries), and reports the frame times.
+//
+//   play_check --song DIR --players N --frames F --screenshot OUT.png
+//              [--second OUT2.png] [--gap G] [--loading OUT.png] [--width W --height H]
+//              [--run DIR] [--background MODE] [--resize WxH] [--toggle-fullscreen]
+//
+// Frame F of play is saved to OUT.png (and frame F + G to OUT2.png); the first frame
+// of the start-up loading screen to --loading. Printed: the median and 99th
+// percentile of the frame times of play and the share spent in the game's code (frame
+// update and render calls) against the driver (the buffer swap and the event pump).
+// --resize and --toggle-fullscreen change the window after the shot and print the
+// size the next frame was drawn at ("size after resize: WxH").
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#include <stb_image_write.h>
+
+#include "core/settings.h"
+#include "core/shell/shell.h"
+#include "core/utils.h"
+#include "devices/input/input_event.h"
+#include "devices/plug/song_audio_stems.h"
+#include "game/level/level.h"
+#include "game/level/level_session.h"
+#include "game/shell_services.h"
+#include "graphics/shell_services.h"
+#include "platform/audio/audio.h"
+#include "platform/clock.h"
+#include "platform/gfx/framework.h"
+#include "platform/gfx/render_device.h"
+#include "platform/paths.h"
+#include "song/shell_services.h"
+#include "song/song.h"
+#include "song/song_stems.h"
+
+namespace {
+
+namespace gfx = platform::gfx;
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+  std::string song;
+  int players = 1;
+  int frames = 120;
+  int gap = 10;
+  int width = 1280, height = 720;
+  std::string screenshot, second, loading, run;
+  int resizeWidth = 0, resizeHeight = 0;
+  int background = 0;
+  bool toggleFullscreen = false;
+};
+
+bool ParseOptions(int argc, char** argv, Options& o) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    const char* v = nullptr;
+    if (a == "--toggle-fullscreen") {
+      o.toggleFullscreen = true;
+      continue;
+    }
+    if (!(v = value())) {
+      std::fprintf(stderr, "play_check: %s needs a value\n", a.c_str());
+      return false;
+    }
+    if (a == "--song") o.song = v;
+    else if (a == "--players") o.players = std::atoi(v);
+    else if (a == "--frames") o.frames = std::atoi(v);
+    else if (a == "--gap") o.gap = std::atoi(v);
+    else if (a == "--width") o.width = std::atoi(v);
+    else if (a == "--height") o.height = std::atoi(v);
+    else if (a == "--screenshot") o.screenshot = v;
+    else if (a == "--second") o.second = v;
+    else if (a == "--loading") o.loading = v;
+    else if (a == "--run") o.run = v;
+    else if (a == "--background") o.background = std::atoi(v);
+    else if (a == "--resize") {
+      if (std::sscanf(v, "%dx%d", &o.resizeWidth, &o.resizeHeight) != 2) {
+        std::fprintf(stderr, "play_check: --resize wants WxH\n");
+        return false;
+      }
+    } else {
+      std::fprintf(stderr, "play_check: unknown option %s\n", a.c_str());
+      return false;
+    }
+  }
+  if (o.song.empty() || o.players < 1 || o.players > kMaxLevelPlayers || o.frames < 1 || o.gap < 1 ||
+      o.width < 64 || o.height < 64) {
+    std::fprintf(stderr, "play_check: --song DIR --players 1..%d --frames F (>= 1) are needed\n", kMaxLevelPlayers);
+    return false;
+  }
+  return true;
+}
+
+// Plays a player's due notes: the chord's frets pressed, the others let go, a strum.
+class ScriptedPlayer : public LevelController {
+ public:
+  explicit ScriptedPlayer(int32_t index) : index_(index) {
+    getEvents = [this](InputEvent* events, int32_t& count) { return Fetch(events, count); };
+    clearEvents = [] {};
+  }
+
+ private:
+  bool Fetch(InputEvent* events, int32_t& count) {
+    count = 0;
+    const LevelState& level = Level();
+    if (!level.players || index_ >= level.playerCount) return true;
+    const Player& p = level.players[size_t(index_)];
+    auto push = [&](uint32_t id, bool pressed) {
+      if (count >= int32_t(kMaxFetchEvents)) return;
+      InputEvent& e = events[count++];
+      e = InputEvent();
+      e.id = id;
+      e.pressed = pressed;
+      e.value = pressed ? kDigitalPressValue : 0;
+    };
+    auto due = [&](const NoteRecord& n) {
+      return n.active && !n.hit && !n.missed && !n.activation && n.time <= p.songTime && !played_.count(n.serial);
+    };
+    float chord = std::numeric_limits<float>::infinity();
+    for (const NoteRecord& n : p.track.notes)
+      if (due(n)) chord = std::min(chord, n.time);
+    if (std::isinf(chord)) return true;
+    std::set<int32_t> lanes;
+    for (const NoteRecord& n : p.track.notes) {
+      if (!due(n) || std::fabs(n.time - chord) >= 1.0f) continue;
+      played_.insert(n.serial);
+      if (n.lane >= 1) lanes.insert(n.lane);
+    }
+    for (int32_t lane : held_)
+      if (!lanes.count(lane)) push(uint32_t(lane), false);
+    for (int32_t lane : lanes)
+      if (!held_.count(lane)) push(uint32_t(lane), true);
+    held_ = lanes;
+    push(button::kStrumUp, true);
+    return true;
+  }
+
+  int32_t index_;
+  std::set<int32_t> played_;
+  std::set<int32_t> held_;
+};
+
+bool SavePng(gfx::Device& device, const std::string& path) {
+  gfx::ImageData image;
+  if (!device.Render().ReadPixels(image) || image.width < 1) {
+    std::fprintf(stderr, "play_check: could not read the frame\n");
+    return false;
+  }
+  if (!stbi_write_png(path.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4)) {
+    std::fprintf(stderr, "play_check: could not write %s\n", path.c_str());
+    return false;
+  }
+  return true;
+}
+
+double Percentile(std::vector<double> v, double q) {
+  if (v.empty()) return 0.0;
+  std::sort(v.begin(), v.end());
+  const size_t i = std::min(v.size() - 1, size_t(std::ceil(q * double(v.size()))) - (q > 0 ? 1 : 0));
+  return v[i];
+}
+
+enum class Phase { kStartup, kSongLoad, kPlay, kChangeWindow, kToggling, kResized, kDone };
+
+struct Run {
+  Options options;
+  gfx::Framework* framework = nullptr;
+  std::vector<std::unique_ptr<ScriptedPlayer>> players;
+  Phase phase = Phase::kStartup;
+  bool loadingSaved = false;
+  int playFrames = 0;
+  Clock::time_point frameStart{}, lastFrameStart{};
+  double oursMs = 0.0;  // of the current frame
+  std::vector<double> frameMs, ourMs;
+  uint32_t phaseStart = 0;
+  int exitCode = 0;
+  std::string failure;
+};
+
+Run* g_run = nullptr;
+
+void Fail(const std::string& why) {
+  g_run->failure = why;
+  g_run->exitCode = 1;
+  g_run->framework->Quit(1);
+}
+
+void StartSong() {
+  Run& r = *g_run;
+  LevelSession& s = Session();
+  song::SongSlot(0)->folder = ToWide(r.options.song);
+  s.songs = nullptr;
+  s.songIndex = 0;
+  s.songCount = 1;
+  s.rosterCount = r.options.players;
+  for (int i = 0; i < r.options.players; ++i) {
+    r.players.push_back(std::make_unique<ScriptedPlayer>(i));
+    s.roster[size_t(i)] = LevelSlot();
+    s.roster[size_t(i)].kind = 2;
+    s.roster[size_t(i)].difficulty = 3;
+    s.roster[size_t(i)].controller = r.players.back().get();
+  }
+  s.songLoadStart = true;
+  shell::SetState(shell::State::kSongLoading);
+  r.phase = Phase::kSongLoad;
+  r.phaseStart = platform::TimeGetTime();
+}
+
+void OnMove(double time, float elapsed) {
+  Run& r = *g_run;
+  const Clock::time_point now = Clock::now();
+  if (r.phase == Phase::kPlay && r.lastFrameStart != Clock::time_point{}) {
+    r.frameMs.push_back(std::chrono::duration<double, std::milli>(now - r.lastFrameStart).count());
+    r.ourMs.push_back(r.oursMs);
+  }
+  r.lastFrameStart = now;
+  r.oursMs = 0.0;
+  // The stems play on the loopback device, at the pace of the frames.
+  platform::audio::testing::Render(std::max<uint32_t>(1, uint32_t(elapsed * 44100.0f)));
+  shell::OnFrameMove(time, elapsed);
+  const uint32_t waited = platform::TimeGetTime() - r.phaseStart;
+  switch (r.phase) {
+    case Phase::kStartup:
+      if (shell::CurrentState() == shell::State::kMenus) StartSong();
+      else if (waited > 120000) Fail("the start-up load did not finish");
+      break;
+    case Phase::kSongLoad:
+      if (shell::CurrentState() == shell::State::kPlaying) {
+        r.phase = Phase::kPlay;
+        r.lastFrameStart = Clock::time_point{};
+      } else if (waited > 60000) {
+        Fail("the song did not load");
+      }
+      break;
+    case Phase::kChangeWindow:
+      // The window changes in the frame update, as the game's own resolution change
+      // does; the switch to full screen goes through the window procedure.
+      if (r.options.resizeWidth > 0) {
+        g_Settings.XRESWINDOWED = r.options.resizeWidth;
+        g_Settings.YRESWINDOWED = r.options.resizeHeight;
+        shell::ApplyResolution();
+      }
+      if (r.options.toggleFullscreen) {
+        r.framework->PostMessage(gfx::WM_SYSKEYDOWN, gfx::VK_RETURN, 0);
+        r.phase = Phase::kToggling;
+      } else {
+        r.phase = Phase::kResized;
+      }
+      break;
+    case Phase::kToggling:
+      r.phase = Phase::kResized;
+      break;
+    default:
+      break;
+  }
+  r.oursMs += std::chrono::duration<double, std::milli>(Clock::now() - now).count();
+}
+
+void OnRender(gfx::Device& device, double time, float elapsed) {
+  Run& r = *g_run;
+  const Clock::time_point start = Clock::now();
+  shell::OnFrameRender(device, time, elapsed);
+  r.oursMs += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  if (r.phase == Phase::kStartup && !r.loadingSaved && !r.options.loading.empty() &&
+      shell::CurrentState() == shell::State::kStartupLoading) {
+    r.loadingSaved = SavePng(device, r.options.loading);
+    if (!r.loadingSaved) Fail("the loading screen was not saved");
+  }
+  if (r.phase == Phase::kResized) {
+    std::printf("size after resize: %dx%d\n", device.BackBufferWidth(), device.BackBufferHeight());
+    gfx::ImageData image;
+    if (device.Render().ReadPixels(image))
+      std::printf("frame drawn: %dx%d\n", image.width, image.height);
+    if (!r.options.second.empty() && r.options.screenshot.empty()) SavePng(device, r.options.second);
+    r.phase = Phase::kDone;
+    r.framework->Quit(r.exitCode);
+    return;
+  }
+  if (r.phase != Phase::kPlay) return;
+  ++r.playFrames;
+  if (r.playFrames == r.options.frames && !r.options.screenshot.empty() && !SavePng(device, r.options.screenshot))
+    Fail("the screenshot was not saved");
+  const int last = r.options.second.empty() ? r.options.frames : r.options.frames + r.options.gap;
+  if (r.playFrames == last && !r.options.second.empty() && !SavePng(device, r.options.second))
+    Fail("the second screenshot was not saved");
+  if (r.playFrames < last) return;
+  if (r.options.resizeWidth > 0 || r.options.toggleFullscreen) {
+    r.phase = Phase::kChangeWindow;
+    return;
+  }
+  r.phase = Phase::kDone;
+  r.framework->Quit(r.exitCode);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Run run;
+  g_run = &run;
+  if (!ParseOptions(argc, argv, run.options)) return 2;
+  Options& o = run.options;
+  // A relative song folder is read from the run folder, where the game's content is.
+  if (!o.run.empty() && !platform::SetCurrentDirectory(o.run)) {
+    std::fprintf(stderr, "play_check: no run folder %s\n", o.run.c_str());
+    return 2;
+  }
+  if (o.song[0] != '/') o.song = platform::CurrentDirectory() + "/" + o.song;
+  if (o.song.back() != '/') o.song += '/';
+
+  if (!platform::audio::testing::UseLoopback(44100)) {
+    std::fprintf(stderr, "play_check: no loopback audio device\n");
+    return 1;
+  }
+#if defined(__SANITIZE_ADDRESS__)
+  // The software GL driver and the X libraries keep allocations for the life of the
+  // process from code loaded at run time, which the leak checker can neither name nor
+  // suppress: what is allocated while the window lives is not checked for leaks (the
+  // frame's own code is, in the frame tests); addresses are checked throughout.
+  __lsan_disable();
+#endif
+  std::unique_ptr<gfx::Framework> framework = gfx::CreateSdlFramework();
+  run.framework = framework.get();
+
+  g_Settings.Load(u"settings/config.ini");
+  g_Settings.WINDOWED = true;
+  g_Settings.XRESWINDOWED = o.width;
+  g_Settings.YRESWINDOWED = o.height;
+  g_Settings.MULTIDISPLAY = 1;
+  g_Settings.VSYNC = false;
+  g_Settings.FORCESTATE = 0;
+  // The picture background: the reactive, stage and video backgrounds are not drawn yet.
+  g_Settings.BACKGROUND = o.background;
+  // The full-screen switch saves the settings: into a file of this run only.
+  const std::string config = (std::filesystem::temp_directory_path() /
+                              ("play_check_" + std::to_string(getpid()) + ".ini")).string();
+  g_Settings.configPath = ToWide(config);
+
+  shell::Services services;
+  song::RegisterShellServices(services);
+  SetSongStemsFactory(&devices::MakeSongAudioStems);
+  game::RegisterShellServices(services);
+  graphics::RegisterShellServices(services);
+  services.song.updateSongAudio = [](int slot) {
+    Song* song = song::SongSlot(slot);
+    return song && song->audio && song->audio->Audio() ? song->audio->Audio()->Update() : false;
+  };
+  services.song.longestStemSeconds = [](int slot) {
+    Song* song = song::SongSlot(slot);
+    return song && song->audio && song->audio->Audio() ? double(song->audio->Audio()->songLength) : 0.0;
+  };
+  shell::AttachForTesting(framework.get(), std::move(services));
+  shell::BackBufferWidth = o.width;
+  shell::BackBufferHeight = o.height;
+
+  gfx::FrameworkCallbacks cb;
+  cb.deviceCreated = shell::OnCreateDevice;
+  cb.deviceReset = shell::OnResetDevice;
+  cb.deviceLost = shell::OnLostDevice;
+  cb.deviceDestroyed = shell::OnDestroyDevice;
+  cb.msgProc = shell::MsgProc;
+  cb.modifyDeviceSettings = shell::ModifyDeviceSettings;
+  cb.frameMove = OnMove;
+  cb.frameRender = OnRender;
+  framework->SetCallbacks(std::move(cb));
+  framework->CreateWindow(u"play_check", gfx::kWindowStyleCaption, "data/2d/icon.png");
+  std::vector<std::string> noArgs{"play_check"};
+  framework->Init(true, &noArgs);
+  framework->SetHotkeyHandling(false, false, false);
+  shell::SetState(shell::State::kStartupLoading);
+  if (!framework->CreateDevice(true, o.width, o.height)) {
+    std::fprintf(stderr, "play_check: no window (is there a display?)\n");
+    return 1;
+  }
+  run.phaseStart = platform::TimeGetTime();
+  shell::StartLoadingScreen();
+  framework->MainLoop();
+  shell::Shutdown();
+  framework.reset();
+#if defined(__SANITIZE_ADDRESS__)
+  __lsan_enable();
+#endif
+  platform::audio::testing::UseDefaultDevice();
+  std::error_code ignored;
+  std::filesystem::remove(config, ignored);
+
+  if (!run.failure.empty()) {
+    std::fprintf(stderr, "play_check: %s\n", run.failure.c_str());
+    return 1;
+  }
+  double frameTotal = 0.0, oursTotal = 0.0;
+  for (size_t i = 0; i < run.frameMs.size(); ++i) {
+    frameTotal += run.frameMs[i];
+    oursTotal += run.ourMs[i];
+  }
+  std::printf("frames: %zu at %dx%d, %d player(s)\n", run.frameMs.size(), o.width, o.height, o.players);
+  std::printf("frame time median: %.2f ms\n", Percentile(run.frameMs, 0.5));
+  std::printf("frame time p99: %.2f ms\n", Percentile(run.frameMs, 0.99));
+  std::printf("our code: %.1f %% of the frame time (driver and swap: %.1f %%)\n",
+              frameTotal > 0 ? 100.0 * oursTotal / frameTotal : 0.0,
+              frameTotal > 0 ? 100.0 * (frameTotal - oursTotal) / frameTotal : 0.0);
+  return run.exitCode;
+}
