@@ -198,6 +198,10 @@ class SdlFramework : public Framework {
     if (window_) SDL_GL_SwapWindow(window_);
   }
 
+  bool WindowShown() override {
+    return window_ && (SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) == 0;
+  }
+
  private:
   bool StartVideo() {
     if (videoStarted_) return true;
