@@ -160,6 +160,7 @@ class Framework {
   virtual bool GetDisplayMode(int adapter, DisplayMode& mode) = 0;
   virtual DeviceCaps GetDeviceCaps(int adapter) { (void)adapter; return DeviceCaps(); }
   // Whether the back buffer can have that many samples; qualityLevels is then 1.
+  // A software rasterizer is taken to offer none (every sample costs a full fill).
   virtual bool CheckMultiSample(int adapter, int samples, int* qualityLevels) = 0;
   virtual void ShowCursor(bool show) = 0;
   virtual WindowHandle GetWindow() = 0;
