@@ -1,14 +1,19 @@
 // The music-folder scans over 10,000 generated song folders (warm cache), beside
 // coreutils doing the least the scans must do: `cat` of every "song.ini" and
 // `md5sum` of every "notes.mid" of the same folders. The scans should take no more
-// than twice the coreutils time. VELORIN_LIBRARY_BENCH_SONGS changes the number of
-// folders.
+// than twice the coreutils time. The ratio benchmarks time the scan with MD5s and
+// titles in turns with `xargs -P8 md5sum` of the same files (charts and "song.ini"),
+// warm and, where the page cache can be dropped, cold.
+// VELORIN_LIBRARY_BENCH_SONGS changes the number of folders.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <string>
 
 #include "core/log.h"
@@ -109,6 +114,61 @@ void BM_SongLibraryScan(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * SongCount());
 }
 
+// The menus' scan: folders walked, charts hashed, then every record's titles read.
+void ScanWithMd5AndTitles(const std::u16string& root, SongList& list) {
+  ScanSongFolders(root, list, true);
+  for (SongRecord* r = list.head; r; r = r->next) {
+    SongInfo info;
+    info.ReadIni(r->folder);
+    r->name = info.name;
+  }
+}
+
+double TimeSeconds(const std::function<void()>& work) {
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+bool DropPageCache() {
+  ::sync();
+  std::ofstream drop("/proc/sys/vm/drop_caches");
+  if (!drop) return false;
+  drop << "3" << std::endl;
+  return static_cast<bool>(drop);
+}
+
+void ScanVsParallelMd5sum(benchmark::State& state, bool cold) {
+  const std::string root = Root();
+  const std::u16string wroot = platform::PathFromNative(root);
+  const std::string md5sum =
+      "find '" + root + "' \\( -name notes.mid -o -name song.ini \\) -print0 | xargs -0 -P8 -n 64 md5sum > /dev/null";
+  if (cold && !DropPageCache()) {
+    state.SkipWithError("the page cache cannot be dropped here (needs a writable /proc/sys/vm/drop_caches)");
+    return;
+  }
+  double scanTotal = 0.0, referenceTotal = 0.0;
+  for (auto _ : state) {
+    if (cold) DropPageCache();
+    scanTotal += TimeSeconds([&] {
+      SongList list;
+      ScanWithMd5AndTitles(wroot, list);
+      if (list.count != SongCount()) state.SkipWithError("wrong record count");
+    });
+    if (cold) DropPageCache();
+    referenceTotal += TimeSeconds([&] {
+      if (Run(md5sum) != 0) state.SkipWithError("xargs md5sum failed");
+    });
+  }
+  const double n = static_cast<double>(state.iterations());
+  state.counters["scan_ms"] = scanTotal / n * 1000.0;
+  state.counters["xargs_P8_md5sum_ms"] = referenceTotal / n * 1000.0;
+  state.counters["ratio"] = referenceTotal > 0.0 ? scanTotal / referenceTotal : 0.0;
+}
+
+void BM_ScanVsXargsP8Md5sum_Warm(benchmark::State& state) { ScanVsParallelMd5sum(state, false); }
+void BM_ScanVsXargsP8Md5sum_Cold(benchmark::State& state) { ScanVsParallelMd5sum(state, true); }
+
 void BM_SongListSortByName(benchmark::State& state) {
   SongList list;
   ScanSongFolders(platform::PathFromNative(Root()), list, false);
@@ -126,6 +186,8 @@ BENCHMARK(BM_Coreutils_CatIniAndMd5sumCharts)->Unit(benchmark::kMillisecond)->Us
 BENCHMARK(BM_SongListScanWithMd5AndTitles)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_SongLibraryScanWithMd5)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
 BENCHMARK(BM_SongLibraryScan)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ScanVsXargsP8Md5sum_Warm)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_ScanVsXargsP8Md5sum_Cold)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(BM_SongListSortByName)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 BENCHMARK_MAIN();

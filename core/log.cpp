@@ -15,6 +15,7 @@ namespace {
 std::mutex g_logMutex;
 std::u16string g_logFolder;  // empty: the program folder
 std::atomic<bool> g_echo{true};
+thread_local std::vector<DeferredLogLine>* t_deferred = nullptr;
 
 const char16_t* FileNameOfMode(int32_t mode) {
   return (mode == 2 || mode == 3) ? u"server_log.txt" : u"game_log.txt";
@@ -100,7 +101,24 @@ std::u16string FormatCtime(int year, int month, int day, int hour, int minute, i
 
 void SetLogEcho(bool on) { g_echo.store(on); }
 
+std::vector<DeferredLogLine>* SetThreadLogBuffer(std::vector<DeferredLogLine>* buffer) {
+  std::vector<DeferredLogLine>* previous = t_deferred;
+  t_deferred = buffer;
+  return previous;
+}
+
+void ReplayLogLines(const std::vector<DeferredLogLine>& lines) {
+  for (const DeferredLogLine& line : lines) {
+    if (line.narrow) LogEx(line.mode, line.narrowText);
+    else Log(line.mode, line.text);
+  }
+}
+
 bool Log(int32_t mode, std::u16string text) {
+  if (t_deferred) {
+    t_deferred->push_back(DeferredLogLine{mode, false, std::move(text), {}});
+    return true;
+  }
   if (g_echo.load()) platform::ConsoleWriteLine(text);
   if (mode == 0) return Append(0, text);
   if (mode == 1) StartAfresh(1);
@@ -108,6 +126,10 @@ bool Log(int32_t mode, std::u16string text) {
 }
 
 bool LogEx(int32_t mode, std::string text) {
+  if (t_deferred) {
+    t_deferred->push_back(DeferredLogLine{mode, true, {}, std::move(text)});
+    return true;
+  }
   if (g_echo.load()) platform::ConsoleWriteLine(text);
   switch (mode) {
     case 0:

@@ -60,6 +60,7 @@ void RegisterShellServices(shell::Services& services) {
     Client().Send(m);
   };
   n.serverTick = [] { Server().Tick(); };
+  n.serverWait = [](int maxMs) { Server().WaitForWork(maxMs); };
   n.serverCloseListener = [] { Server().Stop(); };
   n.serverRegistrationRunning = [] { return Server().RegistrationRunning(); };
   n.serverReset = [] { Server().Reset(); };

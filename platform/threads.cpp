@@ -1,5 +1,8 @@
 #include "platform/threads.h"
 
+#include <pthread.h>
+
+#include <cstring>
 #include <map>
 
 namespace platform {
@@ -32,6 +35,13 @@ MutexHandle OpenNamedMutex(std::string_view name) {
 void ClearNamedMutexes() {
   std::lock_guard<std::mutex> lock(g_registryMutex);
   Registry().clear();
+}
+
+void SetCurrentThreadName(const char* name) {
+  char shortName[16];
+  std::strncpy(shortName, name, sizeof shortName - 1);
+  shortName[sizeof shortName - 1] = '\0';
+  pthread_setname_np(pthread_self(), shortName);
 }
 
 }  // namespace platform

@@ -1,6 +1,6 @@
 // Named mutexes: an in-process registry of recursive mutexes. A mutex is created
 // by name once; users open it by name (null when it was never created), wait,
-// do their work and release.
+// do their work and release. Also the name a thread shows to the system.
 #pragma once
 
 #include <memory>
@@ -46,5 +46,9 @@ class NamedLock {
  private:
   MutexHandle h_;
 };
+
+// Names the calling thread as system tools show it (at most 15 bytes are kept), so
+// the game's own threads can be told from the drivers'.
+void SetCurrentThreadName(const char* name);
 
 }  // namespace platform

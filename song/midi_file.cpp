@@ -1,5 +1,7 @@
 #include "song/midi_file.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -454,9 +456,22 @@ void MidiFile::Delete(MidiFile* chart) {
 
 // Reads an open chart file whole into `bytes`; false on a read error. Stops with
 // `tooLarge` set once the file passes the size bound.
+// Reads the whole file into one allocation sized from the file; a file that grows
+// while it is read is still read to its end (within the size bound).
 static bool ReadChartFile(FILE* file, std::string& bytes, bool& tooLarge) {
-  char block[65536];
   tooLarge = false;
+  struct stat st {};
+  // Only a regular file's size says what it holds (a folder's is its own record).
+  if (::fstat(::fileno(file), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+    if (static_cast<uint64_t>(st.st_size) > kMaxChartBytes) {
+      tooLarge = true;
+      std::fclose(file);
+      return true;
+    }
+    bytes.resize(static_cast<size_t>(st.st_size));
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+  }
+  char block[4096];
   for (;;) {
     const size_t got = std::fread(block, 1, sizeof block, file);
     if (got == 0) break;

@@ -6,6 +6,7 @@
 #include <numeric>
 
 #include "core/md5.h"
+#include "core/parallel.h"
 #include "platform/paths.h"
 #include "song/career.h"
 
@@ -61,12 +62,13 @@ void SongLibrary::Scan(int32_t freeEntries, bool computeMd5) {
   entries.resize(static_cast<size_t>(first));
   ReadFolders(first, root);
   count = static_cast<int32_t>(entries.size());
-  for (size_t i = static_cast<size_t>(first); i < entries.size(); ++i) {
-    SongLibraryEntry& e = entries[i];
-    if (!e.info.iniFound) continue;
+  const size_t from = static_cast<size_t>(first);
+  ParallelForInOrder(entries.size() - std::min(from, entries.size()), [this, from, computeMd5](size_t k) {
+    SongLibraryEntry& e = entries[from + k];
+    if (!e.info.iniFound) return;
     e.scores.Load(e.info.path);
     if (computeMd5 && HasChart(e.info.path)) e.notesMd5 = GetFileMD5(e.info.path + u"notes.mid");
-  }
+  });
   Sort(first, sortCriterion);
 }
 
@@ -82,9 +84,9 @@ bool SongLibrary::ReadFolders(int32_t first, std::u16string_view folderIn) {
   const size_t start = static_cast<size_t>(std::max(first, 0));
   entries.resize(std::max(entries.size(), start));
   entries.resize(start + names.size());
-  for (size_t i = 0; i < names.size(); ++i) {
+  ParallelForInOrder(names.size(), [this, start, &folder, &names](size_t i) {
     entries[start + i].info.ReadIni(folder + platform::PathFromNative(names[i]) + u"/");
-  }
+  });
   count = static_cast<int32_t>(entries.size());
   return true;
 }

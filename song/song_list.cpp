@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "core/md5.h"
+#include "core/parallel.h"
 #include "platform/file.h"
 #include "platform/text.h"
 
@@ -102,10 +103,17 @@ void FolderScan::Clear() {
 
 namespace {
 
+// A chart whose MD5 the scan fills in once the folders are walked.
+struct Md5Job {
+  SongRecord* record;
+  std::string chartPath;  // native
+};
+
 struct ScanContext {
   SongList& list;
   bool computeMd5;
   std::set<std::pair<uint64_t, uint64_t>> visited;  // device and inode of every folder entered
+  std::vector<Md5Job> md5Jobs;
 };
 
 const platform::DirEntry* FindFile(const std::vector<platform::DirEntry>& entries, std::string_view name) {
@@ -156,7 +164,8 @@ void ScanLevel(FolderScan& node, const std::string& native, const std::u16string
   r->iniSize = ist.st_size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(ist.st_size);
   if (ctx.computeMd5) {
     const platform::DirEntry* chart = FindFile(entries, "notes.mid");
-    r->md5 = chart ? GetFileMD5(platform::PathFromNative(native + chart->name)) : std::string("-1");
+    if (chart) ctx.md5Jobs.push_back(Md5Job{r, native + chart->name});
+    else r->md5 = "-1";
   }
 }
 
@@ -168,8 +177,13 @@ void ScanSongFolders(FolderScan& scan, std::u16string_view folderIn, SongList& l
   std::string native = platform::ResolvePath(platform::PathToNative(folder));
   if (native.empty()) native = "./";
   if (native.back() != '/') native += '/';
-  ScanContext ctx{list, computeMd5, {}};
+  ScanContext ctx{list, computeMd5, {}, {}};
   ScanLevel(scan, native, folder, 0, ctx);
+  // The walk is cheap; hashing the charts is the work, spread over the cores.
+  ParallelForInOrder(ctx.md5Jobs.size(), [&ctx](size_t i) {
+    Md5Job& job = ctx.md5Jobs[i];
+    job.record->md5 = GetFileMD5(platform::PathFromNative(job.chartPath));
+  });
 }
 
 void ScanSongFolders(std::u16string_view folder, SongList& list, bool computeMd5) {

@@ -94,6 +94,7 @@ bool LoadAll() {
   if (!OpenLoadStep(LoadStepId::kControllers)) return false;
   if (g_made.ctrlMain.load())
     Invoke(g_services.devices.scanDevices, "Devices: CtrlMain::ScanDevices", WindowActive.load());
+  NoteDeviceChange();
 
   if (!OpenLoadStep(LoadStepId::kFonts)) return false;
   if (g_made.gameAssets.load()) Invoke(g_services.graphics.createQuads, "Graphics: GameAssets::CreateQuads");

@@ -104,6 +104,7 @@ struct DeviceServices {
   std::function<void(bool xinput)> createCtrlMain;  // [task] construct + CtrlMain::Init
   std::function<void(bool windowActive)> scanDevices;  // [task] CtrlMain::ScanDevices
   std::function<void()> xinputPoll;                    // [ctrl] CtrlMain::XInputPoll
+  std::function<bool()> xinputPadsConnected;           // [ctrl] any pad for XInputPoll to read
   std::function<void()> clearAllEvents;                // CtrlMain::ClearAllEvents
   std::function<void()> deviceChange;                  // CtrlDevice::DeviceChange (rescan)
   std::function<void()> destroyCtrlMain;               // CtrlMain::Shutdown + delete
@@ -209,6 +210,7 @@ struct NetServices {
   // Clears the client's outgoing message, fills it from this and sends it.
   std::function<void(const OutgoingMessage&)> send;
   std::function<void()> serverTick;             // [net] GameServer::Tick
+  std::function<void(int maxMs)> serverWait;    // [net] until a socket has data, at most maxMs
   std::function<void()> serverCloseListener;    // [net] shut down and close the listening socket
   std::function<bool()> serverRegistrationRunning;  // [net]
   std::function<void()> serverReset;            // [net] GameServer::Reset

@@ -71,6 +71,8 @@ void MusicThread();
 void TaskThread();
 void NetThread();
 void CtrlThread();
+// Wakes the Ctrl thread after the controllers were scanned again.
+void NoteDeviceChange();
 
 // Back-buffer size from the settings (window or full screen).
 void ComputeBackBuffer();

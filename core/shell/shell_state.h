@@ -1,12 +1,45 @@
 // The words by which the main thread and the long-lived threads hand work to each
 // other, and the other process-wide values of the application shell. Every word
-// that one thread writes and another polls is atomic.
+// that one thread writes and another waits on is a WakeWord: a change wakes the
+// threads waiting for it, so no thread polls.
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 
 namespace shell {
+
+// An atomic int whose every change wakes the threads blocked in WaitForWords. It
+// reads and writes as the std::atomic<int> it replaces.
+class WakeWord {
+ public:
+  constexpr explicit WakeWord(int value) : value_(value) {}
+  WakeWord(const WakeWord&) = delete;
+  WakeWord& operator=(const WakeWord&) = delete;
+
+  int load() const { return value_.load(); }
+  operator int() const { return load(); }
+  void store(int value);
+  WakeWord& operator=(int value) {
+    store(value);
+    return *this;
+  }
+  bool compare_exchange_strong(int& expected, int desired);
+
+ private:
+  std::atomic<int> value_;
+};
+
+using WakeClock = std::chrono::steady_clock;
+// Blocks until `ready` holds or `deadline` passes; `ready` is checked at the call and
+// again after every change of a WakeWord (and every WakeWaiters). Returns `ready`'s
+// last answer. `ready` must not write a WakeWord.
+bool WaitForWords(const std::function<bool()>& ready, WakeClock::time_point deadline);
+bool WaitForWords(const std::function<bool()>& ready);  // no deadline
+// Wakes the waiting threads for a change that is not a WakeWord's (a device change).
+void WakeWaiters();
 
 // The game states. The numbers are kept: the settings' FORCESTATE names a state by
 // its number; 5-7 do nothing.
@@ -21,7 +54,7 @@ enum class State : int {
   kStageView = 10,
 };
 // The current game state, as its number (a State).
-extern std::atomic<int> GameState;
+extern WakeWord GameState;
 inline State CurrentState() { return static_cast<State>(GameState.load()); }
 inline void SetState(State state) { GameState.store(static_cast<int>(state)); }
 
@@ -33,7 +66,7 @@ enum class Task : int {
   kStartupLoadRequested = 3,
   kStartupLoadDone = 4,
 };
-extern std::atomic<int> TaskStep;
+extern WakeWord TaskStep;
 inline Task CurrentTask() { return static_cast<Task>(TaskStep.load()); }
 inline void SetTask(Task task) { TaskStep.store(static_cast<int>(task)); }
 
@@ -45,7 +78,7 @@ enum class ServerRun : int {
   kStopRequested = 2,
   kStartRequested = 3,
 };
-extern std::atomic<int> ServerRunState;
+extern WakeWord ServerRunState;
 
 // ThreadRunFlag values. The Music thread also has 4 (pause requested) and 5 (paused).
 enum ThreadRun : int {
@@ -57,10 +90,10 @@ enum ThreadRun : int {
 };
 
 enum class ThreadId { kMusic, kTask, kNet, kCtrl };
-std::atomic<int>& ThreadRunFlag(ThreadId id);
+WakeWord& ThreadRunFlag(ThreadId id);
 
 // Pauses the Music thread so that the caller may replace or free song stems: asks
-// for a pause and waits (50 ms per poll) until the thread answers. Returns true
+// for a pause and waits until the thread answers (it answers at once). Returns true
 // once it is paused; false when it is not running or is being stopped, in which
 // case it services nothing any more once this returns. Never overwrites a stop
 // request.

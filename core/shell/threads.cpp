@@ -1,5 +1,6 @@
 // The long-lived threads (Music, Task, Net, Ctrl), their run flags and the words
 // shared with the main thread.
+#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <string>
@@ -8,12 +9,49 @@
 #include "core/settings.h"
 #include "core/shell/shell_internal.h"
 #include "platform/clock.h"
+#include "platform/threads.h"
 
 namespace shell {
 
-std::atomic<int> GameState{0};
-std::atomic<int> TaskStep{0};
-std::atomic<int> ServerRunState{0};
+namespace {
+
+// Every WakeWord change and every WakeWaiters takes this mutex before it notifies,
+// so a waiter that checked its condition under the mutex cannot miss the change.
+std::mutex g_wakeMutex;
+std::condition_variable g_wakeSignal;
+
+}  // namespace
+
+void WakeWaiters() {
+  { std::lock_guard<std::mutex> lock(g_wakeMutex); }
+  g_wakeSignal.notify_all();
+}
+
+void WakeWord::store(int value) {
+  value_.store(value);
+  WakeWaiters();
+}
+
+bool WakeWord::compare_exchange_strong(int& expected, int desired) {
+  if (!value_.compare_exchange_strong(expected, desired)) return false;
+  WakeWaiters();
+  return true;
+}
+
+bool WaitForWords(const std::function<bool()>& ready, WakeClock::time_point deadline) {
+  std::unique_lock<std::mutex> lock(g_wakeMutex);
+  return g_wakeSignal.wait_until(lock, deadline, ready);
+}
+
+bool WaitForWords(const std::function<bool()>& ready) {
+  std::unique_lock<std::mutex> lock(g_wakeMutex);
+  g_wakeSignal.wait(lock, ready);
+  return true;
+}
+
+WakeWord GameState{0};
+WakeWord TaskStep{0};
+WakeWord ServerRunState{0};
 int BackBufferWidth = 0;
 int BackBufferHeight = 0;
 std::atomic<bool> WindowActive{false};
@@ -27,7 +65,7 @@ std::atomic<bool> RelaunchRequested{false};
 namespace {
 
 struct ThreadSlot {
-  std::atomic<int> flag{kThreadStopped};
+  WakeWord flag{kThreadStopped};
   // Written by the thread that starts it (the main thread, or the Task thread for
   // the Ctrl thread) and read by the main thread only after that thread is joined.
   std::thread thread;
@@ -39,7 +77,7 @@ ThreadSlot& Slot(ThreadId id) { return g_threads[static_cast<size_t>(id)]; }
 
 // A thread takes its flag from 0 to 1 as it starts; a stop request written before
 // it ran makes it end at once.
-bool EnterRunning(std::atomic<int>& flag) {
+bool EnterRunning(WakeWord& flag) {
   int expected = kThreadStopped;
   if (flag.compare_exchange_strong(expected, kThreadRunning)) return true;
   flag.store(kThreadStopped);
@@ -51,23 +89,25 @@ std::set<std::string> g_missing;
 
 }  // namespace
 
-std::atomic<int>& ThreadRunFlag(ThreadId id) { return Slot(id).flag; }
+WakeWord& ThreadRunFlag(ThreadId id) { return Slot(id).flag; }
 
 bool PauseMusicThread() {
-  std::atomic<int>& flag = ThreadRunFlag(ThreadId::kMusic);
+  WakeWord& flag = ThreadRunFlag(ThreadId::kMusic);
   for (;;) {
     int v = flag.load();
     if (v == kThreadPaused) return true;
     if (v == kThreadStopped) return false;
     if (v == kThreadStopRequested) {
       // The thread ends within one pass (it services nothing after reading 2).
-      while (flag.load() == kThreadStopRequested) platform::SleepMs(10);
+      WaitForWords([&flag] { return flag.load() != kThreadStopRequested; });
       return false;
     }
     if (v == kThreadRunning) {
       if (!flag.compare_exchange_strong(v, kThreadPauseRequested)) continue;
+      v = kThreadPauseRequested;
     }
-    platform::SleepMs(50);
+    // The thread answers a pause or a stop with a change of the flag.
+    WaitForWords([&flag, v] { return flag.load() != v; });
   }
 }
 
@@ -127,30 +167,73 @@ void ResetThreads() {
   }
 }
 
+namespace {
+
+constexpr auto kStreamPeriod = std::chrono::milliseconds(50);
+constexpr auto kPadPollPeriod = std::chrono::milliseconds(1);
+constexpr auto kServerTickPeriod = std::chrono::milliseconds(1);
+// The longest a hosted server waits for socket data before its timers run again.
+constexpr int kServerWaitMs = 20;
+// A thread waiting for a made object or a device change looks again after this,
+// in case the change came by a path that wakes no one.
+constexpr auto kRecheckPeriod = std::chrono::milliseconds(1000);
+
+std::atomic<uint32_t> g_deviceChanges{0};
+
+bool StopRequested(const WakeWord& flag) { return flag.load() == kThreadStopRequested; }
+
+bool IsServerRequest(int state) {
+  return state == static_cast<int>(ServerRun::kRunning) || state == static_cast<int>(ServerRun::kStopRequested) ||
+         state == static_cast<int>(ServerRun::kStartRequested);
+}
+
+}  // namespace
+
+void NoteDeviceChange() {
+  g_deviceChanges.fetch_add(1);
+  WakeWaiters();
+}
+
+// Streams audio every 50 ms while the menus or a song play; in every other state,
+// and while paused, it sleeps until its flag or the game state changes.
 void MusicThread() {
-  std::atomic<int>& flag = ThreadRunFlag(ThreadId::kMusic);
+  platform::SetCurrentThreadName("vl-music");
+  WakeWord& flag = ThreadRunFlag(ThreadId::kMusic);
   if (!EnterRunning(flag)) return;
   for (;;) {
     int v = flag.load();
+    bool streaming = false;
     if (v == kThreadPauseRequested) {
       flag.compare_exchange_strong(v, kThreadPaused);  // no audio service in this pass
     } else if (v == kThreadRunning) {
       const State state = CurrentState();
-      if (state == State::kMenus && g_made.menuManager.load()) {
-        Query(g_services.menus.updateJukebox, "Menu screens: jukebox audio", false);
-      } else if (state == State::kPlaying && g_made.songSlots.load() && g_made.sceneContext.load()) {
-        const int slot = Query(g_services.graphics.currentSongIndex, "Graphics: SceneContext song index", -1);
-        if (slot >= 0) Query(g_services.song.updateSongAudio, "Song data: SongAudio::Update", false, slot);
+      if (state == State::kMenus) {
+        streaming = true;
+        if (g_made.menuManager.load()) Query(g_services.menus.updateJukebox, "Menu screens: jukebox audio", false);
+      } else if (state == State::kPlaying) {
+        streaming = true;
+        if (g_made.songSlots.load() && g_made.sceneContext.load()) {
+          const int slot = Query(g_services.graphics.currentSongIndex, "Graphics: SceneContext song index", -1);
+          if (slot >= 0) Query(g_services.song.updateSongAudio, "Song data: SongAudio::Update", false, slot);
+        }
       }
     }
-    platform::SleepMs(50);
-    if (flag.load() == kThreadStopRequested) break;
+    if (streaming) {
+      WaitForWords([&flag] { return flag.load() != kThreadRunning; }, WakeClock::now() + kStreamPeriod);
+    } else {
+      const int seenFlag = flag.load();
+      const int seenState = GameState.load();
+      WaitForWords([&flag, seenFlag, seenState] { return flag.load() != seenFlag || GameState.load() != seenState; });
+    }
+    if (StopRequested(flag)) break;
   }
   flag.store(kThreadStopped);
 }
 
+// Sleeps until a job is asked for (or the thread is told to stop).
 void TaskThread() {
-  std::atomic<int>& flag = ThreadRunFlag(ThreadId::kTask);
+  platform::SetCurrentThreadName("vl-task");
+  WakeWord& flag = ThreadRunFlag(ThreadId::kTask);
   if (!EnterRunning(flag)) return;
   for (;;) {
     const Task step = CurrentTask();
@@ -161,14 +244,21 @@ void TaskThread() {
       LoadLevelJob();
       SetTask(Task::kLevelLoadDone);
     }
-    platform::SleepMs(100);
-    if (flag.load() == kThreadStopRequested) break;
+    WaitForWords([&flag] {
+      const Task t = CurrentTask();
+      return StopRequested(flag) || t == Task::kStartupLoadRequested || t == Task::kLevelLoadRequested;
+    });
+    if (StopRequested(flag)) break;
   }
   flag.store(kThreadStopped);
 }
 
+// While no server is hosted it sleeps until the run word asks for something; a
+// running server is ticked whenever a socket has data, and at least every 20 ms
+// for its timers.
 void NetThread() {
-  std::atomic<int>& flag = ThreadRunFlag(ThreadId::kNet);
+  platform::SetCurrentThreadName("vl-net");
+  WakeWord& flag = ThreadRunFlag(ThreadId::kNet);
   if (!EnterRunning(flag)) return;
   for (;;) {
     int state = ServerRunState.load();
@@ -181,8 +271,18 @@ void NetThread() {
     } else if (state == static_cast<int>(ServerRun::kStartRequested)) {
       ServerRunState.compare_exchange_strong(state, static_cast<int>(ServerRun::kRunning));
     }
-    platform::SleepMs(1);
-    if (flag.load() == kThreadStopRequested) break;
+    if (ServerRunState.load() == static_cast<int>(ServerRun::kRunning)) {
+      if (g_services.net.serverWait) {
+        g_services.net.serverWait(kServerWaitMs);
+      } else {
+        WaitForWords(
+            [&flag] { return StopRequested(flag) || ServerRunState.load() != static_cast<int>(ServerRun::kRunning); },
+            WakeClock::now() + kServerTickPeriod);
+      }
+    } else {
+      WaitForWords([&flag] { return StopRequested(flag) || IsServerRequest(ServerRunState.load()); });
+    }
+    if (StopRequested(flag)) break;
   }
   Destroy(g_services.net.serverCloseListener);
   if (g_services.net.serverRegistrationRunning) {
@@ -192,13 +292,27 @@ void NetThread() {
   flag.store(kThreadStopped);
 }
 
+// Polls the pads every millisecond while one is connected; with none it sleeps
+// until a device change (or a stop request).
 void CtrlThread() {
-  std::atomic<int>& flag = ThreadRunFlag(ThreadId::kCtrl);
+  platform::SetCurrentThreadName("vl-ctrl");
+  WakeWord& flag = ThreadRunFlag(ThreadId::kCtrl);
   if (!EnterRunning(flag)) return;
   for (;;) {
-    if (g_made.ctrlMain.load()) Invoke(g_services.devices.xinputPoll, "Devices: CtrlMain::XInputPoll");
-    platform::SleepMs(1);
-    if (flag.load() == kThreadStopRequested) break;
+    const uint32_t changes = g_deviceChanges.load();
+    bool pads = false;
+    if (g_made.ctrlMain.load()) {
+      Invoke(g_services.devices.xinputPoll, "Devices: CtrlMain::XInputPoll");
+      // Without the answer the pads are polled as if one were there.
+      pads = !g_services.devices.xinputPadsConnected || g_services.devices.xinputPadsConnected();
+    }
+    if (pads) {
+      WaitForWords([&flag] { return StopRequested(flag); }, WakeClock::now() + kPadPollPeriod);
+    } else {
+      WaitForWords([&flag, changes] { return StopRequested(flag) || g_deviceChanges.load() != changes; },
+                   WakeClock::now() + kRecheckPeriod);
+    }
+    if (StopRequested(flag)) break;
   }
   flag.store(kThreadStopped);
 }

@@ -127,6 +127,7 @@ intptr_t MsgProc(WindowHandle, uint32_t msg, uintptr_t wParam, intptr_t, bool* n
       if (wParam == DBT_DEVNODES_CHANGED) {
         platform::SleepMs(100);
         if (g_made.ctrlMain.load()) Invoke(g_services.devices.deviceChange, "Devices: CtrlDevice::DeviceChange");
+        NoteDeviceChange();
         handled = true;
       }
       break;

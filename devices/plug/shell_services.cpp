@@ -130,6 +130,12 @@ void RegisterShellServices(shell::Services& services) {
   d.xinputPoll = [] {
     if (g_CtrlMain) g_CtrlMain->XInputPoll();
   };
+  d.xinputPadsConnected = [] {
+    if (!g_CtrlMain || !g_CtrlMain->xinput) return false;
+    for (int i = 0; i < 4; ++i)
+      if (g_CtrlMain->devices[i].connected.load()) return true;
+    return false;
+  };
   d.clearAllEvents = [] {
     if (g_CtrlMain) g_CtrlMain->ClearAllEvents();
   };

@@ -1,6 +1,8 @@
 #include "net/server/game_server.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <unordered_set>
 
 #include "core/log.h"
@@ -190,6 +192,8 @@ bool GameServer::Live(int32_t i) const {
 }
 
 bool GameServer::Tick() {
+  tickStartNs_ = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                     std::chrono::steady_clock::now().time_since_epoch()).count();
   if (!running_) return true;
   const uint32_t now = platform::TimeGetTime();
   tickCount_ = ConnectedCount();
@@ -201,6 +205,24 @@ bool GameServer::Tick() {
   DropStaleSlots(now);
   ReapDropped();
   return true;
+}
+
+void GameServer::WaitForWork(int maxMs) {
+  using namespace std::chrono;
+  waitSockets_.clear();
+  bool queued = false;
+  if (running_) {
+    waitSockets_.push_back(listener_);
+    for (int32_t i = 0; i < kServerSlots; ++i) {
+      if (!Live(i)) continue;
+      waitSockets_.push_back(slots_[static_cast<size_t>(i)].socket);
+      queued = queued || slots_[static_cast<size_t>(i)].HasQueued();
+    }
+  }
+  // A queued send is retried a millisecond on, as the tick did before.
+  platform::net::WaitReadable(waitSockets_.data(), waitSockets_.size(), queued ? std::min(maxMs, 1) : maxMs);
+  const steady_clock::time_point earliest = steady_clock::time_point(nanoseconds(tickStartNs_)) + milliseconds(1);
+  if (steady_clock::now() < earliest) std::this_thread::sleep_until(earliest);
 }
 
 void GameServer::MaybeRegister(uint32_t now) {

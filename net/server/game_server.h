@@ -1,8 +1,9 @@
 // The hub of a network game: listens on one TCP port, keeps up to twenty client
 // slots, leads each connection through the version and password handshake, acts on
 // control messages (players, song, roster, lock, start signal) and relays the
-// clients' in-play messages to each other. Ticked every millisecond by one thread
-// (the game's Net thread or the dedicated server's main thread); nothing blocks.
+// clients' in-play messages to each other. Ticked by one thread (the game's Net
+// thread or the dedicated server's main thread) whenever a socket has data, at most
+// once a millisecond; Tick never blocks, WaitForWork between ticks does.
 //
 // A modified client is kept in bounds: only the leader chooses the song, starts or
 // changes the game type; a client frees only its own player numbers; only the
@@ -77,6 +78,11 @@ class GameServer {
   // Closes the listener only (the Net thread's end).
   void CloseListener();
   bool Tick();
+  // Sleeps until the listener or a client has something to read, a queued send
+  // may move on, or maxMs pass; never returns sooner than a millisecond after the
+  // last tick began, so that a client held back by its budget (its socket stays
+  // readable) cannot turn the wait into a spin.
+  void WaitForWork(int maxMs);
 
   // Configuration (between Reset and the first tick).
   void SetPlayerLimit(int32_t limit);  // kept to 1..15, logged when changed
@@ -157,6 +163,8 @@ class GameServer {
   uint16_t port_ = kDefaultPort;
   int32_t playerCount_ = 0;
   int32_t tickCount_ = 0;
+  int64_t tickStartNs_ = 0;        // steady clock, of the last Tick
+  std::vector<int> waitSockets_;   // WaitForWork's list, kept to avoid allocating
   int32_t leader_ = -1;
   bool locked_ = false;
   bool running_ = false;

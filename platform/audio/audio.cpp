@@ -16,6 +16,7 @@
 
 #include "platform/audio/pcm.h"
 #include "platform/console.h"
+#include "platform/threads.h"
 
 namespace platform::audio {
 
@@ -202,6 +203,8 @@ class Device {
     ALCdevice* dev = device_;
     LPALCRENDERSAMPLESSOFT render = render_;
     silentThread_ = std::thread([this, dev, render, rate] {
+      // Named as the mixer it stands in for, not after the thread that opened it.
+      platform::SetCurrentThreadName("al-silent");
       using clock = std::chrono::steady_clock;
       const uint32_t quantum = std::max<uint32_t>(rate / 100, 1);
       const auto step = std::chrono::microseconds(10000);

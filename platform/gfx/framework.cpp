@@ -2,10 +2,12 @@
 
 #include <signal.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <thread>
 
 #include "platform/clock.h"
 #include "platform/text.h"
@@ -215,32 +217,53 @@ void Framework::Dispatch(const WindowMessage& m) {
   }
 }
 
+int64_t Framework::FramePeriodNs() {
+  constexpr int kUnknownRefreshRate = 60;
+  if (!Paced()) return 0;
+  DisplayMode mode;
+  const int rate = GetDisplayMode(current_.adapter, mode) && mode.refreshRate > 0 ? mode.refreshRate : kUnknownRefreshRate;
+  return 1000000000LL / rate;
+}
+
 int Framework::MainLoop() {
   if (!device_) return exitCode_ == 0 ? 1 : exitCode_;
+  using PaceClock = std::chrono::steady_clock;
   const int64_t start = platform::PerformanceCounter();
   int64_t last = start;
+  // The pace is kept on the real clock: a test may replace the game's clock.
+  PaceClock::time_point nextFrame = PaceClock::now();
   while (!quit_) {
     if (g_closeRequested.exchange(false)) {
       Dispatch(WindowMessage{WM_CLOSE, 0, 0});
       if (quit_) break;
     }
     WindowMessage m;
-    bool any = false;
-    while (!quit_ && NextMessage(m)) {
-      any = true;
-      Dispatch(m);
+    while (!quit_ && NextMessage(m)) Dispatch(m);
+    if (quit_ || !device_) break;
+    // Read each frame: a device change may move the window to another display.
+    const auto period = std::chrono::nanoseconds(FramePeriodNs());
+    if (period.count() > 0) {
+      const PaceClock::time_point paceNow = PaceClock::now();
+      if (paceNow < nextFrame) {
+        // Messages that came meanwhile are handled before the frame starts.
+        std::this_thread::sleep_until(nextFrame);
+        continue;
+      }
+      // A frame that ran long starts the count again rather than rushing to catch up.
+      nextFrame = paceNow - nextFrame >= period ? paceNow + period : nextFrame + period;
     }
-    if (quit_) break;
-    (void)any;
     const int64_t now = platform::PerformanceCounter();
     const double time = static_cast<double>(now - start) / 1e9;
     const float elapsed = static_cast<float>(static_cast<double>(now - last) / 1e9);
     last = now;
     if (callbacks_.frameMove) callbacks_.frameMove(time, elapsed);
     if (quit_ || !device_) break;
-    device_->BeginFrame();
-    if (callbacks_.frameRender) callbacks_.frameRender(*device_, time, elapsed);
-    Present();
+    if (WindowShown()) {
+      device_->BeginFrame();
+      if (callbacks_.frameRender) callbacks_.frameRender(*device_, time, elapsed);
+      Present();
+      ++drawnFrames_;
+    }
     ++frames_;
     if (flags_.quitAfterFrame > 0 && frames_ >= static_cast<uint64_t>(flags_.quitAfterFrame)) Quit(0);
     IdleWait();
@@ -357,8 +380,10 @@ bool NullFramework::NextMessage(WindowMessage& out) {
   return true;
 }
 
-void NullFramework::Present() {
-  if (options_.maxFrames > 0 && frames_ + 1 >= options_.maxFrames) Quit(0);
+void NullFramework::Present() {}
+
+void NullFramework::IdleWait() {
+  if (options_.maxFrames > 0 && frames_ >= options_.maxFrames) Quit(0);
   if (options_.frameSleepMs) platform::SleepMs(options_.frameSleepMs);
 }
 

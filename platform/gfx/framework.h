@@ -135,8 +135,11 @@ class Framework {
   bool ChangeDevice(const DeviceSettings& settings);
   const DeviceSettings& GetDeviceSettings() const { return current_; }
 
-  // Pumps messages and, when none wait, runs frame move and frame render. Returns the
-  // exit code once the window has closed (or at once when there is no device).
+  // Pumps messages and, when none wait, runs frame move and frame render. Frames
+  // start no faster than the display refreshes (60 a second where its rate is
+  // unknown); the loop sleeps between them. While the window is hidden or minimised
+  // frame move still runs but nothing is drawn or presented. Returns the exit code
+  // once the window has closed (or at once when there is no device).
   int MainLoop();
   // Ends the message loop after the current message or frame (PostQuitMessage).
   void Quit(int exitCode);
@@ -157,12 +160,16 @@ class Framework {
   virtual bool GetDisplayMode(int adapter, DisplayMode& mode) = 0;
   virtual DeviceCaps GetDeviceCaps(int adapter) { (void)adapter; return DeviceCaps(); }
   // Whether the back buffer can have that many samples; qualityLevels is then 1.
+  // A software rasterizer is taken to offer none (every sample costs a full fill).
   virtual bool CheckMultiSample(int adapter, int samples, int* qualityLevels) = 0;
   virtual void ShowCursor(bool show) = 0;
   virtual WindowHandle GetWindow() = 0;
   Device* GetDevice() { return device_.get(); }
   int ExitCode() const { return exitCode_; }
-  uint64_t FrameCount() const { return frames_; }
+  uint64_t FrameCount() const { return frames_; }   // frame moves run
+  uint64_t DrawnFrameCount() const { return drawnFrames_; }
+  // The shortest time between two frame starts (0: not paced).
+  int64_t FramePeriodNs();
 
   // Releases the device (deviceLost, deviceDestroyed) and the window. MainLoop does
   // not do this: the game deletes what it made on the device first.
@@ -183,6 +190,10 @@ class Framework {
     (void)height;
     return false;
   }
+  // False while the window is hidden or minimised: the frame is not drawn.
+  virtual bool WindowShown() { return true; }
+  // Whether the loop paces its frames to the display's refresh rate.
+  virtual bool Paced() { return true; }
 
   // Runs the window procedure, then the framework's own handling unless refused.
   void Dispatch(const WindowMessage& m);
@@ -208,6 +219,7 @@ class Framework {
   bool quit_ = false;
   int exitCode_ = 0;
   uint64_t frames_ = 0;
+  uint64_t drawnFrames_ = 0;
 };
 
 // The SDL2 back end: one window with an OpenGL 3.3 core context; while the window
@@ -227,6 +239,8 @@ class NullFramework : public Framework {
     uint64_t maxFrames = 0;     // 0: no limit; else the loop ends after that many frames
     // Full screen only at the display mode's size (a display that refuses others).
     bool fullscreenOnlyAtDisplayMode = false;
+    bool paced = false;         // frames paced to displayMode's refresh rate, as a window's are
+    bool shown = true;          // false: as a hidden window, frames are moved but not drawn
   };
   NullFramework() = default;
   explicit NullFramework(Options options) : options_(options) {}
@@ -253,6 +267,9 @@ class NullFramework : public Framework {
   void DestroyDevice() override;
   bool NextMessage(WindowMessage& out) override;
   void Present() override;
+  void IdleWait() override;
+  bool WindowShown() override { return options_.shown; }
+  bool Paced() override { return options_.paced; }
 
  private:
   Options options_;

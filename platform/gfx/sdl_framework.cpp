@@ -217,6 +217,10 @@ class SdlFramework : public Framework {
     SDL_GL_SwapWindow(window_);
   }
 
+  bool WindowShown() override {
+    return window_ && (SDL_GetWindowFlags(window_) & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED)) == 0;
+  }
+
  private:
   // The display's mode of exactly that size (any refresh rate).
   bool DisplayHasMode(const DeviceSettings& s, SDL_DisplayMode& got) {
@@ -259,6 +263,18 @@ class SdlFramework : public Framework {
     return false;
   }
 
+  // A rasterizer on the processor (Mesa's llvmpipe, softpipe, swrast) can make a
+  // multisampled buffer but pays for every sample in every frame: several times the
+  // fill work of the whole game. Such a device is treated as offering none.
+  static bool SoftwareRenderer() {
+    const auto* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    if (!name) return false;
+    const std::string renderer(name);
+    for (const char* software : {"llvmpipe", "softpipe", "swrast"})
+      if (renderer.find(software) != std::string::npos) return true;
+    return false;
+  }
+
   bool ProbeSamples(int samples) {
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
@@ -271,7 +287,7 @@ class SdlFramework : public Framework {
         int buffers = 0, got = 0;
         SDL_GL_GetAttribute(SDL_GL_MULTISAMPLEBUFFERS, &buffers);
         SDL_GL_GetAttribute(SDL_GL_MULTISAMPLESAMPLES, &got);
-        ok = buffers > 0 && got >= samples;
+        ok = buffers > 0 && got >= samples && !SoftwareRenderer();
         SDL_GL_DeleteContext(c);
       }
       SDL_DestroyWindow(w);

@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "core/utils.h"
+#include "platform/clock.h"
 #include "platform/text.h"
 
 namespace shelltest {
@@ -83,8 +84,10 @@ shell::Services MakeServices(FakeWorld& w) {
   s.devices.createCtrlMain = [&r](bool x) { r.Add(std::string("createCtrlMain(") + (x ? "1" : "0") + ")"); };
   s.devices.scanDevices = [&r](bool a) { r.Add(std::string("scanDevices(") + (a ? "1" : "0") + ")"); };
   s.devices.xinputPoll = [&w] {
+    w.polls.fetch_add(1);
     if (!w.pollRecorded.exchange(true)) w.rec.Add("xinputPoll");
   };
+  s.devices.xinputPadsConnected = [&w] { return w.padsConnected.load(); };
   s.devices.clearAllEvents = rec("clearAllEvents");
   s.devices.deviceChange = rec("deviceChange");
   s.devices.destroyCtrlMain = rec("destroyCtrlMain");
@@ -195,7 +198,14 @@ shell::Services MakeServices(FakeWorld& w) {
     w.rec.Add("clearBackToLobby");
   };
   n.send = [&w](const shell::OutgoingMessage& msg) { w.sent.push_back(msg); };
-  n.serverTick = [] {};
+  n.serverTick = [&w] { w.serverTicks.fetch_add(1); };
+  if (w.withServerWait) {
+    n.serverWait = [&w](int maxMs) {
+      w.lastServerWaitMs.store(maxMs);
+      w.serverWaits.fetch_add(1);
+      platform::SleepMs(1);  // as a wait that found data at once
+    };
+  }
   n.serverCloseListener = rec("serverCloseListener");
   n.serverRegistrationRunning = [] { return false; };
   n.serverReset = rec("serverReset");

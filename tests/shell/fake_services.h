@@ -64,6 +64,14 @@ struct FakeWorld {
   bool calibrationSong = false;
   std::atomic<bool> pollRecorded{false};
   std::atomic<bool> updateRecorded{false};
+  // Threads: pad polls, whether a pad is there to poll, the hosted server's ticks and
+  // socket waits (the wait entry is filled only with withServerWait).
+  std::atomic<int> polls{0};
+  std::atomic<bool> padsConnected{true};
+  std::atomic<int> serverTicks{0};
+  std::atomic<int> serverWaits{0};
+  std::atomic<int> lastServerWaitMs{-1};
+  bool withServerWait = false;
 };
 
 // A complete table: every entry records "<name>" or "<name>(<argument>)".

@@ -2,6 +2,9 @@
 // offscreen video driver (a real OpenGL context without a display), and the loop.
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <thread>
 
@@ -184,6 +187,13 @@ void CheckSdlFramework() {
   EXPECT_NE(fw->GetWindow(), nullptr);
   ASSERT_NE(fw->GetDevice(), nullptr);
   EXPECT_EQ((std::vector<std::string>{"modify", "created 320x240", "reset 320x240"}), calls);
+  // A software rasterizer offers no multisampling: each sample would cost a full fill.
+  using GetStringFn = const unsigned char* (*)(unsigned);
+  auto getString = reinterpret_cast<GetStringFn>(SDL_GL_GetProcAddress("glGetString"));
+  const unsigned char* renderer = getString ? getString(0x1F01 /* GL_RENDERER */) : nullptr;
+  if (renderer && std::string(reinterpret_cast<const char*>(renderer)).find("llvmpipe") != std::string::npos) {
+    EXPECT_FALSE(fw->CheckMultiSample(0, 4, &levels));
+  }
 
   auto tex = fw->GetDevice()->CreateTextureFromFile(dir.Path("tiny.bmp"));
   ASSERT_NE(tex, nullptr);
@@ -275,4 +285,104 @@ TEST(FrameworkNull, RefusedSettingsMakeNoDevice) {
   EXPECT_FALSE(fw.CreateDevice(true, 100, 100));
   EXPECT_FALSE(created);
   EXPECT_EQ(fw.GetDevice(), nullptr);
+}
+
+namespace {
+
+struct FrameCounts {
+  int moves = 0;
+  int renders = 0;
+};
+
+FrameworkCallbacks CountingCallbacks(FrameCounts& counts) {
+  FrameworkCallbacks cb;
+  cb.frameMove = [&counts](double, float) { ++counts.moves; };
+  cb.frameRender = [&counts](Device&, double, float) { ++counts.renders; };
+  return cb;
+}
+
+}  // namespace
+
+TEST(FrameworkNull, FramesStartNoFasterThanTheDisplayRefreshes) {
+  struct Case {
+    int refreshRate;
+    bool readable;
+    int expectedHz;
+  };
+  // A rate the display gives is kept; without one the loop runs at 60 a second.
+  for (const Case& c : {Case{30, true, 30}, Case{0, true, 60}, Case{75, false, 60}}) {
+    NullFramework::Options options;
+    options.paced = true;
+    options.displayMode.refreshRate = c.refreshRate;
+    options.displayModeReadable = c.readable;
+    options.frameSleepMs = 0;
+    options.maxFrames = 7;
+    NullFramework fw(options);
+    FrameCounts counts;
+    fw.SetCallbacks(CountingCallbacks(counts));
+    ASSERT_TRUE(fw.CreateWindow(u"paced", kWindowStyleCaption, ""));
+    ASSERT_TRUE(fw.CreateDevice(true, 64, 48));
+    const int64_t period = fw.FramePeriodNs();
+    EXPECT_EQ(period, 1000000000LL / c.expectedHz) << c.refreshRate;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(fw.MainLoop(), 0);
+    const int64_t elapsed =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(counts.moves, 7);
+    EXPECT_EQ(counts.renders, 7);
+    // Seven frame starts are six periods apart at least; a busy machine only adds.
+    EXPECT_GE(elapsed, 6 * period) << c.refreshRate;
+  }
+  NullFramework unpaced;
+  EXPECT_EQ(unpaced.FramePeriodNs(), 0);
+}
+
+TEST(FrameworkNull, AHiddenWindowMovesFramesButDrawsNone) {
+  NullFramework::Options options;
+  options.shown = false;
+  options.maxFrames = 5;
+  NullFramework fw(options);
+  FrameCounts counts;
+  fw.SetCallbacks(CountingCallbacks(counts));
+  ASSERT_TRUE(fw.CreateWindow(u"hidden", kWindowStyleCaption, ""));
+  ASSERT_TRUE(fw.CreateDevice(true, 64, 48));
+  EXPECT_EQ(fw.MainLoop(), 0);
+  EXPECT_EQ(counts.moves, 5);
+  EXPECT_EQ(counts.renders, 0);
+  EXPECT_EQ(fw.FrameCount(), 5u);
+  EXPECT_EQ(fw.DrawnFrameCount(), 0u);
+}
+
+// A real window is drawn while shown; hidden, the game keeps running but nothing is
+// drawn.
+TEST(FrameworkSdl, AHiddenWindowIsNotDrawn) {
+  EXPECT_EXIT(
+      {
+        setenv("LP_NUM_THREADS", "0", 1);
+        int failures = 0;
+        for (bool hide : {false, true}) {
+          std::unique_ptr<Framework> fw = CreateSdlFramework();
+          FrameCounts counts;
+          FrameworkCallbacks cb = CountingCallbacks(counts);
+          cb.frameMove = [&](double, float) {
+            if (++counts.moves == 5) fw->Quit(0);
+          };
+          fw->SetCallbacks(cb);
+          if (!fw->CreateWindow(u"hidden", kWindowStyleCaption, "") || !fw->CreateDevice(true, 160, 120)) std::_Exit(2);
+          if (fw->FramePeriodNs() <= 0) std::_Exit(3);  // a window is always paced
+          if (hide) SDL_HideWindow(static_cast<SDL_Window*>(fw->GetWindow()));
+          const int code = fw->MainLoop();
+          // The fifth frame move ends the loop before that frame is drawn.
+          const int drawn = hide ? 0 : 4;
+          if (code != 0 || counts.moves != 5 || counts.renders != drawn || fw->DrawnFrameCount() != uint64_t(drawn))
+          {
+            std::fprintf(stderr, "hide=%d code=%d moves=%d renders=%d\n", hide ? 1 : 0, code, counts.moves,
+                         counts.renders);
+            ++failures;
+          }
+          fw->Shutdown();
+        }
+        std::_Exit(failures == 0 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }

@@ -6,6 +6,7 @@
 
 #include "core/settings.h"
 #include "core/shell/shell.h"
+#include "core/shell/shell_internal.h"
 #include "platform/clock.h"
 #include "tests/shell/harness.h"
 
@@ -120,4 +121,94 @@ TEST_F(ThreadsTest, ALevelLoadRequestIsPickedUpAndReported) {
   EXPECT_NE(config.find("VIDEOCALIBRATION = \"0\""), std::string::npos);
   const auto log = dir_.GameLogTexts();
   EXPECT_LT(FindLog(log, "Loading Song"), FindLog(log, "Load Complete"));
+}
+
+namespace {
+
+template <class Pred>
+bool WaitUntil(Pred pred, int timeoutMs = 10000) {
+  for (int waited = 0; waited < timeoutMs; waited += 2) {
+    if (pred()) return true;
+    platform::SleepMs(2);
+  }
+  return pred();
+}
+
+// The same threads with the hosted server's socket wait filled in.
+class ServerWaitTest : public ThreadsTest {
+ protected:
+  void SetUp() override {
+    world_.withServerWait = true;
+    ThreadsTest::SetUp();
+  }
+};
+
+}  // namespace
+
+// Blocking threads must still take every hand-over word at once: each change below
+// is seen only because writing the word wakes the thread waiting for it.
+TEST_F(ThreadsTest, BlockedThreadsWakeForEveryHandOverAndStopPromptly) {
+  // The Task thread sleeps until a job is asked for, twice in a row.
+  for (int round = 0; round < 2; ++round) {
+    shell::SetTask(shell::Task::kLevelLoadRequested);
+    ASSERT_TRUE(WaitUntil([] { return shell::CurrentTask() == shell::Task::kLevelLoadDone; })) << round;
+    shell::SetTask(shell::Task::kIdle);
+  }
+  // The Music thread, idle in state 8, answers a pause and a resume.
+  ASSERT_TRUE(shell::PauseMusicThread());
+  shell::ResumeMusicThread();
+  // Shutdown wakes every sleeping thread.
+  const auto start = std::chrono::steady_clock::now();
+  shell::Shutdown();
+  EXPECT_LT(MsSince(start), 5000);
+  for (ThreadId id : {ThreadId::kMusic, ThreadId::kTask, ThreadId::kNet}) {
+    EXPECT_FALSE(shell::ThreadStarted(id));
+    EXPECT_EQ(shell::ThreadRunFlag(id).load(), 0);
+  }
+}
+
+TEST_F(ThreadsTest, WithoutPadsTheCtrlThreadSleepsUntilADeviceChange) {
+  world_.padsConnected = false;
+  shell::internal::StartThread(ThreadId::kCtrl);
+  ASSERT_TRUE(WaitForFlag(ThreadId::kCtrl, 1));
+  ASSERT_TRUE(WaitUntil([this] { return world_.polls.load() >= 1; }));
+  // Polling every millisecond would make hundreds of passes here; a sleeping thread
+  // makes none, or one more for each second of its safety re-check.
+  const int before = world_.polls.load();
+  const auto start = std::chrono::steady_clock::now();
+  platform::SleepMs(300);
+  EXPECT_LE(world_.polls.load() - before, 2 + MsSince(start) / 1000);
+
+  // A pad arrives: the device-change message wakes the thread, which polls again.
+  world_.padsConnected = true;
+  bool noFurther = false;
+  shell::MsgProc(nullptr, platform::gfx::WM_DEVICECHANGE, platform::gfx::DBT_DEVNODES_CHANGED, 0, &noFurther);
+  const int woken = world_.polls.load();
+  EXPECT_TRUE(WaitUntil([this, woken] { return world_.polls.load() >= woken + 20; }));
+
+  // And it ends when told, whether it polls or sleeps.
+  world_.padsConnected = false;
+  shell::Shutdown();
+  EXPECT_FALSE(shell::ThreadStarted(ThreadId::kCtrl));
+  EXPECT_EQ(shell::ThreadRunFlag(ThreadId::kCtrl).load(), 0);
+}
+
+TEST_F(ServerWaitTest, AStoppedServerIsNotTickedAndARunningOneWaitsOnItsSockets) {
+  platform::SleepMs(50);
+  EXPECT_EQ(world_.serverTicks.load(), 0);
+  EXPECT_EQ(world_.serverWaits.load(), 0);
+
+  shell::ServerRunState = static_cast<int>(shell::ServerRun::kStartRequested);
+  ASSERT_TRUE(WaitUntil([] { return shell::ServerRunState.load() == 1; }));
+  ASSERT_TRUE(WaitUntil([this] { return world_.serverTicks.load() >= 3 && world_.serverWaits.load() >= 3; }));
+  // Bounded, so that the server's timers still run without data.
+  EXPECT_GT(world_.lastServerWaitMs.load(), 0);
+  EXPECT_LE(world_.lastServerWaitMs.load(), 50);
+
+  shell::ServerRunState = static_cast<int>(shell::ServerRun::kStopRequested);
+  ASSERT_TRUE(WaitUntil([] { return shell::ServerRunState.load() == 0; }));
+  const int ticks = world_.serverTicks.load();
+  platform::SleepMs(50);
+  EXPECT_EQ(world_.serverTicks.load(), ticks);  // a tick under way ends before the stop is answered
+  shell::Shutdown();
 }

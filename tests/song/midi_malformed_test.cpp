@@ -248,3 +248,24 @@ TEST(MidiMalformed, DamagedBytesAnywhereAreSurvived) {
     }
   }
 }
+
+// The file is read in one piece sized from the file: the size bound holds exactly at
+// its edge, and a folder in the chart's place is unreadable, not too large.
+TEST(MidiMalformed, SizeBoundEdgeAndAFolderInPlaceOfTheChart) {
+  testsupport::TempDir dir;
+  for (size_t size : {size_t(16) << 20, (size_t(16) << 20) + 1}) {
+    SCOPED_TRACE(size);
+    std::string bytes = MidiHeaderChunk(1, 1, 480) + ChunkWithLength(0, "");
+    bytes.resize(size, '\0');
+    dir.WriteBytes("notes.mid", bytes);
+    MidiFile chart;
+    EXPECT_TRUE(chart.Load(false, dir.WPath("notes.mid")));
+    const bool refused = size > (size_t(16) << 20);
+    EXPECT_EQ(chart.buffer.size(), refused ? 0u : size);
+    EXPECT_EQ(LogHas(dir, "ERROR: MIDI FILE TOO LARGE (over 16777216 bytes)"), refused);
+  }
+  dir.MakeDir("folder.mid");
+  MidiFile chart;
+  EXPECT_FALSE(chart.Load(false, dir.WPath("folder.mid")));
+  EXPECT_TRUE(chart.buffer.empty());
+}

@@ -100,9 +100,12 @@ int RunDedicatedServer() {
   }
   Print("Server Running...");
 
+  // A stop signal is seen within one wait: the wait is bounded, and a signal
+  // also ends it early.
+  constexpr int kWaitMs = 20;
   while (!g_stop) {
     server.Tick();
-    platform::SleepMs(1);
+    server.WaitForWork(kWaitMs);
   }
   server.Log("Server Stopping");
   server.Stop();
