@@ -1,6 +1,7 @@
 // A player's board visuals and the effect triggers gameplay calls on them.
 #include "graphics/player_board.h"
 
+#include "core/folders.h"
 #include "core/log.h"
 #include "game/lane_map.h"
 #include "game/player.h"
@@ -72,6 +73,20 @@ bool PlayerBoard::LoadNeck(const std::u16string& path) {
   if (!assets_->GetTexture(&texture, false, path)) return false;
   neckTexture = texture;
   return true;
+}
+
+bool PlayerBoard::LoadProfileNeck(std::u16string_view themeFolder, std::u16string_view neckName) {
+  neckTexture = nullptr;
+  std::u16string folder(themeFolder);
+  if (!folder.empty() && folder.back() != u'/') folder += u'/';
+  std::u16string path = PickRandomFile(0, folder + u"static/necks/", neckName, u"*.png");
+  if (path.empty()) {
+    Log(0, u"Loading From Default Necks");
+    path = PickRandomFile(0, std::u16string(kDefaultThemeFolder) + u"static/necks/", u"[Random]", u"*.png");
+  }
+  if (!path.empty() && LoadNeck(path)) return true;
+  Log(0, u"ERROR! Could Not Load Neck:" + path);
+  return false;
 }
 
 void PlayerBoard::StartShake() {

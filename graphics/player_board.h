@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include <glm/glm.hpp>
 
@@ -85,6 +86,10 @@ class PlayerBoard {
   void SetupParts();
   // Advances the animations to the millisecond clock; once per frame.
   void Update();
+  // The profile's neck picture: `neckName` (or a random one when it is "[Random]" or
+  // missing) from the theme's "static/necks/", else a random one of the default
+  // theme's. False, with the board left without a neck, when none can be loaded.
+  bool LoadProfileNeck(std::u16string_view themeFolder, std::u16string_view neckName);
 
   // What the effect triggers set, read by the renderer and tests.
   std::array<NeckPart, kNeckParts> parts;

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "game/level/level_session.h"
+#include "game/player.h"
 #include "graphics/player_board.h"
 #include "graphics/scene_context.h"
 
@@ -74,7 +75,11 @@ class FontObject : public shell::DeviceObject {
 // The level's visuals: the board of each player.
 static void RegisterLevelVisuals(LevelVisuals& visuals) {
   visuals.createBoard = [](Player& player, int32_t index) {
-    CurrentLevelBoards().Create(player, index, Globals().assets, Globals().device);
+    PlayerBoard* board = CurrentLevelBoards().Create(player, index, Globals().assets, Globals().device);
+    const LevelSession& session = Session();
+    if (!board || session.practice) return;
+    const Settings& s = session.settings ? *session.settings : g_Settings;
+    board->LoadProfileNeck(s.themeFolder.empty() ? s.THEME : s.themeFolder, player.options.neckName);
   };
   visuals.destroyBoards = [] { CurrentLevelBoards().DestroyAll(); };
 }

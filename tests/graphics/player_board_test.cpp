@@ -3,6 +3,9 @@
 // and the level's visuals seam that makes and destroys one board per player.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "core/shell/services.h"
 #include "game/lane_map.h"
 #include "game/level/level_session.h"
@@ -10,6 +13,9 @@
 #include "graphics/player_board.h"
 #include "graphics/shell_services.h"
 #include "platform/clock.h"
+#include "platform/gfx/recording_device.h"
+#include "gfx_fixtures.h"
+#include "test_support.h"
 
 namespace {
 
@@ -112,6 +118,36 @@ TEST(PlayerBoard, KickShakesTheCameraAndItSettles) {
   clock.clock.AdvanceMs(40);
   board.Update();
   EXPECT_EQ(board.cameraShake.y, 0.0f);
+}
+
+TEST(PlayerBoard, ProfileNeckFromTheThemeOrTheDefaultOne) {
+  testsupport::TempDir dir;
+  dir.MakeDir("themes/mine/static/necks");
+  dir.MakeDir("themes/default/static/necks");
+  ASSERT_TRUE(gfxtest::WritePng(dir.Path("themes/mine/static/necks/Oak.png"), 4, 8, 0xFFFFFFFF));
+  ASSERT_TRUE(gfxtest::WritePng(dir.Path("themes/default/static/necks/Plain.png"), 2, 2, 0xFFFFFFFF));
+  platform::gfx::RecordingRenderDevice device;
+  graphics::GameAssets assets(&device);
+  Player p;
+  PlayerBoard board(p, &assets, &device);
+  ASSERT_TRUE(board.LoadProfileNeck(u"themes/mine", u"Oak.png"));
+  ASSERT_NE(board.neckTexture, nullptr);
+  EXPECT_EQ(board.neckTexture->Width(), 4);
+  // A theme without necks falls back to the default theme's.
+  ASSERT_TRUE(board.LoadProfileNeck(u"themes/other/", u"Oak.png"));
+  EXPECT_EQ(board.neckTexture->Width(), 2);
+  const auto lines = dir.GameLogTexts();
+  EXPECT_NE(std::find(lines.begin(), lines.end(), "Loading From Default Necks"), lines.end());
+  // None anywhere: no neck, and the log says so; the board plays on.
+  std::filesystem::remove(dir.Path("themes/default/static/necks/Plain.png"));
+  EXPECT_FALSE(board.LoadProfileNeck(u"themes/other/", u"Oak.png"));
+  EXPECT_EQ(board.neckTexture, nullptr);
+  const auto after = dir.GameLogTexts();
+  EXPECT_NE(std::find(after.begin(), after.end(), "ERROR! Could Not Load Neck:"), after.end());
+  // The gameplay's release empties it too.
+  ASSERT_TRUE(board.LoadProfileNeck(u"themes/mine/", u"[Random]"));
+  p.track.fx->ReleaseNeck();
+  EXPECT_EQ(board.neckTexture, nullptr);
 }
 
 TEST(PlayerBoard, LevelVisualsMakeAndDestroyOneBoardPerPlayer) {
