@@ -189,7 +189,10 @@ class FretManager {
 
   // What a note hit on fret `slot` starts, for the player's board to call: the glow
   // (kind 0 note, 1 mine) and flame where effects run, the press dip on five-fret
-  // boards (not for hits that come from a sustain), all frets for an open note.
+  // boards (not for hits that come from a sustain), all frets for an open note; the
+  // hit's sub-board is where its flame and glow show. A lane press or release goes to
+  // FretAt(slot).button.SetHeld; a sustain keeps its fret's flame burning while the
+  // board sets the fret's sustaining, sustainPosition and sustainLength.
   void NoteHit(int32_t slot, int32_t glowKind, int32_t pane, bool fromSustain);
 
   Fret& FretAt(int32_t slot) { return frets_[ClampSlot(slot)]; }

@@ -94,7 +94,7 @@ class LaneSection {
   int32_t mode = 0;
   int32_t kind = 0;
   float laneOffset = 0.0f;
-  std::unique_ptr<LaneSection> next;
+  LaneSection* next = nullptr;  // the list's next overlay (the list owns them all)
 
   std::vector<SectionVertex> vertices;
   std::vector<uint32_t> indices;
@@ -133,7 +133,7 @@ class LaneSectionView {
   // `laneOffset` lanes.
   bool Draw(int32_t laneCount, float laneOffset);
 
-  LaneSection* Head() { return head_.get(); }
+  LaneSection* Head() { return sections_.empty() ? nullptr : sections_.front().get(); }
   int32_t Count() const { return count_; }
 
   SceneContext* scene = nullptr;
@@ -145,8 +145,7 @@ class LaneSectionView {
  private:
   void DrawSection(LaneSection& section, int32_t laneCount, float laneOffset);
 
-  std::unique_ptr<LaneSection> head_;
-  LaneSection* tail_ = nullptr;
+  std::vector<std::unique_ptr<LaneSection>> sections_;  // in list order
   int32_t count_ = 0;
 };
 
