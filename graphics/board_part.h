@@ -14,7 +14,7 @@ namespace graphics {
 
 struct BoardPartBase {
   Transform place;
-  int32_t index = -1;       // texture index, -1 = the model's own textures
+  int32_t index = -1;  // texture index, -1 = the model's own textures
   float scale = 1.0f;
   const void* data = nullptr;
   uint16_t visible = 1;

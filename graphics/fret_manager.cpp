@@ -53,20 +53,18 @@ constexpr int32_t kBeam = 44;
 // The key model of each note of the octave, counted from A: the black keys share one
 // model, the white keys have one each (slots "Fret_Keys_Black", "Fret_Keys_A" ...).
 constexpr int32_t kKeyModelByNote[12] = {30, 24, 31, 25, 24, 26, 24, 27, 28, 24, 29, 24};
-bool IsBlackKey(int32_t note) {
-  return note == 1 || note == 4 || note == 6 || note == 9 || note == 11;
-}
+bool IsBlackKey(int32_t note) { return note == 1 || note == 4 || note == 6 || note == 9 || note == 11; }
 
 // Slots of the asset store's fret texture table.
 namespace tex {
-constexpr int32_t kDanceOffset = 10;      // dance fret: colour + 10
+constexpr int32_t kDanceOffset = 10;  // dance fret: colour + 10
 constexpr int32_t kKeysWhite = 20;
 constexpr int32_t kKeysBlack = 21;
 constexpr int32_t kKillBox = 27;
 constexpr int32_t kBeamWhite = 90;
 constexpr int32_t kBeamBlack = 91;
-constexpr int32_t kHoldOffset = 100;      // hold texture: fret texture + 100
-constexpr int32_t kDanceHoldOffset = 110; // dance hold: colour + 110
+constexpr int32_t kHoldOffset = 100;       // hold texture: fret texture + 100
+constexpr int32_t kDanceHoldOffset = 110;  // dance hold: colour + 110
 constexpr int32_t kHiHatClosed = 115;
 constexpr int32_t kHiHatSizzle = 116;
 constexpr int32_t kMineGlow = 130;
@@ -325,8 +323,8 @@ void Fret::Press() { StartDip(press, &own.position.y, drum && !kickBar); }
 FretManager::FretManager() = default;
 FretManager::~FretManager() = default;
 
-bool FretManager::Load(int32_t newLaneCount, int32_t newMode, bool newLefty, SceneContext* newScene,
-                       int32_t newKind, const float laneOffsets[2], const int32_t newVisibleLanes[2]) {
+bool FretManager::Load(int32_t newLaneCount, int32_t newMode, bool newLefty, SceneContext* newScene, int32_t newKind,
+                       const float laneOffsets[2], const int32_t newVisibleLanes[2]) {
   if (newLaneCount < 0 || newLaneCount > kMaxLaneCount) {
     Log(0, u"Fret row: lane count " + ToWide(std::to_string(newLaneCount)) + u" out of range");
     newLaneCount = std::clamp(newLaneCount, 0, kMaxLaneCount);
@@ -343,7 +341,8 @@ bool FretManager::Load(int32_t newLaneCount, int32_t newMode, bool newLefty, Sce
     const std::u16string theme = scene->settings && !scene->settings->themeFolder.empty()
                                      ? scene->settings->themeFolder
                                      : std::u16string(kDefaultThemeFolder);
-    for (int i = 1; i < kParticleImages; ++i) particles_[static_cast<size_t>(i)].LoadThemed(assets, kParticleFiles[i], theme);
+    for (int i = 1; i < kParticleImages; ++i)
+      particles_[static_cast<size_t>(i)].LoadThemed(assets, kParticleFiles[i], theme);
   }
 
   // A row reused for another board starts without the modes of the last one.
@@ -490,7 +489,7 @@ void FretManager::DrawFret(int32_t lane, int32_t pane) {
     DrawAssetModel(assets, model::kRayB, &table[static_cast<size_t>(c.rayB)], rays);
   }
   if (board_kind::IsKeys(kind)) {
-    DrawKey(f, lane, place, v);
+    DrawKey(f, place, v);
     return;
   }
   if (!IsColour(f.colour)) return;
@@ -515,8 +514,7 @@ void FretManager::DrawFret(int32_t lane, int32_t pane) {
   }
 }
 
-void FretManager::DrawKey(Fret& f, int32_t lane, const Transform& place, float v) {
-  (void)lane;
+void FretManager::DrawKey(Fret& f, const Transform& place, float v) {
   GameAssets* assets = scene->assets;
   auto& table = assets->fretTextures;
   gfx::RenderDevice* device = scene->device;

@@ -144,26 +144,26 @@ class Fret {
   FretGlow glow;
   FretButton button;
   FretFlame flame;
-  ValueAnimator press;         // on own.position.y
-  Transform lanePlace[2];      // the lane's placement on each sub-board
-  Transform own;               // offset and scale of the fret model
+  ValueAnimator press;     // on own.position.y
+  Transform lanePlace[2];  // the lane's placement on each sub-board
+  Transform own;           // offset and scale of the fret model
   bool sustaining = false;
   int32_t sustainNote = -1;
   float sustainEnd = 0.0f;
-  int32_t hitPane = 0;         // the sub-board of the last hit
-  bool effects = true;         // glow and flame run for this fret
+  int32_t hitPane = 0;  // the sub-board of the last hit
+  bool effects = true;  // glow and flame run for this fret
   bool kickBar = false;
   bool drum = false;
   float sustainPosition = 0.0f;
   float sustainLength = 0.0f;
-  int32_t colour = -1;         // LaneMap colour index, -1 none
-  int32_t fretNumber = 0;      // pro strings: the digit shown
-  int32_t hihat = 1;           // kind 13: the hi-hat state of the hi-hat fret
+  int32_t colour = -1;     // LaneMap colour index, -1 none
+  int32_t fretNumber = 0;  // pro strings: the digit shown
+  int32_t hihat = 1;       // kind 13: the hi-hat state of the hi-hat fret
 };
 
 class FretManager {
  public:
-  static constexpr int kFretSlots = 92;      // lane 0 (open or kick) and up to 91 lanes
+  static constexpr int kFretSlots = 92;  // lane 0 (open or kick) and up to 91 lanes
   static constexpr int kMaxLaneCount = kFretSlots - 1;
   static constexpr int kParticleImages = 10;  // by colour index; 0 stays empty
 
@@ -174,8 +174,8 @@ class FretManager {
 
   // Stores the board's shape, loads the spark pictures, lays the frets out and gives
   // the drum and keys frets their modes. A lane count outside 0..91 is clamped (logged).
-  bool Load(int32_t laneCount, int32_t mode, bool lefty, SceneContext* scene, int32_t kind,
-            const float laneOffsets[2], const int32_t visibleLanes[2]);
+  bool Load(int32_t laneCount, int32_t mode, bool lefty, SceneContext* scene, int32_t kind, const float laneOffsets[2],
+            const int32_t visibleLanes[2]);
   // Places every fret on both sub-boards for these lane offsets; sets colours and the
   // lane range each sub-board draws.
   bool Layout(const float laneOffsets[2]);
@@ -197,7 +197,6 @@ class FretManager {
 
   Fret& FretAt(int32_t slot) { return frets_[ClampSlot(slot)]; }
   const Fret& FretAt(int32_t slot) const { return frets_[ClampSlot(slot)]; }
-  const Image& ParticleImage(int32_t colour) const { return particles_[colour < 0 || colour >= kParticleImages ? 0 : colour]; }
 
   int32_t laneCount = 5;
   int32_t mode = 0;
@@ -212,7 +211,7 @@ class FretManager {
  private:
   static int32_t ClampSlot(int32_t slot) { return slot < 0 ? 0 : slot >= kFretSlots ? kFretSlots - 1 : slot; }
   void DrawFret(int32_t lane, int32_t pane);
-  void DrawKey(Fret& fret, int32_t lane, const Transform& lanePlace, float visibility);
+  void DrawKey(Fret& fret, const Transform& lanePlace, float visibility);
   void DrawFlame(Fret& fret, const Transform& lanePlace, float visibility);
   bool ParticlesOn() const;
 

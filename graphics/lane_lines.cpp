@@ -23,15 +23,15 @@ constexpr int32_t kLaneSidesModel = 52;  // "board/Lane_Sides.X"
 
 // Slots of the asset store's fret texture table.
 constexpr int32_t kLaneNormal = 60;
-constexpr int32_t kLaneEnergy = 61;    // "board/Lane_VL.png"
+constexpr int32_t kLaneEnergy = 61;  // "board/Lane_VL.png"
 constexpr int32_t kLaneGlow = 62;
 constexpr int32_t kLaneMiss = 63;
 constexpr int32_t kLaneRollEdge = 64;
 constexpr int32_t kLaneOctave = 65;
 
-constexpr float kGlowSpeed = 2.0f;      // energy glow: half a second
-constexpr float kFlashSpeed = 1.5f;     // hit and miss flash, envelopes
-constexpr float kWarningSpeed = 2.0f;   // a one-second swell and fade
+constexpr float kGlowSpeed = 2.0f;     // energy glow: half a second
+constexpr float kFlashSpeed = 1.5f;    // hit and miss flash, envelopes
+constexpr float kWarningSpeed = 2.0f;  // a one-second swell and fade
 constexpr float kSecondPulseSpeed = 3.0f;
 // On a keyboard, the lines below the third and eighth notes of the octave (counted
 // from A: C and F) are drawn full; the others at a quarter.
@@ -68,8 +68,8 @@ void LaneLines::Layout(const float laneOffsets[2]) {
   for (int s = 0; s < 2; ++s) {
     laneOffset[s] = laneOffsets[s];
     for (int32_t i = 0; i <= laneCount; ++i) {
-      LanePlacement(lines_[static_cast<size_t>(i)].place[s], i, visibleLanes[s], kind, lefty, mode,
-                                   true, laneOffsets[s]);
+      LanePlacement(lines_[static_cast<size_t>(i)].place[s], i, visibleLanes[s], kind, lefty, mode, true,
+                    laneOffsets[s]);
     }
     const int32_t whole = WholeLanes(laneOffsets[s]);
     firstLine[s] = std::clamp(whole, 0, laneCount + 1);

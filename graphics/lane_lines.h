@@ -16,7 +16,7 @@ struct SceneContext;
 
 // One boundary between lanes: boundary i lies at the start of lane i.
 struct LaneLine {
-  Transform place[2];            // per sub-board
+  Transform place[2];             // per sub-board
   float alpha[2] = {1.0f, 1.0f};  // per sub-board, rewritten by every draw
 };
 
@@ -33,13 +33,13 @@ class LaneLines {
 
   // Stores the board's shape and lays the lines out. A lane count outside 0..91 is
   // clamped (logged).
-  void Setup(int32_t laneCount, int32_t mode, bool lefty, SceneContext* scene, int32_t kind,
-             const float laneOffsets[2], const int32_t visibleLanes[2]);
+  void Setup(int32_t laneCount, int32_t mode, bool lefty, SceneContext* scene, int32_t kind, const float laneOffsets[2],
+             const int32_t visibleLanes[2]);
   // Places every boundary on both sub-boards for these lane offsets.
   void Layout(const float laneOffsets[2]);
 
-  void EnergyGlowOn();   // fades in over 0.5 s
-  void EnergyGlowOff();  // fades out over 0.5 s
+  void EnergyGlowOn();    // fades in over 0.5 s
+  void EnergyGlowOff();   // fades out over 0.5 s
   void StartHitFlash();   // an energy phrase completed: 1 falling to 0 in about 0.67 s
   void StartMissFlash();  // a miss: the same on the miss texture
   // The rock-meter warning swells and fades every second while on; switching it off
@@ -65,7 +65,7 @@ class LaneLines {
   // Per sub-board.
   float edgePulse[2] = {0.0f, 0.0f};
   float edgeEnvelope[2] = {0.0f, 0.0f};
-  float pulse2[2] = {0.0f, 0.0f};     // read by the board's range-change neck
+  float pulse2[2] = {0.0f, 0.0f};  // read by the board's range-change neck
   float envelope2[2] = {0.0f, 0.0f};
   int32_t rangeStart[2] = {0, 0};
   bool edgeTimerDone[2] = {false, false};

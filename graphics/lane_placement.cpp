@@ -19,8 +19,8 @@ float Tan(float a) { return static_cast<float>(std::tan(static_cast<double>(a)))
 
 }  // namespace
 
-void LanePlacement(Transform& out, int32_t lane, int32_t laneCount, int32_t kind, bool lefty, int32_t mode,
-                   bool edge, float laneOffset) {
+void LanePlacement(Transform& out, int32_t lane, int32_t laneCount, int32_t kind, bool lefty, int32_t mode, bool edge,
+                   float laneOffset) {
   out.position = glm::vec3(0.0f);
   out.scale = glm::vec3(1.0f);
   out.rotation = glm::vec3(0.0f);

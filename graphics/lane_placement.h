@@ -12,7 +12,7 @@ namespace graphics {
 // Sets position, scale and rotation of `out` for lane `lane` of `laneCount` lanes
 // (lane 0 is the open lane at the board's centre unless `edge`), mirrored for lefty
 // players except on drums, shifted by `laneOffset` lanes.
-void LanePlacement(Transform& out, int32_t lane, int32_t laneCount, int32_t kind, bool lefty, int32_t mode,
-                   bool edge, float laneOffset);
+void LanePlacement(Transform& out, int32_t lane, int32_t laneCount, int32_t kind, bool lefty, int32_t mode, bool edge,
+                   float laneOffset);
 
 }  // namespace graphics

@@ -17,10 +17,10 @@ namespace gfx = platform::gfx;
 namespace {
 
 // Slots of the asset store's fret texture table that hold the overlays' pictures.
-constexpr int32_t kSoloTexture = 53;          // "board/Neck_Solo.png"
-constexpr int32_t kFreestyleTexture = 54;     // "board/Neck_Freestyle.png"
-constexpr int32_t kTremoloTexture = 95;       // "board/Lane_Tremolo.png"
-constexpr int32_t kTremoloBassTexture = 96;   // "board/Lane_Tremolo_Bass.png"
+constexpr int32_t kSoloTexture = 53;         // "board/Neck_Solo.png"
+constexpr int32_t kFreestyleTexture = 54;    // "board/Neck_Freestyle.png"
+constexpr int32_t kTremoloTexture = 95;      // "board/Lane_Tremolo.png"
+constexpr int32_t kTremoloBassTexture = 96;  // "board/Lane_Tremolo_Bass.png"
 
 // The alpha pulse: towards 0.4 at 0.25 a second, there and back, for ever.
 constexpr float kPulseLow = 0.4f;

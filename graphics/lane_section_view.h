@@ -58,8 +58,8 @@ class LaneSection {
   void Reset();
   // Stores the draw's parameters and computes the grid's size. False (nothing to
   // draw) for a row step that is not a positive number.
-  bool Setup(bool singleLane, int32_t lane, platform::gfx::Texture* const* texture,
-             platform::gfx::RenderDevice* device, float laneOffset, int32_t laneCount, float rowStep);
+  bool Setup(bool singleLane, int32_t lane, platform::gfx::Texture* const* texture, platform::gfx::RenderDevice* device,
+             float laneOffset, int32_t laneCount, float rowStep);
   // Fills the vertex and index lists and restarts the width pulse.
   void BuildMesh();
   // Draws the overlay with depth off; nothing when its span is empty.

@@ -23,8 +23,8 @@ constexpr int32_t kFiveVisible[2] = {5, 5};
 
 // Model and texture slots of the asset store the row draws with.
 constexpr int kFretModel = 19, kFretHoldModel = 20, kKeysBlackModel = 24, kKeysBModel = 31, kFretBassModel = 32,
-              kFretBassHoldModel = 33, kHitGlowModel = 34, kKillBoxModel = 39, kSparkAModel = 40,
-              kSparkBModel = 41, kBeamModel = 44;
+              kFretBassHoldModel = 33, kHitGlowModel = 34, kKillBoxModel = 39, kSparkAModel = 40, kSparkBModel = 41,
+              kBeamModel = 44;
 
 class FretTest : public ::testing::Test {
  protected:
@@ -48,12 +48,12 @@ TEST_F(FretTest, PressDipDirectionAndLength) {
     float direction;
   };
   const Case cases[] = {
-      {2, 1, true, +1.0f},   // guitar fret: up
-      {2, 4, false, +1.0f},  // guitar button: up
-      {0, 2, true, -1.0f},   // drum pad: down
-      {13, 2, false, -1.0f}, // drum pad button: down
-      {5, 0, true, +1.0f},   // kick bar: up
-      {0, 0, false, +1.0f},  // kick bar button: up
+      {2, 1, true, +1.0f},    // guitar fret: up
+      {2, 4, false, +1.0f},   // guitar button: up
+      {0, 2, true, -1.0f},    // drum pad: down
+      {13, 2, false, -1.0f},  // drum pad button: down
+      {5, 0, true, +1.0f},    // kick bar: up
+      {0, 0, false, +1.0f},   // kick bar button: up
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "kind " << c.kind << " slot " << c.slot << (c.wholeFret ? " fret" : " button"));
@@ -98,7 +98,8 @@ TEST_F(FretTest, HitGlowFadesWidensAndRestarts) {
     uint32_t at;
     float alpha, scaleX, scaleZ;
   };
-  const Step steps[] = {{0, 1.0f, 1.0f, 1.0f}, {100, 0.5f, 1.5f, 1.2f}, {200, 0.0f, 2.0f, 1.4f}, {1000, 0.0f, 6.0f, 3.0f}};
+  const Step steps[] = {
+      {0, 1.0f, 1.0f, 1.0f}, {100, 0.5f, 1.5f, 1.2f}, {200, 0.0f, 2.0f, 1.4f}, {1000, 0.0f, 6.0f, 3.0f}};
   uint32_t now = 0;
   for (const Step& s : steps) {
     Advance(s.at - now);
@@ -123,7 +124,7 @@ TEST_F(FretTest, BurningFlameIsNotRestartedAndStopsWithItsSustain) {
   EXPECT_TRUE(f.flame.active);
   EXPECT_EQ(f.hitPane, 1);
   Advance(100);
-  EXPECT_NEAR(f.flame.alpha, 0.5f, 1e-4f);  // fading in at 5 a second
+  EXPECT_NEAR(f.flame.alpha, 0.5f, 1e-4f);               // fading in at 5 a second
   EXPECT_NEAR(f.flame.layerA.rotation.z, 0.6f, 1e-4f);   // spinning at 6 rad/s
   EXPECT_NEAR(f.flame.layerB.rotation.z, -0.3f, 1e-4f);  // the other way at 3 rad/s
   frets.NoteHit(4, 0, 1, false);
@@ -227,9 +228,9 @@ TEST_F(FretTest, DrumPadLightsFiftyMillisecondsAndKickBarFlashes) {
   EXPECT_EQ(kick.button.flashAlpha, 1.0f);
   EXPECT_EQ(kick.button.button.scale.x, 0.85f);
   Advance(100);
-  EXPECT_NEAR(kick.button.flashAlpha, 0.3f, 1e-4f);  // 7 a second
-  EXPECT_NEAR(kick.button.button.scale.x, 0.99f, 1e-4f);   // 1.4 a second
-  EXPECT_NEAR(kick.button.button.scale.z, 1.1f, 1e-6f);    // 10.4 a second: there already
+  EXPECT_NEAR(kick.button.flashAlpha, 0.3f, 1e-4f);       // 7 a second
+  EXPECT_NEAR(kick.button.button.scale.x, 0.99f, 1e-4f);  // 1.4 a second
+  EXPECT_NEAR(kick.button.button.scale.z, 1.1f, 1e-6f);   // 10.4 a second: there already
   EXPECT_TRUE(kick.button.lit);
   Advance(43);
   EXPECT_FALSE(kick.button.lit) << "the kick bar is lit while its flash fades";
@@ -272,8 +273,8 @@ TEST_F(FretTest, SparksAreBornEveryThirtyMillisecondsInARing) {
   }
   EXPECT_EQ(flame.next, 1) << "the ring wraps after 30 sparks";
   // Sparks fade at 0.003 a millisecond: after 334 ms they are gone, not negative.
-  const int alive = static_cast<int>(std::count_if(flame.sparks.begin(), flame.sparks.end(),
-                                                   [](const graphics::Particle& p) { return p.alive; }));
+  const int alive = static_cast<int>(
+      std::count_if(flame.sparks.begin(), flame.sparks.end(), [](const graphics::Particle& p) { return p.alive; }));
   EXPECT_EQ(alive, 12);  // born in the last 333 ms
   for (const auto& p : flame.sparks) EXPECT_GE(p.alpha, 0.0f);
 }
@@ -321,9 +322,9 @@ TEST(KeyVisibility, RealKeysFadeAtTheBoardsEdge) {
     int32_t kind;
     float x, visibility;
   };
-  const Case cases[] = {{8, 0.0f, 1.0f},    {8, 117.9f, 1.0f},  {8, 118.0f, 1.0f}, {8, 119.5f, 0.5f},
-                        {14, -119.5f, 0.5f}, {14, 121.0f, 0.0f}, {8, 500.0f, 0.0f}, {2, 119.5f, 1.0f},
-                        {3, 130.0f, 1.0f}};
+  const Case cases[] = {{8, 0.0f, 1.0f},   {8, 117.9f, 1.0f},   {8, 118.0f, 1.0f},
+                        {8, 119.5f, 0.5f}, {14, -119.5f, 0.5f}, {14, 121.0f, 0.0f},
+                        {8, 500.0f, 0.0f}, {2, 119.5f, 1.0f},   {3, 130.0f, 1.0f}};
   for (const Case& c : cases) {
     EXPECT_NEAR(graphics::KeyVisibility(c.kind, c.x), c.visibility, 1e-5f) << "kind " << c.kind << " x " << c.x;
   }
@@ -374,12 +375,13 @@ TEST_F(FretDrawTest, FiveFretRowDrawsFretsHoldsAndFlamesOverEverything) {
   for (const DrawnObject& o : drawn) {
     if (o.model == kFretModel || o.model == kFretHoldModel) bodies.push_back({o.model, o.texture});
   }
-  const std::vector<std::pair<int, int>> expected = {
-      {kFretModel, 1}, {kFretModel, 2}, {kFretHoldModel, 102}, {kFretModel, 3}, {kFretModel, 4}, {kFretModel, 5}};
+  const std::vector<std::pair<int, int>> expected = {{kFretModel, 1}, {kFretModel, 2}, {kFretHoldModel, 102},
+                                                     {kFretModel, 3}, {kFretModel, 4}, {kFretModel, 5}};
   EXPECT_EQ(bodies, expected);
 
   // Then the flame of the hit fret with depth off: blue spark layers, then its sparks.
-  auto firstSpark = std::find_if(drawn.begin(), drawn.end(), [](const DrawnObject& o) { return o.model == kSparkAModel; });
+  auto firstSpark =
+      std::find_if(drawn.begin(), drawn.end(), [](const DrawnObject& o) { return o.model == kSparkAModel; });
   ASSERT_NE(firstSpark, drawn.end());
   EXPECT_TRUE(std::all_of(drawn.begin(), firstSpark, [](const DrawnObject& o) { return o.depthOn; }));
   EXPECT_EQ(firstSpark->texture, 34);
@@ -388,9 +390,8 @@ TEST_F(FretDrawTest, FiveFretRowDrawsFretsHoldsAndFlamesOverEverything) {
   ASSERT_NE(firstSpark + 1, drawn.end());
   EXPECT_EQ((firstSpark + 1)->model, kSparkBModel);
   EXPECT_EQ((firstSpark + 1)->texture, 44);
-  const auto sparks = std::count_if(firstSpark, drawn.end(), [](const DrawnObject& o) {
-    return o.format == graphics::Quad::kFormat && !o.depthOn;
-  });
+  const auto sparks = std::count_if(
+      firstSpark, drawn.end(), [](const DrawnObject& o) { return o.format == graphics::Quad::kFormat && !o.depthOn; });
   EXPECT_EQ(sparks, 4) << "one spark per 30 ms of the flame's life";
   EXPECT_EQ(device.GetRenderState(gfx::RenderState::kZEnable), 1u) << "depth comes back on";
   EXPECT_EQ(device.GetRenderState(gfx::RenderState::kZWriteEnable), 1u);
@@ -447,7 +448,8 @@ TEST_F(FretDrawTest, DrumRowDrawsTheKickBarFirstAndItsFlash) {
   ASSERT_FALSE(drawn.empty());
   EXPECT_EQ(drawn[0].model, kFretBassModel);
   EXPECT_EQ(drawn[0].texture, 0);
-  EXPECT_EQ(std::count_if(drawn.begin(), drawn.end(), [](const DrawnObject& o) { return o.model == kFretBassHoldModel; }), 0);
+  EXPECT_EQ(
+      std::count_if(drawn.begin(), drawn.end(), [](const DrawnObject& o) { return o.model == kFretBassHoldModel; }), 0);
 
   frets.FretAt(0).button.SetHeld(true);
   clock.clock.AdvanceMs(50);
@@ -515,7 +517,8 @@ TEST_F(FretDrawTest, SubBoardDrawsOnlyItsLaneRange) {
   frets.Draw(1);
   const auto drawn = Drawn();
   // Lanes 10..24 (10 + 12 + 3 = 25 is past the row): one kill box each.
-  EXPECT_EQ(std::count_if(drawn.begin(), drawn.end(), [](const DrawnObject& o) { return o.model == kKillBoxModel; }), 15);
+  EXPECT_EQ(std::count_if(drawn.begin(), drawn.end(), [](const DrawnObject& o) { return o.model == kKillBoxModel; }),
+            15);
 }
 
 }  // namespace

@@ -85,7 +85,8 @@ TEST_F(LaneLinesTest, EnergyGlowFadesInOverHalfASecondAndOut) {
   }
   EXPECT_EQ(Textures(drawn, kLaneModel), expected);
   ASSERT_EQ(Textures(drawn, kLaneSidesModel), std::vector<int>{kEnergy});
-  const auto sides = std::find_if(drawn.begin(), drawn.end(), [](const DrawnObject& o) { return o.model == kLaneSidesModel; });
+  const auto sides =
+      std::find_if(drawn.begin(), drawn.end(), [](const DrawnObject& o) { return o.model == kLaneSidesModel; });
   EXPECT_NEAR(sides->alpha, 0.5f, 1e-4f);
   EXPECT_EQ(sides - drawn.begin(), 12) << "the sides follow the lines";
   Advance(250);
@@ -192,10 +193,10 @@ TEST_F(LaneLinesTest, RangeMovePulsesItsEdgesForFourSecondsThenFades) {
   ASSERT_EQ(edges.size(), 2u) << "lines 0 and 24, the edges of the range";
   EXPECT_NEAR(drawn[static_cast<size_t>(edges[0])].alpha, 0.5f, 1e-3f);
   EXPECT_TRUE(Textures(DrawPane(1), kLaneModel).size() > 0);
-  EXPECT_EQ(std::count_if(device.draws.begin(), device.draws.end(), [&](const gfx::RecordedDraw& d) {
-              return board.FretSlotOf(d.state.textures[0]) == kRollEdge;
-            }),
-            0)
+  EXPECT_EQ(
+      std::count_if(device.draws.begin(), device.draws.end(),
+                    [&](const gfx::RecordedDraw& d) { return board.FretSlotOf(d.state.textures[0]) == kRollEdge; }),
+      0)
       << "the other sub-board does not pulse";
 
   Advance(2667);  // 3 s: the second envelope starts to fall

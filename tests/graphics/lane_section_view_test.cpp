@@ -32,16 +32,15 @@ TEST(LaneSectionGrid, SizesAndClamping) {
     int rows, vertices, triangles;
   };
   const Case cases[] = {
-      {0, 100, false, 25, 0, 100, 5, 36, 50},
-      {0, 100, true, 25, 0, 100, 5, 12, 10},
-      {0, 90, false, 25, 0, 90, 4, 30, 40},
-      {-400, 900, false, 25, -150, 850, 35, 216, 350},
+      {0, 100, false, 25, 0, 100, 5, 36, 50},      {0, 100, true, 25, 0, 100, 5, 12, 10},
+      {0, 90, false, 25, 0, 90, 4, 30, 40},        {-400, 900, false, 25, -150, 850, 35, 216, 350},
       {-400, -200, false, 25, -150, 0, 1, 12, 10},  // wholly behind the frets: nothing drawn
       {800, 900, false, 25, 700, 0, 1, 12, 10},     // not on the board yet
       {0, 100, false, 10, 0, 100, 11, 72, 110},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << c.start << ".." << c.end << (c.single ? " lane" : " board") << " step " << c.step);
+    SCOPED_TRACE(testing::Message() << c.start << ".." << c.end << (c.single ? " lane" : " board") << " step "
+                                    << c.step);
     LaneSection s;
     s.startPos = c.start;
     s.endPos = c.end;
@@ -197,8 +196,9 @@ TEST_F(LaneSectionViewTest, TrackSectionsBecomeOverlaysAtTheirBoardPositions) {
   EXPECT_EQ(device.GetRenderState(gfx::RenderState::kZEnable), 1u);
   EXPECT_EQ(device.GetRenderState(gfx::RenderState::kZWriteEnable), 1u);
   // The far rows are faded out in the vertices drawn.
-  const auto far = std::max_element(d.vertices.begin(), d.vertices.end(),
-                                    [](const gfx::DrawnVertex& a, const gfx::DrawnVertex& b) { return a.position.z < b.position.z; });
+  const auto far = std::max_element(
+      d.vertices.begin(), d.vertices.end(),
+      [](const gfx::DrawnVertex& a, const gfx::DrawnVertex& b) { return a.position.z < b.position.z; });
   EXPECT_EQ(AlphaByte(far->color), 0u);
 
   // The song moves on past the solo's end: nothing left on the board.
