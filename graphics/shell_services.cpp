@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "game/level/level_session.h"
+#include "graphics/player_board.h"
 #include "graphics/scene_context.h"
 
 namespace graphics {
@@ -19,6 +21,7 @@ struct Process {
   std::unique_ptr<Quad> sharedQuad;
   std::unique_ptr<SceneContext> scene;
   gfx::Sprite* sprite = nullptr;
+  LevelVisuals visuals;
 };
 
 Process& P() {
@@ -68,7 +71,17 @@ class FontObject : public shell::DeviceObject {
 
 }  // namespace
 
+// The level's visuals: the board of each player.
+static void RegisterLevelVisuals(LevelVisuals& visuals) {
+  visuals.createBoard = [](Player& player, int32_t index) {
+    CurrentLevelBoards().Create(player, index, Globals().assets, Globals().device);
+  };
+  visuals.destroyBoards = [] { CurrentLevelBoards().DestroyAll(); };
+}
+
 void RegisterShellServices(shell::Services& services) {
+  RegisterLevelVisuals(P().visuals);
+  Session().visuals = &P().visuals;
   shell::GraphicsServices& g = services.graphics;
   g.createSprite = [](gfx::Device& device) -> std::unique_ptr<shell::DeviceObject> {
     // The drawing device is made here, on the main thread, before any loading.
