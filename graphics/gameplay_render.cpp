@@ -154,6 +154,7 @@ class BoardPainter {
   void PlaceCamera(const GameplayBoard& b, int32_t s, int32_t count);
   void DrawNeck(const GameplayBoard& b, int32_t s);
   void DrawBeatLines(const GameplayBoard& b);
+  void DrawRangeChangeNeck(const GameplayBoard& b, int32_t s);
   void DrawSides(const GameplayBoard& b);
   void DrawTails(const GameplayBoard& b, const SubBoard& sb);
   void DrawHeads(const GameplayBoard& b, const SubBoard& sb);
@@ -271,16 +272,23 @@ void BoardPainter::DrawPlayer(int32_t index, const GameplayBoard& b) {
     device_->SetTransform(gfx::TransformKind::kView, view_.boardCamera->GetViewMatrix());
 
     DrawNeck(b, s);
+    board.sections.Draw(sb.lanes, sb.offset);
+    DrawRangeChangeNeck(b, s);
     DrawBeatLines(b);
     ClearDepth();
+    board.laneLines.Draw(s);
     DrawSides(b);
     ComputeAlphas(b, sb);
     DrawTails(b, sb);
     ClearDepth();
     const NeckPart& bottom = board.parts[size_t(NeckPartId::kFretBottom)];
     if (bottom.enabled) DrawPart(bottom, nullptr);
+    board.frets.Draw(s);
     ClearDepth();
     DrawHeads(b, sb);
+    DepthOff();
+    board.frets.DrawGlows(s);
+    DepthOn();
   }
   DrawHud(b);
 }
@@ -307,6 +315,18 @@ void BoardPainter::DrawNeck(const GameplayBoard& b, int32_t s) {
   }
   device_->SetTextureStageState(0, gfx::TextureStageState::kTextureTransformFlags,
                                 uint32_t(gfx::TextureTransform::kDisable));
+}
+
+// While the visible key range moves, the neck shows a rolling picture over itself.
+void BoardPainter::DrawRangeChangeNeck(const GameplayBoard& b, int32_t s) {
+  const LaneLines& lines = b.board->laneLines;
+  const float pulse = lines.pulse2[s];
+  const float envelope = lines.envelope2[s];
+  if (!(pulse > 0.0f) || !(envelope > 0.0f)) return;
+  constexpr int32_t kRollRight = 58, kRollLeft = 59;
+  const NeckPart& neck = b.board->parts[size_t(NeckPartId::kNeck)];
+  DrawModel(slots::kBoardModel, neck.placement, pulse * envelope,
+            BoardTexture(b.board->rollLeft[s] ? kRollLeft : kRollRight));
 }
 
 void BoardPainter::DrawBeatLines(const GameplayBoard& b) {

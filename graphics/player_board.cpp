@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "game/lane_map.h"
 #include "game/player.h"
+#include "graphics/scene_context.h"
 #include "platform/clock.h"
 #include "song/instrument.h"
 
@@ -12,8 +13,16 @@ namespace graphics {
 
 namespace slots = board_slots;
 
-PlayerBoard::PlayerBoard(Player& player, GameAssets* assets, platform::gfx::RenderDevice* device)
-    : player_(player), assets_(assets) {
+PlayerBoard::PlayerBoard(Player& player, GameAssets* assets, platform::gfx::RenderDevice* device,
+                         SceneContext* scene)
+    : player_(player), assets_(assets), scene_(scene) {
+  if (!scene_) {
+    ownScene_ = std::make_unique<SceneContext>();
+    ownScene_->device = device;
+    ownScene_->assets = assets;
+    scene_ = ownScene_.get();
+  }
+  sections.Init(scene_);
   for (TailRibbon& tail : tails) tail.SetDevice(device);
   SetupParts();
   Fill();
@@ -60,7 +69,54 @@ void PlayerBoard::SetupParts() {
   warningPulse_ = ValueAnimator();
 }
 
+int32_t PlayerBoard::PaneOf(int32_t slot) const {
+  if (player_.kind != Instrument::keys_real) return 0;
+  return slot >= frets.firstLane[1] && slot <= frets.endLane[1] && frets.endLane[1] > frets.firstLane[1] ? 1 : 0;
+}
+
+void PlayerBoard::LayoutEffects() {
+  const PlayerTrack& track = player_.track;
+  Shape now;
+  now.kind = player_.kind;
+  now.laneCount = track.laneCount > 0 ? track.laneCount : player_.laneCount;
+  now.mode = laneSpacing;
+  now.lefty = player_.lefty;
+  const bool keyWindow = player_.kind == Instrument::keys_real || player_.kind == Instrument::keys_adv;
+  for (int s = 0; s < 2; ++s) {
+    now.visible[s] = keyWindow && track.visibleKeys[s] > 0 ? track.visibleKeys[s] : now.laneCount;
+    now.offset[s] = keyWindow && track.visibleKeys[s] > 0 ? track.keyWindow[s] : 0.0f;
+  }
+  if (now == shape_) return;
+  const bool reshaped = now.kind != shape_.kind || now.laneCount != shape_.laneCount || now.mode != shape_.mode ||
+                        now.lefty != shape_.lefty || now.visible[0] != shape_.visible[0] ||
+                        now.visible[1] != shape_.visible[1];
+  if (reshaped) {
+    frets.Load(now.laneCount, now.mode, now.lefty, scene_, now.kind, now.offset, now.visible);
+    laneLines.Setup(now.laneCount, now.mode, now.lefty, scene_, now.kind, now.offset, now.visible);
+  } else {
+    frets.Layout(now.offset);
+    laneLines.Layout(now.offset);
+  }
+  shape_ = now;
+}
+
 void PlayerBoard::Update() {
+  LayoutEffects();
+  const PlayerTrack& track = player_.track;
+  for (int32_t slot = 0; slot <= frets.laneCount && slot < kLaneSlots; ++slot) {
+    Fret& f = frets.FretAt(slot);
+    const LaneState& lane = track.lanes[slot];
+    if (!f.sustaining) continue;
+    f.sustainLength = lane.sustainEnd - lane.sustainStart;
+    f.sustainPosition = track.currentTime - lane.sustainStart;
+  }
+  frets.Update(player_.pedalState, track.whammyValue);
+  laneLines.Update();
+  BoardTimeline timeline;
+  timeline.songTimeMs = track.currentTime;
+  timeline.calibrationMs = track.videoCalibration();
+  timeline.speedFactor = track.noteSpeedFactor();
+  sections.Sync(track.sections, timeline, shape_.laneCount, player_.kind, player_.lefty, laneSpacing);
   energyFade_.Update();
   warningPulse_.Update();
   shake_.Update();
@@ -100,34 +156,66 @@ void PlayerBoard::Fill() {
   effects_.loadNeck = [this](const std::u16string& path) { return LoadNeck(path); };
   effects_.releaseNeck = [this] { neckTexture = nullptr; };
   effects_.fretHeld = [this, inRange](int32_t slot, bool held) {
-    if (inRange(slot)) fretHeld[size_t(slot)] = held;
+    if (!inRange(slot)) return;
+    fretHeld[size_t(slot)] = held;
+    frets.FretAt(slot).button.SetHeld(held);
   };
   effects_.fretPress = [this, inRange](int32_t slot) {
-    if (inRange(slot)) lastPress[size_t(slot)] = platform::TimeGetTime();
+    if (!inRange(slot)) return;
+    lastPress[size_t(slot)] = platform::TimeGetTime();
+    frets.FretAt(slot).button.Press();
   };
-  effects_.noteHitEffect = [this, inRange](int32_t slot, bool) {
+  effects_.noteHitEffect = [this, inRange](int32_t slot, bool mine) {
     if (!inRange(slot)) return;
     lastHit[size_t(slot)] = platform::TimeGetTime();
+    frets.NoteHit(slot, mine ? FretGlow::kMine : FretGlow::kNoteHit, PaneOf(slot), false);
     const int32_t kind = player_.kind;
     if (LaneMap::IsDrumKind(kind) && slot == LaneMap::FretIndex(0, kind, player_.laneCount)) StartShake();
   };
-  effects_.sustainStart = [this, inRange](int32_t slot, int32_t) {
-    if (inRange(slot)) sustaining[size_t(slot)] = true;
+  effects_.sustainStart = [this, inRange](int32_t slot, int32_t note) {
+    if (!inRange(slot)) return;
+    sustaining[size_t(slot)] = true;
+    Fret& f = frets.FretAt(slot);
+    f.sustaining = true;
+    f.sustainNote = note;
+    const LaneState& lane = player_.track.lanes[slot];
+    f.sustainLength = lane.sustainEnd - lane.sustainStart;
+    f.sustainPosition = 0.0f;
   };
   effects_.sustainEnd = [this, inRange](int32_t slot) {
-    if (inRange(slot)) sustaining[size_t(slot)] = false;
+    if (!inRange(slot)) return;
+    sustaining[size_t(slot)] = false;
+    frets.FretAt(slot).sustaining = false;
   };
   effects_.fretMiss = [this](int32_t) { lastMiss = platform::TimeGetTime(); };
-  effects_.missFlash = [this] { lastMiss = platform::TimeGetTime(); };
+  effects_.missFlash = [this] {
+    lastMiss = platform::TimeGetTime();
+    laneLines.StartMissFlash();
+  };
   effects_.boardState = [this](int32_t state) { energyLook = state == slots::kSidesEnergyTexture; };
   effects_.energyGlow = [this](bool on) {
     energyLook = on;
+    if (on) {
+      laneLines.EnergyGlowOn();
+    } else {
+      laneLines.EnergyGlowOff();
+    }
     NeckPart& energy = parts[size_t(NeckPartId::kEnergyNeck)];
     energyFade_.Start(&energy.alpha, false, false, 0, kEnergyFadeSpeed, on ? 1.0f : 0.0f);
   };
-  effects_.energyFlash = [this] { lastEnergyFlash = platform::TimeGetTime(); };
+  effects_.energyFlash = [this] {
+    lastEnergyFlash = platform::TimeGetTime();
+    laneLines.StartHitFlash();
+  };
+  effects_.keyRangeMove = [this](int32_t hand, int32_t rangeStart) {
+    const int32_t pane = hand == 1 ? 1 : 0;
+    rollLeft[pane] = rangeStart < keyRange_[pane];
+    keyRange_[pane] = rangeStart;
+    laneLines.ShowRangeMove(rangeStart, pane);
+  };
   effects_.warning = [this](bool on) {
     warningOn = on;
+    laneLines.SetWarning(on);
     NeckPart& warning = parts[size_t(NeckPartId::kWarningNeck)];
     if (on) {
       warning.alpha = 0.0f;
@@ -141,11 +229,11 @@ void PlayerBoard::Fill() {
 }
 
 PlayerBoard* LevelBoards::Create(Player& player, int32_t index, GameAssets* assets,
-                                 platform::gfx::RenderDevice* device) {
+                                 platform::gfx::RenderDevice* device, SceneContext* scene) {
   if (index < 0 || index >= kMaxBoards) return nullptr;
   auto& slot = boards_[size_t(index)];
   slot.reset();
-  slot = std::make_unique<PlayerBoard>(player, assets, device);
+  slot = std::make_unique<PlayerBoard>(player, assets, device, scene);
   return slot.get();
 }
 

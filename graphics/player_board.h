@@ -1,6 +1,7 @@
 // The visuals of one player's board: the neck parts and neck picture, a sustain
-// ribbon for every note slot, the animations the player's hits, presses, sustains,
-// energy, warnings and misses start, and the camera shake of the kick. It fills the
+// ribbon for every note slot, the frets, lane lines and lane-section overlays, the
+// animations the player's hits, presses, sustains, energy, warnings and misses
+// start, and the camera shake of the kick. It fills the
 // player's BoardEffects table so that gameplay starts those animations without
 // knowing the renderer. Animations run on the millisecond clock, so they keep moving
 // while the song is paused.
@@ -17,7 +18,10 @@
 #include "core/animators.h"
 #include "game/game_services.h"
 #include "game/note_record.h"
+#include "graphics/fret_manager.h"
 #include "graphics/game_assets.h"
+#include "graphics/lane_lines.h"
+#include "graphics/lane_section_view.h"
 #include "graphics/tail_ribbon.h"
 #include "graphics/transform.h"
 
@@ -72,8 +76,11 @@ class PlayerBoard {
   static constexpr float kShakeSpeed = 60.0f;
 
   // Fills `player`'s effects table with this board's entries; `assets` and `device`
-  // may be null (a board without drawing, as in tests of the triggers).
-  PlayerBoard(Player& player, GameAssets* assets, platform::gfx::RenderDevice* device);
+  // may be null (a board without drawing, as in tests of the triggers). The frets,
+  // lines and overlays reach the store through `scene`; without one the board keeps
+  // a scene record of its own over `assets` and `device`.
+  PlayerBoard(Player& player, GameAssets* assets, platform::gfx::RenderDevice* device,
+              SceneContext* scene = nullptr);
   ~PlayerBoard();
   PlayerBoard(const PlayerBoard&) = delete;
   PlayerBoard& operator=(const PlayerBoard&) = delete;
@@ -84,7 +91,9 @@ class PlayerBoard {
   // Sets the neck parts up for the player's instrument (its kind is known once the
   // level has set the board up); safe to call again.
   void SetupParts();
-  // Advances the animations to the millisecond clock; once per frame.
+  // Lays the frets and lines out for the player's board shape when it changed (the
+  // key window of a keys board moves), brings the overlays in step with the track's
+  // sections and advances every animation to the millisecond clock; once per frame.
   void Update();
   // The profile's neck picture: `neckName` (or a random one when it is "[Random]" or
   // missing) from the theme's "static/necks/", else a random one of the default
@@ -94,6 +103,12 @@ class PlayerBoard {
   // What the effect triggers set, read by the renderer and tests.
   std::array<NeckPart, kNeckParts> parts;
   std::array<TailRibbon, kNoteSlots> tails;
+  FretManager frets;
+  LaneLines laneLines;
+  LaneSectionView sections;
+  // Per sub-board: the key window last moved towards lower keys (the range-change
+  // neck rolls left then).
+  bool rollLeft[2] = {false, false};
   glm::vec3 cameraShake{0.0f};
   bool energyLook = false;   // the sides and beat lines take their energy textures
   bool warningOn = false;
@@ -113,9 +128,24 @@ class PlayerBoard {
   void Fill();
   bool LoadNeck(const std::u16string& path);
   void StartShake();
+  void LayoutEffects();
+  // The sub-board a fret slot belongs to (the second hand's lanes of a two-hand board).
+  int32_t PaneOf(int32_t slot) const;
 
   Player& player_;
   GameAssets* assets_;
+  std::unique_ptr<SceneContext> ownScene_;
+  SceneContext* scene_;
+  // The board shape the frets and lines were laid out for.
+  struct Shape {
+    int32_t kind = -1, laneCount = -1, mode = -1;
+    bool lefty = false;
+    int32_t visible[2] = {0, 0};
+    float offset[2] = {0.0f, 0.0f};
+    bool operator==(const Shape&) const = default;
+  };
+  Shape shape_;
+  int32_t keyRange_[2] = {0, 0};
   BoardEffects effects_;
   ValueAnimator energyFade_;
   ValueAnimator warningPulse_;
@@ -128,7 +158,8 @@ class LevelBoards {
  public:
   static constexpr int32_t kMaxBoards = 15;
   // Replaces the board of `index` (nothing for an index outside 0..14).
-  PlayerBoard* Create(Player& player, int32_t index, GameAssets* assets, platform::gfx::RenderDevice* device);
+  PlayerBoard* Create(Player& player, int32_t index, GameAssets* assets, platform::gfx::RenderDevice* device,
+                      SceneContext* scene = nullptr);
   void DestroyAll();
   PlayerBoard* Get(int32_t index) const;
 

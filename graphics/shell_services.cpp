@@ -75,7 +75,8 @@ class FontObject : public shell::DeviceObject {
 // The level's visuals: the board of each player.
 static void RegisterLevelVisuals(LevelVisuals& visuals) {
   visuals.createBoard = [](Player& player, int32_t index) {
-    PlayerBoard* board = CurrentLevelBoards().Create(player, index, Globals().assets, Globals().device);
+    PlayerBoard* board =
+        CurrentLevelBoards().Create(player, index, Globals().assets, Globals().device, CurrentSceneContext());
     const LevelSession& session = Session();
     if (!board || session.practice) return;
     const Settings& s = session.settings ? *session.settings : g_Settings;

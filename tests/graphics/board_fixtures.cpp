@@ -1,6 +1,7 @@
 // Board drawing fixtures.
 #include "board_fixtures.h"
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -55,18 +56,25 @@ std::string QuadModelText(float width, float depth) {
   return s.str();
 }
 
+float QuadDepthOf(int32_t slot) { return 16.0f + 0.125f * static_cast<float>(slot); }
+
+int32_t SlotOfQuadDepth(float maxZ) {
+  const float slot = (2.0f * maxZ - 16.0f) / 0.125f;
+  const int32_t rounded = static_cast<int32_t>(std::lround(slot));
+  return std::fabs(slot - static_cast<float>(rounded)) < 0.01f ? rounded : -1;
+}
+
 bool WriteBoardTheme(const std::string& root, const std::vector<std::string>& onlyModels,
                      const std::vector<NamedColour>& colours, uint32_t rgba) {
   namespace fs = std::filesystem;
   const std::string base = root + "/themes/default/static/";
-  const std::string quad = QuadModelText(48.0f, 16.0f);
   std::error_code ec;
   for (const graphics::StaticAssetRow& row : graphics::kModelRows) {
     const std::string name = Narrow(row.name);
     if (!onlyModels.empty() && !Contains(onlyModels, name)) continue;
     fs::create_directories(base + Narrow(row.folder), ec);
     std::ofstream out(base + Narrow(row.folder) + "/" + name + ".X", std::ios::binary);
-    out << quad;
+    out << QuadModelText(48.0f, QuadDepthOf(row.slot));
     if (!out) return false;
   }
   auto writeTable = [&](const auto& rows) {

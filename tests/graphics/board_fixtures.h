@@ -15,6 +15,11 @@ namespace boardtest {
 // centred on the origin, in a frame, with one emissive white material.
 std::string QuadModelText(float width, float depth);
 
+// The depth of the fixture quad of model slot `slot`: every model is told apart by it.
+float QuadDepthOf(int32_t slot);
+// The model slot whose fixture quad reaches `maxZ` along the board; -1 when none.
+int32_t SlotOfQuadDepth(float maxZ);
+
 // Writes every model of the fixed model list as a quad under root/themes/default/
 // static/ (or only those whose file name is in `onlyModels`, when not empty); every
 // fixed picture as a 2x2 PNG of `rgba` except those named in `colours` (file name

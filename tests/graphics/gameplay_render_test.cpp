@@ -4,12 +4,14 @@
 // sustain strip of a note longer than the board.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "board_fixtures.h"
+#include "game/lane_map.h"
 #include "graphics/board_geometry.h"
 #include "graphics/game_asset_lists.h"
 #include "graphics/gameplay_render.h"
@@ -77,20 +79,51 @@ class GameplayRenderTest : public ::testing::Test {
     return "?";
   }
 
-  // The pass as a list: "Z" a depth clear, "V" a viewport, a draw by its texture,
-  // prefixed "~" when drawn with depth off.
+  // A mesh draw's model, by the depth of its fixture quad.
+  static std::string ModelName(const gfx::RecordedDraw& d) {
+    float maxZ = -1e9f;
+    for (const auto& v : d.vertices) maxZ = std::max(maxZ, v.position.z);
+    const int32_t slot = boardtest::SlotOfQuadDepth(maxZ);
+    for (const graphics::StaticAssetRow& r : graphics::kModelRows) {
+      if (r.slot == slot) return Narrow(r.name);
+    }
+    return "?";
+  }
+
+  // The pass as a list: "Z" a depth clear, "V" a viewport; a model draw as
+  // "Model:texture", a strip (a ribbon) as its texture, prefixed "~" when drawn with
+  // depth off. The fret row's and the lane lines' own draws are folded into one
+  // "frets" or "lines" entry each (their tests look inside them).
   std::vector<std::string> Trace() const {
     std::vector<std::string> out;
     size_t draw = 0;
+    auto add = [&](const std::string& entry) {
+      const bool folded = entry == "frets" || entry == "lines" || entry == "~frets" || entry == "~lines";
+      if (folded && !out.empty() && out.back() == entry) return;
+      out.push_back(entry);
+    };
     for (const std::string& line : device->log) {
       if (line == "Clear 2") {
-        out.push_back("Z");
+        add("Z");
       } else if (line.rfind("SetViewport", 0) == 0) {
-        out.push_back("V");
+        add("V");
       } else if (line.rfind("DrawIndexedPrimitiveUP", 0) == 0 || line.rfind("DrawPrimitiveUP", 0) == 0) {
         const gfx::RecordedDraw& d = device->draws.at(draw++);
-        const bool zOff = d.state.render[size_t(gfx::RenderState::kZEnable)] == 0;
-        out.push_back((zOff ? "~" : "") + TextureName(d.state.textures[0]));
+        const std::string z = d.state.render[size_t(gfx::RenderState::kZEnable)] == 0 ? "~" : "";
+        const std::string texture = TextureName(d.state.textures[0]);
+        if (d.state.fvf != (gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex2)) {
+          add(z + (d.type == gfx::PrimitiveType::kTriangleStrip ? texture : "quad:" + texture));
+          continue;
+        }
+        const std::string model = ModelName(d);
+        if (model.rfind("Fret", 0) == 0 && model != "Fret_Bottom" && model != "Fret_Bottom_Keys" &&
+            model != "Fret_Bottom_Keys_Real" && model != "Fret_Sides") {
+          add(z + "frets");
+        } else if (model == "Lane" || model == "Lane_Sides") {
+          add(z + "lines");
+        } else {
+          add(z + model + ":" + texture);
+        }
       }
     }
     return out;
@@ -123,18 +156,23 @@ TEST_F(GameplayRenderTest, FiveLaneBoardLayers) {
   phrase.energyPhrase = true;
   phrase.hammerOn = true;
   std::vector<GameplayBoard> boards{{&p, &board, {}}};
+  board.Update();  // the fret row is laid out for the board's shape
+  p.track.fx->NoteHitEffect(LaneMap::FretIndex(3, 2, 5), false);
   graphics::RenderGameplay(View(boards), 0);
   const Strings want = {
-      "V", "Z",                                   // the board's viewport, a fresh depth buffer
-      "Neck_Mask",                                // the neck (energy and warning necks are at 0)
-      "Beat_Line",                                // the measure line
-      "Z", "Board_Sides", "own",                  // sides and fret sides
-      "~Tail_Hit_Yellow",                         // the held sustain, depth off
-      "Z", "own",                                 // fret bottom
-      "Z", "own",                                 // the miss trail of lane 1
-      "Note_Guitar_Bass",                         // open heads first,
-      "Z", "Note_Guitar_Miss", "Note_Guitar_VL",  // then the others over them
-      "V",                                        // the whole screen for the overlays
+      "V", "Z",                                  // the board's viewport, a fresh depth buffer
+      "Board:Neck_Mask",                         // the neck (energy and warning necks are at 0)
+      "Beat_Line:Beat_Line",                     // the measure line
+      "Z", "lines",                              // the lane lines on a fresh depth buffer
+      "Board_Sides:Board_Sides", "Fret_Sides:own",
+      "~Tail_Hit_Yellow",                        // the held sustain, depth off
+      "Z", "Fret_Bottom:own", "frets", "~frets", // fret bottom, frets, the lit fret's flame
+      "Z", "Note_Miss_Trail:own",                // the miss trail of lane 1
+      "Note_Guitar_Bass:Note_Guitar_Bass",       // open heads first,
+      "Z", "Note_Guitar:Note_Guitar_Miss",       // then the others over them
+      "Note_Guitar_Hopo:Note_Guitar_VL",
+      "~frets",                                  // the hit glow over the heads, depth off
+      "V",                                       // the whole screen for the overlays
   };
   EXPECT_EQ(Trace(), want);
   // The board's viewport is the layout's; the projection keeps the board's aspect.
@@ -166,15 +204,16 @@ TEST_F(GameplayRenderTest, DrumBoardLayers) {
   std::vector<GameplayBoard> boards{{&p, &board, {}}};
   graphics::RenderGameplay(View(boards), 0);
   // No neck picture: no neck. Energy turns the sides to their energy look.
-  const Strings want = {"V",  "Z",   "Z",  "Board_Sides_VL", "own",  "Z",  "own",
-                        "Z",  "Note_Drum_Bass", "Z", "Note_Drum_Red", "Note_Cymbal_Yellow",
-                        "Note_Drum_Blue", "Note_Rimshot_Red", "V"};
+  const Strings want = {"V", "Z", "Z", "lines", "Board_Sides:Board_Sides_VL", "Fret_Sides:own", "Z",
+                        "Fret_Bottom:own", "frets", "Z", "Note_Drum_Bass:Note_Drum_Bass", "Z",
+                        "Note_Drum:Note_Drum_Red", "Note_Cymbal_Closed:Note_Cymbal_Yellow", "Note_Drum:Note_Drum_Blue",
+                        "Note_Drum_Rimshot:Note_Rimshot_Red", "V"};
   EXPECT_EQ(Trace(), want);
 }
 
 TEST_F(GameplayRenderTest, TwoHandKeysDrawsTwoSubBoardsSideBySide) {
   Player p;
-  boardtest::SetupPlayer(p, 14, 25);
+  boardtest::SetupPlayer(p, 14, 88);
   p.track.visibleKeys[0] = p.track.visibleKeys[1] = 12;
   p.track.keyWindow[0] = 40.0f;
   p.track.keyWindow[1] = 20.0f;
@@ -184,18 +223,27 @@ TEST_F(GameplayRenderTest, TwoHandKeysDrawsTwoSubBoardsSideBySide) {
   std::vector<GameplayBoard> boards{{&p, &board, {}}};
   graphics::RenderGameplay(View(boards), 0);
   // Each sub-board shows only its own hand's notes (no ghosting).
-  const Strings half0 = {"V", "Z", "Neck_Right", "Z", "Board_Sides_Real_Keys", "own", "Z", "own", "Z", "Z",
-                         "Note_Keys_Green"};
-  const Strings half1 = {"V", "Z", "Neck_Left", "Z", "Board_Sides_Real_Keys", "own", "Z", "own", "Z", "Z",
-                         "Note_Keys_Black"};
+  const Strings half0 = {"V", "Z", "Board:Neck_Right", "Z", "lines", "Board_Sides_Real_Keys:Board_Sides_Real_Keys",
+                         "Fret_Sides:own", "Z", "Fret_Bottom_Keys_Real:own", "frets", "Z", "Z",
+                         "Note_Keys:Note_Keys_Green"};
+  const Strings half1 = {"V", "Z", "Board:Neck_Left", "Z", "lines", "Board_Sides_Real_Keys:Board_Sides_Real_Keys",
+                         "Fret_Sides:own", "Z", "Fret_Bottom_Keys_Real:own", "frets", "Z", "Z",
+                         "Note_Keys:Note_Keys_Black"};
   Strings want = half0;
   want.insert(want.end(), half1.begin(), half1.end());
   want.push_back("V");
   EXPECT_EQ(Trace(), want);
   // The two cameras stand 258 units apart around the preset's x; the board's aspect
   // is the wide one.
-  const gfx::Matrix& v0 = device->draws[0].state.transforms[size_t(gfx::TransformKind::kView)];
-  const gfx::Matrix& v1 = device->draws[5].state.transforms[size_t(gfx::TransformKind::kView)];
+  auto drawWith = [&](const std::string& texture) -> const gfx::RecordedDraw& {
+    for (const auto& d : device->draws) {
+      if (TextureName(d.state.textures[0]) == texture) return d;
+    }
+    ADD_FAILURE() << "no draw with " << texture;
+    return device->draws.front();
+  };
+  const gfx::Matrix& v0 = drawWith("Neck_Right").state.transforms[size_t(gfx::TransformKind::kView)];
+  const gfx::Matrix& v1 = drawWith("Neck_Left").state.transforms[size_t(gfx::TransformKind::kView)];
   EXPECT_NEAR(v0.Inverse().at(4, 1), -129.0f, 1e-2f);
   EXPECT_NEAR(v1.Inverse().at(4, 1), 129.0f, 1e-2f);
   EXPECT_EQ(device->draws[0].state.transforms[size_t(gfx::TransformKind::kProjection)],
@@ -203,7 +251,7 @@ TEST_F(GameplayRenderTest, TwoHandKeysDrawsTwoSubBoardsSideBySide) {
   // The note of key 45 sits where lane 45 of the window starting at 40 lies.
   graphics::Transform lane;
   graphics::BoardGeometry::LanePositions(lane, 45, 12, 14, false, 0, false, 40.0f);
-  const auto& note = device->draws[4].vertices;
+  const auto& note = drawWith("Note_Keys_Green").vertices;
   float x = 0.0f;
   for (const auto& v : note) x += v.world.x / float(note.size());
   EXPECT_NEAR(x, lane.position.x, 0.5f);
@@ -217,9 +265,10 @@ TEST_F(GameplayRenderTest, DanceBoardLayers) {
   boardtest::PutNote(p, 5, 2, 250.0f).missed = true;
   std::vector<GameplayBoard> boards{{&p, &board, {}}};
   graphics::RenderGameplay(View(boards), 0);
-  const Strings want = {"V",  "Z",  "Z",  "Board_Sides",      "own",            "Z",
-                        "own", "Z", "own", "Z", "Note_Dance_Green", "Note_Dance_Red",
-                        "Note_Dance_Yellow", "Note_Dance_Blue", "Note_Dance_Miss", "V"};
+  const Strings want = {"V", "Z", "Z", "lines", "Board_Sides:Board_Sides", "Fret_Sides:own", "Z", "Fret_Bottom:own",
+                        "frets", "Z", "Note_Miss_Trail:own", "Z", "Note_Dance_Green:Note_Dance_Green",
+                        "Note_Dance_Red:Note_Dance_Red", "Note_Dance_Yellow:Note_Dance_Yellow",
+                        "Note_Dance_Blue:Note_Dance_Blue", "Note_Dance_Red:Note_Dance_Miss", "V"};
   EXPECT_EQ(Trace(), want);
 }
 
@@ -242,9 +291,10 @@ TEST_F(GameplayRenderTest, ProStringsBoardLayers) {
   boardtest::PutSustain(p, 4, 500.0f, false, false);
   std::vector<GameplayBoard> boards{{&p, &board, {}}};
   graphics::RenderGameplay(View(boards), 0);
-  const Strings want = {"V",  "Z",  "Z",  "Board_Sides", "own", "~Tail_Red", "Z", "own", "Z",
-                        "Chord_Bar", "Z", "Note_Guitar_Real_Green", "Note_Guitar_Real_Yellow",
-                        "Note_Guitar_Real_Purple", "Note_Guitar_Real_Red", "V"};
+  const Strings want = {"V", "Z", "Z", "lines", "Board_Sides:Board_Sides", "Fret_Sides:own", "~Tail_Red", "Z",
+                        "Fret_Bottom:own", "frets", "Z", "Chord_2:Chord_Bar", "Z",
+                        "Note_Guitar_Real:Note_Guitar_Real_Green", "Note_Guitar_Real:Note_Guitar_Real_Yellow",
+                        "Note_Muted_Guitar_Real:Note_Guitar_Real_Purple", "Note_Guitar_Real:Note_Guitar_Real_Red", "V"};
   EXPECT_EQ(Trace(), want);
 }
 

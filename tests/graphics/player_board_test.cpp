@@ -94,6 +94,37 @@ TEST(PlayerBoard, TriggersStartAnimationsOnTheMillisecondClock) {
   EXPECT_FALSE(board.sustaining[3]);
 }
 
+TEST(PlayerBoard, TriggersReachTheFretsAndLaneLines) {
+  platform::ScopedFakeClock clock;
+  clock.clock.ms = 20000;
+  Player p;
+  p.kind = 2;
+  p.laneCount = 5;
+  p.track.laneCount = 5;
+  PlayerBoard board(p, nullptr, nullptr);
+  board.Update();  // lays the row out for five lanes
+  EXPECT_EQ(board.frets.laneCount, 5);
+  BoardEffects& fx = *p.track.fx;
+  fx.NoteHitEffect(3, false);
+  fx.FretHeld(2, true);
+  fx.EnergyGlow(true);
+  fx.Warning(true);
+  fx.MissFlash();
+  clock.clock.AdvanceMs(100);
+  board.Update();
+  EXPECT_GT(board.frets.FretAt(3).glow.alpha, 0.0f);
+  EXPECT_TRUE(board.frets.FretAt(2).button.lit);
+  EXPECT_GT(board.laneLines.energyGlow, 0.0f);
+  EXPECT_TRUE(board.laneLines.warningOn);
+  EXPECT_GT(board.laneLines.missFlash, 0.0f);
+  // The key window of a keys board moving down rolls the neck left.
+  fx.KeyRangeMove(0, 20);
+  fx.KeyRangeMove(0, 10);
+  EXPECT_TRUE(board.rollLeft[0]);
+  fx.KeyRangeMove(0, 30);
+  EXPECT_FALSE(board.rollLeft[0]);
+}
+
 TEST(PlayerBoard, KickShakesTheCameraAndItSettles) {
   platform::ScopedFakeClock clock;
   clock.clock.ms = 5000;
