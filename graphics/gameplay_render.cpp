@@ -14,6 +14,7 @@
 #include "game/player.h"
 #include "graphics/board_geometry.h"
 #include "graphics/player_board.h"
+#include "platform/text.h"
 #include "graphics/scene_context.h"
 #include "graphics/shell_services.h"
 #include "song/instrument.h"
@@ -53,6 +54,7 @@ constexpr int32_t kDanceFirst = 6;  // green, red, yellow, blue
 constexpr int32_t kKeys = 10, kDrumBass = 11, kReal = 12, kRealHopo = 13, kRealMuted = 14;
 constexpr int32_t kMissTrail = 15, kBassMissTrail = 16, kFretNumber = 17;
 constexpr int32_t kPlane = 48, kBeatLine = 50;
+constexpr int32_t kKeysLayout = 66, kKeysLayoutActive = 67;
 constexpr int32_t kChordFirst = 68;  // Chord_2 .. Chord_6
 constexpr int32_t kCymbalClosed = 73, kCymbalOpen = 74, kCymbalPedal = 75, kCymbalSizzle = 76, kRimshot = 77;
 }  // namespace model
@@ -72,6 +74,7 @@ constexpr int32_t kRimshotGreen = 62, kRimshotRed = 63, kRimshotVl = 76, kRimsho
 constexpr int32_t kBeatSmall = 89, kBeat = 90, kBeatSmallVl = 91, kBeatVl = 92;
 constexpr int32_t kChordBar = 93, kChordBarVl = 94;
 // Meter table.
+constexpr int32_t kKeysLayout = 25, kKeysLayoutLeft = 26, kKeysLayoutRight = 27;
 constexpr int32_t kNetIcon = 35, kBotFull = 36, kBotKick = 37, kBotHihat = 38, kBotKickHihat = 39;
 constexpr int32_t kBotLeftHand = 40, kBotRightHand = 41;
 }  // namespace tex
@@ -159,6 +162,8 @@ class BoardPainter {
   void DrawTails(const GameplayBoard& b, const SubBoard& sb);
   void DrawHeads(const GameplayBoard& b, const SubBoard& sb);
   void DrawHud(const GameplayBoard& b);
+  void DrawKeyRangeMeter(const GameplayBoard& b);
+  void SetBoardView(const GameplayBoard& b, int32_t s, int32_t count);
   void DrawOverlays();
 
   SubBoard SubBoardOf(const Player& p, int32_t s) const;
@@ -195,6 +200,7 @@ class BoardPainter {
   GameAssets* assets_;
   int32_t eye_;
   BoardLayout layout_;
+  gfx::Viewport viewport_;
   // Draw alphas of this pass (the note records keep theirs).
   std::array<float, kNoteSlots> headAlpha_{};
   std::array<float, kNoteSlots> tailAlpha_{};
@@ -260,16 +266,11 @@ void BoardPainter::DrawPlayer(int32_t index, const GameplayBoard& b) {
   const float remoteScale = 1.0f - (1.0f - static_cast<float>(view_.remoteBoardSize) * 0.01f) * view_.remoteBoardFactor;
   const gfx::Viewport vp =
       layout_.Viewport(index, !view_.flipped, remoteScale, device_->BackBufferWidth(), device_->BackBufferHeight());
-  const float aspect = p.kind == Instrument::keys_real ? BoardLayout::kWideAspect : BoardLayout::kNormalAspect;
 
+  viewport_ = vp;
   for (int32_t s = 0; s < count; ++s) {
     const SubBoard sb = SubBoardOf(p, s);
-    PlaceCamera(b, s, count);
-    device_->SetViewport(vp);
-    ClearDepth();
-    device_->SetTransform(gfx::TransformKind::kProjection,
-                          gfx::Matrix::PerspectiveFovLH(kPi / kFieldOfViewDivisor, aspect, 1.0f, 5000.0f));
-    device_->SetTransform(gfx::TransformKind::kView, view_.boardCamera->GetViewMatrix());
+    SetBoardView(b, s, count);
 
     DrawNeck(b, s);
     board.sections.Draw(sb.lanes, sb.offset);
@@ -291,6 +292,17 @@ void BoardPainter::DrawPlayer(int32_t index, const GameplayBoard& b) {
     DepthOn();
   }
   DrawHud(b);
+}
+
+// Camera, viewport, a fresh depth buffer and the board's own projection for sub-board s.
+void BoardPainter::SetBoardView(const GameplayBoard& b, int32_t s, int32_t count) {
+  const float aspect = b.player->kind == Instrument::keys_real ? BoardLayout::kWideAspect : BoardLayout::kNormalAspect;
+  PlaceCamera(b, s, count);
+  device_->SetViewport(viewport_);
+  ClearDepth();
+  device_->SetTransform(gfx::TransformKind::kProjection,
+                        gfx::Matrix::PerspectiveFovLH(kPi / kFieldOfViewDivisor, aspect, 1.0f, 5000.0f));
+  device_->SetTransform(gfx::TransformKind::kView, view_.boardCamera->GetViewMatrix());
 }
 
 void BoardPainter::DrawNeck(const GameplayBoard& b, int32_t s) {
@@ -468,13 +480,37 @@ void BoardPainter::DrawHeads(const GameplayBoard& b, const SubBoard& sb) {
   }
 }
 
+// The two-hand keyboard's range meter: the 88 keys (5.25 units each, 462 in all) and
+// the window of each hand on them, seen from sub-board 0's camera.
+void BoardPainter::DrawKeyRangeMeter(const GameplayBoard& b) {
+  const Player& p = *b.player;
+  SetBoardView(b, 0, SubBoardCount(p));
+  Transform whole;
+  DrawModel(model::kKeysLayout, whole, 1.0f, MeterTexture(tex::kKeysLayout));
+  for (int32_t s = 0; s < SubBoardCount(p); ++s) {
+    const SubBoard sb = SubBoardOf(p, s);
+    Transform window;
+    window.position.x = sb.offset * 5.25f - 231.0f + static_cast<float>(sb.lanes) * 2.625f;
+    window.scale.x = static_cast<float>(sb.lanes) * 0.011363637f;
+    DrawModel(model::kKeysLayoutActive, window, 1.0f,
+              MeterTexture(s == 0 ? tex::kKeysLayoutRight : tex::kKeysLayoutLeft));
+  }
+}
+
 void BoardPainter::DrawHud(const GameplayBoard& b) {
   const Player& p = *b.player;
+  if (p.kind == Instrument::keys_real) DrawKeyRangeMeter(b);
   const float z = p.kind == Instrument::keys_real ? -55.0f : -75.0f;
   if (p.remote) {
     Transform t;
     t.position = glm::vec3(0.0f, 80.0f, 200.0f);
     DrawModel(model::kPlane, t, 0.8f, MeterTexture(tex::kNetIcon));
+    if (view_.fonts && !p.options.name.empty()) {
+      Transform text;
+      text.position = glm::vec3(0.0f, 80.0f, 195.0f);
+      text.scale = glm::vec3(0.5f);
+      view_.fonts->DrawText(&text, 0, 0, -1, -1, platform::Utf8ToUtf16(p.options.name), u"default", 0.0f);
+    }
   }
   const uint32_t bits = p.assistBits;
   int32_t icon = -1;
@@ -631,12 +667,13 @@ void RenderGameplay(int32_t eye) {
       b.options.bassDrumCameraShake = profile->BASSDRUMCAMERASHAKE != 0;
     }
   }
-  const SceneContext* scene = CurrentSceneContext();
+  SceneContext* scene = CurrentSceneContext();
   GameplayView view;
   view.device = g.device;
   view.assets = g.assets;
   view.boardCamera = g.cameras->Get(CameraId::kBoard);
   view.freeLook = g.cameras->Get(CameraId::kFreeLook);
+  view.fonts = scene ? &scene->fonts : nullptr;
   view.boards = boards.data();
   view.boardCount = count;
   view.songPosition = level.clock ? level.clock->GetSongTime() : 0.0;

@@ -16,6 +16,7 @@ struct NoteRecord;
 namespace graphics {
 
 class PlayerBoard;
+class FontManager;
 
 // The profile values a board is drawn with.
 struct BoardOptions {
@@ -39,6 +40,7 @@ struct GameplayView {
   GameAssets* assets = nullptr;
   Camera* boardCamera = nullptr;
   Camera* freeLook = nullptr;
+  FontManager* fonts = nullptr;    // the bitmap fonts (a remote player's name); may be null
   const GameplayBoard* boards = nullptr;
   int32_t boardCount = 0;
   double songPosition = 0.0;       // ms, what sustain ribbons scroll with

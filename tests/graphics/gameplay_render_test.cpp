@@ -201,13 +201,16 @@ TEST_F(GameplayRenderTest, DrumBoardLayers) {
   boardtest::PutNote(p, 4, 4, 160.0f).tomDone = true;   // blue tom
   boardtest::PutNote(p, 5, 2, 180.0f).rim = true;       // rimshot
   p.score().energyActive = true;
+  p.remote = true;
+  p.assistBits = 2;  // the kick is played for the player
   std::vector<GameplayBoard> boards{{&p, &board, {}}};
   graphics::RenderGameplay(View(boards), 0);
-  // No neck picture: no neck. Energy turns the sides to their energy look.
+  // No neck picture: no neck. Energy turns the sides to their energy look. After the
+  // board, the network icon of a remote player and the assist's icon.
   const Strings want = {"V", "Z", "Z", "lines", "Board_Sides:Board_Sides_VL", "Fret_Sides:own", "Z",
                         "Fret_Bottom:own", "frets", "Z", "Note_Drum_Bass:Note_Drum_Bass", "Z",
                         "Note_Drum:Note_Drum_Red", "Note_Cymbal_Closed:Note_Cymbal_Yellow", "Note_Drum:Note_Drum_Blue",
-                        "Note_Drum_Rimshot:Note_Rimshot_Red", "V"};
+                        "Note_Drum_Rimshot:Note_Rimshot_Red", "Plane_Large:icon_net", "Plane_Large:bot_kick", "V"};
   EXPECT_EQ(Trace(), want);
 }
 
@@ -231,7 +234,12 @@ TEST_F(GameplayRenderTest, TwoHandKeysDrawsTwoSubBoardsSideBySide) {
                          "Note_Keys:Note_Keys_Black"};
   Strings want = half0;
   want.insert(want.end(), half1.begin(), half1.end());
-  want.push_back("V");
+  // Then, from sub-board 0's camera again, the keyboard and each hand's window on it.
+  for (const char* entry : {"V", "Z", "Meter_Keys_Layout:Meter_Keys_Layout",
+                            "Meter_Keys_Layout_Active:Meter_Keys_Layout_Right",
+                            "Meter_Keys_Layout_Active:Meter_Keys_Layout_Left", "V"}) {
+    want.push_back(entry);
+  }
   EXPECT_EQ(Trace(), want);
   // The two cameras stand 258 units apart around the preset's x; the board's aspect
   // is the wide one.
@@ -255,6 +263,17 @@ TEST_F(GameplayRenderTest, TwoHandKeysDrawsTwoSubBoardsSideBySide) {
   float x = 0.0f;
   for (const auto& v : note) x += v.world.x / float(note.size());
   EXPECT_NEAR(x, lane.position.x, 0.5f);
+  // The right hand's window on the 88-key meter (5.25 units a key, 462 in all, centred):
+  // 12 keys from key 40, so its middle lies at 46 keys from the left end and the
+  // window model is scaled to 12 / 88 of the keyboard.
+  const auto& window = drawWith("Meter_Keys_Layout_Right").vertices;
+  float left = 1e9f, right = -1e9f;
+  for (const auto& v : window) {
+    left = std::min(left, v.world.x);
+    right = std::max(right, v.world.x);
+  }
+  EXPECT_NEAR((left + right) / 2.0f, 46.0f * 5.25f - 231.0f, 1e-2f);
+  EXPECT_NEAR(right - left, 48.0f * 12.0f / 88.0f, 1e-3f);
 }
 
 TEST_F(GameplayRenderTest, DanceBoardLayers) {
