@@ -11,7 +11,7 @@
 #include "core/utils.h"
 #include "game/lane_map.h"
 #include "graphics/asset_model_draw.h"
-#include "graphics/lane_placement.h"
+#include "graphics/board_geometry.h"
 #include "graphics/game_assets.h"
 #include "graphics/scene_context.h"
 #include "platform/clock.h"
@@ -384,7 +384,7 @@ bool FretManager::Layout(const float laneOffsets[2]) {
     laneOffset[s] = laneOffsets[s];
     for (int32_t lane = 0; lane <= laneCount; ++lane) {
       Transform& place = frets_[static_cast<size_t>(lane)].lanePlace[s];
-      LanePlacement(place, lane, visibleLanes[s], kind, lefty, mode, false, laneOffsets[s]);
+      BoardGeometry::LanePositions(place, lane, visibleLanes[s], kind, lefty, mode, false, laneOffsets[s]);
       if (drums && lane > 0) place.position.y += kDrumLift;
     }
     const int32_t whole = WholeLanes(laneOffsets[s]);

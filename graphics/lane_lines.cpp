@@ -8,7 +8,7 @@
 #include "core/log.h"
 #include "core/utils.h"
 #include "graphics/asset_model_draw.h"
-#include "graphics/lane_placement.h"
+#include "graphics/board_geometry.h"
 #include "graphics/fret_manager.h"
 #include "graphics/game_assets.h"
 #include "graphics/scene_context.h"
@@ -68,8 +68,8 @@ void LaneLines::Layout(const float laneOffsets[2]) {
   for (int s = 0; s < 2; ++s) {
     laneOffset[s] = laneOffsets[s];
     for (int32_t i = 0; i <= laneCount; ++i) {
-      LanePlacement(lines_[static_cast<size_t>(i)].place[s], i, visibleLanes[s], kind, lefty, mode, true,
-                    laneOffsets[s]);
+      BoardGeometry::LanePositions(lines_[static_cast<size_t>(i)].place[s], i, visibleLanes[s], kind, lefty, mode, true,
+                                   laneOffsets[s]);
     }
     const int32_t whole = WholeLanes(laneOffsets[s]);
     firstLine[s] = std::clamp(whole, 0, laneCount + 1);

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "game/lane_sections.h"
-#include "graphics/lane_placement.h"
+#include "graphics/board_geometry.h"
 #include "graphics/game_assets.h"
 #include "graphics/scene_context.h"
 
@@ -100,7 +100,7 @@ bool LaneSection::Setup(bool single, int32_t newLane, gfx::Texture* const* newTe
 void LaneSection::BuildMesh() {
   vertices.resize(static_cast<size_t>(vertexCount));
   if (singleLane) {
-    LanePlacement(place, lane, laneCount, kind, lefty, mode, false, laneOffset);
+    BoardGeometry::LanePositions(place, lane, laneCount, kind, lefty, mode, false, laneOffset);
     // The overlay lies flat in its own plane, so the lane's tilt turns it about z.
     place.rotation.z = place.rotation.x;
     place.rotation.x = 0.0f;

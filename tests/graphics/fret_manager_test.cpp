@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "board_fx_fixtures.h"
-#include "graphics/lane_placement.h"
+#include "graphics/board_geometry.h"
 #include "graphics/fret_manager.h"
 #include "platform/clock.h"
 #include "platform/random.h"
@@ -285,7 +285,7 @@ TEST_F(FretTest, LayoutRaisesDrumPadsAndSetsRanges) {
   ASSERT_TRUE(frets.Load(5, 0, false, nullptr, 5, offsets, visible));
   EXPECT_EQ(frets.FretAt(0).lanePlace[0].position.y, 0.0f) << "the kick lane stays at the centre";
   graphics::Transform lane3;
-  graphics::LanePlacement(lane3, 3, 5, 5, false, 0, false, 0.0f);
+  graphics::BoardGeometry::LanePositions(lane3, 3, 5, 5, false, 0, false, 0.0f);
   EXPECT_NEAR(frets.FretAt(3).lanePlace[0].position.y, lane3.position.y + 7.0f, 1e-4f);
   EXPECT_EQ(frets.firstLane[0], 1);
   EXPECT_EQ(frets.endLane[0], 6);  // min(5 + 0 + 3, 6)
