@@ -47,6 +47,9 @@ class PlayerTrack {
   void ScoreSustains();
 
   double BeatAt(double ms) const { return tempo.MsToBeat(ms); }
+  // The scroll of the last frame: board distance = (time - calibration - song time) / factor.
+  float videoCalibration() const { return videoCalibration_; }
+  float noteSpeedFactor() const { return noteSpeedFactor_; }
   bool anySustainHeld() const { return anySustainHeld_; }
   const GameContext* context() const { return context_; }
 

@@ -6,8 +6,10 @@
 #include <memory>
 
 #include "game/level/level_session.h"
+#include "game/player.h"
 #include "graphics/frame_internal.h"
 #include "graphics/frame_render.h"
+#include "graphics/player_board.h"
 #include "graphics/render_layers.h"
 #include "graphics/scene_context.h"
 
@@ -23,6 +25,7 @@ struct Process {
   std::unique_ptr<Quad> sharedQuad;
   std::unique_ptr<SceneContext> scene;
   gfx::Sprite* sprite = nullptr;
+  LevelVisuals visuals;
 };
 
 Process& P() {
@@ -92,12 +95,6 @@ ViewRecords& Views() {
   return records;
 }
 
-// The level's requests of the renderer that the frame code serves.
-LevelVisuals& Visuals() {
-  static LevelVisuals visuals;
-  return visuals;
-}
-
 void Forward(const std::function<void()>& entry) {
   if (entry) entry();
 }
@@ -139,8 +136,22 @@ void ApplyNoteViewTurn() {
   v.noteModel->rotation.x = v.noteTurn.angle2;
 }
 
+// The level's visuals: the board of each player.
+static void RegisterLevelVisuals(LevelVisuals& visuals) {
+  visuals.createBoard = [](Player& player, int32_t index) {
+    PlayerBoard* board =
+        CurrentLevelBoards().Create(player, index, Globals().assets, Globals().device, CurrentSceneContext());
+    const LevelSession& session = Session();
+    if (!board || session.practice) return;
+    const Settings& s = session.settings ? *session.settings : g_Settings;
+    board->LoadProfileNeck(s.themeFolder.empty() ? s.THEME : s.themeFolder, player.options.neckName);
+  };
+  visuals.destroyBoards = [] { CurrentLevelBoards().DestroyAll(); };
+}
 
 void RegisterShellServices(shell::Services& services) {
+  RegisterLevelVisuals(P().visuals);
+  Session().visuals = &P().visuals;
   shell::GraphicsServices& g = services.graphics;
   g.createSprite = [](gfx::Device& device) -> std::unique_ptr<shell::DeviceObject> {
     // The drawing device is made here, on the main thread, before any loading.
@@ -238,11 +249,10 @@ void RegisterShellServices(shell::Services& services) {
   g.destroyReactiveBackground = [] { Forward(Layers().destroyReactiveBackground); };
 
   // The level's background pictures.
-  LevelVisuals& visuals = Visuals();
+  LevelVisuals& visuals = P().visuals;
   visuals.loadBackgroundImage = [](const std::u16string& path) { return LoadPlayBackgroundImage(path); };
   visuals.loadSongImage = [](const std::u16string& path) { return LoadPlayBackgroundImage(path); };
   visuals.releaseBackgroundImage = [] { ReleasePlayBackgroundImage(); };
-  Session().visuals = &visuals;
 }
 
 SceneContext* CurrentSceneContext() { return P().scene.get(); }

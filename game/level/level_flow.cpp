@@ -42,6 +42,7 @@ void TeardownLevel(bool full) {
   LevelState& level = Level();
   level.players.reset();
   level.playerCount = 0;
+  session.Visuals().DestroyBoards();
   level.info.fill(LevelPlayerInfo());
   session.Screens().Start(0);
   session.Screens().Restart();

@@ -179,6 +179,13 @@ class LevelVisuals {
   void ResetCameras() { if (resetCameras) resetCameras(); }
   std::function<void()> preloadTextures;
   void PreloadTextures() { if (preloadTextures) preloadTextures(); }
+  // The board visuals of player `index`, made at level set-up before the player's
+  // board is set up (they fill its BoardEffects table); every one is destroyed at
+  // tear-down, after the players.
+  std::function<void(Player&, int32_t)> createBoard;
+  void CreateBoard(Player& player, int32_t index) { if (createBoard) createBoard(player, index); }
+  std::function<void()> destroyBoards;
+  void DestroyBoards() { if (destroyBoards) destroyBoards(); }
 };
 
 // What the level asks of the menus and the lobby. Every call does nothing by

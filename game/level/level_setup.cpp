@@ -339,6 +339,7 @@ void SetupLevel(bool full) {
   ctx.song = SongOptionsOf(info);
 
   Log(0, u"Creating Players");
+  session.Visuals().DestroyBoards();
   level.players = count > 0 ? std::make_unique<Player[]>(static_cast<size_t>(count)) : nullptr;
   level.playerCount = count;
   level.info.fill(LevelPlayerInfo());
@@ -385,6 +386,7 @@ void SetupLevel(bool full) {
         p.difficulty == 4)
       p.hitWindow = kExpertPlusHitWindow;
 
+    session.Visuals().CreateBoard(p, i);
     const int32_t track = ChartTrackFor(chart, p, slot.profile);
     Log(0, u"Creating Board:" + platform::FormatIntW(i));
     p.SetupBoard(chart, track);
@@ -454,6 +456,7 @@ void SetupLevel(bool full) {
 void DestroyLevelObjects() {
   LevelState& level = Level();
   level.players.reset();
+  Session().Visuals().DestroyBoards();
   level.playerCount = 0;
   level.info.fill(LevelPlayerInfo());
   level.rating.reset();
