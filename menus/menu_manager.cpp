@@ -104,11 +104,6 @@ void MenuManager::LeaveScreen(int32_t from, int32_t to) {
 
 void MenuManager::EnterScreen(int32_t to) {
   if (IsMenu(to, Menu::kPlayerSelect) && player_) player_->BuildLists();
-  if (IsMenu(to, Menu::kStartSong)) {
-    exitCode.store(1);
-    exitRequest.store(true);
-    ctx_.ResetHeld(false);
-  }
 }
 
 void MenuManager::SwitchTo(int32_t menu) {
@@ -169,6 +164,12 @@ void MenuManager::Update() {
         player_->leave = false;
         SwitchTo(player_->requestedMenu);
       }
+      break;
+    case Menu::kStartSong:
+      // One frame after the request: the shell leaves the menus for the song.
+      exitCode.store(1);
+      exitRequest.store(true);
+      ctx_.ResetHeld(false);
       break;
     default:
       // Screens this build does not have: nothing is updated or drawn, and a
