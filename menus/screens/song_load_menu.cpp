@@ -81,7 +81,7 @@ void SongLoadMenu::Refresh() {
   theme_->SetText("play_state", owner_.Text(step == 2 ? LANG("LANG_GENERAL_READY") : LANG("LANG_GENERAL_PLEASE_WAIT")));
   theme_->SetText("fretter", ToWide(author_));
   for (int32_t line = 1; line <= kPhraseLines; ++line)
-    theme_->SetText("phrase_line_" + std::to_string(line), ToWide(GetWrappedLine(phrase_, kPhraseWidth, line)));
+    theme_->SetText("phrase_line_" + std::to_string(line), ToWide(GetWrappedLine(phrase_, kPhraseWidth, line - 1)));
   theme_->SetText("link_name_a", ToWide(linkNameA_));
   theme_->SetText("link_name_b", ToWide(linkNameB_));
   if (changed_) {
