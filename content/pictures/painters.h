@@ -30,6 +30,7 @@ std::optional<Canvas> PaintFretsJob(const std::string& job, const std::string& n
 std::optional<Canvas> PaintBoardJob(const std::string& job, const std::string& name, const Lettering& bold);
 std::optional<Canvas> PaintMetersJob(const std::string& job, const std::string& name, const Lettering& bold);
 std::optional<Canvas> PaintScreensJob(const std::string& job, const std::string& name, const Lettering& bold);
+std::optional<Canvas> PaintMenusJob(const std::string& job, const std::string& name, const Lettering& bold);
 
 // Splits "Note_Cymbal_Green_Open" style names at underscores.
 std::vector<std::string> NameParts(const std::string& name);

@@ -1,0 +1,163 @@
+// The default theme's menu pictures: the background every screen sits on, the title
+// bar, the row highlight and scroll bar of lists, the message box panel, the
+// controller and keyboard button icons of the button legend, and the layers of the
+// practice background.
+#include <algorithm>
+#include <cmath>
+
+#include "painters.h"
+#include "palette.h"
+#include "shapes.h"
+
+namespace velorin::pictures {
+
+namespace {
+
+Canvas MenuBackground() {
+  Canvas canvas(1280, 720);
+  canvas.Over([](float x, float y) {
+    const float t = Clamp01(y / 720.0f);
+    Colour ground = Mix(Hex(0x1A1F3A), Hex(0x07080F), t);
+    // Broad diagonal light bands, faint enough to stay behind text.
+    const float band = 0.5f + 0.5f * std::sin((x + y * 0.6f) / 90.0f);
+    ground = Mix(ground, Hex(0x2B3570), 0.10f * band * band * (1.0f - t));
+    return Grainy(ground, x, y, 0.025f, 91);
+  });
+  canvas.Add([](float x, float y) {
+    const float dx = (x - 320) / 520.0f, dy = (y - 160) / 360.0f;
+    return Hex(Palette::kAccent, 0.10f * std::exp(-(dx * dx + dy * dy) * 2.0f));
+  });
+  canvas.Add([](float x, float y) {
+    const float dx = (x - 1040) / 600.0f, dy = (y - 620) / 300.0f;
+    return Hex(0x5AC8FA, 0.08f * std::exp(-(dx * dx + dy * dy) * 2.0f));
+  });
+  return canvas;
+}
+
+Canvas HeaderBar() {
+  Canvas canvas(1024, 96);
+  canvas.Over([](float x, float y) {
+    const float fade = SmoothStep(0, 160, x) * SmoothStep(1024, 864, x);
+    const float line = std::exp(-std::pow((y - 88.0f) / 2.5f, 2.0f));
+    Colour c = Mix(Hex(0x0B0D18, 0.78f * fade), Hex(Palette::kAccent, fade), line);
+    return c;
+  });
+  return canvas;
+}
+
+Canvas RowHighlight() {
+  Canvas canvas(640, 48);
+  const Distance box = [](float x, float y) { return BoxDistance(x, y, 320, 24, 300, 16, 14); };
+  AddGlow(canvas, box, Hex(Palette::kAccent, 0.35f), 18);
+  FillShape(canvas, box, [](float x, float y) {
+    const float centre = 1.0f - std::fabs(x - 320) / 320.0f;
+    return Mix(Hex(0xC47A10, 0.55f), Hex(Palette::kAccent, 0.75f), centre * (1.0f - y / 64.0f));
+  });
+  FillShape(canvas, Outline(box, 2), Hex(0xFFE0A0, 0.9f));
+  return canvas;
+}
+
+Canvas ScrollTrack() {
+  Canvas canvas(16, 512);
+  FillShape(canvas, [](float x, float y) { return BoxDistance(x, y, 8, 256, 3, 250, 3); }, Hex(0xFFFFFF, 0.18f));
+  return canvas;
+}
+
+Canvas ScrollThumb() {
+  Canvas canvas(16, 96);
+  const Distance thumb = [](float x, float y) { return BoxDistance(x, y, 8, 48, 6, 44, 6); };
+  FillShape(canvas, thumb, [](float, float y) { return Mix(Hex(0xFFD37A), Hex(Palette::kAccent), y / 96.0f); });
+  return canvas;
+}
+
+Canvas MessagePanel() {
+  Canvas canvas(768, 384);
+  const Distance panel = [](float x, float y) { return BoxDistance(x, y, 384, 192, 360, 168, 24); };
+  AddGlow(canvas, panel, Hex(0x000000, 0.6f), 20);
+  FillShape(canvas, panel, [](float x, float y) {
+    return Grainy(Mix(Hex(0x242A48, 0.95f), Hex(0x10121E, 0.95f), y / 384.0f), x, y, 0.02f, 93);
+  });
+  FillShape(canvas, [&](float x, float y) { return std::max(panel(x, y), y - 40.0f); }, Hex(Palette::kAccent, 0.9f));
+  FillShape(canvas, Outline(panel, 2.5f), Hex(0xFFFFFF, 0.35f));
+  return canvas;
+}
+
+// A round lit button in a lane colour.
+Canvas RoundButton(Hue hue) {
+  Canvas canvas(64, 64);
+  GemLook look;
+  look.colour = HueColour(hue);
+  DrawGem(canvas, [](float x, float y) { return CircleDistance(x, y, 32, 32, 28); }, 32, 32, 28, look);
+  return canvas;
+}
+
+// A dark rounded key with a symbol painted by `symbol` (a distance, or none).
+Canvas KeyCap(const Distance& symbol) {
+  Canvas canvas(64, 64);
+  GemLook look;
+  look.colour = Hex(0x3A3F4E);
+  look.highlight = 0.25f;
+  const Distance cap = [](float x, float y) { return BoxDistance(x, y, 32, 32, 27, 27, 9); };
+  DrawGem(canvas, cap, 32, 32, 27, look);
+  if (symbol) FillShape(canvas, symbol, Hex(Palette::kText));
+  return canvas;
+}
+
+Distance Triangle(float cx, float cy, float size, float turn) {
+  const std::vector<Point> points = StarPoints(cx, cy, size, 3, 1.0f, turn);
+  return [points](float x, float y) { return PolygonDistance(x, y, points); };
+}
+
+Canvas PracticeGlow() {
+  Canvas canvas(512, 512);
+  canvas.Add([](float x, float y) {
+    const float d = std::hypot(x - 256, y - 256) / 256.0f;
+    return Hex(0x30D158, Clamp01(1.0f - d) * Clamp01(1.0f - d) * 0.8f);
+  });
+  return canvas;
+}
+
+Canvas PracticeBar() {
+  Canvas canvas(1024, 32);
+  canvas.Add([](float x, float y) {
+    const float v = std::exp(-std::pow((y - 16.0f) / 5.0f, 2.0f));
+    return Hex(0x64D2FF, v * SmoothStep(0, 200, x) * SmoothStep(1024, 824, x));
+  });
+  return canvas;
+}
+
+std::optional<Canvas> PaintMenuPicture(const std::string& name) {
+  if (name == "menu_background") return MenuBackground();
+  if (name == "header_bar") return HeaderBar();
+  if (name == "row_hilite") return RowHighlight();
+  if (name == "scroll_track") return ScrollTrack();
+  if (name == "scroll_thumb") return ScrollThumb();
+  if (name == "message_panel") return MessagePanel();
+  if (name == "button_green") return RoundButton(Hue::Green);
+  if (name == "button_red") return RoundButton(Hue::Red);
+  if (name == "button_orange") return RoundButton(Hue::Orange);
+  if (name == "button_start") return KeyCap(Triangle(30, 32, 14, 1.5707963f));
+  if (name == "button_select") {
+    return KeyCap([](float x, float y) {
+      return std::min(BoxDistance(x, y, 32, 26, 12, 3, 1.5f), BoxDistance(x, y, 32, 38, 12, 3, 1.5f));
+    });
+  }
+  if (name == "button_leftright") {
+    const Distance left = Triangle(22, 32, 10, -1.5707963f);
+    const Distance right = Triangle(42, 32, 10, 1.5707963f);
+    return KeyCap([left, right](float x, float y) { return std::min(left(x, y), right(x, y)); });
+  }
+  if (name == "key_cap") return KeyCap(nullptr);
+  if (name == "practice_glow") return PracticeGlow();
+  if (name == "practice_bar") return PracticeBar();
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<Canvas> PaintMenusJob(const std::string& job, const std::string& name, const Lettering&) {
+  if (job == "menu_theme") return PaintMenuPicture(name);
+  return std::nullopt;
+}
+
+}  // namespace velorin::pictures
