@@ -93,6 +93,7 @@ float ParseFloat(std::u16string_view value) {
     }
   }
   double result = negative ? -mantissa : mantissa;
+  if (std::isnan(result)) return 0.0f;  // a run of digits too long for a double, scaled down again
   // Out-of-range numbers become the largest float of their sign, never inf.
   if (result > 3.0e38) result = 3.0e38;
   if (result < -3.0e38) result = -3.0e38;

@@ -2,6 +2,7 @@
 // documents, depth spreading, languages and the setters of the container.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "core/text_document.h"
@@ -26,6 +27,7 @@ TEST(ThemeValues, ReadAsDocumentsWriteThem) {
   EXPECT_FLOAT_EQ(theme::ParseFloat(u"-1.25e1"), -12.5f);
   EXPECT_FLOAT_EQ(theme::ParseFloat(u"abc"), 0.0f);
   EXPECT_FLOAT_EQ(theme::ParseFloat(u"1e999"), 3.0e38f);
+  EXPECT_TRUE(std::isfinite(theme::ParseFloat(std::u16string(400, u'9') + u"e-400"))) << "never NaN or inf";
 
   struct Case {
     std::u16string_view text;
