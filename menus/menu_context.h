@@ -16,6 +16,7 @@
 
 #include "devices/input/input_event.h"
 #include "song/profile.h"
+#include "theme/theme_element.h"
 
 class Settings;
 class SongList;
@@ -63,13 +64,9 @@ enum class Sound : uint32_t {
   kRefused = 109,
 };
 
-// One row of a theme list: its three state bytes and its text.
-struct ListRow {
-  uint8_t disabled = 0;
-  uint8_t edit = 0;
-  uint8_t selected = 0;
-  std::u16string text;
-};
+// One row of a theme list: its three state bytes and its text. The list element reads
+// the rows through the pointer it was given at every draw.
+using ListRow = theme::MenuListEntry;
 
 // A decoded picture (RGBA, top row first) handed to a theme's image element.
 struct Picture {

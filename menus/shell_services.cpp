@@ -14,7 +14,9 @@
 #include "devices/audio/sound_player.h"
 #include "devices/input/ctrl.h"
 #include "game/level/level_session.h"
+#include "graphics/shell_services.h"
 #include "menus/menu_manager.h"
+#include "menus/theme_screen.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "song/song_list.h"
@@ -78,6 +80,9 @@ void FillContext(MenuContext& c) {
   c.settings = &g_Settings;
   c.session = &Session();
   c.songList = &g_songList;
+  c.loadTheme = [](const std::string& document, const std::u16string& folder) {
+    return LoadMenuTheme(graphics::CurrentSceneContext(), document, folder);
+  };
   c.text = [](int32_t id) { return g_Settings.language.GetString(id); };
   c.playSound = [](Sound s) {
     if (g_SoundPlayer) g_SoundPlayer->Play(static_cast<uint32_t>(s), 1.0f, 1.0f);
