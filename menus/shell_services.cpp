@@ -1,7 +1,5 @@
 #include "menus/shell_services.h"
 
-#include <stb_image.h>
-
 #include <memory>
 #include <mutex>
 #include <random>
@@ -14,10 +12,16 @@
 #include "devices/audio/sound_player.h"
 #include "devices/input/ctrl.h"
 #include "game/level/level_session.h"
+#include "graphics/scene_context.h"
 #include "graphics/shell_services.h"
+#if __has_include("graphics/render_layers.h")
+#include "graphics/render_layers.h"
+#define VELORIN_MENUS_HAVE_RENDER_LAYERS 1
+#endif
 #include "menus/menu_manager.h"
 #include "menus/theme_screen.h"
 #include "platform/clock.h"
+#include "platform/gfx/device.h"
 #include "platform/paths.h"
 #include "song/song_list.h"
 
@@ -64,15 +68,12 @@ class SongAudioMusic : public MenuMusic {
 };
 
 std::shared_ptr<const Picture> DecodePicture(const std::u16string& path) {
-  const std::string native = platform::ResolvePath(platform::PathToNative(path));
-  int w = 0, h = 0, channels = 0;
-  stbi_uc* pixels = stbi_load(native.c_str(), &w, &h, &channels, 4);
-  if (!pixels) return nullptr;
+  platform::gfx::ImageData image;
+  if (!platform::gfx::DecodeImageFile(platform::PathToNative(path), image)) return nullptr;
   auto picture = std::make_shared<Picture>();
-  picture->width = w;
-  picture->height = h;
-  picture->rgba.assign(pixels, pixels + static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
-  stbi_image_free(pixels);
+  picture->width = image.width;
+  picture->height = image.height;
+  picture->rgba = std::move(image.rgba);
   return picture;
 }
 
@@ -176,12 +177,46 @@ void FillLevelMenus(LevelMenus& m) {
   };
 }
 
+// The frame's drawing entries of the menus, where the renderer offers them.
+#ifdef VELORIN_MENUS_HAVE_RENDER_LAYERS
+// The screen size the boxes are laid out across; 16:9 until the scene knows better.
+void ScreenSize(float* w, float* h) {
+  *w = 1920.0f;
+  *h = 1080.0f;
+  if (graphics::SceneContext* scene = graphics::CurrentSceneContext()) {
+    if (scene->screenWidth && scene->screenHeight && *scene->screenHeight > 0) {
+      *w = static_cast<float>(*scene->screenWidth);
+      *h = static_cast<float>(*scene->screenHeight);
+    }
+  }
+}
+
+#endif
+
+void FillRenderLayers() {
+#ifdef VELORIN_MENUS_HAVE_RENDER_LAYERS
+  graphics::RenderLayers& layers = graphics::Layers();
+  layers.renderMenus = [](int32_t) {
+    if (!g_manager) return;
+    float w = 0, h = 0;
+    ScreenSize(&w, &h);
+    g_manager->Render(w, h);
+  };
+  layers.renderSongLoadTheme = [](int32_t) {
+    if (g_manager && g_manager->songLoadMenu() && g_manager->songLoadMenu()->theme())
+      g_manager->songLoadMenu()->theme()->Render(0, 0, 1);
+  };
+  layers.songListCount = [] { return g_manager ? g_songList.count : -1; };
+#endif
+}
+
 }  // namespace
 
 MenuManager* Manager() { return g_manager.get(); }
 MenuContext* Context() { return g_context.get(); }
 
 void RegisterShellServices(shell::Services& services) {
+  FillRenderLayers();
   static LevelMenus levelMenus;
   FillLevelMenus(levelMenus);
   Session().menus = &levelMenus;
