@@ -20,6 +20,7 @@
 #endif
 #include "menus/menu_manager.h"
 #include "menus/theme_screen.h"
+#include "theme/theme_set.h"
 #include "platform/clock.h"
 #include "platform/gfx/device.h"
 #include "platform/paths.h"
@@ -160,7 +161,7 @@ void FillLevelMenus(LevelMenus& m) {
   };
   m.resetAfterSong = [] { if (g_manager) g_manager->ResetAfterSong(); };
   m.setCurrentMenu = [](int32_t menu) { if (g_manager) g_manager->SwitchTo(menu); };
-  m.controlAllVideos = [](int32_t) {};
+  m.controlAllVideos = [](int32_t command) { theme::MenuThemes().ControlAllVideos(command); };
   m.resetSlots = [] { if (g_manager && g_manager->playerMenu()) g_manager->playerMenu()->ResetSlots(); };
   m.removePlayer = [](int32_t id) { if (g_manager && g_manager->playerMenu()) g_manager->playerMenu()->RemovePlayer(id); };
   m.getSlotCount = [] { return g_manager && g_manager->playerMenu() ? g_manager->playerMenu()->slotCount : 0; };
@@ -232,7 +233,11 @@ void RegisterShellServices(shell::Services& services) {
     g_context.reset();
   };
   m.initMenus = [](const std::u16string& musicFolder) {
-    if (g_manager) g_manager->InitMenus(musicFolder, g_Settings.themeFolder);
+    if (!g_manager) return;
+    // The shared theme set (and with it the bitmap fonts) first; the screens then read
+    // their own documents.
+    theme::MenuThemes().LoadAll(graphics::CurrentSceneContext(), g_Settings.themeFolder);
+    g_manager->InitMenus(musicFolder, g_Settings.themeFolder);
   };
   m.update = [] { if (g_manager) g_manager->Update(); };
   m.exitRequested = [] { return g_manager && g_manager->exitRequest.load(); };
@@ -240,7 +245,6 @@ void RegisterShellServices(shell::Services& services) {
   m.restartRequested = [] { return g_manager && g_manager->restartRequested; };
   m.setCurrentMenu = [](int32_t menu) { if (g_manager) g_manager->SwitchTo(menu); };
   m.updateJukebox = [] { return g_manager && g_manager->UpdateJukeboxAudio(); };
-  m.themesLoaded = [] { return g_manager ? g_manager->themesLoaded.load() : 0; };
   m.setLoadState = [](int32_t state) {
     if (g_manager && g_manager->songLoadMenu()) g_manager->songLoadMenu()->SetLoadState(state);
   };
@@ -252,8 +256,6 @@ void RegisterShellServices(shell::Services& services) {
     ScanSongFolders(g_Settings.MUSICPATH, g_songList, true);
     LogNarrow("Gathered " + std::to_string(g_songList.count) + " Songs");
   };
-  m.loadMenuThemes = [](const std::u16string& folder) { if (g_manager) g_manager->LoadMenuThemes(folder); };
-  m.controlAllVideos = [](int) {};
   m.openSongPath = [](const std::u16string& folder) {
     if (g_manager && g_manager->songMenu()) g_manager->songMenu()->OpenPath(folder);
   };

@@ -69,7 +69,7 @@ void MainMenu::Update() {
     if (a.down) MoveDown();
     if (a.confirm) Select(c);
     if (a.profileBox) {
-      owner_.seats[static_cast<size_t>(c)].boxOpen = !owner_.seats[static_cast<size_t>(c)].boxOpen;
+      owner_.seats[static_cast<size_t>(c)].boxOpen = true;
       owner_.seats[static_cast<size_t>(c)].boxOpenEvent = true;
     }
     if (a.extra) { requestedMenu = static_cast<int32_t>(Menu::kShowJukeboxSong); changeFlag = true; }

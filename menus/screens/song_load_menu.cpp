@@ -40,10 +40,7 @@ bool SongLoadMenu::LoadTheme(const std::u16string& dynamicFolder) {
 
 platform::MutexHandle SongLoadMenu::OpenMutex() {
   platform::MutexHandle h = platform::OpenNamedMutex(kSongLoadMutexName);
-  if (!h && !mutexErrorLogged_) {
-    LogNarrow("Error Opening SongLoad Mutex");
-    mutexErrorLogged_ = true;
-  }
+  if (!h && !mutexErrorLogged_.exchange(true)) LogNarrow("Error Opening SongLoad Mutex");
   return h;
 }
 

@@ -46,7 +46,7 @@ class SongLoadMenu {
   bool start_ = false;
   bool changed_ = true;
   int32_t shownStep_ = -1;
-  bool mutexErrorLogged_ = false;
+  std::atomic<bool> mutexErrorLogged_{false};
   std::shared_ptr<const Picture> banner_;
 };
 

@@ -5,6 +5,8 @@
 #include "core/lang_ids.h"
 #include "core/utils.h"
 #include "menus/input_map.h"
+#include "song/song_list.h"
+#include "song/song_record.h"
 #include "tests/menus/menu_harness.h"
 
 namespace menustest {
@@ -167,6 +169,61 @@ TEST(MenuLegend, HintsFollowTheScreenAndChangeFiresOnce) {
   EXPECT_EQ(o->GetText("button_select"), u"");
   EXPECT_EQ(o->GetText("keyboard_select"), u"");
   EXPECT_EQ(o->Count({"button_select", "", "change"}), 2);
+}
+
+}  // namespace
+}  // namespace menustest
+
+namespace menustest {
+namespace {
+
+// A jukebox stream that only remembers it was started.
+class FakeMusic : public menus::MenuMusic {
+ public:
+  bool IsFinished() override { return false; }
+  void Start() override {}
+  void Stop() override {}
+  void Pause() override {}
+  void Restart() override {}
+  void FadeOut(uint32_t) override {}
+  void Update() override {}
+};
+
+TEST(MenuJukebox, HistoryWalksBackAndForthOverFiveSlots) {
+  MenuHarness h(1);
+  SongList list;
+  for (const char16_t* f : {u"A/", u"B/", u"C/", u"D/", u"E/", u"F/", u"G/"}) list.Append()->folder = f;
+  h.ctx.songList = &list;
+  uint32_t next = 0;
+  h.ctx.random = [&] { return next++; };  // A, B, C ... in turn
+  std::vector<std::u16string> played;
+  h.ctx.loadMusic = [&](const std::u16string& folder) -> std::unique_ptr<menus::MenuMusic> {
+    played.push_back(folder);
+    return std::make_unique<FakeMusic>();
+  };
+  h.Init();
+  menus::MenuManager& mm = *h.manager;
+  EXPECT_FALSE(mm.JukeboxNext());  // menu music off: nothing
+  h.ctx.settings->mixer.MENUMUSIC = 1;
+  ASSERT_TRUE(mm.JukeboxNext());
+  mm.JukeboxNext();
+  mm.JukeboxNext();
+  mm.JukeboxPrevious();
+  mm.JukeboxPrevious();
+  mm.JukeboxPrevious();  // the slot before A is empty: A stays
+  mm.JukeboxNext();
+  mm.JukeboxNext();
+  mm.JukeboxNext();  // past the newest: a new song
+  const std::vector<std::u16string> expected{u"A/", u"B/", u"C/", u"B/", u"A/", u"B/", u"C/", u"D/"};
+  EXPECT_EQ(played, expected);
+  // Two more fill the slots; the next overwrites the oldest, and going back walks the
+  // four older songs and stops before the newest.
+  mm.JukeboxNext();
+  mm.JukeboxNext();
+  mm.JukeboxNext();
+  played.clear();
+  for (int i = 0; i < 5; ++i) mm.JukeboxPrevious();
+  EXPECT_EQ(played, (std::vector<std::u16string>{u"F/", u"E/", u"D/", u"C/"}));
 }
 
 }  // namespace
