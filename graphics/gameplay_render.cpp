@@ -347,7 +347,7 @@ void BoardPainter::DrawBeatLines(const GameplayBoard& b) {
   const bool energy = p.track.score.energyActive;
   for (const BeatLine& line : p.track.beats) {
     if (!line.active || line.position > kSpawnDistance) continue;
-    const bool measure = line.kind == 51;
+    const bool measure = line.kind == BeatKind::kMeasure;
     const int32_t texture = energy ? (measure ? tex::kBeatVl : tex::kBeatSmallVl) : (measure ? tex::kBeat : tex::kBeatSmall);
     Transform t;
     t.position.z = line.position;

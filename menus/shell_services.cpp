@@ -1,0 +1,265 @@
+#include "menus/shell_services.h"
+
+#include <memory>
+#include <mutex>
+#include <random>
+
+#include "core/log.h"
+#include "core/utils.h"
+#include "core/settings.h"
+#include "core/shell/shell_state.h"
+#include "devices/audio/song_audio.h"
+#include "devices/audio/sound_player.h"
+#include "devices/input/ctrl.h"
+#include "game/level/level_session.h"
+#include "graphics/scene_context.h"
+#include "graphics/shell_services.h"
+#if __has_include("graphics/render_layers.h")
+#include "graphics/render_layers.h"
+#define VELORIN_MENUS_HAVE_RENDER_LAYERS 1
+#endif
+#include "menus/menu_manager.h"
+#include "menus/theme_screen.h"
+#include "theme/theme_set.h"
+#include "platform/clock.h"
+#include "platform/gfx/device.h"
+#include "platform/paths.h"
+#include "song/song_list.h"
+
+namespace menus {
+namespace {
+
+std::unique_ptr<MenuContext> g_context;
+std::unique_ptr<MenuManager> g_manager;
+SongList g_songList;
+std::array<std::unique_ptr<CtrlDeviceController>, kMaxControllers> g_levelControllers;
+
+CtrlDevice* Device(int32_t i) {
+  if (!g_CtrlMain || i < 0 || i >= g_CtrlMain->count || i >= CtrlMain::kMaxDevices) return nullptr;
+  return &g_CtrlMain->devices[i];
+}
+
+// The preview's stream: the song's "preview.ogg" or its stems, faded in.
+class SongAudioPreview : public PreviewStream {
+ public:
+  explicit SongAudioPreview(std::unique_ptr<SongAudio> audio) : audio_(std::move(audio)) {}
+  void Update() override { audio_->Update(); }
+  void Stop() override { audio_->Stop(); }
+
+ private:
+  std::unique_ptr<SongAudio> audio_;
+};
+
+class SongAudioMusic : public MenuMusic {
+ public:
+  explicit SongAudioMusic(std::unique_ptr<SongAudio> audio) : audio_(std::move(audio)) {}
+  bool IsFinished() override { return audio_->IsFinished(); }
+  void Start() override { audio_->Start(); }
+  void Stop() override { audio_->Stop(); }
+  void Pause() override { audio_->Pause(); }
+  void Restart() override {
+    audio_->SeekMs(0);
+    audio_->Resume();
+  }
+  void FadeOut(uint32_t) override { audio_->FadeOut(); }
+  void Update() override { audio_->Update(); }
+
+ private:
+  std::unique_ptr<SongAudio> audio_;
+};
+
+std::shared_ptr<const Picture> DecodePicture(const std::u16string& path) {
+  platform::gfx::ImageData image;
+  if (!platform::gfx::DecodeImageFile(platform::PathToNative(path), image)) return nullptr;
+  auto picture = std::make_shared<Picture>();
+  picture->width = image.width;
+  picture->height = image.height;
+  picture->rgba = std::move(image.rgba);
+  return picture;
+}
+
+void FillContext(MenuContext& c) {
+  c.settings = &g_Settings;
+  c.session = &Session();
+  c.songList = &g_songList;
+  c.loadTheme = [](const std::string& document, const std::u16string& folder) {
+    return LoadMenuTheme(graphics::CurrentSceneContext(), document, folder);
+  };
+  c.text = [](int32_t id) { return g_Settings.language.GetString(id); };
+  c.playSound = [](Sound s) {
+    if (g_SoundPlayer) g_SoundPlayer->Play(static_cast<uint32_t>(s), 1.0f, 1.0f);
+  };
+  c.now = [] { return platform::TimeGetTime(); };
+  c.random = [] {
+    static std::mt19937 rng(platform::TimeGetTime());
+    return static_cast<uint32_t>(rng());
+  };
+  c.controllerCount = [] { return g_CtrlMain ? std::min(g_CtrlMain->count, kMaxControllers) : 0; };
+  c.getEvents = [](int32_t i, InputEvent* events) {
+    CtrlDevice* d = Device(i);
+    int32_t n = 0;
+    if (d) d->GetEvents(events, &n);
+    return n;
+  };
+  // A controller not yet in play joins on a press: its events are read for that.
+  c.anyButtonDown = [](int32_t i) {
+    CtrlDevice* d = Device(i);
+    if (!d) return false;
+    std::array<InputEvent, kMaxFetchEvents> events{};
+    int32_t n = 0;
+    d->GetEvents(events.data(), &n);
+    for (int32_t k = 0; k < n; ++k)
+      if (events[static_cast<size_t>(k)].pressed) return true;
+    return false;
+  };
+  c.identify = [](int32_t i) {
+    CtrlDevice* d = Device(i);
+    if (!d) return false;
+    if (d->xinputThread) return d->DetectXInput();
+    return g_CtrlMain->DetectSettings(*d);
+  };
+  c.present = [](int32_t i) { CtrlDevice* d = Device(i); return d && d->connected.load() != 0; };
+  c.kind = [](int32_t i) { CtrlDevice* d = Device(i); return d ? d->desc.kind : 3; };
+  c.setKind = [](int32_t i, int32_t k) { if (CtrlDevice* d = Device(i)) d->desc.kind = k; };
+  c.isKeyboard = [](int32_t i) { CtrlDevice* d = Device(i); return d && d->keyboardMarker == 1; };
+  c.drumLanes = [](int32_t i) { CtrlDevice* d = Device(i); return d ? d->desc.drumLanes : 4; };
+  c.clearEvents = [](int32_t i) { if (CtrlDevice* d = Device(i)) d->ClearEvents(); };
+  c.clearHeld = [] { if (g_CtrlMain) g_CtrlMain->ClearHeld(); };
+  c.resetHeld = [](bool on) { if (g_CtrlMain) g_CtrlMain->ResetHeld(on); };
+  c.clearAllEvents = [] { if (g_CtrlMain) g_CtrlMain->ClearAllEvents(); };
+  c.levelController = [](int32_t i) -> LevelController* {
+    CtrlDevice* d = Device(i);
+    if (!d) return nullptr;
+    auto& slot = g_levelControllers[static_cast<size_t>(i)];
+    if (!slot) slot = std::make_unique<CtrlDeviceController>(d);
+    return slot.get();
+  };
+  c.loadPreview = [](const std::u16string& folder, double start, int32_t) -> std::unique_ptr<PreviewStream> {
+    auto audio = std::make_unique<SongAudio>();
+    if (!audio->LoadPreview(&g_Settings.mixer, folder, start)) return nullptr;
+    audio->Update();
+    audio->Start();
+    return std::make_unique<SongAudioPreview>(std::move(audio));
+  };
+  c.loadMusic = [](const std::u16string& folder) -> std::unique_ptr<MenuMusic> {
+    auto audio = std::make_unique<SongAudio>();
+    if (!audio->LoadStems(folder)) return nullptr;
+    audio->ApplyMixer(&g_Settings.mixer);
+    return std::make_unique<SongAudioMusic>(std::move(audio));
+  };
+  c.musicRunFlag = &shell::ThreadRunFlag(shell::ThreadId::kMusic);
+  c.decodePicture = &DecodePicture;
+}
+
+void FillLevelMenus(LevelMenus& m) {
+  m.loadBanner = [] { if (g_manager && g_manager->songLoadMenu()) g_manager->songLoadMenu()->LoadBanner(); };
+  m.refreshSongLoad = [] { if (g_manager && g_manager->songLoadMenu()) g_manager->songLoadMenu()->Refresh(); };
+  m.songLoadInput = [] {
+    if (!g_manager || !g_manager->songLoadMenu()) return;
+    g_manager->songLoadMenu()->Input();
+    if (g_manager->songLoadMenu()->TakeStart()) Session().songLoadStart = true;
+  };
+  m.resetAfterSong = [] { if (g_manager) g_manager->ResetAfterSong(); };
+  m.setCurrentMenu = [](int32_t menu) { if (g_manager) g_manager->SwitchTo(menu); };
+  m.controlAllVideos = [](int32_t command) { theme::MenuThemes().ControlAllVideos(command); };
+  m.resetSlots = [] { if (g_manager && g_manager->playerMenu()) g_manager->playerMenu()->ResetSlots(); };
+  m.removePlayer = [](int32_t id) { if (g_manager && g_manager->playerMenu()) g_manager->playerMenu()->RemovePlayer(id); };
+  m.getSlotCount = [] { return g_manager && g_manager->playerMenu() ? g_manager->playerMenu()->slotCount : 0; };
+  m.applyRemoteSlot = [](const GameMessage& msg) {
+    if (g_manager && g_manager->playerMenu()) g_manager->playerMenu()->ApplyNetMessage(msg);
+  };
+  m.addRemoteSlot = [](int32_t id) {
+    if (!g_manager || !g_manager->playerMenu()) return;
+    GameMessage msg;
+    msg.type = 2;
+    msg.code = 27;
+    msg.a2 = id;
+    g_manager->playerMenu()->ApplyNetMessage(msg);
+  };
+}
+
+// The frame's drawing entries of the menus, where the renderer offers them.
+#ifdef VELORIN_MENUS_HAVE_RENDER_LAYERS
+// The screen size the boxes are laid out across; 16:9 until the scene knows better.
+void ScreenSize(float* w, float* h) {
+  *w = 1920.0f;
+  *h = 1080.0f;
+  if (graphics::SceneContext* scene = graphics::CurrentSceneContext()) {
+    if (scene->screenWidth && scene->screenHeight && *scene->screenHeight > 0) {
+      *w = static_cast<float>(*scene->screenWidth);
+      *h = static_cast<float>(*scene->screenHeight);
+    }
+  }
+}
+
+#endif
+
+void FillRenderLayers() {
+#ifdef VELORIN_MENUS_HAVE_RENDER_LAYERS
+  graphics::RenderLayers& layers = graphics::Layers();
+  layers.renderMenus = [](int32_t) {
+    if (!g_manager) return;
+    float w = 0, h = 0;
+    ScreenSize(&w, &h);
+    g_manager->Render(w, h);
+  };
+  layers.renderSongLoadTheme = [](int32_t) {
+    if (g_manager && g_manager->songLoadMenu() && g_manager->songLoadMenu()->theme())
+      g_manager->songLoadMenu()->theme()->Render(0, 0, 1);
+  };
+  layers.songListCount = [] { return g_manager ? g_songList.count : -1; };
+#endif
+}
+
+}  // namespace
+
+MenuManager* Manager() { return g_manager.get(); }
+MenuContext* Context() { return g_context.get(); }
+
+void RegisterShellServices(shell::Services& services) {
+  FillRenderLayers();
+  static LevelMenus levelMenus;
+  FillLevelMenus(levelMenus);
+  Session().menus = &levelMenus;
+  shell::MenuServices& m = services.menus;
+  m.createMenuManager = [] {
+    g_context = std::make_unique<MenuContext>();
+    FillContext(*g_context);
+    g_manager = std::make_unique<MenuManager>(*g_context);
+  };
+  m.destroyMenus = [] {
+    if (g_manager) g_manager->DestroyMenus();
+    g_manager.reset();
+    g_context.reset();
+  };
+  m.initMenus = [](const std::u16string& musicFolder) {
+    if (!g_manager) return;
+    // The shared theme set (and with it the bitmap fonts) first; the screens then read
+    // their own documents.
+    theme::MenuThemes().LoadAll(graphics::CurrentSceneContext(), g_Settings.themeFolder);
+    g_manager->InitMenus(musicFolder, g_Settings.themeFolder);
+  };
+  m.update = [] { if (g_manager) g_manager->Update(); };
+  m.exitRequested = [] { return g_manager && g_manager->exitRequest.load(); };
+  m.exitCode = [] { return g_manager ? g_manager->exitCode.load() : 0; };
+  m.restartRequested = [] { return g_manager && g_manager->restartRequested; };
+  m.setCurrentMenu = [](int32_t menu) { if (g_manager) g_manager->SwitchTo(menu); };
+  m.updateJukebox = [] { return g_manager && g_manager->UpdateJukeboxAudio(); };
+  m.setLoadState = [](int32_t state) {
+    if (g_manager && g_manager->songLoadMenu()) g_manager->songLoadMenu()->SetLoadState(state);
+  };
+  m.jukeboxNext = [] { if (g_manager) g_manager->JukeboxNext(); };
+  m.pauseJukebox = [] { if (g_manager) g_manager->PauseJukebox(); };
+  m.scanSongFolder = [] {
+    g_songList.Clear();
+    LogNarrow("Scanning Song Folder:" + ToNarrow(g_Settings.MUSICPATH));
+    ScanSongFolders(g_Settings.MUSICPATH, g_songList, true);
+    LogNarrow("Gathered " + std::to_string(g_songList.count) + " Songs");
+  };
+  m.openSongPath = [](const std::u16string& folder) {
+    if (g_manager && g_manager->songMenu()) g_manager->songMenu()->OpenPath(folder);
+  };
+  m.resetPlayerSlots = [] { if (g_manager && g_manager->playerMenu()) g_manager->playerMenu()->ResetSlots(); };
+}
+
+}  // namespace menus
