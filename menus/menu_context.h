@@ -209,7 +209,10 @@ struct MenuContext {
   std::function<std::unique_ptr<PreviewStream>(const std::u16string& folder, double start, int32_t type)>
       loadPreview;
   std::function<std::unique_ptr<MenuMusic>(const std::u16string& folder)> loadMusic;
-  std::atomic<int>* musicRunFlag = nullptr;  // the Music thread's run flag
+  // The jukebox's hold on the Music thread: pause asks it to stop streaming and waits
+  // (bounded) until it has; false when the thread was not running. Empty: no thread.
+  std::function<bool(uint32_t timeoutMs)> pauseMusicThread;
+  std::function<void()> resumeMusicThread;
   // Pictures, decoded off the main thread; null when the file is missing or bad.
   std::function<std::shared_ptr<const Picture>(const std::u16string& path)> decodePicture;
   // Opens a web address (only http and https ever reach it).

@@ -14,10 +14,6 @@
 namespace menus {
 namespace {
 
-constexpr int kMusicRunning = 1;
-constexpr int kMusicPauseRequested = 4;
-constexpr int kMusicPaused = 5;
-constexpr uint32_t kPollMs = 50;
 
 constexpr std::array<const char*, MenuManager::kLegendElements> kLegendNames{
     "button_green", "button_red", "button_orange", "button_start", "button_select", "button_leftright"};
@@ -375,19 +371,11 @@ bool MenuManager::JukeboxPrevious() {
 }
 
 bool MenuManager::PauseMusicThread() {
-  if (!ctx_.musicRunFlag || ctx_.musicRunFlag->load() != kMusicRunning) return false;
-  ctx_.musicRunFlag->store(kMusicPauseRequested);
-  uint32_t waited = 0;
-  while (ctx_.musicRunFlag->load() != kMusicPaused && waited < kMusicPauseTimeoutMs) {
-    platform::SleepMs(kPollMs);
-    waited += kPollMs;
-  }
-  if (ctx_.musicRunFlag->load() != kMusicPaused) LogNarrow("Jukebox: the music thread did not pause");
-  return true;
+  return ctx_.pauseMusicThread && ctx_.pauseMusicThread(kMusicPauseTimeoutMs);
 }
 
 void MenuManager::ResumeMusicThread() {
-  if (ctx_.musicRunFlag) ctx_.musicRunFlag->store(kMusicRunning);
+  if (ctx_.resumeMusicThread) ctx_.resumeMusicThread();
 }
 
 void MenuManager::JukeboxPlay() {

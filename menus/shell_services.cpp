@@ -14,10 +14,7 @@
 #include "game/level/level_session.h"
 #include "graphics/scene_context.h"
 #include "graphics/shell_services.h"
-#if __has_include("graphics/render_layers.h")
 #include "graphics/render_layers.h"
-#define VELORIN_MENUS_HAVE_RENDER_LAYERS 1
-#endif
 #include "menus/menu_manager.h"
 #include "menus/theme_screen.h"
 #include "theme/theme_set.h"
@@ -147,7 +144,16 @@ void FillContext(MenuContext& c) {
     audio->ApplyMixer(&g_Settings.mixer);
     return std::make_unique<SongAudioMusic>(std::move(audio));
   };
-  c.musicRunFlag = &shell::ThreadRunFlag(shell::ThreadId::kMusic);
+  c.pauseMusicThread = [](uint32_t timeoutMs) {
+    shell::WakeWord& flag = shell::ThreadRunFlag(shell::ThreadId::kMusic);
+    if (flag.load() != shell::kThreadRunning) return false;
+    flag.store(shell::kThreadPauseRequested);
+    const auto deadline = shell::WakeClock::now() + std::chrono::milliseconds(timeoutMs);
+    if (!shell::WaitForWords([&flag] { return flag.load() == shell::kThreadPaused; }, deadline))
+      LogNarrow("Jukebox: the music thread did not pause");
+    return true;
+  };
+  c.resumeMusicThread = [] { shell::ThreadRunFlag(shell::ThreadId::kMusic).store(shell::kThreadRunning); };
   c.decodePicture = &DecodePicture;
 }
 
@@ -179,7 +185,6 @@ void FillLevelMenus(LevelMenus& m) {
 }
 
 // The frame's drawing entries of the menus, where the renderer offers them.
-#ifdef VELORIN_MENUS_HAVE_RENDER_LAYERS
 // The screen size the boxes are laid out across; 16:9 until the scene knows better.
 void ScreenSize(float* w, float* h) {
   *w = 1920.0f;
@@ -192,10 +197,8 @@ void ScreenSize(float* w, float* h) {
   }
 }
 
-#endif
 
 void FillRenderLayers() {
-#ifdef VELORIN_MENUS_HAVE_RENDER_LAYERS
   graphics::RenderLayers& layers = graphics::Layers();
   layers.renderMenus = [](int32_t) {
     if (!g_manager) return;
@@ -208,7 +211,6 @@ void FillRenderLayers() {
       g_manager->songLoadMenu()->theme()->Render(0, 0, 1);
   };
   layers.songListCount = [] { return g_manager ? g_songList.count : -1; };
-#endif
 }
 
 }  // namespace

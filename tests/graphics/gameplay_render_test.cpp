@@ -147,7 +147,7 @@ TEST_F(GameplayRenderTest, FiveLaneBoardLayers) {
   boardtest::SetupPlayer(p, 2, 5);
   graphics::PlayerBoard board(p, assets, device);
   board.neckTexture = assets->fretTextures[51];
-  p.track.beats[0] = BeatLine{true, 51, 0, 0, 0, 50.0f};
+  p.track.beats[0] = BeatLine{true, BeatKind::kMeasure, 0, 0, 0, 50.0f};
   boardtest::PutNote(p, 1, 3, -20.0f);
   boardtest::PutSustain(p, 1, 300.0f, true, true);
   boardtest::PutNote(p, 2, 1, -10.0f).missed = true;
