@@ -36,20 +36,6 @@ struct LevelPlayerInfo {
   int32_t seenOverhits = 0;
 };
 
-// The codes of the actions the in-game screens leave for the frame update.
-enum InGameAction : int32_t {
-  kActionRestart = 1,
-  kActionResume = 2,
-  kActionQuit = 3,
-  kActionExit = 4,
-  kActionNextSong = 5,
-  kActionTogglePause = 6,
-  kActionSkipForward = 7,
-  kActionSkipBack = 8,
-  kActionJump = 9,
-  kActionClosePractice = 10,
-};
-
 struct LevelState {
   std::unique_ptr<Player[]> players;
   int32_t playerCount = 0;

@@ -132,14 +132,14 @@ void InGameScreens::Update(double /*chartTime*/, double songTime, double /*speed
     s.countDownShown = false;
     if (!s.actionPending) {
       s.actionPending = true;
-      s.action = kActionResume;
+      s.action = InGameAction::kResume;
     }
   }
   if (session.practice && s.rangeFlag && s.rangeEnd - s.rangeStart > kPracticeMinRangeMs && !s.actionPending &&
       (songTime < s.rangeStart || songTime > s.rangeEnd)) {
     s.jumpPoint = s.rangeStart;
     s.actionPending = true;
-    s.action = kActionJump;
+    s.action = InGameAction::kJump;
   }
   // Every player failed: the song is failed and what the controllers still hold is dropped.
   LevelState& level = Level();

@@ -13,6 +13,7 @@
 #include "core/menu_ids.h"
 #include "core/settings.h"
 #include "game/game_services.h"
+#include "game/level/in_game_action.h"
 #include "song/midi_file.h"
 #include "song/song_list.h"
 
@@ -65,7 +66,7 @@ struct LevelSlot {
 // The in-game screens' state that the frame update reads and writes.
 struct InGameState {
   bool actionPending = false;
-  int32_t action = 0;  // InGameAction 1..10
+  InGameAction action = InGameAction::kNone;
   bool paused = false;
   bool practiceMenuOpen = false;
   bool songFinished = false;

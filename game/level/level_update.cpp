@@ -292,14 +292,14 @@ void SpectatorPause() {
 // Both calibration passes store the mean delay of player 0's hits. A pass without a
 // single judged hit has no mean: the values stay, nothing is saved and the pass is
 // played again.
-void CalibrationStep(int32_t& action) {
+void CalibrationStep(InGameAction& action) {
   LevelSession& session = Session();
   LevelState& level = Level();
   InGameState& ui = session.ingame;
   Settings& settings = *session.settings;
   if (level.playerCount <= 0 || level.players[0].hitDelayCount <= 0) {
     Log(0, u"Calibration Pass Without Hits: Delays Kept");
-    action = kActionRestart;
+    action = InGameAction::kRestart;
     return;
   }
   const Player& p = level.players[0];
@@ -309,7 +309,7 @@ void CalibrationStep(int32_t& action) {
     settings.AUDIOCALIBRATION = delay;
     settings.Save();
     ui.calibrationStep = 1;
-    action = kActionRestart;
+    action = InGameAction::kRestart;
   } else {
     settings.VIDEOCALIBRATION = delay - settings.AUDIOCALIBRATION;
     settings.Save();
@@ -317,12 +317,12 @@ void CalibrationStep(int32_t& action) {
   }
 }
 
-void RunAction(int32_t action) {
+void RunAction(InGameAction action) {
   LevelSession& session = Session();
   InGameState& ui = session.ingame;
   const bool online = session.Online();
   switch (action) {
-    case kActionRestart:
+    case InGameAction::kRestart:
       if (online) {
         RestartLevelOnline(true);
       } else if (session.practice) {
@@ -331,7 +331,7 @@ void RunAction(int32_t action) {
         RestartLevel(false);
       }
       break;
-    case kActionResume:
+    case InGameAction::kResume:
       ResetHeld(false);
       if (online) {
         ui.paused = false;
@@ -342,7 +342,7 @@ void RunAction(int32_t action) {
         ResumeSong();
       }
       break;
-    case kActionQuit: {
+    case InGameAction::kQuit: {
       const bool practice = session.practice;
       QuitToMenus(true);
       if (practice) {
@@ -351,10 +351,10 @@ void RunAction(int32_t action) {
       }
       break;
     }
-    case kActionExit:
+    case InGameAction::kExit:
       session.Menus().QuitProgram();
       break;
-    case kActionNextSong:
+    case InGameAction::kNextSong:
       if (session.songIndex < session.songCount - 1 && session.songIndex + 1 < kSongSlotCount) {
         // The Music thread reads the song index: it is changed while the thread is paused.
         shell::PauseMusicThread();
@@ -364,7 +364,7 @@ void RunAction(int32_t action) {
         QuitToMenus(true);
       }
       break;
-    case kActionTogglePause:
+    case InGameAction::kTogglePause:
       if (!ui.paused) {
         session.Screens().Pause(nullptr);
         PauseSong();
@@ -373,22 +373,22 @@ void RunAction(int32_t action) {
         ResumeSong();
       }
       break;
-    case kActionSkipForward: {
+    case InGameAction::kSkipForward: {
       double target = LevelSongTime() + kSkipMs;
       const double end = LevelSongLengthSeconds() * 1000.0;
       if (!(end > target)) target = end;
       SeekSong(target);
       break;
     }
-    case kActionSkipBack: {
+    case InGameAction::kSkipBack: {
       const double back = LevelSongTime() - kSkipMs;
       SeekSong(back > 0.0 ? back : 0.0);
       break;
     }
-    case kActionJump:
+    case InGameAction::kJump:
       SeekSong(ui.jumpPoint);
       break;
-    case kActionClosePractice:
+    case InGameAction::kClosePractice:
       if (ui.paused) {
         ui.paused = false;
         ResumeSong();
@@ -426,9 +426,9 @@ void UpdateGameplay() {
   }
 
   if (ui.actionPending) {
-    int32_t action = ui.action;
+    InGameAction action = ui.action;
     ui.actionPending = false;
-    if (action == kActionNextSong && IsCalibrationSong()) CalibrationStep(action);
+    if (action == InGameAction::kNextSong && IsCalibrationSong()) CalibrationStep(action);
     RunAction(action);
     return;
   }

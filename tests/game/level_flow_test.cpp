@@ -61,7 +61,7 @@ TEST_F(LevelFlowTest, QuitMidSongReleasesEveryStemAndLeavesNoThreadWaiting) {
   EXPECT_TRUE(StemsPlaying());
   EXPECT_GT(LiveVoiceCount(), 0u);
 
-  run.Act(kActionQuit);
+  run.Act(InGameAction::kQuit);
   EXPECT_EQ(shell::GameState.load(), 1);
   ExpectThreadsFree();
   EXPECT_EQ(LiveVoiceCount(), 0u);
@@ -88,7 +88,7 @@ TEST_F(LevelFlowTest, RestartMidSongStartsOverOnOneSetOfStems) {
   EXPECT_EQ(Level().players[0].score().hits, 5);
   const size_t voices = LiveVoiceCount();
 
-  run.Act(kActionRestart);
+  run.Act(InGameAction::kRestart);
   EXPECT_EQ(shell::GameState.load(), 2);
   ExpectThreadsFree();
   EXPECT_LT(LevelSongTime(), 50.0);
@@ -100,7 +100,7 @@ TEST_F(LevelFlowTest, RestartMidSongStartsOverOnOneSetOfStems) {
   ASSERT_TRUE(run.PlayToEnd());
   EXPECT_EQ(Level().players[0].score().hits, 12);
   EXPECT_FLOAT_EQ(Level().players[0].score().score, 375.0f);
-  run.Act(kActionQuit);
+  run.Act(InGameAction::kQuit);
   ExpectThreadsFree();
   EXPECT_EQ(LiveVoiceCount(), 0u);
 }
@@ -117,7 +117,7 @@ TEST_F(LevelFlowTest, SeekBackRebuildsAtTheTargetSeekWhilePausedStaysAndSkipToTh
   EXPECT_EQ(Level().players[0].score().hits, 9);
 
   // Ten seconds back from 6 s is before the start: the level is rebuilt at 0.
-  run.Act(kActionSkipBack);
+  run.Act(InGameAction::kSkipBack);
   ExpectThreadsFree();
   EXPECT_LT(LevelSongTime(), 50.0);
   EXPECT_EQ(Level().players[0].score().hits, 0);
@@ -126,10 +126,10 @@ TEST_F(LevelFlowTest, SeekBackRebuildsAtTheTargetSeekWhilePausedStaysAndSkipToTh
   EXPECT_EQ(Level().players[0].score().hits, 3);
 
   // Paused, then back again: still paused, at the new time, the stems quiet.
-  run.Act(kActionTogglePause);
+  run.Act(InGameAction::kTogglePause);
   ASSERT_TRUE(Session().ingame.paused);
   EXPECT_FALSE(StemsPlaying());
-  run.Act(kActionSkipBack);
+  run.Act(InGameAction::kSkipBack);
   ExpectThreadsFree();
   EXPECT_TRUE(Session().ingame.paused);
   EXPECT_FALSE(StemsPlaying());
@@ -137,19 +137,19 @@ TEST_F(LevelFlowTest, SeekBackRebuildsAtTheTargetSeekWhilePausedStaysAndSkipToTh
   EXPECT_LT(held, 50.0);
   for (int i = 0; i < 20; ++i) run.Frame();
   EXPECT_DOUBLE_EQ(LevelSongTime(), held);
-  run.Act(kActionTogglePause);
+  run.Act(InGameAction::kTogglePause);
   EXPECT_FALSE(Session().ingame.paused);
   EXPECT_TRUE(StemsPlaying());
   ASSERT_TRUE(run.PlayUntil(1000.0));
 
   // Less than ten seconds before the end, skipping forward lands on the end: the next
   // frame ends the song.
-  run.Act(kActionSkipForward);
+  run.Act(InGameAction::kSkipForward);
   ExpectThreadsFree();
   EXPECT_FALSE(Session().ingame.songFinished);
   run.Frame();
   EXPECT_TRUE(Session().ingame.songFinished);
-  run.Act(kActionQuit);
+  run.Act(InGameAction::kQuit);
   ExpectThreadsFree();
   EXPECT_EQ(LiveVoiceCount(), 0u);
 }
@@ -363,7 +363,7 @@ TEST_F(LevelStartTest, NextSongLoadsTheNextChartOfTheSetListAndTheLastGoesBackTo
   };
   EXPECT_FLOAT_EQ(firstNote(), 2000.0f);
   Session().ingame.actionPending = true;
-  Session().ingame.action = kActionNextSong;
+  Session().ingame.action = InGameAction::kNextSong;
   UpdateGameplay();
   EXPECT_EQ(Session().songIndex, 1);
   EXPECT_EQ(songs[0].chart, nullptr);  // the set list's charts are freed
@@ -371,7 +371,7 @@ TEST_F(LevelStartTest, NextSongLoadsTheNextChartOfTheSetListAndTheLastGoesBackTo
   EXPECT_FLOAT_EQ(firstNote(), 3000.0f);
   EXPECT_EQ(shell::GameState.load(), 2);
   Session().ingame.actionPending = true;
-  Session().ingame.action = kActionNextSong;
+  Session().ingame.action = InGameAction::kNextSong;
   UpdateGameplay();
   EXPECT_EQ(shell::GameState.load(), 1);
   EXPECT_EQ(Session().songIndex, 0);
@@ -410,7 +410,7 @@ TEST_F(LevelStartTest, APauseStopsTheClockOfflineButNotOnline) {
     EXPECT_DOUBLE_EQ(LevelSongTime(), online ? paused + 3000.0 : paused);
     // Resume: the paused time is not counted.
     Session().ingame.actionPending = true;
-    Session().ingame.action = kActionResume;
+    Session().ingame.action = InGameAction::kResume;
     UpdateGameplay();
     EXPECT_FALSE(Session().ingame.paused);
     clock.clock.AdvanceMs(100);

@@ -275,7 +275,7 @@ bool ShellRun::PlayUntil(double ms) {
   return false;
 }
 
-void ShellRun::Act(int32_t action) {
+void ShellRun::Act(InGameAction action) {
   Session().ingame.actionPending = true;
   Session().ingame.action = action;
   Frame();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <functional>
 
@@ -281,7 +282,7 @@ TEST_F(LevelSetupTest, CalibrationSetsTheAudioThenTheVideoDelayAndAPassWithoutHi
     P(0).hitDelaySum = sum;
     P(0).hitDelayCount = count;
     Session().ingame.actionPending = true;
-    Session().ingame.action = kActionNextSong;
+    Session().ingame.action = InGameAction::kNextSong;
     UpdateGameplay();
   };
 
@@ -467,6 +468,94 @@ TEST_F(LevelSetupTest, SongOptionsReachEveryTrackOfTheChart) {
     EXPECT_FALSE(chart.tracks[static_cast<size_t>(i)].fiveLaneDrums);  // the song does not say so
     EXPECT_EQ(chart.tracks[static_cast<size_t>(i)].keysLaneCountLeft, 7);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Eight guitar notes on the beats from 2000 ms (120 beats per minute), lanes 1 to 3.
+std::string CalibrationChart() {
+  testsupport::MidiFileBuilder midi(480);
+  midi.Track("tempo").Tempo(0, 500000).TimeSignature(0, 4, 2);
+  testsupport::MidiTrackBuilder& part = midi.Track("PART GUITAR");
+  for (int k = 0; k < 8; ++k) part.Note(1920 + 480 * k, 96 + (k % 3), 60);
+  return midi.Build();
+}
+
+class CalibrationPressesTest : public LevelSetupTest {
+ protected:
+  CalibrationPressesTest() {
+    pad.getEvents = [this](InputEvent* out, int32_t& count) {
+      count = 0;
+      while (!queue.empty() && count < Player::kMaxEvents) {
+        out[count++] = queue.front();
+        queue.pop_front();
+      }
+      return count > 0;
+    };
+  }
+  void Push(uint32_t id, bool pressed) {
+    InputEvent e;
+    e.id = id;
+    e.pressed = pressed;
+    e.value = pressed ? 128 : 0;
+    queue.push_back(e);
+  }
+  // Starts the pass (past a count-in), then plays it with fret and strum `offsetMs`
+  // after every beat that carries a note, frame by frame on the fake clock, and
+  // ends it the way the end screen does.
+  void PlayPass(double offsetMs) {
+    if (Session().ingame.countIn) {
+      Session().ingame.actionPending = true;
+      Session().ingame.action = InGameAction::kResume;
+      UpdateGameplay();
+    }
+    const uint32_t start = clock.clock.ms;
+    for (double t = 0.0; t <= 6000.0; t += 10.0) {
+      clock.clock.ms = start + static_cast<uint32_t>(t);
+      for (int k = 0; k < 8; ++k) {
+        const double press = 2000.0 + 500.0 * k + offsetMs;
+        const uint32_t lane = static_cast<uint32_t>(1 + k % 3);
+        if (t == press) {
+          Push(lane, true);
+          Push(12, true);
+        }
+        if (t == press + 100.0) Push(lane, false);
+      }
+      UpdateGameplay();
+    }
+    Session().ingame.actionPending = true;
+    Session().ingame.action = InGameAction::kNextSong;
+    UpdateGameplay();
+  }
+  std::deque<InputEvent> queue;
+};
+
+TEST_F(CalibrationPressesTest, PressesAtAKnownOffsetFromTheBeatsAreSavedAsTheDelays) {
+  songs[0].folder = WriteSongFolder(dir, "Calibrator", CalibrationChart(), 0.0,
+                                    "song_length = 7000\nvl_calibrator = 1\n");
+  Slot(0, 2);
+  g_Settings.AUDIOCALIBRATION = 0;
+  g_Settings.VIDEOCALIBRATION = 0;
+  g_Settings.SYNCMETHOD = 0;
+  SetupLevel(true);
+  PrepareSongStart();
+
+  // The audio pass: every press 30 ms late.
+  PlayPass(30.0);
+  EXPECT_EQ(g_Settings.AUDIOCALIBRATION, 30);
+  ASSERT_EQ(Session().ingame.calibrationStep, 1);
+  std::string config = dir.ReadUtf16("settings/config.ini");
+  EXPECT_NE(config.find("AUDIOCALIBRATION = \"30\""), std::string::npos) << config;
+
+  // The video pass: every press 50 ms late against the song, 20 ms beyond the audio delay.
+  PlayPass(50.0);
+  EXPECT_EQ(g_Settings.AUDIOCALIBRATION, 30);
+  EXPECT_EQ(g_Settings.VIDEOCALIBRATION, 20);
+  EXPECT_EQ(Session().ingame.calibrationStep, 0);
+  config = dir.ReadUtf16("settings/config.ini");
+  EXPECT_NE(config.find("VIDEOCALIBRATION = \"20\""), std::string::npos) << config;
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ class LevelSongTest : public ::testing::Test, public LevelTestBase {
     resultText = Session().ingame.resultText[0];
     run.Frame();  // the achievement checks of a finished song
     if (quit) {
-      run.Act(kActionQuit);
+      run.Act(InGameAction::kQuit);
       EXPECT_EQ(shell::GameState.load(), 1);
     }
     return score;
@@ -133,7 +133,7 @@ TEST_F(LevelSongTest, SpeedModeShowsWhyTheResultIsNotStoredAndStillCountsThePlay
   EXPECT_LT(run.frames, 900);
   EXPECT_EQ(Level().players[0].score().hits, 12);
   EXPECT_EQ(Session().ingame.resultText[0], g_Settings.language.GetString(LANG("LANG_SCORE_ERROR_GAME_MODE")));
-  run.Act(kActionQuit);
+  run.Act(InGameAction::kQuit);
 
   ScoreTable table;
   ASSERT_TRUE(table.Load(folder));
@@ -175,7 +175,7 @@ TEST_F(LevelSongTest, DemoSongOfTheRunFolderPlaysThrough) {
   const int32_t total = static_cast<int32_t>(Level().rating->totalScore);
   const int32_t rating = static_cast<int32_t>(Level().rating->level);
   EXPECT_EQ(static_cast<int32_t>(s.score), total);  // one player: the band total is its score
-  runner.Act(kActionQuit);
+  runner.Act(InGameAction::kQuit);
   ScoreTable table;
   ASSERT_TRUE(table.Load(folder));
   ASSERT_EQ(table.count, 1);

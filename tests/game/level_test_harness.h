@@ -207,7 +207,7 @@ class ShellRun {
   // Frames until the song time reaches `ms`.
   bool PlayUntil(double ms);
   // Leaves an action for the frame update and runs the frame that carries it out.
-  void Act(int32_t action);
+  void Act(InGameAction action);
 
   platform::gfx::NullFramework framework;
   int32_t frames = 0;
