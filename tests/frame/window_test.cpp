@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <string>
 
+#include "graphics/board_geometry.h"
 #include "platform/gfx/device.h"
+#include "platform/gfx/render_device.h"
 
 namespace {
 
@@ -100,6 +102,28 @@ TEST_P(PlayersInAWindow, LoadingScreenThenTheSong) {
     for (int y = 8; y < 720; y += 64)
       for (int x = 8; x < 1280; x += 64) lit += At(play, x, y).Sum() > 0 ? 1 : 0;
     EXPECT_GT(lit, 200);
+
+    // Every player's board sits in the viewport the layout gives it: its fret row of
+    // bright coloured rings lies in the lower half of that viewport. Between the two
+    // shots, notes and beat lines have moved down the boards.
+    gfx::ImageData later;
+    ASSERT_TRUE(gfx::DecodeImageFile(second, later));
+    ASSERT_EQ(later.width, 1280);
+    graphics::BoardLayout layout;
+    layout.Allocate();
+    for (int p = 0; p < players; ++p) layout.Append(false, false);
+    layout.Order();
+    int moved = 0;
+    for (int b = 0; b < players; ++b) {
+      const gfx::Viewport v = layout.Viewport(b, true, 1.0f, 1280, 720);
+      ASSERT_GT(v.width, 0);
+      const int x0 = v.x, x1 = v.x + v.width, y0 = v.y, y1 = v.y + v.height;
+      EXPECT_GT(Brightest(play, x0, (y0 + y1) / 2, x1, y1), 450) << "no frets on board " << b;
+      for (int y = y0; y < y1; y += 2)
+        for (int x = x0; x < x1; x += 2)
+          moved += std::abs(At(play, x, y).Sum() - At(later, x, y).Sum()) > 60 ? 1 : 0;
+    }
+    EXPECT_GT(moved, 50) << "nothing on the boards moved between the two shots";
   }
 }
 

@@ -368,6 +368,10 @@ int main(int argc, char** argv) {
     Song* song = song::SongSlot(slot);
     return song && song->audio && song->audio->Audio() ? double(song->audio->Audio()->songLength) : 0.0;
   };
+  // The shell makes the cameras between the window and the device; the boards draw
+  // through them.
+  const std::function<void()> createCameras = services.graphics.createCameras;
+  const std::function<void()> destroyCameras = services.graphics.destroyCameras;
   shell::AttachForTesting(framework.get(), std::move(services));
   shell::BackBufferWidth = o.width;
   shell::BackBufferHeight = o.height;
@@ -382,7 +386,8 @@ int main(int argc, char** argv) {
   cb.frameMove = OnMove;
   cb.frameRender = OnRender;
   framework->SetCallbacks(std::move(cb));
-  framework->CreateWindow(u"play_check", gfx::kWindowStyleCaption, "data/2d/icon.png");
+  framework->CreateWindow(u"play_check", gfx::kWindowStyleCaption, "data/icons/velorin.png");
+  if (createCameras) createCameras();
   std::vector<std::string> noArgs{"play_check"};
   framework->Init(true, &noArgs);
   framework->SetHotkeyHandling(false, false, false);
@@ -395,6 +400,7 @@ int main(int argc, char** argv) {
   shell::StartLoadingScreen();
   framework->MainLoop();
   shell::Shutdown();
+  if (destroyCameras) destroyCameras();
   framework.reset();
 #if defined(__SANITIZE_ADDRESS__)
   __lsan_enable();
