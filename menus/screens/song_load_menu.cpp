@@ -4,6 +4,7 @@
 
 #include "core/lang_ids.h"
 #include "core/log.h"
+#include "core/menu_ids.h"
 #include "core/utils.h"
 #include "game/level/level_session.h"
 #include "song/song.h"
@@ -59,7 +60,7 @@ void SongLoadMenu::SetLoadState(int32_t step) {
       linkA_ = song->info->banner_link_a;
       linkB_ = song->info->banner_link_b;
     }
-    if (step == 0 || step == 2) changed_ = true;
+    if (step == menu::kLoadStarted || step == menu::kLoadFinished) changed_ = true;
     step_.store(step);
   }
   LogNarrow("Load Change End:" + std::to_string(step));
@@ -71,18 +72,18 @@ void SongLoadMenu::Refresh() {
   std::lock_guard<std::mutex> own(fallback_);
   const int32_t step = step_.load();
   int32_t item = -1;
-  if (step == 0) item = LANG("LANG_GAME_LOAD_STAGE_SONG");
-  if (step == 1) item = LANG("LANG_GAME_LOAD_STAGE_LAST_CHECKS");
-  if (step == 2) item = LANG("LANG_GAME_LOAD_STAGE_BEGIN");
+  if (step == menu::kLoadStarted) item = LANG("LANG_GAME_LOAD_STAGE_SONG");
+  if (step == menu::kLevelSetUp) item = LANG("LANG_GAME_LOAD_STAGE_LAST_CHECKS");
+  if (step == menu::kLoadFinished) item = LANG("LANG_GAME_LOAD_STAGE_BEGIN");
   theme_->SetText("current_load_item", item < 0 ? u"" : owner_.Text(item));
-  theme_->SetText("play_state", owner_.Text(step == 2 ? LANG("LANG_GENERAL_READY") : LANG("LANG_GENERAL_PLEASE_WAIT")));
+  theme_->SetText("play_state", owner_.Text(step == menu::kLoadFinished ? LANG("LANG_GENERAL_READY") : LANG("LANG_GENERAL_PLEASE_WAIT")));
   theme_->SetText("fretter", ToWide(author_));
   for (int32_t line = 1; line <= kPhraseLines; ++line)
     theme_->SetText("phrase_line_" + std::to_string(line), ToWide(GetWrappedLine(phrase_, kPhraseWidth, line - 1)));
   theme_->SetText("link_name_a", ToWide(linkNameA_));
   theme_->SetText("link_name_b", ToWide(linkNameB_));
   if (changed_) {
-    if (step == 2) {
+    if (step == menu::kLoadFinished) {
       theme_->TriggerEvent("menu_trigger", "", "ready_on");
       theme_->TriggerEvent("menu_trigger", "", "loading_off");
     } else {

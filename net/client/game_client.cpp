@@ -120,9 +120,9 @@ void GameClient::Receive() {
     slot_.kept = total - consumed;
     for (int32_t k = 0; k < count && slot_.connected; ++k) {
       const NetMessage& m = received_[static_cast<size_t>(k)];
-      if (m.type == 1) {
+      if (m.type == kControlMessage) {
         HandleControl(m);
-      } else if (m.type == 2 && Authenticated() && handler_) {
+      } else if (m.type == kGameMessage && Authenticated() && handler_) {
         handler_(m);
       }
     }

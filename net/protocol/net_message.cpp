@@ -150,7 +150,7 @@ size_t UnpackMessages(const uint8_t* buffer, size_t n, NetMessage* out, size_t c
     m.type = buffer[pos];
     m.code = buffer[pos + 1];
     pos += 2;
-    if (m.type != 1 && m.type != 2) {
+    if (m.type != kControlMessage && m.type != kGameMessage) {
       LogNarrow("Error Unpacking Data!");
       if (badType) *badType = true;
       return n;

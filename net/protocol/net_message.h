@@ -15,6 +15,10 @@ namespace net {
 
 enum class MessageType : uint32_t { kControl = 1, kGame = 2 };
 
+// The message's type as the wire carries it.
+inline constexpr uint32_t kControlMessage = static_cast<uint32_t>(MessageType::kControl);
+inline constexpr uint32_t kGameMessage = static_cast<uint32_t>(MessageType::kGame);
+
 // Control codes (type 1).
 namespace control {
 enum : uint32_t {

@@ -64,8 +64,24 @@ bool IsClientGameCode(uint32_t code) {
 
 // A receiver outside the running game gets only these of the game codes.
 bool PassesToLobby(uint32_t code) {
-  if (code < 10 || code > 36) return true;
-  return code == 13 || code == 18 || (code >= 22 && code <= 26) || (code >= 28 && code <= 32);
+  if (code < game::kNoteHit || code > game::kGameType) return true;
+  switch (code) {
+    case game::kEnergy:
+    case game::kYourPlayerLeft:
+    case game::kStartSignal:
+    case game::kBackToMenus:
+    case game::kRestart:
+    case game::kChat:
+    case game::kLeader:
+    case game::kCurrentSong:
+    case game::kRosterBegin:
+    case game::kRosterEntry:
+    case game::kLocked:
+    case game::kUnlocked:
+      return true;
+    default:
+      return false;
+  }
 }
 
 NetMessage Header(uint32_t type, uint32_t code) {
@@ -282,14 +298,14 @@ bool GameServer::NewClientCheck() {
   relayBudgetStamp_[static_cast<size_t>(free)] = now;
   Log("New Client Check:Client: " + Num(free) + " connected!");
   if (ConnectedCount() > playerLimit) {
-    Send(free, Header(1, control::kServerFull));
+    Send(free, Header(kControlMessage, control::kServerFull));
     Log("New Client Check:Server Full!");
     Log("Recieve:Disconnecting User");
     KillSocket(free);
     return false;
   }
   Log("New Client Check:Requesting Version");
-  Send(free, Header(1, control::kVersionRequest));
+  Send(free, Header(kControlMessage, control::kVersionRequest));
   return true;
 }
 
@@ -461,9 +477,9 @@ void GameServer::ReceiveFrom(int32_t i, uint32_t now) {
 }
 
 void GameServer::Handle(int32_t i, const NetMessage& m) {
-  if (m.type == 1) {
+  if (m.type == kControlMessage) {
     HandleControl(i, m);
-  } else if (m.type == 2 && Authenticated(i)) {
+  } else if (m.type == kGameMessage && Authenticated(i)) {
     Relay(i, m);
   }
 }
@@ -504,11 +520,11 @@ void GameServer::HandleVersion(int32_t i, const NetMessage& m) {
   ClientSlot& s = slots_[static_cast<size_t>(i)];
   if (s.state == SlotState::kNew && m.A6AsFloat() == kNetVersion) {
     s.state = SlotState::kVersionAccepted;
-    Send(i, Header(1, control::kPasswordRequest));
+    Send(i, Header(kControlMessage, control::kPasswordRequest));
     Log("Recieve:Requesting Password");
     return;
   }
-  Send(i, Header(1, control::kWrongVersion));
+  Send(i, Header(kControlMessage, control::kWrongVersion));
   Log("Recieve:Wrong Version");
   Log("Recieve:Disconnecting User");
   Drop(i);
@@ -517,14 +533,14 @@ void GameServer::HandleVersion(int32_t i, const NetMessage& m) {
 void GameServer::HandlePassword(int32_t i, const NetMessage& m) {
   ClientSlot& s = slots_[static_cast<size_t>(i)];
   if (s.state != SlotState::kVersionAccepted || m.str1 != password_) {
-    Send(i, Header(1, control::kWrongPassword));
+    Send(i, Header(kControlMessage, control::kWrongPassword));
     Log("Recieve:Password Failed");
     Log("Recieve:Disconnecting User");
     Drop(i);
     return;
   }
   s.state = SlotState::kAuthenticated;
-  NetMessage ok = Header(1, control::kAuthenticated);
+  NetMessage ok = Header(kControlMessage, control::kAuthenticated);
   ok.a3 = i;
   Send(i, ok);
   Log("Recieve:User Authenticated");
@@ -533,9 +549,9 @@ void GameServer::HandlePassword(int32_t i, const NetMessage& m) {
   SendRoster();
   SendConnectNotice(true);
   if (!song_.name.empty()) SendCurrentSong(i);
-  if (Live(i)) Send(i, Header(1, locked_ ? control::kLimboOn : control::kLimboOff));
+  if (Live(i)) Send(i, Header(kControlMessage, locked_ ? control::kLimboOn : control::kLimboOff));
   if (songListRequest_) {
-    Send(i, Header(2, game::kSongListRequest));
+    Send(i, Header(kGameMessage, game::kSongListRequest));
     Log("Recieve:Requesting Song List");
   }
 }
@@ -581,11 +597,11 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
       }
       players_[static_cast<size_t>(p)] = PlayerEntry{true, i};
       ++playerCount_;
-      NetMessage mine = Header(2, game::kYourPlayerJoined);
+      NetMessage mine = Header(kGameMessage, game::kYourPlayerJoined);
       mine.a2 = p;
       mine.a3 = m.a3;
       Send(i, mine);
-      NetMessage theirs = Header(2, game::kOtherPlayerJoined);
+      NetMessage theirs = Header(kGameMessage, game::kOtherPlayerJoined);
       theirs.a2 = p;
       SendToOthers(i, theirs);
       Log("Recieve:Player " + Num(p) + " Added");
@@ -598,10 +614,10 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
       if (!e.inUse || e.owner != i) return;  // only one's own players leave
       e = PlayerEntry();
       --playerCount_;
-      NetMessage mine = Header(2, game::kYourPlayerLeft);
+      NetMessage mine = Header(kGameMessage, game::kYourPlayerLeft);
       mine.a2 = p;
       Send(i, mine);
-      NetMessage theirs = Header(2, game::kOtherPlayerLeft);
+      NetMessage theirs = Header(kGameMessage, game::kOtherPlayerLeft);
       theirs.a2 = p;
       SendToOthers(i, theirs);
       Log("Recieve:Player " + Num(p) + " Killed");
@@ -610,8 +626,8 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
     case control::kLoadGame:
       if (!mayPlay) return;
       Log("Recieve:Game Loading");
-      Send(i, Header(2, game::kLoadingSender));
-      SendToOthers(i, Header(2, game::kLoadingOthers));
+      Send(i, Header(kGameMessage, game::kLoadingSender));
+      SendToOthers(i, Header(kGameMessage, game::kLoadingOthers));
       return;
     case control::kReady:
       Log("Recieve:Client " + Num(i) + " Is Good To Go!");
@@ -620,13 +636,13 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
     case control::kRestart:
       if (!mayPlay) return;
       Log("Recieve:Restarting Game");
-      SendToOthers(i, Header(2, game::kRestart));
+      SendToOthers(i, Header(kGameMessage, game::kRestart));
       return;
     case control::kBackToMenus:
       if (!mayPlay) return;
       Log("Recieve:Returning To Menu");
       ServerLock(false);
-      SendToOthers(i, Header(2, game::kBackToMenus));
+      SendToOthers(i, Header(kGameMessage, game::kBackToMenus));
       KillAllPlayers();
       NextLeader();
       return;
@@ -652,12 +668,12 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
     case control::kStartGame:
       if (!leader || locked_) return;
       ServerLock(true);
-      SendToOthers(i, Header(2, game::kLocked));
+      SendToOthers(i, Header(kGameMessage, game::kLocked));
       return;
     case control::kLeavePlayerSelect:
       if (!mayPlay) return;
       ServerLock(false);
-      SendToOthers(i, Header(2, game::kUnlocked));
+      SendToOthers(i, Header(kGameMessage, game::kUnlocked));
       KillAllPlayers();
       return;
     case control::kResignLead:
@@ -666,14 +682,14 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
       return;
     case control::kGameType: {
       if (!leader) return;
-      NetMessage out = Header(2, game::kGameType);
+      NetMessage out = Header(kGameMessage, game::kGameType);
       out.a3 = m.a3;
       SendToOthers(i, out);
       return;
     }
     case control::kCrowdSound:
       Log("Recieve:Winning Cow Bell!");
-      SendToOthers(i, Header(2, game::kCrowdSound));
+      SendToOthers(i, Header(kGameMessage, game::kCrowdSound));
       return;
     case control::kSongListBegin: s.songList.clear(); return;
     case control::kSongListHash:
@@ -704,7 +720,7 @@ void GameServer::GameCheck() {
   for (int32_t i = 0; i < kServerSlots; ++i) {
     if (!slots_[static_cast<size_t>(i)].connected) continue;
     slots_[static_cast<size_t>(i)].ready = false;
-    if (Authenticated(i)) Send(i, Header(2, game::kStartSignal));
+    if (Authenticated(i)) Send(i, Header(kGameMessage, game::kStartSignal));
   }
   Log("GameCheck:Game Start Signal Sent");
 }
@@ -715,10 +731,10 @@ bool GameServer::ServerLock(bool lock) {
     for (int32_t i = 0; i < kServerSlots; ++i) {
       ClientSlot& s = slots_[static_cast<size_t>(i)];
       if (Authenticated(i) && s.rosterState == 2) {
-        Send(i, Header(1, control::kLimboOff));
+        Send(i, Header(kControlMessage, control::kLimboOff));
         s.inGame = true;
       } else {
-        if (Authenticated(i)) Send(i, Header(1, control::kLimboOn));
+        if (Authenticated(i)) Send(i, Header(kControlMessage, control::kLimboOn));
         s.inGame = false;
       }
     }
@@ -728,7 +744,7 @@ bool GameServer::ServerLock(bool lock) {
     for (int32_t i = 0; i < kServerSlots; ++i) {
       slots_[static_cast<size_t>(i)].inGame = false;
       slots_[static_cast<size_t>(i)].ready = false;
-      if (Authenticated(i)) Send(i, Header(1, control::kLimboOff));
+      if (Authenticated(i)) Send(i, Header(kControlMessage, control::kLimboOff));
     }
   }
   SendRoster();
@@ -736,7 +752,7 @@ bool GameServer::ServerLock(bool lock) {
 }
 
 void GameServer::AnnounceLeader() {
-  NetMessage m = Header(2, game::kLeader);
+  NetMessage m = Header(kGameMessage, game::kLeader);
   m.a3 = leader_;
   SendToAll(m);
 }
@@ -756,13 +772,13 @@ bool GameServer::NextLeader() {
 }
 
 bool GameServer::SendRoster() {
-  SendToAll(Header(2, game::kRosterBegin));
+  SendToAll(Header(kGameMessage, game::kRosterBegin));
   for (int32_t r = 0; r < kServerSlots; ++r) {
     if (!Authenticated(r)) continue;
     for (int32_t s = 0; s < kServerSlots; ++s) {
       if (!Authenticated(s) || !Live(s)) continue;
       const ClientSlot& slot = slots_[static_cast<size_t>(s)];
-      NetMessage m = Header(2, game::kRosterEntry);
+      NetMessage m = Header(kGameMessage, game::kRosterEntry);
       m.a3 = s;
       m.a4 = slot.inGame ? 3 : static_cast<int32_t>(slot.rosterState);
       m.str1 = slot.name;
@@ -774,7 +790,7 @@ bool GameServer::SendRoster() {
 
 bool GameServer::SendCurrentSong(int32_t slot) {
   if (slot < 0 || slot >= kServerSlots || !Live(slot)) return true;
-  NetMessage m = Header(2, game::kCurrentSong);
+  NetMessage m = Header(kGameMessage, game::kCurrentSong);
   m.str1 = song_.name;
   m.str2 = song_.hash;
   m.a3 = song_.value;
@@ -783,7 +799,7 @@ bool GameServer::SendCurrentSong(int32_t slot) {
 }
 
 void GameServer::SendConnectNotice(bool joined) {
-  SendToAll(Header(2, joined ? game::kClientJoined : game::kClientDropped));
+  SendToAll(Header(kGameMessage, joined ? game::kClientJoined : game::kClientDropped));
 }
 
 void GameServer::IntersectSongLists() {
@@ -804,13 +820,13 @@ void GameServer::IntersectSongLists() {
 void GameServer::SendCommonSongList() {
   for (int32_t j = 0; j < kServerSlots; ++j) {
     if (!Authenticated(j)) continue;
-    Send(j, Header(2, game::kCommonListBegin));
+    Send(j, Header(kGameMessage, game::kCommonListBegin));
     for (const std::string& hash : commonSongs_) {
-      NetMessage m = Header(2, game::kCommonListHash);
+      NetMessage m = Header(kGameMessage, game::kCommonListHash);
       m.str1 = hash;
       if (!Send(j, m)) break;
     }
-    Send(j, Header(2, game::kCommonListEnd));
+    Send(j, Header(kGameMessage, game::kCommonListEnd));
   }
 }
 
