@@ -98,16 +98,11 @@ void FillContext(MenuContext& c) {
     if (d) d->GetEvents(events, &n);
     return n;
   };
-  // A controller not yet in play joins on a press: its events are read for that.
+  // A controller not yet in play joins on a press. It is not identified yet, so its
+  // raw input is probed: its button layout is only known after the join.
   c.anyButtonDown = [](int32_t i) {
     CtrlDevice* d = Device(i);
-    if (!d) return false;
-    std::array<InputEvent, kMaxFetchEvents> events{};
-    int32_t n = 0;
-    d->GetEvents(events.data(), &n);
-    for (int32_t k = 0; k < n; ++k)
-      if (events[static_cast<size_t>(k)].pressed) return true;
-    return false;
+    return d && d->AnyButtonDown();
   };
   c.identify = [](int32_t i) {
     CtrlDevice* d = Device(i);

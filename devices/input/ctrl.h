@@ -50,6 +50,7 @@ class CtrlDevice {
   // Identification.
   bool DetectXInput();
   bool AnyButtonReleased();
+  bool AnyButtonDown();
   bool GetVIDPID();
   bool ReadState(platform::input::JoyState* state);
   bool CheckAxis(int32_t rotationX, const DeviceDesc& candidate, int32_t candidateCount) const;

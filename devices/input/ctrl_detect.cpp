@@ -141,6 +141,38 @@ bool CtrlDevice::AnyButtonReleased() {
   return released;
 }
 
+// The join probe. It reads the device's raw records, not its button layout: a device
+// nobody has joined with is not identified yet, so its layout is still empty and
+// GetEvents would never see the press that is meant to identify it.
+bool CtrlDevice::AnyButtonDown() {
+  if (xinputThread) {
+    InputEvent scratch[kMaxFetchEvents];
+    int32_t n = 0;
+    EventSink sink(scratch, &n);
+    {
+      platform::NamedLock lock(OpenCtrlMutex());
+      xpad.Drain(sink);
+    }
+    for (int32_t i = 0; i < n; ++i)
+      if (scratch[i].pressed && scratch[i].id < 15) return true;
+    return false;
+  }
+  int32_t n = 0;
+  ReadBuffered(records_, &n);
+  bool pressed = false;
+  for (int32_t i = 0; i < n; ++i) {
+    const DiRecord& r = records_[i];
+    if (keyboardMarker == 1) {
+      if (r.ofs <= 255 && (r.data & 0x80)) pressed = true;
+    } else if (r.ofs >= kOfsButton0 && r.ofs <= kOfsButton0 + 9) {
+      if (r.data & 0x80) pressed = true;
+    } else if (r.ofs == kOfsPov0 && (r.data == 0 || r.data == 18000)) {
+      pressed = true;
+    }
+  }
+  return pressed;
+}
+
 bool CtrlMain::DetectSettings(CtrlDevice& dev) {
   if (!dev.device) {
     LogNarrow("CtrlMain::DetectSettings():DI Device Does NOT Exist!");

@@ -119,6 +119,23 @@ TEST_F(KeyboardTest, TypingWhileDisabledNeverReachesTheController) {
   EXPECT_EQ(kb->inputEnabled, 1);
 }
 
+// Nobody has joined with the keyboard yet, so its layout is still unread: the menus'
+// join probe has to see the press all the same, or the keyboard can never join.
+TEST_F(KeyboardTest, TheJoinProbeSeesAKeyBeforeTheKeyboardIsIdentified) {
+  EXPECT_EQ(kb->detected, 0);
+  in.Key(208, true, Now());  // Down
+  EXPECT_TRUE(Fetch(*kb).empty());  // no layout, no events
+  in.Key(208, false, Now());
+  in.Key(2, true, Now());  // "1"
+  EXPECT_TRUE(kb->AnyButtonDown());
+  EXPECT_FALSE(kb->AnyButtonDown());  // the probe consumed the records
+  in.Key(2, false, Now());
+  EXPECT_FALSE(kb->AnyButtonDown());  // a release is no press
+  ASSERT_TRUE(main->DetectSettings(*kb));
+  in.Key(208, true, Now());
+  ExpectEvents(Fetch(*kb), {{15, true, 128}});
+}
+
 const char* kPadList =
     "<DEVICE><NAME>Pad</NAME><FNAME>Test Guitar</FNAME><VID>4794</VID><PID>512</PID><TYPE>1</TYPE><BUTTONS>"
     "<GREEN>48,128,0</GREEN><UP>32,0,-1</UP><STRUMUP>32,0,-1</STRUMUP>"
@@ -164,6 +181,23 @@ TEST_F(JoystickTest, ButtonMapPressesReleasesAndAxes) {
   EXPECT_EQ(got[2].range, 0);
   EXPECT_EQ(got[2].rest, -1);
   EXPECT_EQ(got[6].deliveryMs, t + 3);
+}
+
+TEST_F(JoystickTest, TheJoinProbeSeesButtonsAndTheHatOfAnUnidentifiedPad) {
+  struct Case {
+    uint32_t ofs, data;
+    bool down;
+  };
+  const Case cases[] = {
+      {48, 128, true},  {57, 128, true},         {48, 0, false},   {58, 128, false},  // buttons 0-9 only
+      {32, 0, true},    {32, 18000, true},       {32, 9000, false}, {32, 0xFFFFFFFFu, false},
+      {8, 40000, false},  // an axis moving is no press
+  };
+  for (const Case& c : cases) {
+    in.Record("usb-1", c.ofs, c.data, Now(), ++seq);
+    EXPECT_EQ(pad->AnyButtonDown(), c.down) << "offset " << c.ofs << " data " << c.data;
+  }
+  EXPECT_EQ(pad->detected, 0);
 }
 
 TEST_F(JoystickTest, NoFetchPassesTheHundredFiftyEventArray) {
