@@ -72,6 +72,10 @@ TEST(ImageDecode, JpegPicturesDecodeThroughTheHardenedLibrary) {
   ExpectNear(Pixel(image, 28, 8), {0, 0, 255, 255});
 }
 
+// A 2 x 2 GIF: header, screen, image descriptor, a two-byte LZW block, trailer.
+constexpr unsigned char kTinyGif[] = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0, 0, 0, ',', 0, 0,
+                                      0,   0,   2,   0,   2,   0,   0, 2, 2, 'D', 1, 0, ';'};
+
 TEST(ImageDecode, DamagedAndForeignFilesAreRefusedWhole) {
   const std::string jpeg = MakeJpeg(32, 16);
   struct Case {
@@ -86,7 +90,7 @@ TEST(ImageDecode, DamagedAndForeignFilesAreRefusedWhole) {
       {"a JPEG whose tables are overwritten", badTables},
       // Formats no game file uses: their readers are not built in.
       {"PNM", std::string("P6\n2 2\n255\n") + std::string(12, '\x7F')},
-      {"GIF", std::string("GIF89a\x02\x00\x02\x00\x00\x00\x00,\x00\x00\x00\x00\x02\x00\x02\x00\x00\x02\x02D\x01\x00;", 35)},
+      {"GIF", std::string(reinterpret_cast<const char*>(kTinyGif), sizeof kTinyGif)},
       {"text", "not a picture at all"},
   };
   for (const Case& c : cases) {
