@@ -3,6 +3,7 @@
 // the window's device is created); Task-thread entries only decode into memory.
 #include "graphics/shell_services.h"
 
+#include <atomic>
 #include <memory>
 
 #include "game/level/level_session.h"
@@ -24,6 +25,9 @@ struct Process {
   std::unique_ptr<GameAssets> assets;
   std::unique_ptr<Quad> sharedQuad;
   std::unique_ptr<SceneContext> scene;
+  // The scene as the main thread sees it: the Task thread makes the scene while the
+  // loading screen draws, so it is handed over only once it is whole.
+  std::atomic<SceneContext*> current{nullptr};
   gfx::Sprite* sprite = nullptr;
   LevelVisuals visuals;
 };
@@ -33,12 +37,20 @@ Process& P() {
   return process;
 }
 
+// The load jobs make some of these objects on the Task thread while the main thread
+// draws the loading screen from the others: only a pointer that changes is written, so
+// the main thread's reads of the unchanged ones never meet a write.
+template <class T>
+void Publish(T*& field, T* value) {
+  if (field != value) field = value;
+}
+
 void SyncGlobals() {
   SceneGlobals& g = Globals();
-  g.cameras = P().cameras.get();
-  g.assets = P().assets.get();
-  g.quad = P().sharedQuad.get();
-  g.sprite = P().sprite ? &P().sprite : nullptr;
+  Publish(g.cameras, P().cameras.get());
+  Publish(g.assets, P().assets.get());
+  Publish(g.quad, P().sharedQuad.get());
+  Publish(g.sprite, P().sprite ? &P().sprite : nullptr);
 }
 
 class SpriteObject : public shell::DeviceObject {
@@ -201,11 +213,15 @@ void RegisterShellServices(shell::Services& services) {
   };
   g.createSceneContext = [](const shell::SceneContextInit& init) {
     SyncGlobals();
-    P().scene = std::make_unique<SceneContext>();
-    P().scene->Init(init.backBufferWidth, init.backBufferHeight, init.settings);
-    P().scene->fonts.Init(Globals().device, P().assets.get());
+    auto scene = std::make_unique<SceneContext>();
+    scene->Init(init.backBufferWidth, init.backBufferHeight, init.settings);
+    scene->fonts.Init(Globals().device, P().assets.get());
+    P().current.store(nullptr);
+    P().scene = std::move(scene);
+    P().current.store(P().scene.get());
   };
   g.destroySceneContext = [] {
+    P().current.store(nullptr);
     if (P().scene) P().scene->Release();
     P().scene.reset();
   };
@@ -255,6 +271,6 @@ void RegisterShellServices(shell::Services& services) {
   visuals.releaseBackgroundImage = [] { ReleasePlayBackgroundImage(); };
 }
 
-SceneContext* CurrentSceneContext() { return P().scene.get(); }
+SceneContext* CurrentSceneContext() { return P().current.load(); }
 
 }  // namespace graphics

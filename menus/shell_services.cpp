@@ -1,5 +1,6 @@
 #include "menus/shell_services.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -28,6 +29,11 @@ namespace {
 
 std::unique_ptr<MenuContext> g_context;
 std::unique_ptr<MenuManager> g_manager;
+// The manager as the main thread's frame sees it: the Task thread makes and initialises
+// it while the loading screen draws, so it is handed over once its menus are ready.
+std::atomic<MenuManager*> g_ready{nullptr};
+// The library's song count for the loading screen, once the scan has gathered it.
+std::atomic<int32_t> g_gathered{-1};
 SongList g_songList;
 std::array<std::unique_ptr<CtrlDeviceController>, kMaxControllers> g_levelControllers;
 
@@ -196,16 +202,18 @@ void ScreenSize(float* w, float* h) {
 void FillRenderLayers() {
   graphics::RenderLayers& layers = graphics::Layers();
   layers.renderMenus = [](int32_t) {
-    if (!g_manager) return;
+    MenuManager* manager = g_ready.load();
+    if (!manager) return;
     float w = 0, h = 0;
     ScreenSize(&w, &h);
-    g_manager->Render(w, h);
+    manager->Render(w, h);
   };
   layers.renderSongLoadTheme = [](int32_t) {
-    if (g_manager && g_manager->songLoadMenu() && g_manager->songLoadMenu()->theme())
-      g_manager->songLoadMenu()->theme()->Render(0, 0, 1);
+    MenuManager* manager = g_ready.load();
+    if (manager && manager->songLoadMenu() && manager->songLoadMenu()->theme())
+      manager->songLoadMenu()->theme()->Render(0, 0, 1);
   };
-  layers.songListCount = [] { return g_manager ? g_songList.count : -1; };
+  layers.songListCount = [] { return g_gathered.load(); };
 }
 
 }  // namespace
@@ -225,6 +233,7 @@ void RegisterShellServices(shell::Services& services) {
     g_manager = std::make_unique<MenuManager>(*g_context);
   };
   m.destroyMenus = [] {
+    g_ready.store(nullptr);
     if (g_manager) g_manager->DestroyMenus();
     g_manager.reset();
     g_context.reset();
@@ -235,10 +244,11 @@ void RegisterShellServices(shell::Services& services) {
     // their own documents.
     theme::MenuThemes().LoadAll(graphics::CurrentSceneContext(), g_Settings.themeFolder);
     g_manager->InitMenus(musicFolder, g_Settings.themeFolder);
+    g_ready.store(g_manager.get());
   };
-  m.update = [] { if (g_manager) g_manager->Update(); };
-  m.exitRequested = [] { return g_manager && g_manager->exitRequest.load(); };
-  m.exitCode = [] { return g_manager ? g_manager->exitCode.load() : 0; };
+  m.update = [] { if (MenuManager* manager = g_ready.load()) manager->Update(); };
+  m.exitRequested = [] { MenuManager* manager = g_ready.load(); return manager && manager->exitRequest.load(); };
+  m.exitCode = [] { MenuManager* manager = g_ready.load(); return manager ? manager->exitCode.load() : 0; };
   m.restartRequested = [] { return g_manager && g_manager->restartRequested; };
   m.setCurrentMenu = [](int32_t menu) { if (g_manager) g_manager->SwitchTo(menu); };
   m.updateJukebox = [] { return g_manager && g_manager->UpdateJukeboxAudio(); };
@@ -251,6 +261,7 @@ void RegisterShellServices(shell::Services& services) {
     g_songList.Clear();
     LogNarrow("Scanning Song Folder:" + ToNarrow(g_Settings.MUSICPATH));
     ScanSongFolders(g_Settings.MUSICPATH, g_songList, true);
+    g_gathered.store(g_songList.count);
     LogNarrow("Gathered " + std::to_string(g_songList.count) + " Songs");
   };
   m.openSongPath = [](const std::u16string& folder) {
