@@ -41,11 +41,17 @@ World& TheWorld() {
     const std::string& folder = fuzzsupport::ScratchFolder("midi_device_fuzz");
     std::filesystem::create_directories(folder + "/settings");
     std::ofstream(folder + "/settings/midi_profiles.ini") << kProfiles;
+    // The profiles are read from the working folder while the list enumerates; the
+    // fuzzer's own folder comes back at once, since the corpus path it was given may be
+    // relative and it reads and writes there between runs.
+    const std::string fuzzerFolder = std::filesystem::current_path().string();
     if (::chdir(folder.c_str()) != 0) __builtin_trap();
     platform::InvalidatePathCache();
     auto* w = new World;
     w->backend.SetDevices({"Device"});
     if (!w->list.EnumerateUnthreaded() || w->list.count() != 1) __builtin_trap();
+    if (::chdir(fuzzerFolder.c_str()) != 0) __builtin_trap();
+    platform::InvalidatePathCache();
     return w;
   }();
   return *world;
