@@ -16,12 +16,16 @@ function(velorin_library target)
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# velorin_tests(<name> DIR <folder> DEPS <targets...> [THREADED])
+# velorin_tests(<name> DIR <folder> DEPS <targets...> [THREADED] [TIMEOUT <seconds>])
 # One GoogleTest executable from every .cpp under tests/<folder>, registered with CTest
 # under the label <folder>. THREADED adds the label "threaded": the code under test runs
-# threads of its own, so the ThreadSanitizer stage runs these tests.
+# threads of its own, so the ThreadSanitizer stage runs these tests. TIMEOUT (120 s when
+# not given) is how long CTest lets one test run before it counts as hung.
 function(velorin_tests name)
-  cmake_parse_arguments(ARG "THREADED" "DIR" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADED" "DIR;TIMEOUT" "DEPS" ${ARGN})
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 120)
+  endif()
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/${ARG_DIR}/*.cpp)
   if(NOT sources)
     return()
@@ -34,7 +38,7 @@ function(velorin_tests name)
   gtest_discover_tests(${name}
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT 120 LABELS ${ARG_DIR})
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} LABELS ${ARG_DIR})
   if(ARG_THREADED)
     # The tests are known only once discovered: a script CTest reads after the list
     # adds the second label to each.

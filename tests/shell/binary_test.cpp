@@ -39,13 +39,7 @@ TEST(GameBinary, StartsHeadlessWritesLogAndSettingsAndEndsOnSigterm) {
     const pid_t pid = StartGame((copy / "velorin").string(), dir.Path("elsewhere"), false);
     ASSERT_GT(pid, 0);
     // Frames run: the start-up load is reported done by frame move on the main thread.
-    bool ready = false;
-    // Loading every picture, model and sound takes long in a sanitizer build on a busy
-  // machine: wait up to 90 s.
-  for (int i = 0; i < 1800 && !ready; ++i) {
-      ready = FindLine(LogTexts(log), "SFX Report:") != nullptr;
-      if (!ready) usleep(50000);
-    }
+    const bool ready = WaitForLogLine(log, "SFX Report:");
     if (!ready) kill(pid, SIGKILL);
     ASSERT_TRUE(ready) << "the game did not reach its main loop";
     ASSERT_EQ(kill(pid, SIGTERM), 0);

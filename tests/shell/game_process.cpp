@@ -115,4 +115,17 @@ const std::string* FindLine(const std::vector<std::string>& lines, const std::st
   return nullptr;
 }
 
+bool WaitForLogLine(const std::string& logPath, const std::string& prefix) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  constexpr int kWaitMs = 300000;
+#else
+  constexpr int kWaitMs = 90000;
+#endif
+  for (int waited = 0; waited < kWaitMs; waited += 50) {
+    if (FindLine(LogTexts(logPath), prefix) != nullptr) return true;
+    usleep(50000);
+  }
+  return false;
+}
+
 }  // namespace gametest

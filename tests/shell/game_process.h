@@ -32,4 +32,9 @@ std::vector<std::string> LogTexts(const std::string& path);
 // The first line that begins with the prefix, or null.
 const std::string* FindLine(const std::vector<std::string>& lines, const std::string& prefix);
 
+// Polls the log until a line begins with the prefix. Loading every picture, model and
+// sound takes long in a sanitizer build on a machine busy with other builds, so the
+// wait is generous there: it bounds a start-up that hangs, not a slow one.
+bool WaitForLogLine(const std::string& logPath, const std::string& prefix);
+
 }  // namespace gametest

@@ -28,13 +28,7 @@ TEST(PluggedGame, RunsHeadlessWithSongDataAndDevicesAndEndsOnSigterm) {
   const pid_t pid = StartGame((copy / "velorin").string(), "", true);
   ASSERT_GT(pid, 0);
   // The four load reports come from frame move once the start-up load is done.
-  bool loaded = false;
-  // Loading every picture, model and sound takes long in a sanitizer build on a busy
-  // machine: wait up to 90 s.
-  for (int i = 0; i < 1800 && !loaded; ++i) {
-    loaded = FindLine(LogTexts(log), "SFX Report:") != nullptr;
-    if (!loaded) usleep(50000);
-  }
+  const bool loaded = WaitForLogLine(log, "SFX Report:");
   if (!loaded) kill(pid, SIGKILL);
   ASSERT_TRUE(loaded) << "the start-up load did not finish";
   usleep(300000);  // frames in the menus state, the Music and Ctrl threads running

@@ -129,7 +129,15 @@ TEST(ShellShutdown, InTheIdleStateNoLoadRunsAndTheControllerThreadIsSkipped) {
   GameRun run;
   int flags[4] = {-1, -1, -1, -1};
   run.Run({}, [&] {
-    platform::SleepMs(400);
+    // The three threads the idle state runs each set their flag once started; the
+    // Ctrl thread must still be unstarted once they all are.
+    for (int waited = 0; waited < 60000; waited += 10) {
+      if (shell::ThreadRunFlag(ThreadId::kMusic).load() == 1 && shell::ThreadRunFlag(ThreadId::kTask).load() == 1 &&
+          shell::ThreadRunFlag(ThreadId::kNet).load() == 1)
+        break;
+      platform::SleepMs(10);
+    }
+    platform::SleepMs(200);  // room for a wrongly started Ctrl thread to show itself
     flags[0] = shell::ThreadRunFlag(ThreadId::kMusic).load();
     flags[1] = shell::ThreadRunFlag(ThreadId::kTask).load();
     flags[2] = shell::ThreadRunFlag(ThreadId::kNet).load();
