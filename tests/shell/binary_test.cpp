@@ -16,17 +16,6 @@
 namespace fs = std::filesystem;
 using namespace gametest;
 
-namespace {
-// The bound catches a shutdown that hangs on a thread or a wait, not a slow one: a
-// machine busy with other builds can take a second or more to free the loaded
-// pictures and models, and a sanitizer build runs several times slower still.
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr long long kShutdownBoundMs = 15000;
-#else
-constexpr long long kShutdownBoundMs = 5000;
-#endif
-}  // namespace
-
 TEST(GameBinary, StartsHeadlessWritesLogAndSettingsAndEndsOnSigterm) {
   testsupport::TempDir dir;
   const fs::path copy = CopyRunFolder(dir.path());

@@ -8,6 +8,16 @@
 
 namespace gametest {
 
+// How long the game may take to end after SIGTERM. The bound catches a shutdown that
+// hangs on a thread or a wait, not a slow one: a machine busy with other builds can
+// take seconds to free the loaded pictures and models, and a sanitizer build runs many
+// times slower still.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr long long kShutdownBoundMs = 60000;
+#else
+constexpr long long kShutdownBoundMs = 10000;
+#endif
+
 // Starts the game headless (offscreen video, one render thread, no leak check of the
 // OpenGL driver's allocations), standard output and error to /dev/null. It starts in
 // `fromFolder` when that is not empty, and with the audio layer's silent device when
