@@ -121,11 +121,12 @@ bool WaitForLogLine(const std::string& logPath, const std::string& prefix) {
 #else
   constexpr int kWaitMs = 90000;
 #endif
-  for (int waited = 0; waited < kWaitMs; waited += 50) {
-    if (FindLine(LogTexts(logPath), prefix) != nullptr) return true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (FindLine(LogTexts(logPath), prefix) == nullptr) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
     usleep(50000);
   }
-  return false;
+  return true;
 }
 
 }  // namespace gametest
