@@ -25,8 +25,10 @@ enum class GameCode : int32_t {
   kFretState = 12,
   kEnergy = 13,
   kMiss = 14,
+  kReserved = 15,  // travels with a2 and a3; nobody sends it
   kOtherPlayerLeft = 16,
   kYourPlayerJoined = 17,
+  kYourPlayerLeft = 18,
   kSlotState = 19,
   kLoadingOthers = 20,
   kLoadingSender = 21,

@@ -53,6 +53,7 @@ void Player::SetupBoard(MidiFile* chartValue, int32_t trackIndex) {
   if (!context) context = &ownContext;
   if (!track.fx) track.fx = &g_noBoardEffects;
   chart = chartValue;
+  scoreStateSent_ = false;
   laneCount = LaneMap::NormalLaneCount(kind, laneCount);
   if (LaneMap::IsDrumKind(kind)) {
     lefty = options.leftyDrums;

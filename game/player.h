@@ -146,6 +146,10 @@ class Player {
   bool reviveRequest = false;
   int32_t revivesLeft = 0;
   int32_t reviveCount = 0;
+  // The score state sends at most every kScoreStateIntervalMs while it changes and
+  // repeats an unchanged one every kScoreStateRepeatMs (platform::TimeGetTime ms).
+  static constexpr uint32_t kScoreStateIntervalMs = 50;
+  static constexpr uint32_t kScoreStateRepeatMs = 250;
 
  private:
   bool Hittable(const NoteRecord& n, double now) const;
@@ -169,5 +173,9 @@ class Player {
   void RecordMiss(int32_t serial);
   bool Send(GameMessage& m);
   float NoteSpeedFactor() const;
+  // The last score state sent and when; none yet after the board's set-up.
+  bool scoreStateSent_ = false;
+  uint32_t scoreStateSentAt_ = 0;
+  int32_t scoreStateFields_[5] = {};
   bool LocalRecording() const;
 };

@@ -1,9 +1,11 @@
 // The game messages a local Player sends, and the handlers that apply received ones
 // to a remote Player.
+#include <algorithm>
 #include <bit>
 #include <cmath>
 
 #include "game/player.h"
+#include "platform/clock.h"
 #include "song/instrument.h"
 
 namespace {
@@ -61,6 +63,12 @@ void Player::SendMiss(int32_t serial) {
   Send(m);
 }
 
+// Judgements call this after every change and the missed-note check once a frame, so
+// a fast frame would flood the host: the server relays only so many messages a second
+// for one client and drops the rest, hits and misses among them. A state that changed
+// goes out at most every kScoreStateIntervalMs (the next call after that sends the
+// newest); an unchanged one is repeated every kScoreStateRepeatMs, which lets the
+// other machines apply the failure rule once the grace time has passed.
 void Player::SendScoreState() {
   if (remote || !context || !context->net || !context->net->Connected()) return;
   const PlayerScore& s = track.score;
@@ -75,7 +83,16 @@ void Player::SendScoreState() {
   m.a2 =
       static_cast<int32_t>((static_cast<uint32_t>(netSlot) & 255u) | ((static_cast<uint32_t>(s.stepHits) & 255u) << 8) |
                            ((static_cast<uint32_t>(s.multiplier) & 255u) << 16));
-  Send(m);
+  const int32_t fields[5] = {m.a2, m.a3, m.a4, m.a6, m.a7};
+  const uint32_t now = platform::TimeGetTime();
+  if (scoreStateSent_) {
+    const bool same = std::equal(std::begin(fields), std::end(fields), std::begin(scoreStateFields_));
+    if (now - scoreStateSentAt_ < (same ? kScoreStateRepeatMs : kScoreStateIntervalMs)) return;
+  }
+  if (!Send(m)) return;
+  scoreStateSent_ = true;
+  scoreStateSentAt_ = now;
+  std::copy(std::begin(fields), std::end(fields), std::begin(scoreStateFields_));
 }
 
 void Player::SendWhammy(bool on) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/version.h"
+#include "game/game_message.h"
 
 namespace net {
 
@@ -19,7 +20,7 @@ enum class MessageType : uint32_t { kControl = 1, kGame = 2 };
 inline constexpr uint32_t kControlMessage = static_cast<uint32_t>(MessageType::kControl);
 inline constexpr uint32_t kGameMessage = static_cast<uint32_t>(MessageType::kGame);
 
-// Control codes (type 1).
+// Control codes (type 1); those the level sends are the game's SessionCode numbers.
 namespace control {
 enum : uint32_t {
   kFarewell = 2,
@@ -35,7 +36,7 @@ enum : uint32_t {
   kLeavePlayer = 22,
   kLoadGame = 23,
   kReady = 24,
-  kRestart = 25,
+  kRestart = static_cast<uint32_t>(SessionCode::kRestart),
   kBackToMenus = 26,
   kChooseSong = 27,
   kRosterState = 28,
@@ -44,9 +45,9 @@ enum : uint32_t {
   kResignLead = 31,
   kGameType = 32,
   kCrowdSound = 33,
-  kSongListBegin = 34,
-  kSongListHash = 35,
-  kSongListEnd = 36,
+  kSongListBegin = static_cast<uint32_t>(SessionCode::kSongListBegin),
+  kSongListHash = static_cast<uint32_t>(SessionCode::kSongListHash),
+  kSongListEnd = static_cast<uint32_t>(SessionCode::kSongListEnd),
   kLimboOn = 37,
   kLimboOff = 38,
   kSessionStatus = 39,
@@ -56,44 +57,9 @@ enum : uint32_t {
 };
 }  // namespace control
 
-// Game codes (type 2).
-namespace game {
-enum : uint32_t {
-  kNoteHit = 10,
-  kPress = 11,
-  kFretState = 12,
-  kEnergy = 13,
-  kMiss = 14,
-  kOtherPlayerLeft = 16,
-  kYourPlayerJoined = 17,
-  kYourPlayerLeft = 18,
-  kSlotState = 19,
-  kLoadingOthers = 20,
-  kLoadingSender = 21,
-  kStartSignal = 22,
-  kBackToMenus = 23,
-  kRestart = 24,
-  kChat = 25,
-  kLeader = 26,
-  kOtherPlayerJoined = 27,
-  kCurrentSong = 28,
-  kRosterBegin = 29,
-  kRosterEntry = 30,
-  kLocked = 31,
-  kUnlocked = 32,
-  kPlayerInfo = 33,
-  kScoreState = 34,
-  kEnergyFlag = 35,
-  kGameType = 36,
-  kCrowdSound = 37,
-  kClientJoined = 39,
-  kClientDropped = 40,
-  kCommonListBegin = 41,
-  kCommonListHash = 42,
-  kCommonListEnd = 43,
-  kSongListRequest = 44,
-};
-}  // namespace game
+// Game codes (type 2) are the game's own table (GameCode, game/game_message.h): the
+// numbers it gives them are the ones on the wire.
+constexpr uint32_t Code(GameCode code) { return static_cast<uint32_t>(code); }
 
 // The field a table entry names.
 enum class Field : uint8_t { kA2, kA3, kA4, kA5, kA6, kA7, kStr1, kStr2 };

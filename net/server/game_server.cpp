@@ -47,15 +47,15 @@ bool IsLowerHexHash(const std::string& s) {
 // Codes a client may send to the others; everything else on type 2 is the server's.
 bool IsClientGameCode(uint32_t code) {
   switch (code) {
-    case game::kNoteHit:
-    case game::kPress:
-    case game::kFretState:
-    case game::kEnergy:
-    case game::kMiss:
-    case game::kSlotState:
-    case game::kChat:
-    case game::kScoreState:
-    case game::kEnergyFlag:
+    case Code(GameCode::kNoteHit):
+    case Code(GameCode::kPress):
+    case Code(GameCode::kFretState):
+    case Code(GameCode::kEnergy):
+    case Code(GameCode::kMiss):
+    case Code(GameCode::kSlotState):
+    case Code(GameCode::kChat):
+    case Code(GameCode::kScoreState):
+    case Code(GameCode::kEnergyFlag):
       return true;
     default:
       return false;
@@ -64,20 +64,20 @@ bool IsClientGameCode(uint32_t code) {
 
 // A receiver outside the running game gets only these of the game codes.
 bool PassesToLobby(uint32_t code) {
-  if (code < game::kNoteHit || code > game::kGameType) return true;
+  if (code < Code(GameCode::kNoteHit) || code > Code(GameCode::kGameType)) return true;
   switch (code) {
-    case game::kEnergy:
-    case game::kYourPlayerLeft:
-    case game::kStartSignal:
-    case game::kBackToMenus:
-    case game::kRestart:
-    case game::kChat:
-    case game::kLeader:
-    case game::kCurrentSong:
-    case game::kRosterBegin:
-    case game::kRosterEntry:
-    case game::kLocked:
-    case game::kUnlocked:
+    case Code(GameCode::kEnergy):
+    case Code(GameCode::kYourPlayerLeft):
+    case Code(GameCode::kStartSignal):
+    case Code(GameCode::kBackToMenus):
+    case Code(GameCode::kRestart):
+    case Code(GameCode::kChat):
+    case Code(GameCode::kLeader):
+    case Code(GameCode::kCurrentSong):
+    case Code(GameCode::kRosterBegin):
+    case Code(GameCode::kRosterEntry):
+    case Code(GameCode::kLocked):
+    case Code(GameCode::kUnlocked):
       return true;
     default:
       return false;
@@ -504,7 +504,7 @@ void GameServer::Relay(int32_t i, const NetMessage& received) {
   }
   const NetMessage* m = &received;
   NetMessage cut;
-  if (received.code == game::kChat && received.str1.size() > kMaxChatBytes) {
+  if (received.code == Code(GameCode::kChat) && received.str1.size() > kMaxChatBytes) {
     cut = received;
     Truncate(cut.str1, kMaxChatBytes);
     m = &cut;
@@ -551,7 +551,7 @@ void GameServer::HandlePassword(int32_t i, const NetMessage& m) {
   if (!song_.name.empty()) SendCurrentSong(i);
   if (Live(i)) Send(i, Header(kControlMessage, locked_ ? control::kLimboOn : control::kLimboOff));
   if (songListRequest_) {
-    Send(i, Header(kGameMessage, game::kSongListRequest));
+    Send(i, Header(kGameMessage, Code(GameCode::kSongListRequest)));
     Log("Recieve:Requesting Song List");
   }
 }
@@ -581,7 +581,7 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
       if (!mayPlay) return;
       NetMessage out = m;
       out.type = 2;
-      out.code = game::kPlayerInfo;
+      out.code = Code(GameCode::kPlayerInfo);
       Truncate(out.str1, kMaxNameBytes);
       SendToOthers(i, out);
       return;
@@ -597,11 +597,11 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
       }
       players_[static_cast<size_t>(p)] = PlayerEntry{true, i};
       ++playerCount_;
-      NetMessage mine = Header(kGameMessage, game::kYourPlayerJoined);
+      NetMessage mine = Header(kGameMessage, Code(GameCode::kYourPlayerJoined));
       mine.a2 = p;
       mine.a3 = m.a3;
       Send(i, mine);
-      NetMessage theirs = Header(kGameMessage, game::kOtherPlayerJoined);
+      NetMessage theirs = Header(kGameMessage, Code(GameCode::kOtherPlayerJoined));
       theirs.a2 = p;
       SendToOthers(i, theirs);
       Log("Recieve:Player " + Num(p) + " Added");
@@ -614,10 +614,10 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
       if (!e.inUse || e.owner != i) return;  // only one's own players leave
       e = PlayerEntry();
       --playerCount_;
-      NetMessage mine = Header(kGameMessage, game::kYourPlayerLeft);
+      NetMessage mine = Header(kGameMessage, Code(GameCode::kYourPlayerLeft));
       mine.a2 = p;
       Send(i, mine);
-      NetMessage theirs = Header(kGameMessage, game::kOtherPlayerLeft);
+      NetMessage theirs = Header(kGameMessage, Code(GameCode::kOtherPlayerLeft));
       theirs.a2 = p;
       SendToOthers(i, theirs);
       Log("Recieve:Player " + Num(p) + " Killed");
@@ -626,8 +626,8 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
     case control::kLoadGame:
       if (!mayPlay) return;
       Log("Recieve:Game Loading");
-      Send(i, Header(kGameMessage, game::kLoadingSender));
-      SendToOthers(i, Header(kGameMessage, game::kLoadingOthers));
+      Send(i, Header(kGameMessage, Code(GameCode::kLoadingSender)));
+      SendToOthers(i, Header(kGameMessage, Code(GameCode::kLoadingOthers)));
       return;
     case control::kReady:
       Log("Recieve:Client " + Num(i) + " Is Good To Go!");
@@ -636,13 +636,13 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
     case control::kRestart:
       if (!mayPlay) return;
       Log("Recieve:Restarting Game");
-      SendToOthers(i, Header(kGameMessage, game::kRestart));
+      SendToOthers(i, Header(kGameMessage, Code(GameCode::kRestart)));
       return;
     case control::kBackToMenus:
       if (!mayPlay) return;
       Log("Recieve:Returning To Menu");
       ServerLock(false);
-      SendToOthers(i, Header(kGameMessage, game::kBackToMenus));
+      SendToOthers(i, Header(kGameMessage, Code(GameCode::kBackToMenus)));
       KillAllPlayers();
       NextLeader();
       return;
@@ -668,12 +668,12 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
     case control::kStartGame:
       if (!leader || locked_) return;
       ServerLock(true);
-      SendToOthers(i, Header(kGameMessage, game::kLocked));
+      SendToOthers(i, Header(kGameMessage, Code(GameCode::kLocked)));
       return;
     case control::kLeavePlayerSelect:
       if (!mayPlay) return;
       ServerLock(false);
-      SendToOthers(i, Header(kGameMessage, game::kUnlocked));
+      SendToOthers(i, Header(kGameMessage, Code(GameCode::kUnlocked)));
       KillAllPlayers();
       return;
     case control::kResignLead:
@@ -682,14 +682,14 @@ void GameServer::HandleControl(int32_t i, const NetMessage& m) {
       return;
     case control::kGameType: {
       if (!leader) return;
-      NetMessage out = Header(kGameMessage, game::kGameType);
+      NetMessage out = Header(kGameMessage, Code(GameCode::kGameType));
       out.a3 = m.a3;
       SendToOthers(i, out);
       return;
     }
     case control::kCrowdSound:
       Log("Recieve:Winning Cow Bell!");
-      SendToOthers(i, Header(kGameMessage, game::kCrowdSound));
+      SendToOthers(i, Header(kGameMessage, Code(GameCode::kCrowdSound)));
       return;
     case control::kSongListBegin: s.songList.clear(); return;
     case control::kSongListHash:
@@ -720,7 +720,7 @@ void GameServer::GameCheck() {
   for (int32_t i = 0; i < kServerSlots; ++i) {
     if (!slots_[static_cast<size_t>(i)].connected) continue;
     slots_[static_cast<size_t>(i)].ready = false;
-    if (Authenticated(i)) Send(i, Header(kGameMessage, game::kStartSignal));
+    if (Authenticated(i)) Send(i, Header(kGameMessage, Code(GameCode::kStartSignal)));
   }
   Log("GameCheck:Game Start Signal Sent");
 }
@@ -752,7 +752,7 @@ bool GameServer::ServerLock(bool lock) {
 }
 
 void GameServer::AnnounceLeader() {
-  NetMessage m = Header(kGameMessage, game::kLeader);
+  NetMessage m = Header(kGameMessage, Code(GameCode::kLeader));
   m.a3 = leader_;
   SendToAll(m);
 }
@@ -772,13 +772,13 @@ bool GameServer::NextLeader() {
 }
 
 bool GameServer::SendRoster() {
-  SendToAll(Header(kGameMessage, game::kRosterBegin));
+  SendToAll(Header(kGameMessage, Code(GameCode::kRosterBegin)));
   for (int32_t r = 0; r < kServerSlots; ++r) {
     if (!Authenticated(r)) continue;
     for (int32_t s = 0; s < kServerSlots; ++s) {
       if (!Authenticated(s) || !Live(s)) continue;
       const ClientSlot& slot = slots_[static_cast<size_t>(s)];
-      NetMessage m = Header(kGameMessage, game::kRosterEntry);
+      NetMessage m = Header(kGameMessage, Code(GameCode::kRosterEntry));
       m.a3 = s;
       m.a4 = slot.inGame ? 3 : static_cast<int32_t>(slot.rosterState);
       m.str1 = slot.name;
@@ -790,7 +790,7 @@ bool GameServer::SendRoster() {
 
 bool GameServer::SendCurrentSong(int32_t slot) {
   if (slot < 0 || slot >= kServerSlots || !Live(slot)) return true;
-  NetMessage m = Header(kGameMessage, game::kCurrentSong);
+  NetMessage m = Header(kGameMessage, Code(GameCode::kCurrentSong));
   m.str1 = song_.name;
   m.str2 = song_.hash;
   m.a3 = song_.value;
@@ -799,7 +799,7 @@ bool GameServer::SendCurrentSong(int32_t slot) {
 }
 
 void GameServer::SendConnectNotice(bool joined) {
-  SendToAll(Header(kGameMessage, joined ? game::kClientJoined : game::kClientDropped));
+  SendToAll(Header(kGameMessage, joined ? Code(GameCode::kClientJoined) : Code(GameCode::kClientDropped)));
 }
 
 void GameServer::IntersectSongLists() {
@@ -820,13 +820,13 @@ void GameServer::IntersectSongLists() {
 void GameServer::SendCommonSongList() {
   for (int32_t j = 0; j < kServerSlots; ++j) {
     if (!Authenticated(j)) continue;
-    Send(j, Header(kGameMessage, game::kCommonListBegin));
+    Send(j, Header(kGameMessage, Code(GameCode::kCommonListBegin)));
     for (const std::string& hash : commonSongs_) {
-      NetMessage m = Header(kGameMessage, game::kCommonListHash);
+      NetMessage m = Header(kGameMessage, Code(GameCode::kCommonListHash));
       m.str1 = hash;
       if (!Send(j, m)) break;
     }
-    Send(j, Header(kGameMessage, game::kCommonListEnd));
+    Send(j, Header(kGameMessage, Code(GameCode::kCommonListEnd)));
   }
 }
 

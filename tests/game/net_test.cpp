@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 
 #include "tests/game/game_fixtures.h"
 
@@ -215,4 +217,49 @@ TEST(Net, RemoteFailureWaitsForTheGraceTime) {
   EXPECT_TRUE(p.failed());
   p.RemoteState(0, 1, 0.0f, 0, 0, 0, 0, 10.0f);
   EXPECT_EQ(h.sound.Count(98), 1);
+}
+
+// The missed-note check sends the score state every frame; a board drawn a thousand
+// times a second must still stay far inside what the host relays for one client (600
+// messages a second), and the last state must still reach the others.
+TEST(Net, ScoreStateIsPacedAtAThousandFramesASecond) {
+  Harness h(ReferenceGuitarChart());
+  Player& p = h.Setup(PlayerSpec());
+  std::map<double, std::vector<Step>> byTime;
+  for (const Step& s : Reference()) byTime[s.time].push_back(s);
+  std::vector<double> stateSentAt, sentAt;
+  size_t seen = 0;
+  for (double t = 0; t <= 8500; t += 1.0) {
+    if (auto it = byTime.find(t); it != byTime.end()) {
+      for (const Step& s : it->second) h.input.Push(s.code, s.pressed, s.value);
+    }
+    h.Frame(t);
+    for (; seen < h.net.sent.size(); ++seen) {
+      sentAt.push_back(t);
+      if (h.net.sent[seen].code == 34) stateSentAt.push_back(t);
+    }
+  }
+  ASSERT_EQ(p.score().hits, 12);
+  // Every message of any one second (hits, presses, lane states, score states) stays
+  // well inside the host's budget.
+  for (size_t first = 0, end = 0; first < sentAt.size(); ++first) {
+    while (end < sentAt.size() && sentAt[end] < sentAt[first] + 1000.0) ++end;
+    EXPECT_LT(end - first, 100u) << "in the second from " << sentAt[first] << " ms";
+  }
+  for (size_t i = 0; i + 1 < stateSentAt.size(); ++i) {
+    EXPECT_GE(stateSentAt[i + 1] - stateSentAt[i], static_cast<double>(Player::kScoreStateIntervalMs));
+  }
+  EXPECT_LE(stateSentAt.size(), 8500u / Player::kScoreStateIntervalMs + 1);
+  // Before the first note nothing changes: the state is only repeated.
+  const auto idle = std::count_if(stateSentAt.begin(), stateSentAt.end(), [](double t) { return t < 1900.0; });
+  EXPECT_LE(idle, static_cast<long>(1900 / Player::kScoreStateRepeatMs + 1));
+  EXPECT_GE(idle, 1);
+  // The newest state went out after the last judgement.
+  const GameMessage* last = nullptr;
+  for (const GameMessage& m : h.net.sent) {
+    if (m.code == 34) last = &m;
+  }
+  ASSERT_NE(last, nullptr);
+  EXPECT_EQ(std::bit_cast<float>(last->a6), p.score().score);
+  EXPECT_EQ(last->a4 & 0xFFFF, 12);
 }

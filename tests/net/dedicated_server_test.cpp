@@ -11,8 +11,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "core/settings.h"
 #include "tests/net/net_test_support.h"
@@ -296,3 +300,186 @@ TEST(DedicatedServer, LinksNoWindowSoundOrGraphicsLibrary) {
 }
 
 }  // namespace
+
+namespace {
+
+// One headless game (tests/net/net_game_peer.cpp) as a child process in a folder of
+// its own, with its console read line by line.
+class GamePeer {
+ public:
+  GamePeer(const testsupport::TempDir& dir, const std::string& name) : folder_(dir.Path(name)) {
+    std::filesystem::create_directories(folder_);
+  }
+  ~GamePeer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) close(out_);
+  }
+
+  bool Start(const std::vector<std::string>& args) {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addchdir_np(&actions, folder_.c_str());
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    std::vector<std::string> all = {VELORIN_GAME_PEER};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const int rc = posix_spawn(&pid_, all[0].c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    out_ = fds[0];
+    fcntl(out_, F_SETFL, O_NONBLOCK);
+    return rc == 0;
+  }
+
+  // The first line (from the one after the last line taken) that begins with the
+  // prefix; empty when the program ends or fails first, or the bound passes. The
+  // bound catches a hang: a sanitizer build on a busy machine loads a song slowly.
+  std::string WaitForLine(const std::string& prefix, int boundMs = 240000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
+    for (;;) {
+      while (taken_ < lines_.size()) {
+        const std::string& line = lines_[taken_++];
+        if (line.rfind(prefix, 0) == 0) return line;
+        if (line.rfind("FAIL", 0) == 0) {
+          ADD_FAILURE() << folder_ << ": " << line;
+          return std::string();
+        }
+      }
+      if (std::chrono::steady_clock::now() >= end || !ReadSome()) return std::string();
+    }
+  }
+  // The number after the prefix in the next line that begins with it; -1 when none.
+  long long WaitForNumber(const std::string& prefix, int boundMs = 240000) {
+    const std::string line = WaitForLine(prefix + " ", boundMs);
+    return line.empty() ? -1 : std::atoll(line.c_str() + prefix.size() + 1);
+  }
+
+  // Whether the exact line was printed at any time so far, waiting for it up to the
+  // bound; lines taken by the waits above count too.
+  bool SawLine(const std::string& line, int boundMs = 60000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
+    for (;;) {
+      if (std::find(lines_.begin(), lines_.end(), line) != lines_.end()) return true;
+      if (std::chrono::steady_clock::now() >= end || !ReadSome()) {
+        return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
+      }
+    }
+  }
+
+  int Kill() {
+    kill(pid_, SIGKILL);
+    return Wait(10000);
+  }
+  int Wait(int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      ReadSome();
+    }
+    return -1;
+  }
+
+ private:
+  // False once the program's output has ended.
+  bool ReadSome() {
+    pollfd p{out_, POLLIN, 0};
+    if (poll(&p, 1, 20) != 1) return true;
+    char buf[1024];
+    const ssize_t n = read(out_, buf, sizeof buf);
+    if (n <= 0) return false;
+    partial_.append(buf, static_cast<size_t>(n));
+    for (size_t nl; (nl = partial_.find('\n')) != std::string::npos;) {
+      lines_.push_back(partial_.substr(0, nl));
+      partial_.erase(0, nl + 1);
+    }
+    return true;
+  }
+
+  std::string folder_;
+  pid_t pid_ = -1;
+  int out_ = -1;
+  std::string partial_;
+  std::vector<std::string> lines_;
+  size_t taken_ = 0;
+};
+
+// The first demo song of the built run folder, copied for one player; empty when the
+// run folder has none.
+std::string CopyDemoSong(const testsupport::TempDir& dir, const std::string& as) {
+  namespace fs = std::filesystem;
+  std::vector<fs::path> demos;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(fs::path(VELORIN_TEST_RUN_DIR) / "music", ec)) {
+    if (e.is_directory() && fs::exists(e.path() / "notes.mid")) demos.push_back(e.path());
+  }
+  if (demos.empty()) return std::string();
+  std::sort(demos.begin(), demos.end());
+  fs::copy(demos.front(), dir.Path(as), fs::copy_options::recursive);
+  return dir.Path(as) + "/";
+}
+
+}  // namespace
+
+// Two games play the same song through the server: both wait for its start signal,
+// each one's player is mirrored hit for hit on the other's board, and when one is
+// killed mid-song the other plays on and the server keeps serving.
+TEST(DedicatedServer, TwoGamesPlayOneSongInLockStepAndOneSurvivesTheOthersDeath) {
+  testsupport::TempDir dir;
+  const std::string songA = CopyDemoSong(dir, "songA");
+  if (songA.empty()) GTEST_SKIP() << "no demo song in the run folder's music/";
+  const std::string songB = CopyDemoSong(dir, "songB");
+  ServerProcess server(dir);
+  const uint16_t port = nettest::FreePort();
+  server.WriteConfig(std::to_string(port), "", 5, true);
+  ASSERT_TRUE(server.Start());
+  ASSERT_TRUE(server.WaitForLine("Server Running..."));
+
+  // The bots hit every note of the first 8 s; A plays on to 14 s, B until it is killed.
+  GamePeer a(dir, "gameA"), b(dir, "gameB");
+  ASSERT_TRUE(a.Start({std::to_string(port), "Ann", songA, "8000", "14000"}));
+  ASSERT_EQ(a.WaitForNumber("AUTH"), 0);  // the first to join leads
+  ASSERT_TRUE(b.Start({std::to_string(port), "Bob", songB, "8000", "600000"}));
+  ASSERT_EQ(b.WaitForNumber("AUTH"), 1);
+
+  const long long startA = a.WaitForNumber("START");
+  const long long startB = b.WaitForNumber("START");
+  ASSERT_GT(startA, 0);
+  ASSERT_GT(startB, 0);
+  // Neither starts on its own: each took the one start signal, however long its load
+  // took. A frame or two apart on a busy machine, never a load apart.
+  EXPECT_LT(std::llabs(startA - startB), 1500);
+
+  const long long hitsA = a.WaitForNumber("STOPPED");
+  const long long hitsB = b.WaitForNumber("STOPPED");
+  ASSERT_GT(hitsA, 0) << "the bot hit nothing in the first 8 s of the demo song";
+  ASSERT_GT(hitsB, 0);
+  // Each board shows the other's player with every hit it made.
+  EXPECT_TRUE(a.SawLine("MIRROR " + std::to_string(hitsB)));
+  EXPECT_TRUE(b.SawLine("MIRROR " + std::to_string(hitsA)));
+
+  EXPECT_EQ(b.Kill(), 128 + SIGKILL);
+  const std::string result = a.WaitForLine("RESULT");
+  EXPECT_EQ(result, "RESULT " + std::to_string(hitsA) + " " + std::to_string(hitsB));
+  EXPECT_FALSE(a.WaitForLine("DONE").empty());
+  EXPECT_EQ(a.Wait(60000), 0);
+
+  // The server lost one client without a farewell and still takes a new one.
+  RawPeer late;
+  ASSERT_TRUE(late.Connect(port));
+  EXPECT_GE(late.Join("Cy", ""), 0);
+  EXPECT_EQ(server.Signal(SIGTERM), 0);
+  const auto log = server.ServerLog();
+  EXPECT_TRUE(Contains(log, "GameCheck:Game Start Signal Sent"));
+}
