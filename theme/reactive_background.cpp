@@ -48,7 +48,9 @@ float ReactiveBackground::NextBeat(int step) const {
 }
 
 void ReactiveBackground::Send(std::string_view id, std::string_view row, std::string_view trigger) {
-  if (theme_) theme_->TriggerEvent(id, row, trigger);
+  if (!theme_) return;
+  theme_->TriggerEvent(id, row, trigger);
+  if (listener) listener(id, row, trigger);
 }
 
 void ReactiveBackground::SendSongEvents(const Player* players, int32_t count) {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -43,6 +44,9 @@ class ReactiveBackground {
   bool EnergyShown() const { return energyShown_; }
   const std::u16string& Name() const { return name_; }
   const std::u16string& Folder() const { return folder_; }
+
+  // Sees every event that reaches the theme (id, row, trigger); for tools and tests.
+  std::function<void(std::string_view, std::string_view, std::string_view)> listener;
 
  private:
   void Send(std::string_view id, std::string_view row, std::string_view trigger);
