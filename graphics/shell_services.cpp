@@ -10,6 +10,7 @@
 #include "game/player.h"
 #include "graphics/frame_internal.h"
 #include "graphics/frame_render.h"
+#include "graphics/play_backgrounds.h"
 #include "graphics/player_board.h"
 #include "graphics/render_layers.h"
 #include "graphics/scene_context.h"
@@ -269,6 +270,8 @@ void RegisterShellServices(shell::Services& services) {
   visuals.loadBackgroundImage = [](const std::u16string& path) { return LoadPlayBackgroundImage(path); };
   visuals.loadSongImage = [](const std::u16string& path) { return LoadPlayBackgroundImage(path); };
   visuals.releaseBackgroundImage = [] { ReleasePlayBackgroundImage(); };
+  // The video background and the stage.
+  RegisterPlayBackgrounds(visuals, Layers());
 }
 
 SceneContext* CurrentSceneContext() { return P().current.load(); }

@@ -16,5 +16,7 @@ bool BuildGameplayModel(const std::string& name, Model& out);
 // Every stage file by name (without ".X"): the venue, the three layouts, the prop and
 // the objects the layouts call for.
 std::map<std::string, Model> BuildStageModels();
+// The stage's surface pictures by file name, each the colour of its surface.
+std::map<std::string, glm::vec3> StageSwatches();
 
 }  // namespace models

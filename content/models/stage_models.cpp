@@ -8,6 +8,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <cmath>
+#include <map>
 
 #include "content/models/gameplay_models.h"
 
@@ -20,13 +21,26 @@ constexpr float kFloor = -200.0f;
 constexpr float kStageTop = -100.0f;
 constexpr uint32_t kTicks = 4800;  // animation ticks per second
 
+std::map<std::string, glm::vec3>& Swatches() {
+  static std::map<std::string, glm::vec3> swatches;
+  return swatches;
+}
+
+// A surface of the stage. A model drawn through a mesh hierarchy takes its diffuse
+// colour from the hierarchy (white unless an owner tints it), so the surface's own
+// colour comes from its picture: a swatch of that colour, written beside the models.
+// The emissive level is white, so the picture gives the glow its colour too.
 Material Paint(const std::string& name, const glm::vec3& colour, float glow = 0.35f) {
   Material m;
   m.name = name;
   m.diffuse = glm::vec4(colour, 1.0f);
   m.power = 16.0f;
   m.specular = glm::vec3(0.2f);
-  m.emissive = colour * glow;
+  m.emissive = glm::vec3(glow);
+  std::string file = "stage_";
+  for (char c : name) file += static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  m.texture = file + ".png";
+  Swatches()[m.texture] = colour;
   return m;
 }
 
@@ -359,6 +373,11 @@ std::map<std::string, Model> BuildStageModels() {
   files["keyboard"] = Keyboard();
   files["screen"] = Screen();
   return files;
+}
+
+std::map<std::string, glm::vec3> StageSwatches() {
+  BuildStageModels();
+  return Swatches();
 }
 
 }  // namespace models

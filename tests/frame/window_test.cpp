@@ -154,3 +154,57 @@ TEST(WindowFrame, TheFullscreenSwitchFallsBackToTheDesktopModeAndDrawsAtIt) {
 }
 
 }  // namespace
+
+// Each background mode of the settings over a demo song with its default content: the
+// picture (0), the abstract theme (1), the 3D stage (2) and the video (3). The sides of
+// the frame, where no board is, show the background: lit, in colour (not the washed-out
+// grey of surfaces that lost their colour), and moving where the background moves.
+struct BackgroundCase {
+  int mode;
+  const char* name;
+  int moves;  // between two shots 30 frames apart, outside the board: 1 moves, 0 still, -1 either
+              // (the stage's camera cuts on the clock, so a slow machine may catch a cut)
+};
+
+class BackgroundInAWindow : public ::testing::TestWithParam<BackgroundCase> {};
+
+TEST_P(BackgroundInAWindow, TheSidesShowTheBackground) {
+  if (!HaveXvfb()) GTEST_SKIP() << "xvfb-run is not installed";
+  const BackgroundCase c = GetParam();
+  const std::string shot = ShotDir() + "/background_" + std::to_string(c.mode) + "_" + c.name + ".png";
+  const std::string later = ShotDir() + "/background_" + std::to_string(c.mode) + "_" + c.name + "_later.png";
+  std::string out;
+  const int code = RunPlayCheck("--players 1 --frames 60 --gap 30 --background " + std::to_string(c.mode) +
+                                    " --screenshot " + shot + " --second " + later,
+                                &out);
+  ASSERT_EQ(code, 0) << out;
+  gfx::ImageData first, second;
+  ASSERT_TRUE(gfx::DecodeImageFile(shot, first));
+  ASSERT_TRUE(gfx::DecodeImageFile(later, second));
+  ASSERT_EQ(first.width, 1280);
+  ASSERT_EQ(second.width, 1280);
+  int probes = 0, lit = 0, coloured = 0, moved = 0;
+  for (int y = 6; y < 714; y += 12) {
+    for (int x = 6; x < 1274; x += 12) {
+      if (x > 330 && x < 950) continue;  // the board
+      const Pixel p = At(first, x, y), q = At(second, x, y);
+      ++probes;
+      lit += p.Sum() > 30 ? 1 : 0;
+      const int hi = std::max({p.r, p.g, p.b}), lo = std::min({p.r, p.g, p.b});
+      coloured += hi - lo > 40 && hi < 250 ? 1 : 0;
+      moved += std::abs(p.Sum() - q.Sum()) > 24 ? 1 : 0;
+    }
+  }
+  EXPECT_GT(lit, probes * 8 / 10) << c.name << ": the sides are dark";
+  EXPECT_GT(coloured, probes / 50) << c.name << ": the sides have no colour";
+  if (c.moves == 1) {
+    EXPECT_GT(moved, probes / 20) << c.name << ": nothing moved";
+  } else if (c.moves == 0) {
+    EXPECT_LT(moved, probes / 50) << c.name << ": a still picture changed";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowFrame, BackgroundInAWindow,
+                         ::testing::Values(BackgroundCase{0, "picture", 0}, BackgroundCase{1, "abstract", 1},
+                                           BackgroundCase{2, "stage", -1}, BackgroundCase{3, "video", 1}),
+                         [](const ::testing::TestParamInfo<BackgroundCase>& info) { return std::string(info.param.name); });

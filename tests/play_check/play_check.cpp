@@ -42,6 +42,7 @@
 #include "game/level/level.h"
 #include "game/level/level_session.h"
 #include "game/shell_services.h"
+#include "graphics/render_layers.h"
 #include "graphics/shell_services.h"
 #include "platform/audio/audio.h"
 #include "platform/clock.h"
@@ -51,6 +52,7 @@
 #include "song/shell_services.h"
 #include "song/song.h"
 #include "song/song_stems.h"
+#include "theme/reactive_background.h"
 
 namespace {
 
@@ -348,7 +350,7 @@ int main(int argc, char** argv) {
   g_Settings.MULTIDISPLAY = 1;
   g_Settings.VSYNC = false;
   g_Settings.FORCESTATE = 0;
-  // The picture background: the reactive, stage and video backgrounds are not drawn yet.
+  // 0 picture, 1 abstract (reactive theme), 2 stage, 3 video.
   g_Settings.BACKGROUND = o.background;
   // The full-screen switch saves the settings: into a file of this run only.
   const std::string config = (std::filesystem::temp_directory_path() /
@@ -360,6 +362,8 @@ int main(int argc, char** argv) {
   SetSongStemsFactory(&devices::MakeSongAudioStems);
   game::RegisterShellServices(services);
   graphics::RegisterShellServices(services);
+  // Only the reactive background of the theme engine: play shows no menus.
+  theme::RegisterReactiveBackground(Session().Visuals(), graphics::Layers());
   services.song.updateSongAudio = [](int slot) {
     Song* song = song::SongSlot(slot);
     return song && song->audio && song->audio->Audio() ? song->audio->Audio()->Update() : false;
