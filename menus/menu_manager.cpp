@@ -21,6 +21,9 @@ constexpr std::array<const char*, 5> kKeyboardNames{"keyboard_green", "keyboard_
                                                     "keyboard_start", "keyboard_select"};
 constexpr std::array<uint32_t, 5> kLegendButtons{1, 2, 5, 18, 19};
 
+// Where the build puts the calibration song, relative to the run folder.
+const std::u16string kCalibratorFolder = u"data/calibrator/";
+
 bool IsMenu(int32_t n, Menu m) { return n == static_cast<int32_t>(m); }
 
 }  // namespace
@@ -33,6 +36,8 @@ bool MenuManager::InitMenus(const std::u16string& musicFolder, const std::u16str
   exitCode.store(0);
   LogNarrow("Initializing: Main Menu");
   main_ = std::make_unique<MainMenu>(ctx_);
+  LogNarrow("Initializing: Calibration Menu");
+  calibration_ = std::make_unique<CalibrationMenu>(ctx_);
   LogNarrow("Initializing: Song Menu");
   song_ = std::make_unique<SongMenu>(ctx_, musicFolder);
   LogNarrow("Initializing: Player Menu");
@@ -61,6 +66,8 @@ void MenuManager::LoadMenuThemes(const std::u16string& themeFolder) {
   themesLoaded.fetch_add(1);
   if (main_) main_->LoadTheme(dynamic);
   themesLoaded.fetch_add(1);
+  if (calibration_) calibration_->LoadTheme(dynamic);
+  themesLoaded.fetch_add(1);
   if (song_) song_->LoadTheme(dynamic);
   themesLoaded.fetch_add(1);
   if (player_) player_->LoadTheme(dynamic);
@@ -75,6 +82,7 @@ void MenuManager::LoadMenuThemes(const std::u16string& themeFolder) {
 void MenuManager::DestroyMenus() {
   if (song_) song_->WaitPreviewThread();
   main_.reset();
+  calibration_.reset();
   song_.reset();
   player_.reset();
   songLoad_.reset();
@@ -161,6 +169,21 @@ void MenuManager::Update() {
         SwitchTo(player_->requestedMenu);
       }
       break;
+    case Menu::kCalibration:
+      if (!calibration_) break;
+      calibration_->Frame();
+      if (!calibration_->changeRequested) break;
+      calibration_->changeRequested = false;
+      if (calibration_->requestedMenu == kRequestCalibrationSong) {
+        // The calibration song lives in the run folder, outside the music folder.
+        if (!song_) break;
+        song_->Enter(true, false, kCalibratorFolder);
+        song_->ChooseSong(false, false);
+        SwitchTo(static_cast<int32_t>(Menu::kSongSelect));
+      } else {
+        SwitchTo(calibration_->requestedMenu);
+      }
+      break;
     case Menu::kStartSong:
       // One frame after the request: the shell leaves the menus for the song.
       exitCode.store(1);
@@ -208,6 +231,9 @@ void MenuManager::Render(float screenWidth, float screenHeight) {
       break;
     case Menu::kPlayerSelect:
       if (player_) player_->Render(screenWidth, screenHeight);
+      break;
+    case Menu::kCalibration:
+      if (calibration_ && calibration_->theme()) calibration_->theme()->Render(0, 0, 1);
       break;
     default: break;
   }

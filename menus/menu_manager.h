@@ -12,6 +12,7 @@
 #include <string>
 
 #include "menus/menu_context.h"
+#include "menus/screens/calibration_menu.h"
 #include "menus/screens/drop_down_menu.h"
 #include "menus/screens/main_menu.h"
 #include "menus/screens/player_menu.h"
@@ -72,6 +73,7 @@ class MenuManager {
   SongMenu* songMenu() const { return song_.get(); }
   PlayerMenu* playerMenu() const { return player_.get(); }
   SongLoadMenu* songLoadMenu() const { return songLoad_.get(); }
+  CalibrationMenu* calibrationMenu() const { return calibration_.get(); }
   DropDownHolderMenu* dropDowns() const { return dropDowns_.get(); }
   ScreenTheme* overlay() const { return overlay_.get(); }
   ScreenTheme* messageBox() const { return messageBox_.get(); }
@@ -92,6 +94,7 @@ class MenuManager {
   std::unique_ptr<SongMenu> song_;
   std::unique_ptr<PlayerMenu> player_;
   std::unique_ptr<SongLoadMenu> songLoad_;
+  std::unique_ptr<CalibrationMenu> calibration_;
   std::unique_ptr<DropDownHolderMenu> dropDowns_;
   std::unique_ptr<ScreenTheme> container_, overlay_, messageBox_;
   std::array<std::u16string, kLegendElements> legend_{};

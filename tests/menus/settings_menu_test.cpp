@@ -163,3 +163,32 @@ TEST_F(CalibrationScreen, WithoutAThemeInputStillWorks) {
 
 }  // namespace
 }  // namespace menustest
+
+namespace menustest {
+namespace {
+
+// The manager runs the calibration screen as menu 4: its calibration row opens song
+// select on the calibrator's folder, and Back goes to the options screen.
+TEST(CalibrationInTheManager, TheSongRowOpensTheCalibratorFolderAndBackGoesToOptions) {
+  MenuHarness h;
+  h.Init();
+  h.ctx.seats[0].inPlay = true;
+  ASSERT_NE(h.manager->calibrationMenu(), nullptr);
+  h.manager->SwitchTo(static_cast<int32_t>(menus::Menu::kCalibration));
+  for (int i = 0; i < 3; ++i) {
+    h.Press(0, 13);
+    h.Frame();
+  }
+  h.Press(0, 1);
+  h.Frame();
+  EXPECT_EQ(h.manager->current, static_cast<int32_t>(menus::Menu::kSongSelect));
+  EXPECT_EQ(h.manager->songMenu()->currentFolder, u"data/calibrator/");
+
+  h.manager->SwitchTo(static_cast<int32_t>(menus::Menu::kCalibration));
+  h.Press(0, 2);
+  h.Frame();
+  EXPECT_EQ(h.manager->current, static_cast<int32_t>(menus::Menu::kOptions));
+}
+
+}  // namespace
+}  // namespace menustest
