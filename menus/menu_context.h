@@ -86,6 +86,11 @@ class ScreenTheme {
   virtual void TriggerEvent(const std::string& element, const std::string& row, const std::string& event) = 0;
   virtual void SetText(const std::string& element, const std::u16string& text) = 0;
   virtual std::u16string GetText(const std::string& element) const = 0;
+  // The characters first..last (inclusive, UTF-16 indices) of a text drawn in its
+  // highlight colour; -1, -1 for none.
+  virtual void SetTextHighlight(const std::string& element, int32_t first, int32_t last) {
+    (void)element, (void)first, (void)last;
+  }
   // Null gives the element its own image back. The theme keeps its own reference.
   virtual void SetImage(const std::string& element, std::shared_ptr<const Picture> picture) = 0;
   virtual void Render(float x, float y, float scale) = 0;

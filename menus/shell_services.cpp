@@ -17,6 +17,7 @@
 #include "graphics/shell_services.h"
 #include "graphics/render_layers.h"
 #include "menus/menu_manager.h"
+#include "menus/screens/ingame_menus.h"
 #include "menus/theme_screen.h"
 #include "theme/theme_set.h"
 #include "platform/clock.h"
@@ -29,6 +30,10 @@ namespace {
 
 std::unique_ptr<MenuContext> g_context;
 std::unique_ptr<MenuManager> g_manager;
+// What is drawn over the boards while a song plays; made with the menus, its themes
+// loaded with theirs, and reached by the level through its in-game screens table.
+std::unique_ptr<InGameMenus> g_inGame;
+std::atomic<InGameMenus*> g_inGameReady{nullptr};
 // The manager as the main thread's frame sees it: the Task thread makes and initialises
 // it while the loading screen draws, so it is handed over once its menus are ready.
 std::atomic<MenuManager*> g_ready{nullptr};
@@ -214,6 +219,17 @@ void FillRenderLayers() {
       manager->songLoadMenu()->theme()->Render(0, 0, 1);
   };
   layers.songListCount = [] { return g_gathered.load(); };
+  layers.renderInGameMenus = [] {
+    if (InGameMenus* inGame = g_inGameReady.load()) inGame->Render();
+  };
+}
+
+// The level's in-game screens: its rules, with the display of InGameMenus attached
+// once the menus are made. Until then (and in a run without menus) the entries are
+// empty and the rules run alone.
+InGameScreens& LevelScreens() {
+  static InGameScreens screens;
+  return screens;
 }
 
 }  // namespace
@@ -226,14 +242,25 @@ void RegisterShellServices(shell::Services& services) {
   static LevelMenus levelMenus;
   FillLevelMenus(levelMenus);
   Session().menus = &levelMenus;
+  Session().screens = &LevelScreens();
   shell::MenuServices& m = services.menus;
   m.createMenuManager = [] {
     g_context = std::make_unique<MenuContext>();
     FillContext(*g_context);
     g_manager = std::make_unique<MenuManager>(*g_context);
+    g_inGame = std::make_unique<InGameMenus>(*g_context);
   };
   m.destroyMenus = [] {
     g_ready.store(nullptr);
+    g_inGameReady.store(nullptr);
+    InGameScreens& screens = LevelScreens();
+    screens.startDisplay = nullptr;
+    screens.restartDisplay = nullptr;
+    screens.updateDisplay = nullptr;
+    screens.songEndDisplay = nullptr;
+    screens.updateLyricsDisplay = nullptr;
+    screens.showRankAlert = nullptr;
+    g_inGame.reset();
     if (g_manager) g_manager->DestroyMenus();
     g_manager.reset();
     g_context.reset();
@@ -244,6 +271,13 @@ void RegisterShellServices(shell::Services& services) {
     // their own documents.
     theme::MenuThemes().LoadAll(graphics::CurrentSceneContext(), g_Settings.themeFolder);
     g_manager->InitMenus(musicFolder, g_Settings.themeFolder);
+    if (g_inGame) {
+      std::u16string dynamic = g_Settings.themeFolder;
+      if (!dynamic.empty() && dynamic.back() != u'/') dynamic += u'/';
+      g_inGame->LoadTheme(dynamic + u"dynamic/");
+      g_inGame->Attach(LevelScreens());
+    }
+    g_inGameReady.store(g_inGame.get());
     g_ready.store(g_manager.get());
   };
   m.update = [] { if (MenuManager* manager = g_ready.load()) manager->Update(); };

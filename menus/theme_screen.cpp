@@ -20,6 +20,9 @@ class MenuThemeScreen : public ScreenTheme {
   }
   void SetText(const std::string& element, const std::u16string& text) override { theme_.SetText(element, text); }
   std::u16string GetText(const std::string& element) const override { return theme_.GetText(element); }
+  void SetTextHighlight(const std::string& element, int32_t first, int32_t last) override {
+    theme_.SetTextHighlight(first, last, element);
+  }
   // The decoded picture stays with the menus; until the renderer uploads pictures for
   // the menus, the element shows its own image.
   void SetImage(const std::string& element, std::shared_ptr<const Picture> picture) override {

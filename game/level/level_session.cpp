@@ -11,6 +11,10 @@
 namespace {
 
 constexpr int32_t kPauseSound = 97;
+constexpr int32_t kAllFailedSound = 92;
+constexpr int32_t kConfirmSound = 105;
+constexpr int32_t kBackSound = 104;
+constexpr uint32_t kFirstNoteId = 101;
 constexpr uint32_t kCountDownMs = 3000;
 constexpr double kPracticeMinRangeMs = 1000.0;
 
@@ -20,6 +24,10 @@ LevelMenus g_defaultMenus;
 
 // A wrapping millisecond time has been reached (signed difference).
 bool Reached(uint32_t now, uint32_t at) { return static_cast<int32_t>(now - at) >= 0; }
+
+// The menus' reading of a button: a note id counts by its place in the octave.
+bool IsConfirmButton(uint32_t id) { return id == 1 || id == 9 || (id >= kFirstNoteId && (id - 100) % 12 == 0); }
+bool IsBackButton(uint32_t id) { return id == 2 || (id >= kFirstNoteId && (id - 100) % 12 == 2); }
 
 }  // namespace
 
@@ -111,20 +119,61 @@ LevelSession& Session() {
   return session;
 }
 
-void InGameScreens::Start(int32_t /*playerCount*/) {
+void InGameScreens::Start(int32_t playerCount) {
   InGameState& s = Session().ingame;
   s.songFinished = s.songFailed = s.songPassed = false;
+  s.inputLocked = false;
   for (std::u16string& t : s.resultText) t.clear();
+  if (startDisplay) startDisplay(playerCount);
 }
 
 void InGameScreens::Restart() {
   InGameState& s = Session().ingame;
   s.songFinished = s.songFailed = s.songPassed = false;
+  s.inputLocked = false;
   s.countDownEnd = platform::TimeGetTime() + kCountDownMs;
   for (std::u16string& t : s.resultText) t.clear();
+  if (restartDisplay) restartDisplay();
 }
 
-void InGameScreens::Update(double /*chartTime*/, double songTime, double /*speed*/) {
+void InGameScreens::LockSongEndInput() {
+  LevelSession& session = Session();
+  InGameState& s = session.ingame;
+  if (session.clearAllEvents) session.clearAllEvents();
+  LevelState& level = Level();
+  for (int32_t i = 0; i < level.playerCount; ++i) {
+    if (LevelController* c = level.info[static_cast<size_t>(i)].controller) c->ClearEvents();
+  }
+  s.inputLocked = true;
+  s.inputLockUntil = platform::TimeGetTime() + kSongEndLockMs;
+}
+
+void InGameScreens::SongEndInput() {
+  LevelSession& session = Session();
+  InGameState& s = session.ingame;
+  LevelState& level = Level();
+  InputEvent events[kMaxFetchEvents];
+  for (int32_t i = 0; i < level.playerCount && !s.actionPending; ++i) {
+    LevelController* c = level.info[static_cast<size_t>(i)].controller;
+    if (!c) continue;
+    int32_t n = 0;
+    c->GetEvents(events, n);
+    for (int32_t e = 0; e < n && e < static_cast<int32_t>(kMaxFetchEvents) && !s.actionPending; ++e) {
+      if (!events[e].pressed) continue;
+      if (IsConfirmButton(events[e].id)) {
+        session.PlaySound(kConfirmSound);
+        s.action = s.songFailed ? InGameAction::kRestart : InGameAction::kNextSong;
+        s.actionPending = true;
+      } else if (IsBackButton(events[e].id)) {
+        session.PlaySound(kBackSound);
+        s.action = s.songFailed ? InGameAction::kQuit : InGameAction::kRestart;
+        s.actionPending = true;
+      }
+    }
+  }
+}
+
+void InGameScreens::Update(double chartTime, double songTime, double speed) {
   LevelSession& session = Session();
   InGameState& s = session.ingame;
   const uint32_t now = platform::TimeGetTime();
@@ -148,17 +197,24 @@ void InGameScreens::Update(double /*chartTime*/, double songTime, double /*speed
     for (int32_t i = 0; i < level.playerCount && all; ++i) all = level.players[i].failed();
     if (all) {
       s.songFailed = true;
+      s.songPassed = false;
       s.failedSecondsLeft = static_cast<float>(LevelSongLengthSeconds() - songTime / 1000.0);
-      if (session.clearAllEvents) session.clearAllEvents();
-      for (int32_t i = 0; i < level.playerCount; ++i) {
-        if (LevelController* c = level.info[static_cast<size_t>(i)].controller) c->ClearEvents();
-      }
+      LockSongEndInput();
+      session.PlaySound(kAllFailedSound);
+      if (songEndDisplay) songEndDisplay();
     }
   }
+  if (s.inputLocked && Reached(now, s.inputLockUntil)) s.inputLocked = false;
+  if ((s.songFailed || s.songFinished) && !s.inputLocked && !s.countDownShown && !s.actionPending) SongEndInput();
+  if (updateDisplay) updateDisplay(chartTime, songTime, speed);
 }
 
 void InGameScreens::UpdateLyrics(double chartTime) {
-  if (VocalTrack* lyrics = Level().lyrics.get()) lyrics->Advance(static_cast<float>(chartTime));
+  if (updateLyricsDisplay) {
+    updateLyricsDisplay(chartTime);  // advances the phrases itself, to see their change
+  } else if (VocalTrack* lyrics = Level().lyrics.get()) {
+    lyrics->Advance(static_cast<float>(chartTime));
+  }
 }
 
 void InGameScreens::ShowSongEnd() {
@@ -168,6 +224,8 @@ void InGameScreens::ShowSongEnd() {
   s.songPassed = !s.songFailed;
   s.songEndTime = platform::TimeGetTime();
   session.PlaySound(platform::Rand() % 2 == 0 ? 90 : 91);
+  LockSongEndInput();
+  if (songEndDisplay) songEndDisplay();
 }
 
 void InGameScreens::Pause(Player* /*player*/) {

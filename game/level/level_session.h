@@ -77,6 +77,10 @@ struct InGameState {
   bool countDownShown = false;
   uint32_t countDownEnd = 0;       // platform::TimeGetTime ms
   uint32_t songEndTime = 0;        // when the end screen started
+  // After a pass or a failure the end screen ignores confirm and back for a while, so
+  // the presses that were meant for the last notes do not skip it.
+  bool inputLocked = false;
+  uint32_t inputLockUntil = 0;     // platform::TimeGetTime ms
   int32_t calibrationStep = 0;
   // Practice.
   double rangeStart = 0.0, rangeEnd = 0.0, savedRangeEnd = 0.0;
@@ -121,6 +125,25 @@ class InGameScreens {
   void BindPracticeProfile(Player* player) { if (bindPracticeProfile) bindPracticeProfile(player); }
   std::function<void()> buildPracticeLists;
   void BuildPracticeLists() { if (buildPracticeLists) buildPracticeLists(); }
+
+  // The display drawn over the boards follows the rules above through these: bound to
+  // the level's players (Start; may run on the Task thread), started over (Restart),
+  // stepped each frame, told of the song's end (passed, or every player failed) and
+  // of the lyrics' time.
+  std::function<void(int32_t)> startDisplay;
+  std::function<void()> restartDisplay;
+  std::function<void(double, double, double)> updateDisplay;
+  std::function<void()> songEndDisplay;
+  std::function<void(double)> updateLyricsDisplay;
+
+  // How long the end screen ignores confirm and back after a pass or a failure.
+  static constexpr uint32_t kSongEndLockMs = 2000;
+
+ private:
+  // The end screen's confirm and back: after a pass, confirm goes on to the next song
+  // and back plays it again; after a failure, confirm plays it again and back quits.
+  void SongEndInput();
+  void LockSongEndInput();
 };
 
 // What the level asks of the renderer: backgrounds, the stage, cameras, textures.

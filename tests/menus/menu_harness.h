@@ -44,6 +44,9 @@ class RecordingTheme : public menus::ScreenTheme {
   void SetImage(const std::string& element, std::shared_ptr<const menus::Picture> picture) override {
     images[element] = std::move(picture);
   }
+  void SetTextHighlight(const std::string& element, int32_t first, int32_t last) override {
+    highlights[element] = {first, last};
+  }
   void Render(float, float, float) override { ++renders; }
 
   int Count(const ThemeEvent& e) const { return static_cast<int>(std::count(events.begin(), events.end(), e)); }
@@ -67,6 +70,7 @@ class RecordingTheme : public menus::ScreenTheme {
   std::map<std::string, std::u16string> texts;
   std::map<std::string, Bound> lists;
   std::map<std::string, std::shared_ptr<const menus::Picture>> images;
+  std::map<std::string, std::pair<int32_t, int32_t>> highlights;
   int renders = 0;
 };
 

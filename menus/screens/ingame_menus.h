@@ -1,0 +1,109 @@
+// What is drawn over the game board while a song plays: the on-screen display (time
+// left, progress, score, the rank list, song name and artist, the pass or fail hint),
+// the lyrics with their sung part lit, the count-in and resume count-down, the
+// calibration read-out, the wait for an online start, and the pass and fail art.
+// The level keeps the rules (who failed, when the song ends, the end screen's input
+// and its lock); this object follows them through the level's InGameScreens entries
+// and writes its theme documents. The pause and practice menus, the player alerts and
+// the achievement pop-ups it will own later are not drawn yet.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "menus/menu_context.h"
+
+class InGameScreens;
+
+namespace menus {
+
+class InGameMenus {
+ public:
+  // The documents, in the order they load.
+  enum class Doc : int32_t {
+    kOsd = 0,         // "game_osd": song name and artist, the end hint, the count-down
+    kOsdMain,         // "game_osd_main": time, progress, score, rank list
+    kCalibration,     // "game_osd_calibration"
+    kPractice,        // "game_osd_practice"
+    kRemoteWait,      // "game_osd_remote_wait"
+    kLyrics,          // "game_osd_lyrics"
+    kAlert,           // "game_osd_alert"
+    kFailHolder,      // "game_fail_holder"
+    kPassHolder,      // "game_pass_holder"
+    kCount
+  };
+  static constexpr int32_t kMaxRankRows = 6;
+  static constexpr uint32_t kBannerMs = 3000;
+
+  explicit InGameMenus(MenuContext& owner);
+  InGameMenus(const InGameMenus&) = delete;
+  InGameMenus& operator=(const InGameMenus&) = delete;
+
+  static const char* DocumentName(Doc doc);
+
+  // Loads the nine documents from the theme's dynamic folder; one that does not load
+  // stays missing and is skipped wherever it would be used. Always true.
+  bool LoadTheme(const std::u16string& folder);
+  // Passes a video command to every document it has.
+  void ControlVideo(int32_t command);
+
+  // Bound to the level's players. Start and Restart may come from the Task thread
+  // (the level is built there): they are recorded and carried out by the next
+  // Update or Render on the main thread.
+  void Start(int32_t playerCount);
+  void Restart();
+  void Update(double chartTime, double songPosition, double speed);
+  // The end of the song, passed or failed: the art, the end hint, a full update.
+  void ShowSongEnd();
+  // The phrase cursor moved to `time` and the two lines of lyrics written.
+  void UpdateLyrics(double time);
+  // Each frame: the running game's total score and rating level; the rank list grows
+  // with the level. Flag bit 0 ends the speed-change warning, bit 1 starts it.
+  void ShowRankAlert(uint32_t flags, float totalScore, float ratingLevel);
+  // The display's texts: the per-frame part, and with `perFrame` false the state
+  // texts as well.
+  void UpdateOsd(bool perFrame);
+  void Render();
+
+  // Fills the level's InGameScreens display entries with this object.
+  void Attach(InGameScreens& screens);
+
+  ScreenTheme* Theme(Doc doc) const { return themes_[static_cast<size_t>(doc)].get(); }
+  int32_t PlayerCount() const { return playerCount_; }
+  int32_t RankRowCount() const { return rankRowCount_; }
+  bool BannerOn() const { return bannerOn_; }
+  bool LyricsPresent() const { return lyricsPresent_; }
+
+ private:
+  void ApplyPending();
+  void RebuildRankRows();
+  void UpdateCountDown();
+  bool Passed() const;
+  bool Failed() const;
+  bool IsCalibrationSong() const;
+  bool Practice() const;
+  bool HeadToHead() const;  // game types whose own result screen replaces the main display
+
+  MenuContext& owner_;
+  std::array<std::unique_ptr<ScreenTheme>, static_cast<size_t>(Doc::kCount)> themes_;
+  std::array<ListRow, kMaxRankRows> rankRows_{};
+  int32_t rankSelected_ = 0;
+  int32_t rankRowCount_ = 1;
+  int32_t playerCount_ = 0;
+  double chartTime_ = 0.0, songPosition_ = 0.0, speed_ = 1.0;
+  float totalScore_ = 0.0f;
+  float ratingLevel_ = 0.0f;
+  bool lyricsPresent_ = false;
+  bool bannerOn_ = false;
+  uint32_t bannerUntil_ = 0;
+  bool countDownShown_ = false;
+  bool endShown_ = false;
+  // Requests from the thread that builds the level: -1 none.
+  std::atomic<int32_t> pendingStart_{-1};
+  std::atomic<bool> pendingRestart_{false};
+};
+
+}  // namespace menus
