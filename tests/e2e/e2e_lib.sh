@@ -191,3 +191,6 @@ e2e_step() {
   cp "$probe" "$E2E_LAST_SHOT"
   e2e_note "step $name: $E2E_LAST_SHOT"
 }
+
+# The default theme's main menu with its first row (Quickplay) highlighted.
+e2e_is_main_menu() { e2e_is "$1" 400 238 orange; }

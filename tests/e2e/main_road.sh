@@ -16,7 +16,6 @@ e2e_wait_log "Loading: Complete"
 e2e_wait_log "Gathered 3 Songs"
 
 # The keys of the default keyboard layout: 1 green (confirm), the arrows move.
-main_menu()    { e2e_is "$1" 400 238 orange; }                            # Quickplay highlighted
 first_song()   { e2e_is "$1" 180 374 orange && e2e_is "$1" 400 238 dark; } # song select, first song
 third_song()   { e2e_is "$1" 180 420 orange && e2e_is "$1" 180 374 dark; }
 player_select(){ e2e_is "$1" 400 358 orange; }                            # the free box's join row
@@ -24,7 +23,7 @@ joined_box()   { e2e_is "$1" 320 270 orange && ! e2e_is "$1" 400 358 orange; }
 song_load()    { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 380 480 140 2; }
 board()        { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 500 480 200 10; }
 
-e2e_step main_menu main_menu
+e2e_step main_menu e2e_is_main_menu
 e2e_key 1
 e2e_wait_log "Keyboard Detected Successfully"
 e2e_key 1
