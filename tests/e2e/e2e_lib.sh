@@ -159,7 +159,8 @@ e2e_cleanup() {
 }
 
 # e2e_is <png> <x> <y> <colour>: the pixel is of that colour, within a wide tolerance:
-# orange (a highlighted row), dark (the menus' background), black, bright (text).
+# orange (a highlighted row), dark (the menus' background), black, bright (text),
+# lit (a light picture, brighter than the menus' panels).
 e2e_is() {
   local rgb
   rgb=$(e2e_pixel "$1" "$2" "$3") || return 1
@@ -169,6 +170,7 @@ e2e_is() {
     dark)   [ "$1" -le 70 ] && [ "$2" -le 70 ] && [ "$3" -le 90 ] ;;
     black)  [ "$1" -le 12 ] && [ "$2" -le 12 ] && [ "$3" -le 12 ] ;;
     bright) [ "$1" -ge 200 ] && [ "$2" -ge 200 ] && [ "$3" -ge 200 ] ;;
+    lit)    [ $(($1 + $2 + $3)) -ge 300 ] ;;
     *) e2e_fail "unknown colour $4" ;;
   esac
 }

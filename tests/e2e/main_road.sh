@@ -16,8 +16,10 @@ e2e_wait_log "Loading: Complete"
 e2e_wait_log "Gathered 3 Songs"
 
 # The keys of the default keyboard layout: 1 green (confirm), the arrows move.
-first_song()   { e2e_is "$1" 180 374 orange && e2e_is "$1" 400 238 dark; } # song select, first song
-third_song()   { e2e_is "$1" 180 420 orange && e2e_is "$1" 180 374 dark; }
+# Song select on its first song, whose album cover (generated, with a light disc at
+# its centre) is drawn in the album-art box at the top right.
+first_song()   { e2e_is "$1" 180 374 orange && e2e_is "$1" 400 238 dark && e2e_is "$1" 1165 187 lit; }
+third_song()   { e2e_is "$1" 180 420 orange && e2e_is "$1" 180 374 dark && e2e_is "$1" 1165 187 lit; }
 player_select(){ e2e_is "$1" 400 358 orange; }                            # the free box's join row
 joined_box()   { e2e_is "$1" 320 270 orange && ! e2e_is "$1" 400 358 orange; }
 song_load()    { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 380 480 140 2; }
