@@ -280,6 +280,11 @@ void RegisterShellServices(shell::Services& services) {
     g_inGameReady.store(g_inGame.get());
     g_ready.store(g_manager.get());
   };
+  // A reload of the theme set (the theme chosen in the options, the reload key)
+  // rebuilds the screens from the same folder, once the set's fonts are in again.
+  theme::MenuThemes().AddReloadListener([](std::u16string_view themeFolder) {
+    if (MenuManager* manager = g_ready.load()) manager->LoadMenuThemes(std::u16string(themeFolder));
+  });
   m.update = [] { if (MenuManager* manager = g_ready.load()) manager->Update(); };
   m.exitRequested = [] { MenuManager* manager = g_ready.load(); return manager && manager->exitRequest.load(); };
   m.exitCode = [] { MenuManager* manager = g_ready.load(); return manager ? manager->exitCode.load() : 0; };

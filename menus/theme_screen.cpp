@@ -1,7 +1,11 @@
 #include "menus/theme_screen.h"
 
+#include <map>
+
 #include "core/utils.h"
+#include "graphics/scene_context.h"
 #include "graphics/transform.h"
+#include "platform/gfx/render_device.h"
 #include "theme/menu_theme.h"
 
 namespace menus {
@@ -9,7 +13,7 @@ namespace {
 
 class MenuThemeScreen : public ScreenTheme {
  public:
-  explicit MenuThemeScreen(graphics::SceneContext* scene) : theme_(scene) {}
+  explicit MenuThemeScreen(graphics::SceneContext* scene) : scene_(scene), theme_(scene) {}
   bool Load(const std::u16string& folder, const std::string& document) { return theme_.Load(folder, ToWide(document)); }
 
   void SetListItems(const std::string& list, const ListRow* rows, const int32_t* selected, int32_t count) override {
@@ -23,13 +27,13 @@ class MenuThemeScreen : public ScreenTheme {
   void SetTextHighlight(const std::string& element, int32_t first, int32_t last) override {
     theme_.SetTextHighlight(first, last, element);
   }
-  // The decoded picture stays with the menus; until the renderer uploads pictures for
-  // the menus, the element shows its own image.
+  // The decoded picture is turned into a texture at the next draw, on the main thread
+  // (the only one that may touch the device); null gives the element its own image.
   void SetImage(const std::string& element, std::shared_ptr<const Picture> picture) override {
-    picture_ = std::move(picture);
-    theme_.SetImageTexture(nullptr, element);
+    pending_[element] = std::move(picture);
   }
   void Render(float x, float y, float scale) override {
+    UploadPendingImages();
     graphics::Transform parent;
     parent.position = glm::vec3(x, y, 0.0f);
     parent.scale = glm::vec3(scale, scale, 1.0f);
@@ -37,8 +41,25 @@ class MenuThemeScreen : public ScreenTheme {
   }
 
  private:
+  void UploadPendingImages() {
+    for (auto& [element, picture] : pending_) {
+      std::shared_ptr<const platform::gfx::Texture> texture;
+      if (picture && scene_ && scene_->device) {
+        platform::gfx::ImageData image;
+        image.width = picture->width;
+        image.height = picture->height;
+        image.rgba = picture->rgba;
+        texture = scene_->device->CreateTexture(std::move(image));
+      }
+      if (texture) theme_.SetImageTexture(std::move(texture), element);
+      else theme_.SetImageTexture(nullptr, element);
+    }
+    pending_.clear();
+  }
+
+  graphics::SceneContext* scene_;
   theme::MenuTheme theme_;
-  std::shared_ptr<const Picture> picture_;
+  std::map<std::string, std::shared_ptr<const Picture>> pending_;
 };
 
 }  // namespace

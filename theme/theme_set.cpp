@@ -25,6 +25,7 @@ MenuTheme* ThemeSet::ThemeOf(std::u16string_view name) {
 
 void ThemeSet::Clear() {
   slots_.clear();
+  reloadListeners_.clear();
   steps_ = 0;
 }
 
@@ -52,7 +53,12 @@ int ThemeSet::LoadAll(graphics::SceneContext* owner, std::u16string_view themeFo
     }
   }
   ++steps_;
+  for (const auto& listener : reloadListeners_) listener(themeFolder);
   return loaded;
+}
+
+void ThemeSet::AddReloadListener(std::function<void(std::u16string_view themeFolder)> listener) {
+  if (listener) reloadListeners_.push_back(std::move(listener));
 }
 
 void ThemeSet::ControlAllVideos(int32_t command) {

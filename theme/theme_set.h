@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "theme/menu_theme.h"
 
@@ -36,13 +37,16 @@ class ThemeSet {
   // The slot of that name (ignoring case), or null.
   ThemeSlot* Find(std::u16string_view name);
   MenuTheme* ThemeOf(std::u16string_view name);
-  void Clear();
+  void Clear();  // the slots and the reload listeners
 
   // Reloads every slot from themeFolder + "dynamic/", then the fonts from its
   // "dynamic/fonts/" into the owner's font list ("Font Load Failed!" when no font
   // loads from there).
   // Returns the number of slots that have a theme.
   int LoadAll(graphics::SceneContext* owner, std::u16string_view themeFolder);
+  // Called at the end of every LoadAll, once the slots and the fonts are in: the
+  // themes that their owners load themselves (the menu screens) are rebuilt here.
+  void AddReloadListener(std::function<void(std::u16string_view themeFolder)> listener);
   // MenuTheme::ControlVideo on every loaded theme.
   void ControlAllVideos(int32_t command);
 
@@ -52,6 +56,7 @@ class ThemeSet {
 
  private:
   std::list<ThemeSlot> slots_;
+  std::vector<std::function<void(std::u16string_view)>> reloadListeners_;
   std::atomic<int> steps_{0};
 };
 

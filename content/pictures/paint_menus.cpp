@@ -155,8 +155,52 @@ std::optional<Canvas> PaintMenuPicture(const std::string& name) {
 
 }  // namespace
 
-std::optional<Canvas> PaintMenusJob(const std::string& job, const std::string& name, const Lettering&) {
+// A demo song's album cover: a night-sky gradient in the album's own colours, a few
+// soft light discs, a horizon band and the album's title.
+struct CoverLook {
+  const char* title;
+  uint32_t sky, ground, light;
+  float sun;  // the main disc's height, 0 top .. 1 bottom
+};
+
+Canvas AlbumCover(const CoverLook& look, const Lettering& bold) {
+  constexpr int kSize = 256;
+  Canvas canvas(kSize, kSize);
+  canvas.Over([&look](float x, float y) {
+    const float t = y / kSize;
+    const Colour sky = Mix(Hex(look.sky), Hex(look.ground), SmoothStep(0.35f, 0.95f, t));
+    return Grainy(sky, x, y, 0.025f, look.light);
+  });
+  const float sunY = 40.0f + look.sun * 120.0f;
+  canvas.Add([&look, sunY](float x, float y) {
+    const float d = std::hypot(x - 168.0f, y - sunY) / 70.0f;
+    return Hex(look.light, Clamp01(1.0f - d) * 0.9f);
+  });
+  for (int i = 0; i < 5; ++i) {
+    const float cx = 30.0f + 47.0f * static_cast<float>(i);
+    const float cy = 60.0f + static_cast<float>((i * 37) % 60);
+    canvas.Add([&look, cx, cy](float x, float y) {
+      const float d = std::hypot(x - cx, y - cy) / 9.0f;
+      return Hex(look.light, Clamp01(1.0f - d) * 0.35f);
+    });
+  }
+  canvas.Over(0, 176, kSize, kSize, [&look](float, float y) {
+    return Hex(look.ground, 0.55f + 0.45f * SmoothStep(176.0f, 256.0f, y));
+  });
+  TextStyle style;
+  style.top = Hex(0xFFF4D6);
+  style.bottom = Hex(look.light);
+  style.shadow = 2;
+  bold.Draw(canvas, look.title, kSize / 2.0f, 214.0f, 26, style, kSize - 24.0f);
+  return canvas;
+}
+
+std::optional<Canvas> PaintMenusJob(const std::string& job, const std::string& name, const Lettering& bold) {
   if (job == "menu_theme") return PaintMenuPicture(name);
+  if (name != "album") return std::nullopt;
+  if (job == "cover_copper_lanterns") return AlbumCover({"Harbour Lights", 0x1B2A4A, 0x3A2418, 0xF2A65A, 0.55f}, bold);
+  if (job == "cover_night_signal") return AlbumCover({"Frequencies After Dark", 0x0B0F2A, 0x1E0F3A, 0x6FD3FF, 0.2f}, bold);
+  if (job == "cover_slow_river_waltz") return AlbumCover({"Mill Town Evenings", 0x34284A, 0x1C3A3A, 0xF7D774, 0.8f}, bold);
   return std::nullopt;
 }
 

@@ -1,9 +1,11 @@
 // The long-lived threads (Music, Task, Net, Ctrl), their run flags and the words
 // shared with the main thread.
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 
 #include "core/log.h"
 #include "core/settings.h"
@@ -135,7 +137,29 @@ void ResetMissingReports() {
   g_missing.clear();
 }
 
+// The process can end through exit() while the shell's threads still run (Xlib calls
+// it when the X server goes away). Each thread is asked to stop and joined when it
+// ends within the bound; one that does not (busy in a long load) is let go, so that
+// its std::thread does not end the process with terminate().
+void StopThreadsAtExit() {
+  constexpr auto kExitBound = std::chrono::milliseconds(3000);
+  const auto deadline = WakeClock::now() + kExitBound;
+  for (ThreadSlot& s : g_threads)
+    if (s.thread.joinable()) s.flag.store(kThreadStopRequested);
+  for (ThreadSlot& s : g_threads) {
+    if (!s.thread.joinable()) continue;
+    if (s.thread.get_id() == std::this_thread::get_id()) {
+      s.thread.detach();
+      continue;
+    }
+    if (WaitForWords([&s] { return s.flag.load() == kThreadStopped; }, deadline)) s.thread.join();
+    else s.thread.detach();
+  }
+}
+
 void StartThread(ThreadId id) {
+  static const bool exitHandler = std::atexit(StopThreadsAtExit) == 0;
+  (void)exitHandler;
   ThreadSlot& s = Slot(id);
   if (s.thread.joinable()) return;
   switch (id) {

@@ -257,6 +257,9 @@ void DropDownHolderMenu::Render(float screenWidth, float screenHeight) {
   for (auto& b : boxes_) {
     if (b->controller < 0) continue;
     const BoxPlacement p = PlaceBox(k++, n, screenWidth, screenHeight);
+    // A closed box keeps its place in the row but shows nothing: its lists and texts
+    // would otherwise sit over whatever screen is current.
+    if (!owner_.seats[static_cast<size_t>(b->controller)].boxOpen) continue;
     if (b->theme()) b->theme()->Render(p.x, 0, p.scale);
   }
 }

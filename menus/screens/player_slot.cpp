@@ -8,6 +8,7 @@
 #include "game/lane_map.h"
 #include "game/level/level_session.h"
 #include "menus/screen_input.h"
+#include "song/instrument.h"
 #include "song/song.h"
 
 namespace menus {
@@ -192,7 +193,9 @@ bool PlayerSlot::CollectInstruments() {
   }
   state = SlotState::kInstrument;
   const Profile* p = PlayerProfile();
-  int32_t favourite = 0;
+  // A keyboard, a pad or a dance mat has no favourite of its own: it starts on the
+  // guitar part (drums, the first kind, would put a keyboard player on drum lanes).
+  int32_t favourite = InstrumentIndex(Instrument::guitar);
   if (p) {
     switch (device) {
       case 0: case 5: favourite = p->FAVOURITEDRUMS; break;

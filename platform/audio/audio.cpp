@@ -58,7 +58,14 @@ class Device {
  public:
   ~Device() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (g_liveEngines.load() == 0) CloseLocked();
+    if (g_liveEngines.load() == 0) {
+      CloseLocked();
+      return;
+    }
+    // The process is ending with engines still open (exit() called from a library,
+    // as Xlib does when the X server goes away): the device stays for them, but the
+    // silent thread must end, or its std::thread ends the process with terminate().
+    StopSilentThreadLocked();
   }
 
   // Opens the device on first use. False only when not even a silent device works.
@@ -220,11 +227,15 @@ class Device {
     });
   }
 
-  void CloseLocked() {
+  void StopSilentThreadLocked() {
     if (silentThread_.joinable()) {
       stopSilent_ = true;
       silentThread_.join();
     }
+  }
+
+  void CloseLocked() {
+    StopSilentThreadLocked();
     if (context_) {
       alcMakeContextCurrent(nullptr);
       alcDestroyContext(context_);

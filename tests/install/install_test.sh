@@ -11,7 +11,7 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 cmake --install "$build" --prefix "$prefix" > "$work/install.log" || { cat "$work/install.log"; fail "cmake --install"; }
 
 for f in bin/velorin bin/midi_scan bin/pad_probe lib/velorin/velorin lib/velorin/midi_scan \
-         lib/velorin/data/languages/english.txt lib/velorin/settings/midi_profiles.ini \
+         lib/velorin/data/languages/english.txt lib/velorin/settings/midi_profiles.ini lib/velorin/profiles/Guest.dat \
          share/applications/velorin.desktop share/doc/velorin/LICENSE; do
   [ -e "$prefix/$f" ] || fail "$f is not installed"
 done

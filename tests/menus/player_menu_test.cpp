@@ -50,7 +50,7 @@ TEST_F(PlayerMenuTest, SeveralDevicesJoinChooseAndStartTheSong) {
   ASSERT_EQ(pm().slotCount, 3);  // boxes in controller order within a frame
   EXPECT_EQ(pm().Slot(0).controllerIndex, 0);
   EXPECT_EQ(pm().Slot(0).instrumentCount, 2);  // the keyboard plays either part
-  EXPECT_EQ(pm().Slot(0).ChosenInstrument(), 0);
+  EXPECT_EQ(pm().Slot(0).ChosenInstrument(), 2);  // and starts on guitar, not drums
   EXPECT_EQ(pm().Slot(1).instrumentCount, 1);  // a guitar on drums+guitar: guitar only
   EXPECT_EQ(pm().Slot(1).ChosenInstrument(), 2);
   EXPECT_EQ(pm().Slot(2).ChosenInstrument(), 0);
@@ -72,8 +72,9 @@ TEST_F(PlayerMenuTest, SeveralDevicesJoinChooseAndStartTheSong) {
   EXPECT_TRUE(h.manager->exitRequest.load());
   EXPECT_EQ(h.manager->exitCode.load(), 1);
   ASSERT_EQ(h.session.rosterCount, 3);
-  EXPECT_EQ(h.session.roster[0].kind, 0);
+  EXPECT_EQ(h.session.roster[0].kind, 2);
   EXPECT_EQ(h.session.roster[1].kind, 2);
+  EXPECT_EQ(h.session.roster[2].kind, 0);
   EXPECT_EQ(h.session.roster[1].difficulty, 3);
   EXPECT_EQ(h.session.roster[1].profile, &h.ctx.seats[1].profile);
 }
@@ -187,6 +188,86 @@ TEST(PlayerBoxes, PlacementAcrossTheScreen) {
     EXPECT_FLOAT_EQ(p.scale, 1.0f);
   }
   EXPECT_NEAR(menus::PlaceBox(0, 15, 1920, 1080).scale, 2560.0f / 7500.0f, 1e-4f);
+}
+
+// Four kinds of device join in the same frame: the keyboard, a game pad, a drum kit
+// and a MIDI keyboard instrument that speaks in notes only. Each gets its sound, its
+// profile and its drop-down box, and each takes a box on player select with the part
+// its kind starts on.
+TEST(Joining, KeyboardPadDrumKitAndMidiInstrumentInOneFrame) {
+  MenuHarness h(4);
+  h.controllers[0].kind = 3;
+  h.controllers[0].keyboard = true;
+  h.controllers[1].kind = 2;  // game pad
+  h.controllers[2].kind = 0;  // drum kit
+  h.controllers[3].kind = 4;  // MIDI keys: menu codes arrive as notes
+  const std::u16string song = h.AddSong("Band", "Band", "Four", {0, 2, 3});
+  h.Init();
+  for (int c = 0; c < 4; ++c) h.Join(c);
+  h.Frame();
+  for (int c = 0; c < 4; ++c) {
+    EXPECT_TRUE(h.ctx.seats[static_cast<size_t>(c)].inPlay) << c;
+    EXPECT_EQ(h.ctx.seats[static_cast<size_t>(c)].profile.PLAYERNAME, "Guest") << c;
+    menus::DropDownBox* box = h.manager->dropDowns()->BoxOf(c);
+    ASSERT_NE(box, nullptr) << c;
+    EXPECT_EQ(box->controller, c);
+  }
+  EXPECT_EQ(std::count(h.sounds.begin(), h.sounds.end(), menus::Sound::kJoined), 4);
+  h.manager->SwitchTo(static_cast<int32_t>(Menu::kSongSelect));
+  h.manager->songMenu()->OpenPath(song);
+  h.Frame();
+  ASSERT_EQ(h.manager->current, static_cast<int32_t>(Menu::kPlayerSelect));
+  // Confirm on each: a button for three of them, C (note 160, an octave step of 0) for
+  // the MIDI instrument.
+  const uint32_t kMidiConfirm = 160;
+  const std::array<uint32_t, 4> confirm{1, 1, 1, kMidiConfirm};
+  for (int c = 0; c < 4; ++c) h.Press(c, confirm[static_cast<size_t>(c)]);
+  h.Frame();
+  menus::PlayerMenu& pm = *h.manager->playerMenu();
+  ASSERT_EQ(pm.slotCount, 4);
+  const std::array<int32_t, 4> startsOn{2, 2, 0, 3};  // guitar, guitar, drums, keys
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(pm.Slot(i).controllerIndex, i);
+    EXPECT_EQ(pm.Slot(i).ChosenInstrument(), startsOn[static_cast<size_t>(i)]) << "box " << i;
+  }
+  // Two more confirms each (instrument, skill) make every box ready; the MIDI
+  // instrument's confirm then starts the song.
+  for (int step = 0; step < 2; ++step) {
+    for (int c = 0; c < 4; ++c) h.Press(c, confirm[static_cast<size_t>(c)]);
+    h.Frame();
+  }
+  EXPECT_TRUE(pm.allReady);
+  h.Press(3, kMidiConfirm);
+  h.Frames(2);
+  EXPECT_TRUE(h.manager->exitRequest.load());
+  ASSERT_EQ(h.session.rosterCount, 4);
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(h.session.roster[i].kind, startsOn[static_cast<size_t>(i)]);
+}
+
+// Only an open box is drawn: a closed one (every joined player has one) shows nothing
+// over the screen below it.
+TEST(DropDownBoxes, OnlyAnOpenBoxIsDrawn) {
+  MenuHarness h(2);
+  h.Init();
+  h.Join(0);
+  h.Join(1);
+  h.Frame();
+  auto renders = [&](int c) {
+    return static_cast<RecordingTheme*>(h.manager->dropDowns()->BoxOf(c)->theme())->renders;
+  };
+  ASSERT_NE(h.manager->dropDowns()->BoxOf(1), nullptr);
+  h.manager->Render(1920, 1080);
+  EXPECT_EQ(renders(0), 0);
+  EXPECT_EQ(renders(1), 0);
+  h.Press(1, 18);
+  h.Frame();
+  h.manager->Render(1920, 1080);
+  EXPECT_EQ(renders(0), 0);
+  EXPECT_EQ(renders(1), 1);
+  h.Press(1, 18);  // closes it again
+  h.Frame();
+  h.manager->Render(1920, 1080);
+  EXPECT_EQ(renders(1), 1);
 }
 
 TEST(DropDownBoxes, TheBoxTakesItsControllerAndChoosesAProfile) {

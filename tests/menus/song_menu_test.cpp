@@ -304,3 +304,49 @@ TEST_F(SongMenuTest, AlbumArtIsDecodedOffTheMainThreadAndShown) {
 
 }  // namespace
 }  // namespace menustest
+
+namespace menustest {
+namespace {
+
+// A theme reload gives every screen a new theme document: the lists, the cursor and
+// the album cover are bound to the new one, and input keeps working.
+TEST(MenuThemeReload, ScreensRebindTheirListsToTheNewThemes) {
+  MenuHarness h(1);
+  h.AddSong("Amber", "Amber", "A");
+  h.AddSong("Cobalt", "Cobalt", "C");
+  h.ctx.decodePicture = [](const std::u16string&) {
+    auto p = std::make_shared<menus::Picture>();
+    p->width = p->height = 1;
+    p->rgba = {1, 2, 3, 255};
+    return std::shared_ptr<const menus::Picture>(p);
+  };
+  h.Init();
+  h.Join(0);
+  h.Frame();
+  h.manager->SwitchTo(static_cast<int32_t>(menus::Menu::kSongSelect));
+  h.Frame();
+  h.Press(0, 15);
+  h.Frame();
+  const int32_t row = h.manager->songMenu()->selectedRow;
+  RecordingTheme* before = h.Theme("menu_songselect");
+  ASSERT_NE(before, nullptr);
+  const std::u16string shown = before->Row("list_name", row);
+  EXPECT_EQ(shown, u"Cobalt");
+  ASSERT_TRUE(h.manager->songMenu()->WaitAlbumArt(10000));
+  h.Frame();
+  const size_t loads = h.themes["menu_songselect"].size();
+  h.manager->LoadMenuThemes(u"themes/default/");  // the old theme objects are gone now
+  ASSERT_EQ(h.themes["menu_songselect"].size(), loads + 1);
+  RecordingTheme* after = h.Theme("menu_songselect");
+  EXPECT_EQ(after->Selected("list_name"), row);
+  EXPECT_EQ(after->Row("list_name", row), shown);
+  EXPECT_NE(after->images["album_art"], nullptr) << "the cover shown goes to the new theme";
+  ASSERT_NE(h.Theme("menu_overlay"), nullptr);
+  h.Press(0, 14);
+  h.Frame();
+  EXPECT_EQ(after->Selected("list_name"), row - 1);
+  EXPECT_EQ(h.manager->dropDowns()->BoxOf(0)->controller, 0) << "the joined player keeps the box";
+}
+
+}  // namespace
+}  // namespace menustest

@@ -2,6 +2,7 @@
 // count and the shell entries.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "core/shell/services.h"
@@ -37,6 +38,27 @@ TEST(ThemeSet, ReloadsEverySlotThenTheFonts) {
   set.ControlAllVideos(1);
   set.Clear();
   EXPECT_EQ(set.SlotCount(), 0u);
+}
+
+TEST(ThemeSet, ReloadListenersRunAfterTheSlotsAndTheFonts) {
+  themetest::RecordingTheme h;
+  h.WriteDocument("themes/custom/dynamic/menu_container.ini", "<text></text>");
+  h.WriteFont("themes/custom/dynamic/fonts", "default", u"a");
+  theme::ThemeSet set;
+  std::vector<std::string> order;
+  set.Register(u"menu_container", [&](theme::MenuTheme*) { order.push_back("slot"); });
+  set.AddReloadListener([&](std::u16string_view folder) {
+    EXPECT_EQ(folder, u"themes/custom/");
+    EXPECT_NE(set.ThemeOf(u"menu_container"), nullptr);
+    EXPECT_NE(h.context.fonts.FindFont(u"default"), nullptr) << "the fonts are in before the listener runs";
+    order.push_back("listener");
+  });
+  set.LoadAll(&h.context, u"themes/custom/");
+  set.LoadAll(&h.context, u"themes/custom/");
+  EXPECT_EQ(order, (std::vector<std::string>{"slot", "listener", "slot", "listener"}));
+  set.Clear();
+  set.LoadAll(&h.context, u"themes/custom/");
+  EXPECT_EQ(order.size(), 4u) << "Clear drops the listeners";
 }
 
 TEST(ThemeSet, MissingFontsAreLogged) {

@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# The main road of the real game, driven by key presses as a person would play it:
+# main menu -> song select -> a demo song -> player select -> join on the keyboard ->
+# the song-load screen -> the song starting with its board on screen. A screenshot of
+# each step goes into the output folder; each step waits for the screen (probe points)
+# and the game's log to show it.
+#   main_road.sh <run folder> <output folder>
+set -uo pipefail
+here=$(dirname "$0")
+. "$here/e2e_lib.sh"
+e2e_require_tools
+e2e_init "$1" "$2"
+e2e_start_x
+e2e_start_game
+e2e_wait_log "Loading: Complete"
+e2e_wait_log "Gathered 3 Songs"
+
+# The keys of the default keyboard layout: 1 green (confirm), the arrows move.
+# Song select on its first song, whose album cover (generated, with a light disc at
+# its centre) is drawn in the album-art box at the top right.
+first_song()   { e2e_is "$1" 180 374 orange && e2e_is "$1" 400 238 dark && e2e_is "$1" 1165 187 lit; }
+third_song()   { e2e_is "$1" 180 420 orange && e2e_is "$1" 180 374 dark && e2e_is "$1" 1165 187 lit; }
+player_select(){ e2e_is "$1" 400 358 orange; }                            # the free box's join row
+joined_box()   { e2e_is "$1" 320 270 orange && ! e2e_is "$1" 400 358 orange; }
+song_load()    { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 380 480 140 2; }
+board()        { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 500 480 200 10; }
+
+e2e_step main_menu e2e_is_main_menu
+e2e_key 1
+e2e_wait_log "Keyboard Detected Successfully"
+e2e_key 1
+e2e_step song_select first_song
+e2e_key Down Down
+e2e_step demo_song third_song
+e2e_key 1
+e2e_step player_select player_select
+e2e_key 1
+e2e_step joined joined_box
+# Instrument, then skill: the box is ready.
+e2e_key 1 1
+sleep 0.5
+e2e_shot ready
+e2e_key 1
+e2e_wait_log "Loading Song"
+e2e_wait_log "Creating Board:0"
+e2e_wait_log "Load Complete"
+e2e_step song_load song_load
+e2e_key 1
+e2e_step board board
+first=$E2E_LAST_SHOT
+# The notes travel: a later frame of the board differs from the first.
+moved() { e2e_images_differ "$first" "$1" 0.5 && board "$1"; }
+e2e_step board_moving moved
+[ "$(e2e_log_count "Creating Board:")" -eq 1 ] || e2e_fail "one board expected"
+e2e_note "main road passed"
