@@ -216,7 +216,6 @@ void RegisterShellServices(shell::Services& services) {
     SyncGlobals();
     auto scene = std::make_unique<SceneContext>();
     scene->Init(init.backBufferWidth, init.backBufferHeight, init.settings);
-    scene->fonts.Init(Globals().device, P().assets.get());
     P().current.store(nullptr);
     P().scene = std::move(scene);
     P().current.store(P().scene.get());
@@ -225,6 +224,11 @@ void RegisterShellServices(shell::Services& services) {
     P().current.store(nullptr);
     if (P().scene) P().scene->Release();
     P().scene.reset();
+  };
+  // The font list's quad and its default colours are made by the fonts step, once the
+  // asset store the glyphs come from exists; the scene context starts without them.
+  g.createQuads = [] {
+    if (P().scene) P().scene->fonts.Init(Globals().device, P().assets.get());
   };
   g.loadFonts = [](const std::u16string& folder) {
     if (P().scene) P().scene->fonts.LoadAll(folder);

@@ -36,9 +36,12 @@ TEST(GraphicsShellServicesTest, StartUpAndTearDownInOrder) {
     g.createSceneContext(init);
     g.loadTextures(u"themes/default/");
     EXPECT_EQ(g.texturesLoaded(), 294);
-    g.loadFonts(u"data/fonts/");
     graphics::SceneContext* scene = graphics::CurrentSceneContext();
     ASSERT_NE(scene, nullptr);
+    EXPECT_EQ(scene->fonts.GetQuad(), nullptr);
+    g.createQuads();
+    EXPECT_NE(scene->fonts.GetQuad(), nullptr);
+    g.loadFonts(u"data/fonts/");
     EXPECT_EQ(scene->device, &device.Render());
     EXPECT_NE(scene->cameras[0], nullptr);
     EXPECT_NE(scene->assets, nullptr);
