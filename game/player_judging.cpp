@@ -599,6 +599,7 @@ void Player::GradeTiming(const NoteRecord& n) {
   const int32_t audio = context && context->settings ? context->settings->AUDIOCALIBRATION : 0;
   hitDelaySum += audio + d;
   hitDelayCount += 1;
+  track.meters.MarkAccuracy(n.lane, kind == Instrument::keys_real ? n.hand : 0, grade, platform::TimeGetTime());
   track.fx->TimingGrade(n.fretSlot, grade);
 }
 

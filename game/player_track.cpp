@@ -42,6 +42,7 @@ void PlayerTrack::SetupNotes(const MidiEvent* partEvents, const MidiEvent* tempo
   difficulty = std::clamp(difficultyValue, 0, 4);
   lefty = leftyValue;
   laneCount = LaneMap::NormalLaneCount(kind, laneCountValue);
+  meters.Setup(kind == Instrument::keys_real);
   boardOption = boardOptionValue;
   energyNote = energyNoteValue;
   // A time-code division (high bit set) or 0 has no ticks per quarter note.
@@ -639,6 +640,7 @@ void PlayerTrack::ScrollNotes(float videoCalibration, double hitWindow, float sp
     score.meterWarning = 0;
     fx->Warning(false);
   }
+  meters.Update(score);
 }
 
 void PlayerTrack::MoveKeyWindows() {

@@ -12,6 +12,7 @@
 #include "game/note_record.h"
 #include "game/player_score.h"
 #include "game/tempo_map.h"
+#include "game/track_meters.h"
 
 struct MidiEvent;
 
@@ -62,6 +63,7 @@ class PlayerTrack {
   PlayerScore score;
   LaneSectionList sections;
   TempoMap tempo;
+  TrackMeters meters;
   BoardEffects* fx;
 
   int32_t kind = 0;

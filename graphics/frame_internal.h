@@ -42,6 +42,10 @@ void SetMenuCamera(int32_t eye);
 void ReleaseViewerModel();
 // Frees the play background picture now (main thread, device alive).
 void DropPlayPicture();
+// Frees the picture's texture and the viewer model's textures on the device about to
+// go; both are made again from their pixels and file on the next device.
+void RemakePlayPicture();
+void RemakeViewerModel();
 
 }  // namespace graphics::frame
 
@@ -51,7 +55,7 @@ namespace graphics {
 void SyncFreeLookFromCamera(const Camera& camera);
 void ApplyFreeLookToCamera(Camera& camera);
 // The turn of the note-view model (the arrow keys), or null without the model.
-void SetNoteViewModel(Transform* placement);
+void SetNoteViewModel(Transform* placement, bool keepTurn = false);
 // Turns the note-view model by the keys' angles (about y, then x).
 void ApplyNoteViewTurn();
 }  // namespace graphics

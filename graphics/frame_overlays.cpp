@@ -12,6 +12,7 @@
 #include "graphics/frame_render.h"
 #include "graphics/model.h"
 #include "graphics/render_layers.h"
+#include "graphics/render_mesh_device.h"
 #include "graphics/scene_context.h"
 #include "graphics/shell_services.h"
 #include "platform/clock.h"
@@ -25,11 +26,16 @@ namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 constexpr uint32_t kViewerGrey = 0xFF646464u;
+constexpr const char* kViewerModelFile = "themes/default/static/notes/Note_Dance_Blue.X";
 
 struct OverlayState {
   FpsCounter fps;
+  // The viewer model draws through the device of the frame it was made in, and is made
+  // again (keeping its place and turn) when that device is remade.
+  std::unique_ptr<RenderMeshDevice> viewerDevice;
   std::unique_ptr<Model> viewerModel;
   bool viewerStarted = false;
+  bool viewerRemake = false;
   bool stageViewerStarted = false;
 };
 
@@ -162,14 +168,19 @@ void RenderModelViewer() {
   Camera* camera = frame::GetCamera(CameraId::kFreeLook);
   if (!device || !camera) return;
   OverlayState& o = O();
-  if (!o.viewerStarted) {
+  if (!o.viewerStarted || o.viewerRemake) {
+    const bool remake = o.viewerStarted;
     o.viewerStarted = true;
-    GameAssets* assets = Globals().assets;
-    o.viewerModel = std::make_unique<Model>(assets ? assets->MeshDeviceOf() : nullptr);
-    if (o.viewerModel->LoadFromX("themes/default/static/notes/Note_Dance_Blue.X"))
-      SetNoteViewModel(&o.viewerModel->transform);
-    camera->position = glm::vec3(0.0f, 0.0f, -500.0f);
-    SyncFreeLookFromCamera(*camera);
+    o.viewerRemake = false;
+    o.viewerDevice = std::make_unique<RenderMeshDevice>(device);
+    auto model = std::make_unique<Model>(o.viewerDevice.get());
+    if (o.viewerModel) model->transform = o.viewerModel->transform;
+    o.viewerModel = std::move(model);
+    if (o.viewerModel->LoadFromX(kViewerModelFile)) SetNoteViewModel(&o.viewerModel->transform, remake);
+    if (!remake) {
+      camera->position = glm::vec3(0.0f, 0.0f, -500.0f);
+      SyncFreeLookFromCamera(*camera);
+    }
   }
   ApplyFreeLookToCamera(*camera);
   ApplyNoteViewTurn();
@@ -209,8 +220,19 @@ void ReleaseViewerModel() {
   SetNoteViewModel(nullptr);
   if (o.viewerModel) o.viewerModel->Release();
   o.viewerModel.reset();
+  o.viewerDevice.reset();
   o.viewerStarted = false;
+  o.viewerRemake = false;
   o.stageViewerStarted = false;
+}
+
+void RemakeViewerModel() {
+  OverlayState& o = O();
+  if (!o.viewerModel) return;
+  // Its textures go with the old device; the placement stays for the new model.
+  SetNoteViewModel(nullptr, true);
+  o.viewerModel->Release();
+  o.viewerRemake = true;
 }
 }  // namespace frame
 

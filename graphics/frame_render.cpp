@@ -275,6 +275,12 @@ void OnFrameDeviceLost() {
   for (auto& image : F().eyeImages) image.reset();
 }
 
+void OnFrameDeviceDestroyed() {
+  for (auto& image : F().eyeImages) image.reset();
+  frame::RemakePlayPicture();
+  frame::RemakeViewerModel();
+}
+
 void ReleaseFrameResources() {
   for (auto& image : F().eyeImages) image.reset();
   frame::ReleaseViewerModel();

@@ -69,5 +69,9 @@ struct FpsCounter {
 void ReleaseFrameResources();
 // The device is lost: the eye textures go and are made again at the next stereo frame.
 void OnFrameDeviceLost();
+// The device is about to be destroyed and made again (another adapter or multisampling):
+// what the frame code holds on it goes while the old device still exists, and the play
+// picture and the viewer model are made again on the new device at their next draw.
+void OnFrameDeviceDestroyed();
 
 }  // namespace graphics

@@ -40,6 +40,8 @@ struct PlayPicture {
   bool hasPending = false;
   bool releaseRequested = false;
   std::unique_ptr<gfx::Texture> texture;
+  // The pixels of the uploaded picture, for making it again on a new device.
+  gfx::ImageData uploaded;
 };
 
 PlayPicture& Picture() {
@@ -202,6 +204,7 @@ void ReleasePlayBackgroundImage() {
   std::lock_guard<std::mutex> lock(p.mutex);
   p.pending = gfx::ImageData();
   p.hasPending = false;
+  p.uploaded = gfx::ImageData();
   // The texture belongs to the main thread's device: dropped at its next draw.
   p.releaseRequested = true;
 }
@@ -216,6 +219,7 @@ const gfx::Texture* PlayBackgroundTexture() {
   if (p.hasPending) {
     gfx::RenderDevice* device = frame::Device();
     if (!device) return nullptr;
+    p.uploaded = p.pending;
     p.texture = device->CreateTexture(std::move(p.pending));
     p.pending = gfx::ImageData();
     p.hasPending = false;
@@ -230,8 +234,19 @@ void DropPlayPicture() {
   std::lock_guard<std::mutex> lock(p.mutex);
   p.texture.reset();
   p.pending = gfx::ImageData();
+  p.uploaded = gfx::ImageData();
   p.hasPending = false;
   p.releaseRequested = false;
+}
+
+void RemakePlayPicture() {
+  PlayPicture& p = Picture();
+  std::lock_guard<std::mutex> lock(p.mutex);
+  if (!p.texture) return;  // nothing uploaded, or a newer picture still pending
+  p.texture.reset();
+  if (p.releaseRequested || p.hasPending) return;
+  p.pending = p.uploaded;
+  p.hasPending = true;
 }
 }  // namespace frame
 

@@ -27,7 +27,9 @@ void LoadTable(gfx::RenderDevice* device, std::array<TextureSlotPointer, N>& tab
 
 constexpr int kKeysFretSlots[] = {23, 24, 25, 26, 27, 28, 29, 30, 31};
 constexpr int kNeckMaskedSlots[] = {45, 46, 47, 51, 52};
-constexpr int kEnergyMaskedSlots[] = {56, 57, 58, 62, 63, 64};
+// The bars that show a level through the mask stage: the energy bars and their halves,
+// and the rock meters, whose fill is uncovered the same way.
+constexpr int kEnergyMaskedSlots[] = {53, 56, 57, 58, 59, 62, 63, 64};
 constexpr int kNeckMaskSlot = 51;          // fret table: Neck_Mask
 constexpr int kEnergyBarMaskSlot = 22;     // meter table: Meter_Energy_Bar_mask
 

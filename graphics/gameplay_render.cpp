@@ -15,6 +15,7 @@
 #include "graphics/board_geometry.h"
 #include "graphics/frame_render.h"
 #include "graphics/player_board.h"
+#include "platform/clock.h"
 #include "platform/text.h"
 #include "graphics/scene_context.h"
 #include "graphics/shell_services.h"
@@ -40,6 +41,8 @@ constexpr float kFadeEnd = 570.0f;
 constexpr float kGhostAlpha = 0.15f;
 constexpr float kRibbonWidth = 10.0f;
 constexpr float kRibbonStep = 5.0f;
+// The hit window of the drunk mode; the multiplier badge shows the track's other reading then.
+constexpr double kDrunkHitWindow = 170.0;
 
 // Stereo separation and toe-in (degrees) of the boards by BOARDDEPTH 0..4; other
 // values take the last entry.
@@ -56,6 +59,14 @@ constexpr int32_t kKeys = 10, kDrumBass = 11, kReal = 12, kRealHopo = 13, kRealM
 constexpr int32_t kMissTrail = 15, kBassMissTrail = 16, kFretNumber = 17;
 constexpr int32_t kPlane = 48, kBeatLine = 50;
 constexpr int32_t kKeysLayout = 66, kKeysLayoutActive = 67;
+// The meters; the two-hand keyboard has its own set further out (the second of each pair).
+constexpr int32_t kRockMeter[2] = {53, 59};
+constexpr int32_t kChunkBar[2] = {54, 60};
+constexpr int32_t kMultiplier[2] = {55, 61};
+constexpr int32_t kEnergyBar[2] = {56, 62};
+constexpr int32_t kEnergyHalfNear[2] = {57, 63};
+constexpr int32_t kEnergyHalfFar[2] = {58, 64};
+constexpr int32_t kAccuracy = 65;
 constexpr int32_t kChordFirst = 68;  // Chord_2 .. Chord_6
 constexpr int32_t kCymbalClosed = 73, kCymbalOpen = 74, kCymbalPedal = 75, kCymbalSizzle = 76, kRimshot = 77;
 }  // namespace model
@@ -75,6 +86,7 @@ constexpr int32_t kRimshotGreen = 62, kRimshotRed = 63, kRimshotVl = 76, kRimsho
 constexpr int32_t kBeatSmall = 89, kBeat = 90, kBeatSmallVl = 91, kBeatVl = 92;
 constexpr int32_t kChordBar = 93, kChordBarVl = 94;
 // Meter table.
+constexpr int32_t kEnergyFill = 23, kEnergyReady = 24;
 constexpr int32_t kKeysLayout = 25, kKeysLayoutLeft = 26, kKeysLayoutRight = 27;
 constexpr int32_t kNetIcon = 35, kBotFull = 36, kBotKick = 37, kBotHihat = 38, kBotKickHihat = 39;
 constexpr int32_t kBotLeftHand = 40, kBotRightHand = 41;
@@ -163,6 +175,10 @@ class BoardPainter {
   void DrawTails(const GameplayBoard& b, const SubBoard& sb);
   void DrawHeads(const GameplayBoard& b, const SubBoard& sb);
   void DrawHud(const GameplayBoard& b);
+  void DrawMeters(const GameplayBoard& b);
+  void DrawAccuracyMarks(const GameplayBoard& b, const SubBoard& sb);
+  // The mask stage's picture moved by `offset` over a 100 x 100 frame; off without one.
+  void MaskScroll(const float* offset);
   void DrawKeyRangeMeter(const GameplayBoard& b);
   void SetBoardView(const GameplayBoard& b, int32_t s, int32_t count);
   void DrawOverlays();
@@ -291,6 +307,11 @@ void BoardPainter::DrawPlayer(int32_t index, const GameplayBoard& b) {
     DepthOff();
     board.frets.DrawGlows(s);
     DepthOn();
+    if (view_.hitAccuracy) {
+      DepthOff();
+      DrawAccuracyMarks(b, sb);
+      DepthOn();
+    }
   }
   DrawHud(b);
 }
@@ -498,9 +519,86 @@ void BoardPainter::DrawKeyRangeMeter(const GameplayBoard& b) {
   }
 }
 
+// Each lane's last timing grade, in front of its fret for a moment after the hit.
+void BoardPainter::DrawAccuracyMarks(const GameplayBoard& b, const SubBoard& sb) {
+  const Player& p = *b.player;
+  const TrackMeters& meters = p.track.meters;
+  const uint32_t now = platform::TimeGetTime();
+  const bool keyboard = p.kind == Instrument::keys_adv || p.kind == Instrument::keys_real;
+  const int32_t last = std::min(p.track.laneCount, kLaneSlots - 1);
+  for (int32_t lane = 0; lane <= last; ++lane) {
+    float alpha = meters.AccuracyAlpha(lane, sb.index, now);
+    if (alpha <= 0.0f) continue;
+    Transform t = LanePlace(b, sb, lane);
+    t.position.z = 0.0f;
+    if (keyboard) {
+      // The keyboard boards show a window of their keys: marks fade out at its edges.
+      const float d = std::fabs(t.position.x);
+      alpha *= d >= 121.0f ? 0.0f : d >= 118.0f ? 1.0f - (d - 118.0f) / 3.0f : 1.0f;
+    }
+    DrawModel(model::kAccuracy, t, alpha, MeterTexture(meters.Accuracy(lane, sb.index)->texture));
+  }
+}
+
+void BoardPainter::MaskScroll(const float* offset) {
+  if (offset) {
+    device_->SetTransform(gfx::TransformKind::kTexture1, BuildTextureMatrix2D(0.0f, *offset, 1.0f, 1.0f, 100.0f, 100.0f));
+  }
+  device_->SetTextureStageState(1, gfx::TextureStageState::kTextureTransformFlags,
+                                uint32_t(offset ? gfx::TextureTransform::kCount2 : gfx::TextureTransform::kDisable));
+}
+
+// The rock meter's fill takes the colour of the player's standing.
+glm::vec3 RockColour(float rock) {
+  if (rock < 33.0f) return glm::vec3(1.0f, 0.25f, 0.2f);
+  if (rock < 66.0f) return glm::vec3(1.0f, 0.85f, 0.2f);
+  return glm::vec3(0.35f, 1.0f, 0.4f);
+}
+
+// Beside the board: the chunk bar and multiplier badge, the rock meter and the energy
+// bar. The two bars show their level through the mask stage: its picture moves by
+// how far the bar is from full.
+void BoardPainter::DrawMeters(const GameplayBoard& b) {
+  const Player& p = *b.player;
+  const TrackMeters& meters = p.track.meters;
+  const PlayerScore& score = p.track.score;
+  const int32_t set = p.kind == Instrument::keys_real ? 1 : 0;
+  const Transform neutral;
+  for (int32_t i = 0; i < 2; ++i) {
+    if (meters.chunks[i].enabled) DrawModel(model::kChunkBar[i], neutral, 1.0f, MeterTexture(meters.chunks[i].texture));
+  }
+  if (meters.multiplier.enabled) {
+    const int32_t badge = p.hitWindow == kDrunkHitWindow ? meters.drunkMultiplierTexture : meters.multiplier.texture;
+    DrawModel(model::kMultiplier[set], neutral, 1.0f, MeterTexture(badge));
+  }
+  const float rock = std::clamp(score.rockMeter, 0.0f, 100.0f);
+  const float rockOffset = -(rock - 100.0f) * 0.5f;
+  MaskScroll(&rockOffset);
+  Transform rockPlace;
+  rockPlace.colour = RockColour(rock);
+  DrawModel(model::kRockMeter[set], rockPlace, 1.0f, nullptr);
+  MaskScroll(nullptr);
+  DrawModel(model::kEnergyBar[set], neutral, 1.0f, nullptr);
+  const float energy = std::clamp(score.energy, 0.0f, 100.0f);
+  // The bar glows in its ready colour once energy can be used.
+  TextureSlot fill = MeterTexture(energy >= 50.0f || score.energyActive ? tex::kEnergyReady : tex::kEnergyFill);
+  const float nearOffset = energy > 50.0f ? 0.0f : 50.0f - energy;
+  const float farOffset = energy > 50.0f ? 100.0f - energy : 50.0f;
+  MaskScroll(&nearOffset);
+  DrawModel(model::kEnergyHalfNear[set], neutral, 1.0f, fill);
+  MaskScroll(&farOffset);
+  DrawModel(model::kEnergyHalfFar[set], neutral, 1.0f, fill);
+  MaskScroll(nullptr);
+}
+
 void BoardPainter::DrawHud(const GameplayBoard& b) {
   const Player& p = *b.player;
-  if (p.kind == Instrument::keys_real) DrawKeyRangeMeter(b);
+  if (p.kind == Instrument::keys_real) {
+    DrawKeyRangeMeter(b);
+    // The meters of the two-hand board sit around both sub-boards: a camera between them.
+    SetBoardView(b, 0, 1);
+  }
+  DrawMeters(b);
   const float z = p.kind == Instrument::keys_real ? -55.0f : -75.0f;
   if (p.remote) {
     Transform t;

@@ -60,7 +60,9 @@ class SpriteObject : public shell::DeviceObject {
     P().sprite = &sprite_;
     SyncGlobals();
   }
+  // The sprite goes with its device, before the device itself.
   ~SpriteObject() override {
+    OnFrameDeviceDestroyed();
     if (P().sprite == &sprite_) P().sprite = nullptr;
     SyncGlobals();
   }
@@ -137,9 +139,9 @@ void ApplyFreeLookToCamera(Camera& camera) {
   camera.roll = r.roll;
 }
 
-void SetNoteViewModel(Transform* placement) {
+void SetNoteViewModel(Transform* placement, bool keepTurn) {
   Views().noteModel = placement;
-  Views().noteTurn = shell::NoteViewTurn();
+  if (!keepTurn) Views().noteTurn = shell::NoteViewTurn();
 }
 
 void ApplyNoteViewTurn() {

@@ -555,37 +555,122 @@ Model IconPlane() {
 }
 
 // ---- meters -------------------------------------------------------------------------
-// Beside the board: the rock meter, chunk bar and multiplier to the right, the energy
-// bar and its two glowing halves to the left; the real-keys set sits further out for
-// the wider keyboard board. The meters are authored where they are seen, for a
-// neutral placement. The energy bar and each glowing half carry a mask set that spans
-// that bar once along its length (v 0 at its far end), which the game scrolls to
-// show how full the bar is.
+// Beside the board, above the strike line: to the right the multiplier badge, the
+// chunk bar above it and the rock meter standing up the board; to the left the energy
+// bar in its housing with its two halves. The two-hand keyboard's set sits further out,
+// around both of its boards. The meters are authored where they are seen, for a
+// neutral placement.
+//
+// The rock meter and the energy bar show their level through the mask stage. The mask
+// picture's left half is clear in its top half and solid in its bottom half; its right
+// half is solid throughout. A fill maps its length onto the left half's lower half (v
+// 0.5 at the far end, 1 at the near end), so the game, moving the mask by up to half
+// its height, uncovers the fill from the near end up; housings and bezels map to the
+// right half and always show.
 
-Model Panel(const std::string& name, const std::string& texture, const glm::vec3& colour, float x0, float x1, float z0,
-            float z1, float y0, float y1, bool mask) {
-  Builder b(name);
-  const uint32_t face = b.Add(Lit(name + "_Face", colour, texture));
-  const uint32_t bezel = b.Add(Lit(name + "_Bezel", kBoardDark, texture));
-  const UvMap uv = SpanUv(x0, x1, z0, z1);
-  Mesh shape;
+constexpr float kMaskFillU = 0.25f;
+constexpr float kMaskSolidU = 0.75f;
+// A texel of room at both ends of the fill's span keeps the filtering off the edges.
+constexpr float kMaskEdge = 0.004f;
+
+// The second set of a fill running from z0 (near end) to z1 (far end).
+UvMap FillMaskUv(float z0, float z1) {
+  return [=](const glm::vec3& p) {
+    const float t = std::clamp((z1 - p.z) / (z1 - z0), 0.0f, 1.0f);
+    return glm::vec2(kMaskFillU, 0.5f + kMaskEdge + t * (0.5f - 2.0f * kMaskEdge));
+  };
+}
+glm::vec2 SolidMaskUv(const glm::vec3&) { return {kMaskSolidU, 0.75f}; }
+
+// A rounded slab from (x0, z0) to (x1, z1), y0 to y1, its picture mapped by `uv` (by
+// default spread once over it).
+Mesh Slab(uint32_t material, float x0, float x1, float z0, float z1, float y0, float y1, float corner,
+          UvMap uv = {}) {
+  if (!uv) uv = SpanUv(x0, x1, z0, z1);
   const float hx = 0.5f * (x1 - x0), hz = 0.5f * (z1 - z0);
   const UvMap local = [=](const glm::vec3& p) { return uv(p + glm::vec3(x0 + hx, 0.0f, z0 + hz)); };
-  AddExtrusion(shape, bezel, RoundedRectOutline(hx, hz, 2.0f, 2), y0, y0 + 0.6f * (y1 - y0), 0.0f, local);
-  AddExtrusion(shape, face, RoundedRectOutline(hx - 1.5f, hz - 1.5f, 1.5f, 2), y0, y1, 0.6f, local);
-  b.mesh.Append(shape, Move(x0 + hx, 0.0f, z0 + hz));
-  return b.Finish(mask, [=](const glm::vec3& p) { return uv(p); });
+  Mesh shape;
+  AddExtrusion(shape, material, RoundedRectOutline(hx, hz, corner, 2), y0, y1, std::min(0.6f, 0.5f * (y1 - y0)),
+               local);
+  Mesh placed;
+  placed.Append(shape, Move(x0 + hx, 0.0f, z0 + hz));
+  return placed;
+}
+
+void AppendWithMask(Mesh& into, Mesh piece, const UvMap& mask) {
+  piece.MapSecondUv(mask);
+  into.Append(piece);
+}
+
+// A flat strip with a bezel (the chunk bar and the accuracy mark); no mask.
+Model Strip(const std::string& name, const std::string& texture, const glm::vec3& colour, float x0, float x1,
+            float z0, float z1, float height) {
+  Builder b(name);
+  const uint32_t bezel = b.Add(Lit(name + "_Bezel", kBoardDark, texture));
+  const uint32_t face = b.Add(Lit(name + "_Face", colour, texture));
+  b.mesh.Append(Slab(bezel, x0, x1, z0, z1, 0.0f, 0.6f * height, 2.0f));
+  b.mesh.Append(Slab(face, x0 + 1.0f, x1 - 1.0f, z0 + 1.0f, z1 - 1.0f, 0.0f, height, 1.5f));
+  return b.Finish();
+}
+
+// A picture laid along a bar that runs up the board: u from the near end z0 to the far
+// end z1, v across it.
+UvMap AlongUv(float x0, float x1, float z0, float z1) {
+  return [=](const glm::vec3& p) { return glm::vec2((p.z - z0) / (z1 - z0), (p.x - x0) / (x1 - x0)); };
+}
+
+// The rock meter: a dark housing with the fill standing in it. Its picture holds both:
+// the housing's look in the left half, the fill's in the right.
+Model RockMeter(const std::string& name, const std::string& texture, float x0, float x1, float z0, float z1) {
+  Builder b(name);
+  const uint32_t frame = b.Add(Lit(name + "_Housing", kBoardDark, texture, 1.0f, 0.2f));
+  const uint32_t fill = b.Add(Lit(name + "_Fill", kWhite, texture, 1.0f, 0.15f));
+  const UvMap left = [=](const glm::vec3& p) {
+    return glm::vec2(0.5f * (p.x - x0) / (x1 - x0), (z1 - p.z) / (z1 - z0));
+  };
+  AppendWithMask(b.mesh, Slab(frame, x0, x1, z0, z1, 0.0f, 2.0f, 3.0f, left), SolidMaskUv);
+  const float fx0 = x0 + 3.0f, fx1 = x1 - 3.0f, fz0 = z0 + 3.0f, fz1 = z1 - 3.0f;
+  const UvMap right = [=](const glm::vec3& p) {
+    return glm::vec2(0.5f + 0.5f * (p.x - fx0) / (fx1 - fx0), (fz1 - p.z) / (fz1 - fz0));
+  };
+  AppendWithMask(b.mesh, Slab(fill, fx0, fx1, fz0, fz1, 1.0f, 3.0f, 1.5f, right), FillMaskUv(fz0, fz1));
+  b.model.second_uv = true;
+  return b.Finish();
+}
+
+// One half of the energy bar: the fill of z0..z1, with the bar's picture laid along
+// the whole bar from bar_z0 to bar_z1.
+Model EnergyHalf(const std::string& name, float x0, float x1, float z0, float z1, float bar_z0, float bar_z1) {
+  Builder b(name);
+  const uint32_t fill = b.Add(Lit(name + "_Fill", kWhite, "Meter_Energy_Bar.png", 1.0f, 0.6f));
+  AppendWithMask(b.mesh, Slab(fill, x0, x1, z0, z1, 2.2f, 3.4f, 1.5f, AlongUv(x0, x1, bar_z0, bar_z1)),
+                 FillMaskUv(z0, z1));
+  b.model.second_uv = true;
+  return b.Finish();
+}
+
+// The energy bar's housing takes the housing half of the rock meter's picture.
+Model EnergyHousing(const std::string& name, float x0, float x1, float z0, float z1) {
+  Builder b(name);
+  const uint32_t frame = b.Add(Lit(name + "_Housing", kBoardDark, "Meter_Main.png", 1.0f, 0.2f));
+  const UvMap left = [=](const glm::vec3& p) {
+    return glm::vec2(0.5f * (p.x - x0) / (x1 - x0), (z1 - p.z) / (z1 - z0));
+  };
+  AppendWithMask(b.mesh, Slab(frame, x0, x1, z0, z1, 0.0f, 2.0f, 3.0f, left), SolidMaskUv);
+  b.model.second_uv = true;
+  return b.Finish();
 }
 
 Model MultiplierBadge(const std::string& name, float x, float z) {
   Builder b(name);
   const std::string texture = "Meter_Multiplier_1.png";
-  const uint32_t face = b.Add(Lit(name + "_Face", kAccent, texture));
+  const uint32_t face = b.Add(Lit(name + "_Face", kWhite, texture, 1.0f, 0.6f));
   const uint32_t rim = b.Add(Lit(name + "_Rim", kWhite, texture));
   Mesh badge;
-  const UvMap uv = TopDownUv(30.0f);
-  AddBevelledCylinder(badge, face, 13.0f, 0.0f, 3.5f, 1.0f, 32, uv);
-  AddRing(badge, rim, 13.0f, 15.0f, 0.0f, 3.0f, 32, uv);
+  // The badge's picture fills the face; the rim takes the picture's own ring.
+  const UvMap uv = TopDownUv(32.0f);
+  AddBevelledCylinder(badge, face, 15.0f, 0.0f, 3.5f, 1.0f, 32, uv);
+  AddRing(badge, rim, 14.0f, 16.0f, 0.0f, 3.8f, 32, uv);
   b.mesh.Append(badge, Move(x, 0.0f, z));
   return b.Finish();
 }
@@ -604,27 +689,27 @@ Model KeysRange(const std::string& name, const std::string& texture, bool active
 
 Model Meter(const std::string& name) {
   const bool real_keys = name.find("_Real_Keys") != std::string::npos;
-  const float out = real_keys ? 40.0f : 0.0f;  // the keyboard board is wider
+  const float out = real_keys ? 110.0f : 0.0f;  // the keyboard's two boards span about 500 units
   const std::string base = real_keys ? name.substr(0, name.size() - std::string("_Real_Keys").size()) : name;
+  // Right column: the badge, the chunk bar above it, the rock meter up the board. The
+  // board's view is narrow at the strike line and widens further up, so the columns
+  // start a little above the frets and keep close to the rails.
+  const float rx0 = 134.0f + out, rx1 = 174.0f + out;
+  if (base == "Meter_Multiplier_Bar") return MultiplierBadge(name, 0.5f * (rx0 + rx1), 72.0f);
+  if (base == "Meter_Chunk_Bar") return Strip(name, "Meter_Chunk_Bar_0.png", kWhite, rx0, rx1, 94.0f, 104.0f, 2.5f);
   if (base == "Meter_Main") {
-    return Panel(name, real_keys ? "Meter_Main_Real_Keys.png" : "Meter_Main.png", kBoardGrey, 136.0f + out,
-                 184.0f + out, 0.0f, 48.0f, 0.0f, 3.0f, false);
+    return RockMeter(name, real_keys ? "Meter_Main_Real_Keys.png" : "Meter_Main.png", rx0 + 6.0f, rx1 - 6.0f, 114.0f,
+                     320.0f);
   }
-  if (base == "Meter_Chunk_Bar") {
-    return Panel(name, "Meter_Chunk_Bar_0.png", kAccent, 136.0f + out, 184.0f + out, -16.0f, -4.0f, 0.0f, 2.5f, false);
-  }
-  if (base == "Meter_Multiplier_Bar") return MultiplierBadge(name, 160.0f + out, -36.0f);
-  if (base == "Meter_Energy_Bar") {
-    return Panel(name, "Meter_Energy_Bar.png", kBlue, -152.0f - out, -136.0f - out, -10.0f, 130.0f, 0.0f, 3.0f, true);
-  }
-  if (base == "Meter_VL_Bar_1") {
-    return Panel(name, "Meter_VL_Bar.png", kAccent, -153.0f - out, -135.0f - out, -10.0f, 60.0f, 0.5f, 3.6f, true);
-  }
-  if (base == "Meter_VL_Bar_2") {
-    return Panel(name, "Meter_VL_Bar.png", kAccent, -153.0f - out, -135.0f - out, 60.0f, 130.0f, 0.5f, 3.6f, true);
-  }
+  // Left column: the energy bar's housing and its two halves, the near half first.
+  const float lx0 = -168.0f - out, lx1 = -140.0f - out;
+  const float e0 = 72.0f, e1 = 318.0f, emid = 0.5f * (e0 + e1);
+  if (base == "Meter_Energy_Bar") return EnergyHousing(name, lx0, lx1, e0 - 3.0f, e1 + 3.0f);
+  if (base == "Meter_VL_Bar_1") return EnergyHalf(name, lx0 + 3.0f, lx1 - 3.0f, e0, emid, e0, e1);
+  if (base == "Meter_VL_Bar_2") return EnergyHalf(name, lx0 + 3.0f, lx1 - 3.0f, emid, e1, e0, e1);
   if (base == "Meter_Accuracy") {
-    return Panel(name, "Accuracy_Perfect.png", kWhite, -60.0f, 60.0f, -42.0f, -32.0f, 0.0f, 1.5f, false);
+    // One lane's mark, placed by the game at its lane, just in front of the strike line.
+    return Strip(name, "Accuracy_Perfect.png", kWhite, -23.0f, 23.0f, -38.0f, -21.0f, 1.5f);
   }
   if (base == "Meter_Keys_Layout") return KeysRange(name, "Meter_Keys_Layout.png", false);
   if (base == "Meter_Keys_Layout_Active") return KeysRange(name, "Meter_Keys_Layout_Right.png", true);

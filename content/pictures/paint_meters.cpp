@@ -63,23 +63,38 @@ Canvas Multiplier(int value, const Lettering& bold) {
   return canvas;
 }
 
-Canvas Panel(int width) {
-  Canvas canvas(width, 256);
-  float cx = width / 2.0f;
-  Distance panel = Rounded(cx, 128, cx - 8, 120, 28);
-  FillShape(canvas, panel, [&](float, float y) { return Mix(Hex(Palette::kBoardLight, 0.9f), Hex(Palette::kBoardDark, 0.9f), y / 256.0f); });
-  FillShape(canvas, Outline(panel, 4), Hex(0x8E8E93));
-  FillShape(canvas, Outline(Rounded(cx, 128, cx - 16, 112, 22), 2), Hex(Palette::kAccent, 0.6f));
+// The rock meter's picture holds two looks side by side: the left half is the dark
+// housing the meter stands in, the right half the fill (light, so that the game's tint
+// by the player's standing shows), with a tick every tenth of its height.
+Canvas RockMeter(int width) {
+  Canvas canvas(width, 512);
+  const float half = width / 2.0f;
+  Distance housing = Rounded(half / 2.0f, 256, half / 2.0f - 2, 254, 10);
+  FillShape(canvas, housing, [&](float, float y) {
+    return Mix(Hex(Palette::kBoardDark), Hex(0x05060A), y / 512.0f);
+  });
+  FillShape(canvas, Outline(housing, 3), Hex(0x8E8E93));
+  canvas.Over(int(half), 0, width, 512, [&](float x, float y) {
+    const float across = (x - half) / half;
+    const float shine = 0.8f + 0.2f * std::exp(-std::pow((across - 0.35f) / 0.25f, 2.0f));
+    const bool tick = std::fmod(y, 51.2f) < 3.0f && y > 4.0f;
+    return tick ? Hex(0x3A3A3C) : Scaled(Hex(0xF2F2F7), shine);
+  });
   return canvas;
 }
 
-Canvas EnergyBar(const Colour& colour, bool mask) {
+// The mask the level bars are shown through: its left half is clear above the middle
+// and solid below it, its right half solid everywhere (see the meter models).
+Canvas LevelMask() {
+  Canvas canvas(64, 256);
+  canvas.Over(0, 128, 32, 256, [](float, float) { return Colour{1, 1, 1, 1}; });
+  canvas.Over(32, 0, 64, 256, [](float, float) { return Colour{1, 1, 1, 1}; });
+  return canvas;
+}
+
+Canvas EnergyBar(const Colour& colour) {
   Canvas canvas(512, 64);
   Distance bar = Rounded(256, 32, 250, 26, 26);
-  if (mask) {
-    FillShape(canvas, bar, Colour{1, 1, 1, 1});
-    return canvas;
-  }
   FillShape(canvas, bar, [&](float x, float y) {
     float stripe = std::fmod(x + y + 512.0f, 40.0f) < 20.0f ? 1.0f : 0.82f;
     float shine = 1.0f + 0.35f * std::exp(-std::pow((y - 20) / 7.0f, 2.0f));
@@ -229,11 +244,11 @@ std::optional<Canvas> PaintMeter(const std::string& name, const Lettering& bold)
     if (value <= 0 || std::to_string(value) != name.substr(multiplier.size())) return std::nullopt;
     return Multiplier(value, bold);
   }
-  if (name == "Meter_Main") return Panel(512);
-  if (name == "Meter_Main_Real_Keys") return Panel(768);
-  if (name == "Meter_Energy_Bar_mask") return EnergyBar(Hex(0xFFFFFF), true);
-  if (name == "Meter_Energy_Bar") return EnergyBar(HueColour(Hue::Energy), false);
-  if (name == "Meter_VL_Bar") return EnergyBar(Hex(Palette::kAccent), false);
+  if (name == "Meter_Main") return RockMeter(128);
+  if (name == "Meter_Main_Real_Keys") return RockMeter(192);
+  if (name == "Meter_Energy_Bar_mask") return LevelMask();
+  if (name == "Meter_Energy_Bar") return EnergyBar(HueColour(Hue::Energy));
+  if (name == "Meter_VL_Bar") return EnergyBar(Hex(Palette::kAccent));
   if (name == "Meter_Keys_Layout") return KeysLayout(0, 14);
   if (name == "Meter_Keys_Layout_Left") return KeysLayout(0, 7);
   if (name == "Meter_Keys_Layout_Right") return KeysLayout(7, 14);

@@ -8,6 +8,15 @@ constexpr RenderState kTouched[] = {RenderState::kLighting,         RenderState:
                                     RenderState::kZWriteEnable,     RenderState::kCullMode,
                                     RenderState::kAlphaBlendEnable, RenderState::kSrcBlend,
                                     RenderState::kDestBlend,        RenderState::kAlphaTestEnable};
+struct StageState {
+  int stage;
+  TextureStageState state;
+};
+constexpr StageState kStagesTouched[] = {
+    {0, TextureStageState::kColorOp},  {0, TextureStageState::kColorArg1},
+    {0, TextureStageState::kColorArg2}, {0, TextureStageState::kAlphaOp},
+    {0, TextureStageState::kAlphaArg1}, {0, TextureStageState::kAlphaArg2},
+    {0, TextureStageState::kTextureTransformFlags}, {1, TextureStageState::kColorOp}};
 }  // namespace
 
 void Sprite::Begin(uint32_t flags) {
@@ -16,6 +25,9 @@ void Sprite::Begin(uint32_t flags) {
   flags_ = flags;
   saved_.clear();
   for (RenderState s : kTouched) saved_.push_back({s, device_->GetRenderState(s)});
+  savedStages_.clear();
+  for (const StageState& s : kStagesTouched)
+    savedStages_.push_back({s.stage, s.state, device_->GetTextureStageState(s.stage, s.state)});
   savedFvf_ = 0;
   device_->SetRenderState(RenderState::kLighting, 0);
   device_->SetRenderState(RenderState::kZEnable, 0);
@@ -32,6 +44,8 @@ void Sprite::End() {
   if (!begun_) return;
   for (const SavedState& s : saved_) device_->SetRenderState(s.state, s.value);
   saved_.clear();
+  for (const SavedStageState& s : savedStages_) device_->SetTextureStageState(s.stage, s.state, s.value);
+  savedStages_.clear();
   begun_ = false;
 }
 

@@ -50,6 +50,14 @@ class Sprite {
     uint32_t value;
   };
   std::vector<SavedState> saved_;
+  struct SavedStageState {
+    int stage;
+    TextureStageState state;
+    uint32_t value;
+  };
+  // The texture-stage states a draw changes, put back by End like the render states,
+  // so that the 3D drawing after a sprite finds the stages as it set them.
+  std::vector<SavedStageState> savedStages_;
   uint32_t savedFvf_ = 0;
 };
 

@@ -140,7 +140,7 @@ Envelope EnvelopeOf(Place place) {
     case Place::kIconPlane:
       return {{-40, -40, -1}, {40, 40, 1}, {50, 50, 0}};
     case Place::kMeter:
-      return {{-260, 0, -200}, {260, 10, 200}, {10, 1, 8}};
+      return {{-300, 0, -200}, {300, 10, 340}, {10, 1, 8}};
     case Place::kKeysRange:  // the 88-key range, 5.25 units a key
       return {{-231.5f, 0, -100}, {231.5f, 5, 0}, {461, 0, 8}};
   }

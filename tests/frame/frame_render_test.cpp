@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -284,6 +286,83 @@ TEST_F(FrameTest, ThePlayBackgroundFollowsTheModeAndItsOverrides) {
   device_.ClearLog();
   graphics::RenderFrame();
   EXPECT_TRUE(device_.draws.empty());
+}
+
+// A device that counts the textures made on it.
+class CountingDevice : public gfx::RecordingRenderDevice {
+ public:
+  using gfx::RecordingRenderDevice::RecordingRenderDevice;
+  std::unique_ptr<gfx::Texture> CreateTexture(const gfx::ImageData& image) override {
+    ++made;
+    return gfx::RecordingRenderDevice::CreateTexture(image);
+  }
+  std::unique_ptr<gfx::Texture> CreateTexture(gfx::ImageData&& image) override {
+    ++made;
+    return gfx::RecordingRenderDevice::CreateTexture(std::move(image));
+  }
+  int made = 0;
+};
+
+// Another adapter or multisampling destroys the device and makes a new one: the play
+// picture and the viewer model are made again on the new device and drawn through it.
+TEST_F(FrameTest, AFullDeviceRemakeMakesThePlayPictureAndTheViewerModelAgain) {
+  testsupport::TempDir dir;
+  const std::string picture = dir.Path("back.png");
+  ASSERT_TRUE(gfxtest::WritePng(picture, 64, 32, 0xFF336699u));
+  graphics::SceneGlobals& g = graphics::Globals();
+  auto first = std::make_unique<CountingDevice>(1280, 720);
+  auto firstSprite = std::make_unique<gfx::Sprite>(first.get());
+  gfx::Sprite* firstShared = firstSprite.get();
+  g.device = first.get();
+  g.sprite = &firstShared;
+
+  shell::SetState(shell::State::kPlaying);
+  g_Settings.BACKGROUND = 0;
+  ASSERT_TRUE(graphics::LoadPlayBackgroundImage(std::u16string(picture.begin(), picture.end())));
+  graphics::RenderFrame();
+  const int pictureMade = first->made;
+  EXPECT_GT(pictureMade, 0);
+
+  CountingDevice second(1280, 720);
+  gfx::Sprite secondSprite(&second);
+  gfx::Sprite* secondShared = &secondSprite;
+  auto remake = [&] {
+    graphics::OnFrameDeviceDestroyed();  // while the old device still exists
+    firstSprite.reset();
+    first.reset();
+    g.device = &second;
+    g.sprite = &secondShared;
+  };
+  remake();
+  graphics::RenderFrame();
+  EXPECT_EQ(second.made, pictureMade) << "the picture is made again from its pixels";
+  ASSERT_EQ(second.draws.size(), 1u);
+  ASSERT_NE(second.draws[0].state.textures[0], nullptr);
+  EXPECT_EQ(second.draws[0].state.textures[0]->Width(), 64);
+
+  // The note-model viewer: its model's textures come from the device it draws on.
+  const char* run = std::getenv("VELORIN_RUN_DIR");
+  const std::filesystem::path folder = run && *run ? run : VELORIN_TEST_RUN_DIR;
+  if (!std::filesystem::exists(folder / "themes/default/static/notes/Note_Dance_Blue.X")) return;
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  shell::SetState(shell::State::kNoteModelView);
+  graphics::RenderFrame();
+  const int modelPictures = second.made - pictureMade;
+  EXPECT_GT(modelPictures, 0) << "the model's pictures";
+  CountingDevice third(1280, 720);
+  gfx::Sprite thirdSprite(&third);
+  gfx::Sprite* thirdShared = &thirdSprite;
+  graphics::OnFrameDeviceDestroyed();
+  g.device = &third;
+  g.sprite = &thirdShared;
+  graphics::RenderFrame();
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(third.made, modelPictures) << "the same pictures again, on the new device";
+  EXPECT_FALSE(third.draws.empty()) << "the model draws through the new device";
+  graphics::ReleaseFrameResources();
+  g.device = &device_;
+  g.sprite = &spritePtr_;
 }
 
 TEST_F(FrameTest, TheBaseRenderStateAndProjection) {

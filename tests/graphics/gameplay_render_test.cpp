@@ -17,6 +17,7 @@
 #include "graphics/gameplay_render.h"
 #include "graphics/player_board.h"
 #include "graphics/tail_ribbon.h"
+#include "platform/clock.h"
 #include "platform/gfx/recording_device.h"
 #include "test_support.h"
 
@@ -155,6 +156,9 @@ TEST_F(GameplayRenderTest, FiveLaneBoardLayers) {
   NoteRecord& phrase = boardtest::PutNote(p, 4, 2, 150.0f);
   phrase.energyPhrase = true;
   phrase.hammerOn = true;
+  p.track.meters.Setup(false);
+  p.score().stepHits = 3;
+  p.track.meters.Update(p.score());
   std::vector<GameplayBoard> boards{{&p, &board, {}}};
   board.Update();  // the fret row is laid out for the board's shape
   p.track.fx->NoteHitEffect(LaneMap::FretIndex(3, 2, 5), false);
@@ -172,6 +176,11 @@ TEST_F(GameplayRenderTest, FiveLaneBoardLayers) {
       "Z", "Note_Guitar:Note_Guitar_Miss",       // then the others over them
       "Note_Guitar_Hopo:Note_Guitar_VL",
       "~frets",                                  // the hit glow over the heads, depth off
+      "Meter_Chunk_Bar:Meter_Chunk_Bar_3",       // then the meters: three hits toward x2,
+      "Meter_Multiplier_Bar:Meter_Multiplier_1", // the badge,
+      "Meter_Main:own",                          // the rock meter and the energy bar in
+      "Meter_Energy_Bar:own",                    // its housing, a half at a time
+      "Meter_VL_Bar_1:Meter_Energy_Bar", "Meter_VL_Bar_2:Meter_Energy_Bar",
       "V",                                       // the whole screen for the overlays
   };
   EXPECT_EQ(Trace(), want);
@@ -210,7 +219,10 @@ TEST_F(GameplayRenderTest, DrumBoardLayers) {
   const Strings want = {"V", "Z", "Z", "lines", "Board_Sides:Board_Sides_VL", "Fret_Sides:own", "Z",
                         "Fret_Bottom:own", "frets", "Z", "Note_Drum_Bass:Note_Drum_Bass", "Z",
                         "Note_Drum:Note_Drum_Red", "Note_Cymbal_Closed:Note_Cymbal_Yellow", "Note_Drum:Note_Drum_Blue",
-                        "Note_Drum_Rimshot:Note_Rimshot_Red", "Plane_Large:icon_net", "Plane_Large:bot_kick", "V"};
+                        "Note_Drum_Rimshot:Note_Rimshot_Red", "Meter_Main:own", "Meter_Energy_Bar:own",
+                        // In energy the bar takes its ready look.
+                        "Meter_VL_Bar_1:Meter_VL_Bar", "Meter_VL_Bar_2:Meter_VL_Bar", "Plane_Large:icon_net",
+                        "Plane_Large:bot_kick", "V"};
   EXPECT_EQ(Trace(), want);
 }
 
@@ -237,7 +249,11 @@ TEST_F(GameplayRenderTest, TwoHandKeysDrawsTwoSubBoardsSideBySide) {
   // Then, from sub-board 0's camera again, the keyboard and each hand's window on it.
   for (const char* entry : {"V", "Z", "Meter_Keys_Layout:Meter_Keys_Layout",
                             "Meter_Keys_Layout_Active:Meter_Keys_Layout_Right",
-                            "Meter_Keys_Layout_Active:Meter_Keys_Layout_Left", "V"}) {
+                            "Meter_Keys_Layout_Active:Meter_Keys_Layout_Left",
+                            // the meters from a camera between both boards, their own set
+                            "V", "Z", "Meter_Main_Real_Keys:own", "Meter_Energy_Bar_Real_Keys:own",
+                            "Meter_VL_Bar_1_Real_Keys:Meter_Energy_Bar", "Meter_VL_Bar_2_Real_Keys:Meter_Energy_Bar",
+                            "V"}) {
     want.push_back(entry);
   }
   EXPECT_EQ(Trace(), want);
@@ -287,7 +303,9 @@ TEST_F(GameplayRenderTest, DanceBoardLayers) {
   const Strings want = {"V", "Z", "Z", "lines", "Board_Sides:Board_Sides", "Fret_Sides:own", "Z", "Fret_Bottom:own",
                         "frets", "Z", "Note_Miss_Trail:own", "Z", "Note_Dance_Green:Note_Dance_Green",
                         "Note_Dance_Red:Note_Dance_Red", "Note_Dance_Yellow:Note_Dance_Yellow",
-                        "Note_Dance_Blue:Note_Dance_Blue", "Note_Dance_Red:Note_Dance_Miss", "V"};
+                        "Note_Dance_Blue:Note_Dance_Blue", "Note_Dance_Red:Note_Dance_Miss", "Meter_Main:own",
+                        "Meter_Energy_Bar:own", "Meter_VL_Bar_1:Meter_Energy_Bar",
+                        "Meter_VL_Bar_2:Meter_Energy_Bar", "V"};
   EXPECT_EQ(Trace(), want);
 }
 
@@ -313,7 +331,9 @@ TEST_F(GameplayRenderTest, ProStringsBoardLayers) {
   const Strings want = {"V", "Z", "Z", "lines", "Board_Sides:Board_Sides", "Fret_Sides:own", "~Tail_Red", "Z",
                         "Fret_Bottom:own", "frets", "Z", "Chord_2:Chord_Bar", "Z",
                         "Note_Guitar_Real:Note_Guitar_Real_Green", "Note_Guitar_Real:Note_Guitar_Real_Yellow",
-                        "Note_Muted_Guitar_Real:Note_Guitar_Real_Purple", "Note_Guitar_Real:Note_Guitar_Real_Red", "V"};
+                        "Note_Muted_Guitar_Real:Note_Guitar_Real_Purple", "Note_Guitar_Real:Note_Guitar_Real_Red",
+                        "Meter_Main:own", "Meter_Energy_Bar:own", "Meter_VL_Bar_1:Meter_Energy_Bar",
+                        "Meter_VL_Bar_2:Meter_Energy_Bar", "V"};
   EXPECT_EQ(Trace(), want);
 }
 
@@ -423,6 +443,86 @@ TEST(GameplayChoices, DrumsRealCymbalTypes) {
   rim.lane = 2;
   rim.rim = true;
   EXPECT_EQ(graphics::SelectNoteHead(5, 5, true, rim).texture, 62);  // lefty: green rim
+}
+
+// The meters' draws only (the board's layers are the other tests' business).
+std::vector<std::string> MeterEntries(const std::vector<std::string>& trace) {
+  std::vector<std::string> out;
+  for (const std::string& e : trace) {
+    if (e.find("Meter_") != std::string::npos) out.push_back(e);
+  }
+  return out;
+}
+
+TEST_F(GameplayRenderTest, MultiplierBadgeAndChunkBarFollowTheScore) {
+  struct Case {
+    int32_t multiplier, stepHits;
+    bool energy;
+    double hitWindow;
+    const char* chunks;
+    const char* badge;
+  } cases[] = {
+      {1, 0, false, 85.0, "Meter_Chunk_Bar_0", "Meter_Multiplier_1"},
+      {2, 7, false, 85.0, "Meter_Chunk_Bar_7", "Meter_Multiplier_2"},
+      {4, 0, false, 85.0, "Meter_Chunk_Bar_10", "Meter_Multiplier_4"},  // at the cap: full
+      {6, 4, true, 85.0, "Meter_Chunk_Bar_4", "Meter_Multiplier_6"},    // 8 in energy
+      {8, 0, true, 85.0, "Meter_Chunk_Bar_10", "Meter_Multiplier_8"},
+      {7, 2, true, 85.0, "Meter_Chunk_Bar_2", "Meter_Multiplier_6"},    // no picture: the one below
+      // The drunk window: the badge lags one multiplier behind (the step before 3 was 2).
+      {3, 1, false, 170.0, "Meter_Chunk_Bar_1", "Meter_Multiplier_2"},
+  };
+  for (const Case& c : cases) {
+    Player p;
+    boardtest::SetupPlayer(p, 2, 5);
+    p.track.meters.Setup(false);
+    graphics::PlayerBoard board(p, assets, device);
+    p.score().multiplier = c.multiplier > 1 ? c.multiplier - 1 : 1;
+    p.track.meters.Update(p.score());
+    p.score().multiplier = c.multiplier;
+    p.score().stepHits = c.stepHits;
+    p.score().energyActive = c.energy;
+    p.hitWindow = c.hitWindow;
+    p.track.meters.Update(p.score());
+    std::vector<GameplayBoard> boards{{&p, &board, {}}};
+    device->ClearLog();
+    graphics::RenderGameplay(View(boards), 0);
+    const std::vector<std::string> meters = MeterEntries(Trace());
+    ASSERT_GE(meters.size(), 2u);
+    EXPECT_EQ(meters[0], std::string("Meter_Chunk_Bar:") + c.chunks) << c.multiplier << "/" << c.stepHits;
+    EXPECT_EQ(meters[1], std::string("Meter_Multiplier_Bar:") + c.badge) << c.multiplier << "/" << c.hitWindow;
+  }
+}
+
+TEST_F(GameplayRenderTest, AccuracyMarksShowAtTheirLanesForAMomentWithDepthOff) {
+  platform::ScopedFakeClock clock;
+  clock.clock.ms = 5000;
+  Player p;
+  boardtest::SetupPlayer(p, 2, 5);
+  p.track.meters.Setup(false);
+  graphics::PlayerBoard board(p, assets, device);
+  p.track.meters.MarkAccuracy(2, 0, 2, 5000);  // perfect on lane 2
+  p.track.meters.MarkAccuracy(4, 0, 4, 5000);  // early on lane 4
+  std::vector<GameplayBoard> boards{{&p, &board, {}}};
+  auto marks = [&](bool on) {
+    device->ClearLog();
+    GameplayView view = View(boards);
+    view.hitAccuracy = on;
+    graphics::RenderGameplay(view, 0);
+    std::vector<std::string> out;
+    for (const std::string& e : Trace()) {
+      if (e.find("Meter_Accuracy") != std::string::npos) out.push_back(e);
+    }
+    return out;
+  };
+  const std::vector<std::string> both = {"~Meter_Accuracy:Accuracy_Perfect", "~Meter_Accuracy:Accuracy_Very_Early"};
+  EXPECT_EQ(marks(true), both);
+  EXPECT_TRUE(marks(false).empty()) << "HITACCURACY off shows none";
+  clock.clock.AdvanceMs(250);  // fading, still drawn
+  EXPECT_EQ(marks(true), both);
+  EXPECT_GT(p.track.meters.AccuracyAlpha(2, 0, 5250), 0.0f);
+  EXPECT_LT(p.track.meters.AccuracyAlpha(2, 0, 5250), 1.0f);
+  clock.clock.AdvanceMs(50);  // 300 ms after the hit: gone
+  EXPECT_TRUE(marks(true).empty());
 }
 
 }  // namespace

@@ -158,6 +158,27 @@ TEST_F(SpriteFixture, StereoEyeTable) {
   }
 }
 
+// A sprite draw between two 3D draws: the mask stage and the first stage's operations
+// the 3D drawing set are back once the sprite ends (the meters read their level
+// through the mask stage after the background's sprite).
+TEST_F(SpriteFixture, EndPutsTheTextureStagesBack) {
+  using gfx::TextureStageState;
+  device.SetTextureStageState(1, TextureStageState::kColorOp, uint32_t(gfx::TextureOp::kSelectArg2));
+  device.SetTextureStageState(0, TextureStageState::kColorArg2, uint32_t(gfx::TextureArg::kCurrent));
+  device.SetTextureStageState(0, TextureStageState::kTextureTransformFlags, uint32_t(gfx::TextureTransform::kCount2));
+  sprite.Begin(gfx::sprite_flags::kAlphaBlend);
+  sprite.Draw(texture.get(), nullptr, nullptr, nullptr, 0xFFFFFFFF);
+  EXPECT_EQ(device.GetTextureStageState(1, TextureStageState::kColorOp), uint32_t(gfx::TextureOp::kDisable));
+  sprite.End();
+  EXPECT_EQ(device.GetTextureStageState(1, TextureStageState::kColorOp), uint32_t(gfx::TextureOp::kSelectArg2));
+  EXPECT_EQ(device.GetTextureStageState(0, TextureStageState::kColorArg2), uint32_t(gfx::TextureArg::kCurrent));
+  EXPECT_EQ(device.GetTextureStageState(0, TextureStageState::kTextureTransformFlags),
+            uint32_t(gfx::TextureTransform::kCount2));
+  // A draw outside Begin / End does its own and puts them back too.
+  sprite.Draw(texture.get(), nullptr, nullptr, nullptr, 0xFFFFFFFF);
+  EXPECT_EQ(device.GetTextureStageState(1, TextureStageState::kColorOp), uint32_t(gfx::TextureOp::kSelectArg2));
+}
+
 TEST(SystemFontTest, AnchoredBoxTable) {
   gfx::RecordingRenderDevice device;
   auto font = gfx::SystemFont::Create(&device, 18, 700, u"Arial");
