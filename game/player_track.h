@@ -13,7 +13,7 @@
 #include "game/player_score.h"
 #include "game/tempo_map.h"
 
-struct MidiEvent;
+class MidiEvent;
 
 // Serials of activation notes lie above every chart note's serial.
 constexpr int32_t kActivationSerialBase = 1 << 24;
