@@ -149,18 +149,31 @@ void MidiTrack::Unpack(Scratch& scratch) const {
   }
 }
 
+size_t MidiTrack::PackedBytes(const Scratch& scratch) {
+  if (scratch.events.empty()) return 0;
+  const size_t bytes = scratch.events.size() * sizeof(MidiEvent) +
+                       scratch.spans.size() * sizeof(std::array<uint32_t, 5>) + scratch.texts.size();
+  return (bytes + alignof(MidiEvent) - 1) / alignof(MidiEvent) * alignof(MidiEvent);  // the next track's start
+}
+
 void MidiTrack::Pack(const Scratch& scratch) {
+  const size_t total = PackedBytes(scratch);
+  std::unique_ptr<uint8_t[]> block(total ? new uint8_t[total] : nullptr);
+  PackInto(scratch, block.get());
+  block_ = std::move(block);
+}
+
+void MidiTrack::PackInto(const Scratch& scratch, uint8_t* dest) {
   const size_t n = scratch.events.size();
   const size_t eventBytes = n * sizeof(MidiEvent);
   const size_t spanBytes = scratch.spans.size() * sizeof(std::array<uint32_t, 5>);
-  const size_t total = eventBytes + spanBytes + scratch.texts.size();
-  std::unique_ptr<uint8_t[]> block(n ? new uint8_t[total] : nullptr);
+  block_.reset();
   if (n) {
-    std::memcpy(block.get(), scratch.events.data(), eventBytes);
-    if (spanBytes) std::memcpy(block.get() + eventBytes, scratch.spans.data(), spanBytes);
-    if (!scratch.texts.empty()) std::memcpy(block.get() + eventBytes + spanBytes, scratch.texts.data(), scratch.texts.size());
+    std::memcpy(dest, scratch.events.data(), eventBytes);
+    if (spanBytes) std::memcpy(dest + eventBytes, scratch.spans.data(), spanBytes);
+    if (!scratch.texts.empty()) std::memcpy(dest + eventBytes + spanBytes, scratch.texts.data(), scratch.texts.size());
   }
-  MidiEvent* packed = reinterpret_cast<MidiEvent*>(block.get());
+  MidiEvent* packed = reinterpret_cast<MidiEvent*>(dest);
   for (size_t i = 0; i < n; ++i) {
     MidiEvent& e = packed[i];
     const size_t at = i * sizeof(MidiEvent);
@@ -174,8 +187,7 @@ void MidiTrack::Pack(const Scratch& scratch) {
     packed[0].deltaFlags_ |= MidiEvent::kFirst;
     packed[n - 1].deltaFlags_ |= MidiEvent::kLast;
   }
-  block_ = std::move(block);
-  blockBytes_ = n ? total : 0;
+  blockBytes_ = PackedBytes(scratch);
   events = n ? packed : nullptr;
   lastEvent = n ? packed + n - 1 : nullptr;
   eventCount = int32_t(n);
@@ -530,6 +542,13 @@ MidiTrack::Scratch& ThreadScratch() {
   return scratch;
 }
 
+// One scratch per track slot, so that a whole chart is decoded before its events
+// are packed into one block.
+std::array<MidiTrack::Scratch, kMidiTrackSlots>& ThreadChartScratch() {
+  thread_local std::array<MidiTrack::Scratch, kMidiTrackSlots> scratch;
+  return scratch;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -545,6 +564,7 @@ void MidiFile::Clear() {
   header = MidiHeader{};
   buffer.clear();
   buffer.shrink_to_fit();
+  events_.reset();
   stopWhenComplete = false;
   tempoMap_.clear();
   timeCodeDivision_ = false;
@@ -625,6 +645,7 @@ void MidiFile::Decode(bool stop, const uint8_t* const d, const size_t size) {
   Clear();
   stopWhenComplete = stop;
   ChartDecodeState state;
+  auto& scratch = ThreadChartScratch();
 
   if (size < kHeaderBytes) {
     state.Error("ERROR: MIDI FILE TOO SHORT: " + std::to_string(size) + " BYTES");
@@ -661,13 +682,28 @@ void MidiFile::Decode(bool stop, const uint8_t* const d, const size_t size) {
     }
     track.stopWhenComplete = stopWhenComplete;
     state.track = int32_t(filled);
-    track.ParseWith(state);
+    scratch[filled].Clear();
+    track.DecodeInto(scratch[filled], state);
     // The bytes go when the load ends; nothing may point at them afterwards.
     track.chunk = nullptr;
     ++filled;
     offset += kChunkHeaderBytes + std::min<size_t>(length, available);
   }
   header.trackCount = uint16_t(filled);
+
+  // Every track's events in one block: a chart is one allocation, and the memory a
+  // load frees is the same size the next one takes, so it is used again rather than
+  // handed back to the system and faulted in anew.
+  size_t total = 0;
+  for (uint32_t t = 0; t < filled; ++t) total += MidiTrack::PackedBytes(scratch[t]);
+  events_.reset(total ? new uint8_t[total] : nullptr);
+  size_t at = 0;
+  for (uint32_t t = 0; t < filled; ++t) {
+    tracks[t].PackInto(scratch[t], events_.get() + at);
+    at += MidiTrack::PackedBytes(scratch[t]);
+    // A large chart's lists give their memory back rather than sit on it.
+    if (scratch[t].events.capacity() > (size_t(1) << 18)) scratch[t] = MidiTrack::Scratch{};
+  }
 
   timeCodeDivision_ = (header.division & 0x8000) != 0;
   if (header.division == 0 || timeCodeDivision_) {

@@ -184,13 +184,16 @@ class MidiTrack {
   void CountNote(Scratch& scratch, size_t index);
   // Moves the events kept so far into the scratch lists, and back into one block.
   void Unpack(Scratch& scratch) const;
+  // Into a block of the track's own, or into its part of the chart's block.
   void Pack(const Scratch& scratch);
+  void PackInto(const Scratch& scratch, uint8_t* dest);
+  static size_t PackedBytes(const Scratch& scratch);
 
   ChartFamily family_ = ChartFamily::kOther;
   uint64_t tick_ = 0;         // absolute tick of the event being decoded
   uint64_t countedTick_ = 0;  // absolute tick that `tickNotes` belong to
   // The events, then the span counts, then the texts, in one allocation of exactly
-  // the size they need.
+  // the size they need: the chart's (a load) or the track's own (Parse).
   std::unique_ptr<uint8_t[]> block_;
   size_t blockBytes_ = 0;
   int64_t openSoloIndex_ = -1;
@@ -265,4 +268,5 @@ class MidiFile {
 
   std::vector<TempoPoint> tempoMap_;
   bool timeCodeDivision_ = false;
+  std::unique_ptr<uint8_t[]> events_;  // every track's events, texts and span counts
 };

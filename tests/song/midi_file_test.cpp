@@ -286,7 +286,7 @@ TEST(MidiFileLoad, FromDisk) {
   // four 12-byte events and the track name with its length byte and NUL.
   EXPECT_TRUE(chart.buffer.empty());
   EXPECT_EQ(chart.tracks[0].chunk, nullptr);
-  EXPECT_EQ(chart.tracks[0].HeldBytes(), 4 * sizeof(MidiEvent) + 1 + 11 + 1);
+  EXPECT_EQ(chart.tracks[0].HeldBytes(), (4 * sizeof(MidiEvent) + 1 + 11 + 1 + 3) / 4 * 4);  // the next track starts aligned
   EXPECT_EQ(chart.HeldBytes(), chart.tracks[0].HeldBytes());
   EXPECT_EQ(chart.tracks[0].events->text(), "PART GUITAR");
 
