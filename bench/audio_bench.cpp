@@ -2,7 +2,9 @@
 // the Music thread pumps them, the loopback device mixing as fast as it can) against
 // decoding the same stems alone with ov_read. The counter core_share_realtime is the
 // CPU time per second of song: the share of one core the song takes when it plays in
-// real time.
+// real time. BM_PlayOverDecodeRatio times both in turns in one loop and reports
+// play / decode-only, for stems at 44.1 and 48 kHz on a device that takes the stems'
+// rate (as a real one does), and for 44.1 kHz stems on a device held at 48 kHz.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 #include <vorbis/vorbisfile.h>
@@ -39,18 +41,19 @@ struct BenchStems {
   std::filesystem::path dir;
   std::vector<std::string> files;
 
-  BenchStems() {
-    dir = std::filesystem::temp_directory_path() / ("velorin_audio_bench_" + std::to_string(::getpid()));
+  explicit BenchStems(int rate) {
+    dir = std::filesystem::temp_directory_path() /
+          ("velorin_audio_bench_" + std::to_string(::getpid()) + "_" + std::to_string(rate));
     std::filesystem::create_directories(dir);
     for (int i = 0; i < kStems; ++i) {
       testsupport::OggSpec params;
       params.channels = 2;
-      params.rate = kRate;
-      params.frames = static_cast<int64_t>(kSongSeconds * kRate);
+      params.rate = rate;
+      params.frames = static_cast<int64_t>(kSongSeconds * rate);
       params.quality = 0.4f;
       const double base = 110.0 * (1 + i % 7);
-      params.signal = [base](int64_t frame, int channel) {
-        const double t = static_cast<double>(frame) / kRate;
+      params.signal = [base, rate](int64_t frame, int channel) {
+        const double t = static_cast<double>(frame) / rate;
         double v = 0.0;
         for (int h = 1; h <= 4; ++h) v += std::sin(2 * std::numbers::pi * base * h * (1.0 + 0.002 * channel) * t) / h;
         return static_cast<float>(0.1 * v * (0.6 + 0.4 * std::sin(2 * std::numbers::pi * 0.5 * t)));
@@ -66,10 +69,98 @@ struct BenchStems {
   }
 };
 
-const std::vector<std::string>& StemFiles() {
-  static const BenchStems stems;
-  return stems.files;
+const std::vector<std::string>& StemFiles(int rate = kRate) {
+  static const BenchStems stems44(44100);
+  static const BenchStems stems48(48000);
+  return rate == 48000 ? stems48.files : stems44.files;
 }
+
+// Decodes every stem to its end; false when one cannot be opened.
+bool DecodeAll(const std::vector<std::string>& files, std::vector<char>& buffer) {
+  for (const std::string& file : files) {
+    OggVorbis_File vf;
+    if (ov_fopen(file.c_str(), &vf) != 0) return false;
+    int link = 0;
+    long got;
+    long total = 0;
+    do {
+      got = ov_read(&vf, buffer.data(), static_cast<int>(buffer.size()), 0, 2, 1, &link);
+      total += got > 0 ? got : 0;
+    } while (got > 0 || got == OV_HOLE);
+    benchmark::DoNotOptimize(total);
+    ov_clear(&vf);
+  }
+  return true;
+}
+
+// Plays every stem to its end through the layer on the loopback device, pumped every
+// `quantum` frames.
+void PlayAll(const std::vector<std::string>& files, uint32_t quantum) {
+  std::unique_ptr<CAudio[]> stems(new CAudio[kStems]);
+  stems[0].CreateEngine();
+  std::vector<platform::audio::SourceVoice*> voices;
+  for (int i = 0; i < kStems; ++i) {
+    if (i > 0) {
+      stems[i].engine = stems[0].engine;
+      stems[i].ownsEngine = false;
+    }
+    stems[i].Open(platform::PathFromNative(files[size_t(i)]));
+    stems[i].Update();
+    voices.push_back(stems[i].sourceVoice.get());
+  }
+  stems[0].engine->StartVoices(voices);
+  bool running = true;
+  while (running) {
+    platform::audio::testing::Render(quantum);
+    running = false;
+    for (int i = 0; i < kStems; ++i) {
+      stems[i].Update();
+      running = running || !stems[i].ended;
+    }
+  }
+}
+
+// Arguments: the stems' rate, the rate the device opens at, and whether the device
+// may move to the stems' rate.
+void BM_PlayOverDecodeRatio(benchmark::State& state) {
+  const int stemRate = static_cast<int>(state.range(0));
+  const uint32_t deviceRate = static_cast<uint32_t>(state.range(1));
+  const bool follows = state.range(2) != 0;
+  const std::vector<std::string>& files = StemFiles(stemRate);
+  std::vector<char> buffer(CAudio::kBufferBytes);
+  if (!platform::audio::testing::UseLoopback(deviceRate, follows)) {
+    state.SkipWithError("no loopback device");
+    return;
+  }
+  double decode = 0.0, play = 0.0;
+  uint32_t mixedAt = 0;
+  for (auto _ : state) {
+    double t0 = ProcessCpuSeconds();
+    if (!DecodeAll(files, buffer)) {
+      state.SkipWithError("cannot open a stem");
+      break;
+    }
+    double t1 = ProcessCpuSeconds();
+    PlayAll(files, deviceRate / 20);  // 50 ms between pumps
+    mixedAt = platform::audio::GetDeviceInfo().sampleRate;
+    double t2 = ProcessCpuSeconds();
+    decode += t1 - t0;
+    play += t2 - t1;
+    // The next round starts from the device's first rate again.
+    platform::audio::testing::UseLoopback(deviceRate, follows);
+  }
+  platform::audio::testing::UseDefaultDevice();
+  state.counters["decode_core_share"] = decode / (static_cast<double>(state.iterations()) * kSongSeconds);
+  state.counters["play_core_share"] = play / (static_cast<double>(state.iterations()) * kSongSeconds);
+  state.counters["play_over_decode"] = decode > 0.0 ? play / decode : 0.0;
+  state.counters["mixed_at_hz"] = mixedAt;
+}
+BENCHMARK(BM_PlayOverDecodeRatio)
+    ->Args({44100, 48000, 1})
+    ->Args({48000, 44100, 1})
+    ->Args({44100, 48000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(3.0);
 
 void BM_DecodeOnly(benchmark::State& state) {
   const std::vector<std::string>& files = StemFiles();

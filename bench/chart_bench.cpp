@@ -1,7 +1,10 @@
 // Chart reading: the full decode of a large chart (about 1 MB, type 1, every
 // instrument and difficulty) and the stop-when-complete scan of it, beside reading
 // and MD5-hashing the same file, which every song load does as well. The ratio
-// benchmark times both in turns and reports decode time / read+MD5 time.
+// benchmarks time both in turns and report decode time / read+MD5 time: over the
+// large chart, and over 10,000 community-size charts (20-120 KB, written at start
+// into a folder that goes at exit; VELORIN_CHART_BENCH_CHARTS changes the number),
+// with the memory the decoded events hold per note.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -17,6 +20,7 @@
 #include "core/md5.h"
 #include "platform/paths.h"
 #include "song/midi_file.h"
+#include "tests/support/song_folder_generator.h"
 
 namespace {
 
@@ -200,6 +204,80 @@ void BM_ChartLoadOverMd5Ratio(benchmark::State& state) {
   state.counters["file_bytes"] = double(c.size);
 }
 BENCHMARK(BM_ChartLoadOverMd5Ratio)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int CommunityChartCount() {
+  const char* v = std::getenv("VELORIN_CHART_BENCH_CHARTS");
+  const int n = v ? std::atoi(v) : 0;
+  return n > 0 ? n : 10000;
+}
+
+struct ChartSet {
+  std::string folder;
+  std::vector<std::u16string> paths;
+  int64_t bytes = 0;
+};
+
+const ChartSet& CommunityCharts() {
+  static const ChartSet set = [] {
+    ChartSet s;
+    s.folder = (std::filesystem::temp_directory_path() / ("velorin_chart_set_bench_" + std::to_string(::getpid())))
+                   .string();
+    std::filesystem::create_directories(s.folder);
+    // The sizes community charts come in, mostly 30-80 KB.
+    const int64_t sizes[] = {24000, 36000, 48000, 60000, 80000, 120000};
+    const int n = CommunityChartCount();
+    for (int i = 0; i < n; ++i) {
+      const std::string bytes = testsupport::GeneratedChart(i, sizes[(i * 7) % 6], 42);
+      const std::string path = s.folder + "/" + std::to_string(i) + ".mid";
+      std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+      s.paths.push_back(platform::PathFromNative(path));
+      s.bytes += int64_t(bytes.size());
+    }
+    std::fprintf(stderr, "%d charts, %.1f MB (%.1f KB each on average)\n", n, double(s.bytes) / 1e6,
+                 double(s.bytes) / 1e3 / n);
+    std::atexit([] { std::filesystem::remove_all(CommunityCharts().folder); });
+    return s;
+  }();
+  return set;
+}
+
+// Every chart decoded whole, then every chart read and hashed, in turns; the page
+// cache holds them all (the first round warms it and is not counted). Also the
+// bytes the decoded events hold per note on, from the largest chart's load.
+void BM_CommunityChartsLoadOverMd5Ratio(benchmark::State& state) {
+  const ChartSet& set = CommunityCharts();
+  Chart();  // the log goes to the bench folder, not to the figures
+  using Clock = std::chrono::steady_clock;
+  for (const std::u16string& p : set.paths) benchmark::DoNotOptimize(GetFileMD5(p));
+  Clock::duration load{}, md5{};
+  int64_t notes = 0, held = 0, events = 0;
+  for (auto _ : state) {
+    notes = held = events = 0;
+    const auto t0 = Clock::now();
+    for (const std::u16string& p : set.paths) {
+      MidiFile chart;
+      chart.Load(false, p);
+      held += int64_t(chart.HeldBytes());
+      for (int t = 0; t < chart.header.trackCount; ++t) {
+        events += chart.tracks[t].eventCount;
+        for (const MidiEvent* e = chart.tracks[t].events; e; e = e->next()) notes += e->kind() == kMidiNoteOn;
+      }
+    }
+    const auto t1 = Clock::now();
+    for (const std::u16string& p : set.paths) benchmark::DoNotOptimize(GetFileMD5(p));
+    const auto t2 = Clock::now();
+    load += t1 - t0;
+    md5 += t2 - t1;
+  }
+  const double n = double(state.iterations());
+  state.counters["load_ms"] = std::chrono::duration<double, std::milli>(load).count() / n;
+  state.counters["read_md5_ms"] = std::chrono::duration<double, std::milli>(md5).count() / n;
+  state.counters["load_over_md5"] = double(load.count()) / double(md5.count());
+  state.counters["held_bytes_per_note"] = notes ? double(held) / double(notes) : 0.0;
+  state.counters["held_bytes_per_event"] = events ? double(held) / double(events) : 0.0;
+  state.counters["file_bytes_per_note"] = notes ? double(set.bytes) / double(notes) : 0.0;
+}
+BENCHMARK(BM_CommunityChartsLoadOverMd5Ratio)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace
 

@@ -60,11 +60,11 @@ bool ChartScore::Compute(const MidiFile* chart, const MidiEvent* first, int32_t 
   const bool pro = kind == Instrument::bass_real || kind == Instrument::guitar_real;
   const bool keysDifficulty = difficulty >= 0 && difficulty < kDifficulties;
 
-  for (const MidiEvent* e = first; e; e = e->next) {
-    tick_ += e->delta;
-    const bool on = e->kind == kMidiNoteOn;
-    if (!on && e->kind != kMidiNoteOff) continue;
-    const int32_t n = e->data1;
+  for (const MidiEvent* e = first; e; e = e->next()) {
+    tick_ += e->delta();
+    const bool on = e->kind() == kMidiNoteOn;
+    if (!on && e->kind() != kMidiNoteOff) continue;
+    const int32_t n = e->data1();
     if (drums) {
       if (n == 95) {
         Apply(lanes_[0][4], 4, on);
@@ -84,13 +84,13 @@ bool ChartScore::Compute(const MidiFile* chart, const MidiEvent* first, int32_t 
         if (d == 3) Apply(lanes_[n - lo][4], 4, on);
       }
     } else if (pro) {
-      if (e->channel == 2) continue;
+      if (e->channel() == 2) continue;
       for (int32_t d = 0; d < 4; ++d) {
         const int32_t lo = 24 + 24 * d;
         if (n >= lo && n <= lo + 5) Apply(lanes_[n - lo][d], d, on);
       }
     } else if (kind == Instrument::dance) {
-      if (e->channel == 2) continue;
+      if (e->channel() == 2) continue;
       for (int32_t d = 0; d < 4; ++d) {
         const int32_t lo = 60 + 12 * d;
         if (n >= lo && n <= lo + 3) Apply(lanes_[n - lo][d], d, on);

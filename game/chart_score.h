@@ -6,7 +6,7 @@
 #include <cstdint>
 
 class MidiFile;
-struct MidiEvent;
+class MidiEvent;
 
 class ChartScore {
  public:

@@ -9,12 +9,12 @@ namespace {
 constexpr int32_t kPhraseNoteA = 105;
 constexpr int32_t kPhraseNoteB = 106;
 
-bool IsPhraseNote(const MidiEvent& e) { return e.data1 == kPhraseNoteA || e.data1 == kPhraseNoteB; }
+bool IsPhraseNote(const MidiEvent& e) { return e.data1() == kPhraseNoteA || e.data1() == kPhraseNoteB; }
 bool HasBracket(std::string_view text) { return text.find('[') != std::string_view::npos; }
 
 // Writes a word into the phrase's next slot; only a word without '[' is counted, so a
 // stage direction is overwritten by the word after it.
-void PutWord(LyricPhrase& phrase, const std::string& text, float time) {
+void PutWord(LyricPhrase& phrase, std::string_view text, float time) {
   if (phrase.wordCount >= LyricPhrase::kMaxWords) return;
   LyricWord& w = phrase.words[phrase.wordCount];
   w.text = text;
@@ -81,7 +81,7 @@ void VocalTrack::Build() {
   const bool timed = division > 0 && (division & 0x8000) == 0;
   const float ticksPerQuarter = static_cast<float>(division);
   const MidiEvent* tempo = chart->tracks[0].events;
-  uint64_t tempoTick = tempo ? tempo->delta : 0;
+  uint64_t tempoTick = tempo ? tempo->delta() : 0;
   float msPerQuarter = 0.0f;  // before the first tempo event
   float time = 0.0f;
   uint64_t timeTick = 0;
@@ -97,20 +97,20 @@ void VocalTrack::Build() {
   float pendingTime = 0.0f;
   int32_t wordKind = 0;  // 0 until the first real word decides between text and lyric events
 
-  for (const MidiEvent* e = vocals->events; e; e = e->next) {
-    tick += e->delta;
+  for (const MidiEvent* e = vocals->events; e; e = e->next()) {
+    tick += e->delta();
     // The tempo track's last event never changes the tempo.
-    while (tempo && tempo->next && tempoTick <= tick) {
-      if (tempo->kind == kMetaTempo) {
+    while (tempo && tempo->next() && tempoTick <= tick) {
+      if (tempo->kind() == kMetaTempo) {
         advance(tempoTick);
-        msPerQuarter = static_cast<float>(tempo->data1) / 1000.0f;
+        msPerQuarter = static_cast<float>(tempo->data1()) / 1000.0f;
       }
-      tempo = tempo->next;
-      tempoTick += tempo->delta;
+      tempo = tempo->next();
+      tempoTick += tempo->delta();
     }
     advance(tick);
 
-    if (e->kind == kMidiNoteOn && IsPhraseNote(*e)) {
+    if (e->kind() == kMidiNoteOn && IsPhraseNote(*e)) {
       if (phrase && phrase->start == time) continue;
       if (phraseCount_ >= kMaxPhrases) {
         phrase = nullptr;
@@ -120,21 +120,21 @@ void VocalTrack::Build() {
       phrase->start = time;
       if (pending && pendingTime == time) PutWord(*phrase, pendingText, pendingTime);
       pending = false;
-    } else if (e->kind == kMidiNoteOff && IsPhraseNote(*e)) {
+    } else if (e->kind() == kMidiNoteOff && IsPhraseNote(*e)) {
       if (phrase) phrase->end = time;
       phrase = nullptr;
-    } else if (e->kind == kMetaText || e->kind == kMetaLyric) {
-      if (wordKind != 0 && e->kind != wordKind) continue;
-      const bool direction = HasBracket(e->text);
+    } else if (e->kind() == kMetaText || e->kind() == kMetaLyric) {
+      if (wordKind != 0 && e->kind() != wordKind) continue;
+      const bool direction = HasBracket(e->text());
       if (!phrase) {
         pending = true;
-        pendingText = e->text;
+        pendingText = e->text();
         pendingTime = direction ? 0.0f : time;
       } else {
         if (phrase->wordCount >= LyricPhrase::kMaxWords) continue;
-        PutWord(*phrase, e->text, time);
+        PutWord(*phrase, e->text(), time);
       }
-      if (!direction) wordKind = e->kind;
+      if (!direction) wordKind = e->kind();
     }
   }
 }

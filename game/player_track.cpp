@@ -18,8 +18,8 @@ constexpr int32_t kEnergyOffSound = 95;
 constexpr int32_t kEnergyLook = 68;
 constexpr int32_t kNormalLook = 66;
 
-bool IsNoteOn(const MidiEvent* e) { return e->kind == kMidiNoteOn; }
-bool IsNoteOff(const MidiEvent* e) { return e->kind == kMidiNoteOff; }
+bool IsNoteOn(const MidiEvent* e) { return e->kind() == kMidiNoteOn; }
+bool IsNoteOff(const MidiEvent* e) { return e->kind() == kMidiNoteOff; }
 
 void PlaySound(GameContext* context, int32_t id) {
   if (context && context->sound) context->sound->Play(id, 1.0f, 1.0f);
@@ -68,15 +68,15 @@ void PlayerTrack::SetupNotes(const MidiEvent* partEvents, const MidiEvent* tempo
   tempo.Reset(ticksPerQuarter_);
   double tick = 0;
   double lastTick = 0;
-  for (const MidiEvent* e = tempoEvents; e; e = e->next) {
-    tick += e->delta;
-    if (e->kind == kMetaTempo) tempo.AddTempo(tick, static_cast<uint32_t>(e->data1));
-    if (e->kind == kMetaTimeSignature) tempo.AddTimeSignature(tick, e->data1);
-    if (e->kind == kMetaKeySignature) tempo.AddKeySignature(tick, e->data1, e->data2);
+  for (const MidiEvent* e = tempoEvents; e; e = e->next()) {
+    tick += e->delta();
+    if (e->kind() == kMetaTempo) tempo.AddTempo(tick, static_cast<uint32_t>(e->data1()));
+    if (e->kind() == kMetaTimeSignature) tempo.AddTimeSignature(tick, e->data1());
+    if (e->kind() == kMetaKeySignature) tempo.AddKeySignature(tick, e->data1(), e->data2());
   }
   lastTick = tick;
   tick = 0;
-  for (const MidiEvent* e = partEvents; e; e = e->next) tick += e->delta;
+  for (const MidiEvent* e = partEvents; e; e = e->next()) tick += e->delta();
   lastTick = std::max(lastTick, tick);
   lastBeat_ = static_cast<int64_t>(std::ceil(lastTick / ticksPerQuarter_)) + 4;
 
@@ -133,14 +133,14 @@ void PlayerTrack::SpawnNotes() {
   while (cursor_) {
     if (FreeNoteSlot() < 0) break;
     const MidiEvent* e = cursor_;
-    cursor_ = cursor_->next;
+    cursor_ = cursor_->next();
     HandleEvent(e);
     if (!cursor_) FinishHopoGroup();
   }
 }
 
 void PlayerTrack::HandleEvent(const MidiEvent* e) {
-  partTick_ += e->delta;
+  partTick_ += e->delta();
   const std::vector<TempoMap::KeySignature>& keys = tempo.keySignatures();
   while (keySigCursor_ < keys.size() && keys[keySigCursor_].tick <= partTick_) {
     const TempoMap::KeySignature& k = keys[keySigCursor_++];
@@ -149,21 +149,21 @@ void PlayerTrack::HandleEvent(const MidiEvent* e) {
   partTime_ = tempo.TickToMs(partTick_);
 
   ChartEventInfo info;
-  info.kind = e->kind;
-  info.channel = e->channel;
-  info.note = e->data1;
-  info.velocity = e->data2;
+  info.kind = e->kind();
+  info.channel = e->channel();
+  info.note = e->data1();
+  info.velocity = e->data2();
   info.timeMs = partTime_;
   info.tick = partTick_;
-  info.spanNotes = e->spanNotes.data();
-  info.text = e->text.c_str();
+  info.spanNotes = e->spanNotes().data();
+  info.text = e->text().data();  // stored with a NUL after it
 
-  const bool playable = (IsNoteOn(e) || IsNoteOff(e)) && LaneMap::IsPlayableNote(kind, e->data1, difficulty);
+  const bool playable = (IsNoteOn(e) || IsNoteOff(e)) && LaneMap::IsPlayableNote(kind, e->data1(), difficulty);
   int32_t newSlot = -1;
   if (IsNoteOn(e) && playable) {
     int32_t piece = 0;
     const int32_t lane =
-        LaneMap::NoteLane(kind, e->data1, difficulty, context_->song.drumLayoutSwap, &piece);
+        LaneMap::NoteLane(kind, e->data1(), difficulty, context_->song.drumLayoutSwap, &piece);
     newSlot = FreeNoteSlot();
     if (newSlot >= 0) AddNote(newSlot, lane, e, piece);
   }
@@ -173,7 +173,7 @@ void PlayerTrack::HandleEvent(const MidiEvent* e) {
   if (LaneMap::IsProKind(kind) && newSlot >= 0) ApplyProHammerOn(newSlot);
   MarkPhrase(e, newSlot);
   mix.AddChartEvent(info);
-  if (e->kind == kMetaEndOfTrack) FinishHopoGroup();
+  if (e->kind() == kMetaEndOfTrack) FinishHopoGroup();
 }
 
 void PlayerTrack::ReleaseSlot(int32_t slot) {
@@ -226,7 +226,7 @@ void PlayerTrack::AddNote(int32_t slot, int32_t lane, const MidiEvent* e, int32_
   n.endTick = n.tick;
   n.serial = serialCounter_++;
   n.drumPiece = drumPiece;
-  n.note = e->data1;
+  n.note = e->data1();
 
   if (LaneMap::IsFiveFretKind(kind)) {
     // Notes less than 3 ticks apart are played as one chord.
@@ -241,10 +241,10 @@ void PlayerTrack::AddNote(int32_t slot, int32_t lane, const MidiEvent* e, int32_
     if (groupCount_ == 0) groupTick_ = n.tick;
     if (groupCount_ < kMaxGroupNotes) groupSlots_[groupCount_++] = slot;
   }
-  if (kind == Instrument::keys_real) n.hand = std::clamp(e->channel - 1, 0, 1);
+  if (kind == Instrument::keys_real) n.hand = std::clamp(e->channel() - 1, 0, 1);
   if (LaneMap::IsProKind(kind)) {
-    n.fret = e->data2 - 100;
-    switch (e->channel) {
+    n.fret = e->data2() - 100;
+    switch (e->channel()) {
       case 2: n.unscored = true; break;
       case 3: n.channelFlag[0] = true; break;
       case 4: n.anyFret = true; break;
@@ -281,12 +281,12 @@ void PlayerTrack::AddNote(int32_t slot, int32_t lane, const MidiEvent* e, int32_
       break;
     }
   }
-  if (kind == Instrument::dance && e->channel == 2) n.forbidden = true;
+  if (kind == Instrument::dance && e->channel() == 2) n.forbidden = true;
   // The vocal kinds have no judging: their notes are shown, never scored or missed.
   if (LaneMap::IsVocalKind(kind)) n.unscored = true;
 
   lastSpawnSlot = slot;
-  lastSlotForNote_[e->data1 & 127] = slot;
+  lastSlotForNote_[e->data1() & 127] = slot;
   if (n.fretSlot >= 0) {
     counted = {n.fretSlot, LaneSpanValue(n), n.tick};
     sections.AdjustLaneCount(counted.slot, counted.value, true, counted.tick);
@@ -369,7 +369,7 @@ void PlayerTrack::ApplyProHammerOn(int32_t slot) {
 void PlayerTrack::ApplySpans(const MidiEvent* e) {
   const bool on = IsNoteOn(e);
   const bool off = IsNoteOff(e);
-  const int32_t note = e->data1;
+  const int32_t note = e->data1();
   const SongOptions& song = context_->song;
   auto openClose = [&](Span& span) {
     if (on) {
@@ -382,9 +382,9 @@ void PlayerTrack::ApplySpans(const MidiEvent* e) {
 
   if (LaneMap::IsDrumKind(kind)) {
     if ((on || off) && note >= 110 && note <= 112) openClose(tom_[note - 110]);
-    if (e->kind == kMetaText) {
+    if (e->kind() == kMetaText) {
       bool flipOn = false;
-      if (LaneMap::ParseMixEvent(difficulty, e->text, &flipOn)) {
+      if (LaneMap::ParseMixEvent(difficulty, e->text(), &flipOn)) {
         spawnMixFlip = flipOn;
         mixFlipStart_ = partTime_;
       }
@@ -422,10 +422,10 @@ void PlayerTrack::ApplySpans(const MidiEvent* e) {
     }
   }
 
-  if (e->kind == kMidiSysEx) {
-    const int32_t d = e->data2;
+  if (e->kind() == kMidiSysEx) {
+    const int32_t d = e->data2();
     const bool forMe = d == difficulty || d == 255 || (d == 3 && difficulty == 4);
-    const int32_t code = e->data1;
+    const int32_t code = e->data1();
     if (forMe && code >= 1 && code <= 20) {
       Span& span = sysex_[(code + 1) / 2];
       span.open = (code % 2) == 1;
@@ -481,7 +481,7 @@ void PlayerTrack::ApplySpans(const MidiEvent* e) {
     if (on && note == baseNote + 7) {
       slideSpan_.open = true;
       slideSpan_.start = partTime_;
-      const bool up = (e->data2 > 107 && e->channel != 1) || (e->data2 <= 107 && e->channel == 1);
+      const bool up = (e->data2() > 107 && e->channel() != 1) || (e->data2() <= 107 && e->channel() == 1);
       slideSpan_.value = up ? 1 : 2;
     } else if (off && note == baseNote + 7) {
       slideSpan_.open = false;
@@ -505,14 +505,14 @@ void PlayerTrack::ApplySpans(const MidiEvent* e) {
 }
 
 void PlayerTrack::EndSustainOf(const MidiEvent* e) {
-  const int32_t slot = lastSlotForNote_[e->data1 & 127];
+  const int32_t slot = lastSlotForNote_[e->data1() & 127];
   if (slot < 0) return;
   NoteRecord& n = notes[slot];
-  if (!n.active || n.note != e->data1 || partTick_ < n.tick) return;
+  if (!n.active || n.note != e->data1() || partTick_ < n.tick) return;
   n.endTime = static_cast<float>(partTime_);
   n.endTick = static_cast<float>(partTick_);
   if (partTick_ - n.tick > ticksPerQuarter_ / 4) n.hasSustain = true;
-  lastSlotForNote_[e->data1 & 127] = -1;
+  lastSlotForNote_[e->data1() & 127] = -1;
 }
 
 void PlayerTrack::MarkPhrase(const MidiEvent* e, int32_t newSlot) {
@@ -523,7 +523,7 @@ void PlayerTrack::MarkPhrase(const MidiEvent* e, int32_t newSlot) {
     n.phrase = phraseNumber_;
     if (!n.unscored) score.phrases[phraseNumber_].notes += 1;
   }
-  if (e->data1 != energyNote) return;
+  if (e->data1() != energyNote) return;
   if (IsNoteOn(e)) {
     phraseStart_ = partTime_;
     phraseOpen_ = canMark;

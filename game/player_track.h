@@ -14,7 +14,7 @@
 #include "game/tempo_map.h"
 #include "game/track_meters.h"
 
-struct MidiEvent;
+class MidiEvent;
 
 // Serials of activation notes lie above every chart note's serial.
 constexpr int32_t kActivationSerialBase = 1 << 24;

@@ -13,9 +13,8 @@
 
 namespace {
 
-// A chart is a few hundred kilobytes, rarely a few megabytes. Every event costs
-// about a hundred bytes in memory, so both the file and the events are bounded to
-// keep a junk file from taking the machine's memory.
+// A chart is a few hundred kilobytes, rarely a few megabytes. Both the file and
+// the events are bounded to keep a junk file from taking the machine's memory.
 constexpr size_t kMaxChartBytes = size_t(16) << 20;
 constexpr size_t kMaxChartEvents = size_t(2) << 20;
 // A damaged file can hold an error in every few bytes; the log keeps the first ones.
@@ -32,11 +31,11 @@ uint16_t ReadBigEndian16(const uint8_t* p) { return uint16_t((p[0] << 8) | p[1])
 
 // Text of a meta event as a C string would hold it: up to the first NUL, at most
 // 255 bytes.
-std::string MetaText(const uint8_t* data, size_t length) {
+std::string_view MetaText(const uint8_t* data, size_t length) {
   const size_t n = std::min(length, kMidiTextMax);
   const void* nul = std::memchr(data, 0, n);
   const size_t used = nul ? size_t(static_cast<const uint8_t*>(nul) - data) : n;
-  return std::string(reinterpret_cast<const char*>(data), used);
+  return std::string_view(reinterpret_cast<const char*>(data), used);
 }
 
 }  // namespace
@@ -93,23 +92,107 @@ void MidiTrack::SetName(std::string_view text) {
   family_ = FamilyOf(name);
 }
 
-MidiEvent* MidiTrack::AppendEvent() {
-  if (blocks_.empty() || blocks_.back().used == blocks_.back().capacity) {
-    const size_t capacity = blocks_.empty() ? 64 : std::min<size_t>(blocks_.back().capacity * 2, 4096);
-    blocks_.push_back({static_cast<MidiEvent*>(::operator new(capacity * sizeof(MidiEvent))), 0, capacity});
+// The events of a track while it is decoded: in the compact form already, but with
+// texts and span counts in growing side lists (an event's word_ is its index there).
+// One per thread, kept between loads, so decoding allocates nothing but the block.
+struct MidiTrack::Scratch {
+  std::vector<MidiEvent> events;
+  std::vector<std::array<uint32_t, 5>> spans;
+  std::string texts;  // per text: its length byte, its bytes, a NUL
+
+  void Clear() {
+    events.clear();
+    spans.clear();
+    texts.clear();
   }
-  EventBlock& block = blocks_.back();
-  MidiEvent* event = new (block.events + block.used) MidiEvent;
-  ++block.used;
-  event->prev = lastEvent;
-  if (lastEvent) {
-    lastEvent->next = event;
-  } else {
-    events = event;
+};
+
+namespace {
+
+MidiTrack::Scratch& ThreadScratch();
+
+const std::array<uint32_t, 5> kNoSpanNotes{};
+
+}  // namespace
+
+std::string_view MidiEvent::text() const {
+  if (!(deltaFlags_ & kHasText)) return "NONE";
+  const uint8_t* p = payload();
+  return std::string_view(reinterpret_cast<const char*>(p + 1), p[0]);
+}
+
+const std::array<uint32_t, 5>& MidiEvent::spanNotes() const {
+  if (!(deltaFlags_ & kHasSpan)) return kNoSpanNotes;
+  return *reinterpret_cast<const std::array<uint32_t, 5>*>(payload());
+}
+
+int32_t MidiTrack::IndexOf(const MidiEvent* event) const {
+  if (!events || event < events || event > lastEvent) return -1;
+  return int32_t(event - events);
+}
+
+void MidiTrack::Unpack(Scratch& scratch) const {
+  for (const MidiEvent* e = events; e; e = e->next()) {
+    MidiEvent copy = *e;
+    copy.deltaFlags_ &= ~(MidiEvent::kFirst | MidiEvent::kLast);
+    if (e->deltaFlags_ & MidiEvent::kHasText) {
+      const std::string_view text = e->text();
+      copy.word_ = int32_t(scratch.texts.size());
+      scratch.texts += char(text.size());
+      scratch.texts += text;
+      scratch.texts += '\0';
+    } else if (e->deltaFlags_ & MidiEvent::kHasSpan) {
+      copy.word_ = int32_t(scratch.spans.size());
+      scratch.spans.push_back(e->spanNotes());
+    }
+    scratch.events.push_back(copy);
   }
-  lastEvent = event;
-  ++eventCount;
-  return event;
+}
+
+size_t MidiTrack::PackedBytes(const Scratch& scratch) {
+  if (scratch.events.empty()) return 0;
+  const size_t bytes = scratch.events.size() * sizeof(MidiEvent) +
+                       scratch.spans.size() * sizeof(std::array<uint32_t, 5>) + scratch.texts.size();
+  return (bytes + alignof(MidiEvent) - 1) / alignof(MidiEvent) * alignof(MidiEvent);  // the next track's start
+}
+
+void MidiTrack::Pack(const Scratch& scratch) {
+  const size_t total = PackedBytes(scratch);
+  std::unique_ptr<uint8_t[]> block(total ? new uint8_t[total] : nullptr);
+  PackInto(scratch, block.get());
+  block_ = std::move(block);
+}
+
+void MidiTrack::PackInto(const Scratch& scratch, uint8_t* dest) {
+  const size_t n = scratch.events.size();
+  const size_t eventBytes = n * sizeof(MidiEvent);
+  const size_t spanBytes = scratch.spans.size() * sizeof(std::array<uint32_t, 5>);
+  block_.reset();
+  if (n) {
+    std::memcpy(dest, scratch.events.data(), eventBytes);
+    if (spanBytes) std::memcpy(dest + eventBytes, scratch.spans.data(), spanBytes);
+    if (!scratch.texts.empty()) std::memcpy(dest + eventBytes + spanBytes, scratch.texts.data(), scratch.texts.size());
+  }
+  MidiEvent* packed = reinterpret_cast<MidiEvent*>(dest);
+  for (size_t i = 0; i < n; ++i) {
+    MidiEvent& e = packed[i];
+    const size_t at = i * sizeof(MidiEvent);
+    if (e.deltaFlags_ & MidiEvent::kHasText) {
+      e.word_ = int32_t(eventBytes + spanBytes + size_t(e.word_) - at);
+    } else if (e.deltaFlags_ & MidiEvent::kHasSpan) {
+      e.word_ = int32_t(eventBytes + size_t(e.word_) * sizeof(std::array<uint32_t, 5>) - at);
+    }
+  }
+  if (n) {
+    packed[0].deltaFlags_ |= MidiEvent::kFirst;
+    packed[n - 1].deltaFlags_ |= MidiEvent::kLast;
+  }
+  blockBytes_ = PackedBytes(scratch);
+  events = n ? packed : nullptr;
+  lastEvent = n ? packed + n - 1 : nullptr;
+  eventCount = int32_t(n);
+  openSolo = openSoloIndex_ >= 0 ? packed + openSoloIndex_ : nullptr;
+  openProSolo = openProSoloIndex_ >= 0 ? packed + openProSoloIndex_ : nullptr;
 }
 
 void MidiTrack::ClearEvents() {
@@ -118,13 +201,10 @@ void MidiTrack::ClearEvents() {
   eventCount = 0;
   openSolo = nullptr;
   openProSolo = nullptr;
-  for (EventBlock& block : blocks_) {
-    if constexpr (!std::is_trivially_destructible_v<MidiEvent>) {
-      for (size_t i = 0; i < block.used; ++i) block.events[i].~MidiEvent();
-    }
-    ::operator delete(block.events);
-  }
-  blocks_.clear();
+  openSoloIndex_ = -1;
+  openProSoloIndex_ = -1;
+  block_.reset();
+  blockBytes_ = 0;
 }
 
 void MidiTrack::Reset() {
@@ -147,37 +227,48 @@ void MidiTrack::Reset() {
   countedTick_ = 0;
 }
 
-void MidiTrack::CountNote(MidiEvent* event) {
-  const bool on = event->kind == kMidiNoteOn;
-  const int32_t n = event->data1;
+void MidiTrack::CountNote(Scratch& scratch, size_t index) {
+  MidiEvent& event = scratch.events[index];
+  const bool on = event.kind_ == kMidiNoteOn;
+  const int32_t n = event.word_;
+  const int32_t channel = event.channel_;
 
-  if (event->delta != 0 || tick_ != countedTick_) {
+  if (event.delta() != 0 || tick_ != countedTick_) {
     tickNotes.fill(0);
     countedTick_ = tick_;
   }
+  // A span marker keeps its counts beside the event; its note number moves to the
+  // small field.
+  auto openSpan = [&](int64_t& open) {
+    open = int64_t(index);
+    event.small_ = uint8_t(n);
+    event.word_ = int32_t(scratch.spans.size());
+    event.deltaFlags_ |= MidiEvent::kHasSpan;
+    scratch.spans.push_back(tickNotes);
+  };
   if (n == kSoloNote) {
     if (on) {
-      openSolo = event;
-      event->spanNotes = tickNotes;
+      openSpan(openSoloIndex_);
     } else {
-      openSolo = nullptr;
+      openSoloIndex_ = -1;
     }
   }
   if (n == kProSoloNote) {
     if (on) {
-      openProSolo = event;
-      event->spanNotes = tickNotes;
+      openSpan(openProSoloIndex_);
     } else {
-      openProSolo = nullptr;
+      openProSoloIndex_ = -1;
     }
   }
   if (n == kEnergyNote) energyNote = kEnergyNote;
 
   // One note on of difficulty d into the counts at this tick and the open span.
-  auto count = [&](MidiEvent* span, int d) {
+  auto count = [&](int64_t span, int d) {
     ++tickNotes[d];
-    if (span) ++span->spanNotes[d];
+    if (span >= 0) ++scratch.spans[size_t(scratch.events[size_t(span)].word_)][d];
   };
+  const int64_t openSolo = openSoloIndex_;
+  const int64_t openProSolo = openProSoloIndex_;
 
   // The difficulty whose range holds n: ranges start every `step` notes from
   // `first` and are `width` notes wide; -1 when n is in none.
@@ -224,7 +315,7 @@ void MidiTrack::CountNote(MidiEvent* event) {
       const int d = rangeOf(24, 24, 6);  // 24-29, 48-53, 72-77, 96-101
       if (d >= 0) {
         difficultyPresent[d] = true;
-        if (on && event->channel != 2) count(openProSolo, d);
+        if (on && channel != 2) count(openProSolo, d);
       }
       complete = allFour();
       break;
@@ -242,6 +333,16 @@ void MidiTrack::Parse() {
 
 void MidiTrack::ParseWith(ChartDecodeState& state) {
   if (!chunk) return;
+  Scratch& scratch = ThreadScratch();
+  scratch.Clear();
+  Unpack(scratch);
+  DecodeInto(scratch, state);
+  Pack(scratch);
+  // A large chart's lists give their memory back rather than sit on it.
+  if (scratch.events.capacity() > (size_t(1) << 18)) scratch = Scratch{};
+}
+
+void MidiTrack::DecodeInto(Scratch& scratch, ChartDecodeState& state) {
   family_ = FamilyOf(name);
   const uint8_t* const d = chunk;
   const size_t end = chunkLength;
@@ -266,7 +367,7 @@ void MidiTrack::ParseWith(ChartDecodeState& state) {
     bool isNote = false;
     bool hasText = false;
     bool isTrackName = false;
-    std::string text;
+    std::string_view text;
     size_t next = 0;
 
     if (lead < 0x80 || (lead >= 0x80 && lead <= 0xEF)) {
@@ -411,24 +512,44 @@ void MidiTrack::ParseWith(ChartDecodeState& state) {
     }
     --state.eventsLeft;
 
-    MidiEvent* event = AppendEvent();
-    event->index = eventCount - 1;
-    event->delta = delta;
-    event->kind = kind;
-    event->channel = channel;
-    event->data1 = data1;
-    event->data2 = data2;
+    scratch.events.emplace_back();
+    MidiEvent& event = scratch.events.back();
+    event.deltaFlags_ = delta;
+    event.kind_ = uint8_t(kind);
+    event.channel_ = uint8_t(channel);
+    event.data2_ = uint8_t(data2);
+    event.word_ = data1;
     tick_ += delta;
     if (hasText) {
       if (isTrackName) SetName(text);
-      event->text = std::move(text);
+      event.word_ = int32_t(scratch.texts.size());
+      event.deltaFlags_ |= MidiEvent::kHasText;
+      scratch.texts += char(text.size());
+      scratch.texts += text;
+      scratch.texts += '\0';
     }
     if (kind == kMetaTempo && name.empty()) SetName(kTempoTrackName);
-    if (isNote) CountNote(event);
+    if (isNote) CountNote(scratch, scratch.events.size() - 1);
     p = next;
     if (IsDone()) break;
   }
 }
+
+namespace {
+
+MidiTrack::Scratch& ThreadScratch() {
+  thread_local MidiTrack::Scratch scratch;
+  return scratch;
+}
+
+// One scratch per track slot, so that a whole chart is decoded before its events
+// are packed into one block.
+std::array<MidiTrack::Scratch, kMidiTrackSlots>& ThreadChartScratch() {
+  thread_local std::array<MidiTrack::Scratch, kMidiTrackSlots> scratch;
+  return scratch;
+}
+
+}  // namespace
 
 // ---------------------------------------------------------------------------
 // MidiFile
@@ -443,6 +564,7 @@ void MidiFile::Clear() {
   header = MidiHeader{};
   buffer.clear();
   buffer.shrink_to_fit();
+  events_.reset();
   stopWhenComplete = false;
   tempoMap_.clear();
   timeCodeDivision_ = false;
@@ -486,46 +608,53 @@ static bool ReadChartFile(FILE* file, std::string& bytes, bool& tooLarge) {
   return !failed;
 }
 
+size_t MidiFile::HeldBytes() const {
+  size_t bytes = buffer.empty() ? 0 : buffer.capacity();
+  for (const MidiTrack& track : tracks) bytes += track.HeldBytes();
+  return bytes;
+}
+
 bool MidiFile::LoadFile(bool stop, FILE* file) {
   if (!file) return false;
-  std::string bytes;
+  // The file's bytes are only needed while the tracks decode, so every load of a
+  // thread reads into one buffer that stays (within reason) for the next.
+  thread_local std::string bytes;
+  bytes.clear();
   bool tooLarge = false;
-  if (!ReadChartFile(file, bytes, tooLarge)) return false;  // opened but unreadable (a folder, an I/O error)
-  if (tooLarge) {
+  const bool read = ReadChartFile(file, bytes, tooLarge);
+  if (read && tooLarge) {
     Clear();
     stopWhenComplete = stop;
     LogEx(0, "ERROR: MIDI FILE TOO LARGE (over " + std::to_string(kMaxChartBytes) + " bytes)");
-    return true;
+  } else if (read) {
+    Decode(stop, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   }
-  LoadFromBytes(stop, std::move(bytes));
-  return true;
+  if (bytes.capacity() > (size_t(1) << 20)) std::string().swap(bytes);
+  return read;  // false: opened but unreadable (a folder, an I/O error)
 }
 
 bool MidiFile::Load(bool stop, std::string_view path) { return LoadFile(stop, platform::OpenFile(path, "rb")); }
 
 bool MidiFile::Load(bool stop, std::u16string_view path) { return LoadFile(stop, platform::OpenFile(path, "rb")); }
 
-void MidiFile::ReadHeader() {
-  const uint8_t* d = reinterpret_cast<const uint8_t*>(buffer.data());
+void MidiFile::LoadFromBytes(bool stop, std::string bytes) {
+  Decode(stop, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+void MidiFile::Decode(bool stop, const uint8_t* const d, const size_t size) {
+  Clear();
+  stopWhenComplete = stop;
+  ChartDecodeState state;
+  auto& scratch = ThreadChartScratch();
+
+  if (size < kHeaderBytes) {
+    state.Error("ERROR: MIDI FILE TOO SHORT: " + std::to_string(size) + " BYTES");
+    return;
+  }
   header.length = ReadBigEndian32(d + 4);
   header.format = ReadBigEndian16(d + 8);
   header.trackCount = ReadBigEndian16(d + 10);
   header.division = ReadBigEndian16(d + 12);
-}
-
-void MidiFile::LoadFromBytes(bool stop, std::string bytes) {
-  Clear();
-  stopWhenComplete = stop;
-  buffer = std::move(bytes);
-  ChartDecodeState state;
-
-  if (buffer.size() < kHeaderBytes) {
-    state.Error("ERROR: MIDI FILE TOO SHORT: " + std::to_string(buffer.size()) + " BYTES");
-    return;
-  }
-  ReadHeader();
-  const uint8_t* const d = reinterpret_cast<const uint8_t*>(buffer.data());
-  const size_t size = buffer.size();
 
   const uint32_t declared = header.trackCount;
   if (declared > uint32_t(kMidiTrackSlots)) {
@@ -553,11 +682,28 @@ void MidiFile::LoadFromBytes(bool stop, std::string bytes) {
     }
     track.stopWhenComplete = stopWhenComplete;
     state.track = int32_t(filled);
-    track.ParseWith(state);
+    scratch[filled].Clear();
+    track.DecodeInto(scratch[filled], state);
+    // The bytes go when the load ends; nothing may point at them afterwards.
+    track.chunk = nullptr;
     ++filled;
     offset += kChunkHeaderBytes + std::min<size_t>(length, available);
   }
   header.trackCount = uint16_t(filled);
+
+  // Every track's events in one block: a chart is one allocation, and the memory a
+  // load frees is the same size the next one takes, so it is used again rather than
+  // handed back to the system and faulted in anew.
+  size_t total = 0;
+  for (uint32_t t = 0; t < filled; ++t) total += MidiTrack::PackedBytes(scratch[t]);
+  events_.reset(total ? new uint8_t[total] : nullptr);
+  size_t at = 0;
+  for (uint32_t t = 0; t < filled; ++t) {
+    tracks[t].PackInto(scratch[t], events_.get() + at);
+    at += MidiTrack::PackedBytes(scratch[t]);
+    // A large chart's lists give their memory back rather than sit on it.
+    if (scratch[t].events.capacity() > (size_t(1) << 18)) scratch[t] = MidiTrack::Scratch{};
+  }
 
   timeCodeDivision_ = (header.division & 0x8000) != 0;
   if (header.division == 0 || timeCodeDivision_) {
@@ -574,12 +720,12 @@ void MidiFile::BuildTempoMap() {
   float timeMs = 0.0f;
   float msPerQuarter = 0.0f;  // no tempo until the first tempo event
   tempoMap_.push_back({0, 0.0f, 0.0f});
-  for (const MidiEvent* e = tracks[0].events; e; e = e->next) {
-    if (e->delta != 0) {
-      timeMs = timeMs + float(e->delta) * msPerQuarter / division;
-      tick += e->delta;
+  for (const MidiEvent* e = tracks[0].events; e; e = e->next()) {
+    if (e->delta() != 0) {
+      timeMs = timeMs + float(e->delta()) * msPerQuarter / division;
+      tick += e->delta();
     }
-    if (e->kind == kMetaTempo) msPerQuarter = float(double(e->data1) / 1000.0);
+    if (e->kind() == kMetaTempo) msPerQuarter = float(double(e->data1()) / 1000.0);
     // Events at one tick share one point; the tempo in force after the last of them counts.
     TempoPoint& last = tempoMap_.back();
     if (last.tick == tick) {
@@ -670,11 +816,11 @@ bool MidiFile::ReadSections() {
   if (index < 0) return false;
   uint64_t tick = 0;
   float tickF = 0.0f;
-  for (const MidiEvent* e = tracks[index].events; e; e = e->next) {
-    tick += e->delta;
-    tickF += float(e->delta);
-    if (e->kind != kMetaText || sectionCount >= kChartSectionSlots) continue;
-    std::string_view text = e->text;
+  for (const MidiEvent* e = tracks[index].events; e; e = e->next()) {
+    tick += e->delta();
+    tickF += float(e->delta());
+    if (e->kind() != kMetaText || sectionCount >= kChartSectionSlots) continue;
+    std::string_view text = e->text();
     if (text.starts_with("[section ")) {
       text.remove_prefix(9);
     } else if (text.starts_with("[prc_")) {

@@ -51,26 +51,51 @@ inline constexpr int32_t kEnergyNote = 116;    // energy phrase in newer charts
 // The name given to an unnamed track once it holds a tempo event.
 inline constexpr const char* kTempoTrackName = "VL TEMPO TRACK";
 
-struct MidiEvent {
-  uint32_t delta = 0;   // ticks since the previous event of the same track
+// One decoded event in 12 bytes. A track's events sit in one block of memory in
+// file order, followed by the texts and solo-span counts that some of them carry;
+// an event finds its neighbours and its text by its place in that block, so no
+// event holds a pointer.
+class MidiEvent {
+ public:
+  uint32_t delta() const { return deltaFlags_ & kDeltaMask; }  // ticks since the previous event of the track
   // 0x80, 0x90, 0xB0, 0xC0, 0xF0, a meta type 0x00-0x7F, or 0 when not decoded.
-  int32_t kind = 0;
-  int32_t channel = 0;  // 1-16 for channel messages, 0 otherwise
+  int32_t kind() const { return kind_; }
+  int32_t channel() const { return channel_; }  // 1-16 for channel messages, 0 otherwise
   // Note, controller or program number; tempo in microseconds per quarter note
   // (0x51); time-signature numerator (0x58); key-signature sharps/flats, signed
   // (0x59); chart code of a "VL" system-exclusive event. Data bytes are taken as
   // they stand (0-255), so a damaged file can give values above 127.
-  int32_t data1 = 0;
+  int32_t data1() const { return (deltaFlags_ & (kHasText | kHasSpan)) ? small_ : word_; }
   // Velocity or controller value; denominator power (0x58); major/minor (0x59);
   // difficulty of a "VL" system-exclusive event.
-  int32_t data2 = 0;
-  std::string text = "NONE";  // text meta events 0x01-0x07 only, at most 255 bytes
-  int32_t index = -1;         // position in its track, from 0
-  // On the note-on events of notes 103 and 115: notes of each difficulty in the span.
-  std::array<uint32_t, 5> spanNotes{};
-  MidiEvent* next = nullptr;
-  MidiEvent* prev = nullptr;
+  int32_t data2() const { return data2_; }
+  // Text meta events 0x01-0x07 only, at most 255 bytes (followed by a NUL); "NONE"
+  // for every other event.
+  std::string_view text() const;
+  // On the note-on events of notes 103 and 115: notes of each difficulty in the
+  // span; zeros on every other event.
+  const std::array<uint32_t, 5>& spanNotes() const;
+  const MidiEvent* next() const { return (deltaFlags_ & kLast) ? nullptr : this + 1; }
+  const MidiEvent* prev() const { return (deltaFlags_ & kFirst) ? nullptr : this - 1; }
+
+ private:
+  friend class MidiTrack;
+  // A delta time has at most 28 bits (four bytes of seven); the top four are flags.
+  static constexpr uint32_t kDeltaMask = 0x0FFFFFFFu;
+  static constexpr uint32_t kFirst = 1u << 28;
+  static constexpr uint32_t kLast = 1u << 29;
+  static constexpr uint32_t kHasText = 1u << 30;  // word_ is the offset of the text
+  static constexpr uint32_t kHasSpan = 1u << 31;  // word_ is the offset of the counts
+  const uint8_t* payload() const { return reinterpret_cast<const uint8_t*>(this) + word_; }
+
+  uint32_t deltaFlags_ = 0;
+  uint8_t kind_ = 0;
+  uint8_t channel_ = 0;
+  uint8_t data2_ = 0;
+  uint8_t small_ = 0;  // data1 of an event whose word_ holds an offset (always below 256)
+  int32_t word_ = 0;   // data1, or the byte offset from this event to its text or counts
 };
+static_assert(sizeof(MidiEvent) == 12, "events are kept compact");
 
 // The header fields, in host order. After a load `trackCount` is the number of
 // track slots that were filled (never above 35), which can be fewer than the file
@@ -115,30 +140,28 @@ class MidiTrack {
   int32_t keysLaneCountLeft = 18;
   int32_t keysLaneCountRight = 18;
 
-  const uint8_t* chunk = nullptr;  // the chunk's data bytes (after tag and length)
+  const uint8_t* chunk = nullptr;  // the chunk's data bytes (after tag and length); null after a load
   uint32_t chunkLength = 0;        // data bytes available (the stated length cut to the file)
 
-  MidiEvent* events = nullptr;     // head of the list
-  MidiEvent* lastEvent = nullptr;  // tail of the list
+  const MidiEvent* events = nullptr;     // the first event; null when none
+  const MidiEvent* lastEvent = nullptr;  // the last event
   int32_t eventCount = 0;
 
   bool complete = false;           // every difficulty the family can hold was seen
   bool stopWhenComplete = false;
-  MidiEvent* openSolo = nullptr;     // note-on of the open 103 span
-  MidiEvent* openProSolo = nullptr;  // note-on of the open 115 span
+  const MidiEvent* openSolo = nullptr;     // note-on of the open 103 span
+  const MidiEvent* openProSolo = nullptr;  // note-on of the open 115 span
 
   // Decodes `chunk` into events (appending to the list). Stops at the end of the
   // chunk, at the first event that is not whole, or once IsDone() holds.
   void Parse();
-  // A new default event linked at the end of the list and counted.
-  MidiEvent* AppendEvent();
   // Frees every event; the list is empty afterwards.
   void ClearEvents();
   bool IsDone() const { return complete && stopWhenComplete; }
-  // The statistics step for one decoded note on or note off (a note on of velocity
-  // 0 has already become a note off). Counts at one tick are kept per absolute tick,
-  // so an event of another kind carrying the delta does not leave stale counts.
-  void CountNote(MidiEvent* event);
+  // The position of an event of this track, from 0; -1 for an event of another.
+  int32_t IndexOf(const MidiEvent* event) const;
+  // Bytes of memory the events, their texts and their span counts take.
+  size_t HeldBytes() const { return blockBytes_; }
 
   // Resets the track to its constructed state (events freed).
   void Reset();
@@ -146,24 +169,35 @@ class MidiTrack {
   static ChartFamily FamilyOf(std::string_view trackName);
   ChartFamily family() const { return family_; }
 
+ public:
+  struct Scratch;  // the lists a track is decoded into (one per thread)
+
  private:
   friend class MidiFile;
   void ParseWith(ChartDecodeState& state);
+  void DecodeInto(Scratch& scratch, ChartDecodeState& state);
   void SetName(std::string_view text);
+  // The statistics step for one decoded note on or note off (a note on of velocity
+  // 0 has already become a note off), on the event at `index` of the scratch list.
+  // Counts at one tick are kept per absolute tick, so an event of another kind
+  // carrying the delta does not leave stale counts.
+  void CountNote(Scratch& scratch, size_t index);
+  // Moves the events kept so far into the scratch lists, and back into one block.
+  void Unpack(Scratch& scratch) const;
+  // Into a block of the track's own, or into its part of the chart's block.
+  void Pack(const Scratch& scratch);
+  void PackInto(const Scratch& scratch, uint8_t* dest);
+  static size_t PackedBytes(const Scratch& scratch);
 
   ChartFamily family_ = ChartFamily::kOther;
   uint64_t tick_ = 0;         // absolute tick of the event being decoded
   uint64_t countedTick_ = 0;  // absolute tick that `tickNotes` belong to
-  // Events live in blocks owned by the track so that a large chart is not a
-  // million separate allocations; the list links them in order.
-  // Each block is raw storage for `capacity` events, of which the first `used` are
-  // constructed; only the last block is ever partly used.
-  struct EventBlock {
-    MidiEvent* events;
-    size_t used;
-    size_t capacity;
-  };
-  std::vector<EventBlock> blocks_;
+  // The events, then the span counts, then the texts, in one allocation of exactly
+  // the size they need: the chart's (a load) or the track's own (Parse).
+  std::unique_ptr<uint8_t[]> block_;
+  size_t blockBytes_ = 0;
+  int64_t openSoloIndex_ = -1;
+  int64_t openProSoloIndex_ = -1;
 };
 
 struct ChartSection {
@@ -180,7 +214,9 @@ class MidiFile {
   MidiFile& operator=(const MidiFile&) = delete;
 
   MidiHeader header;
-  std::string buffer;  // the whole file as read; empty until loaded
+  // The file's bytes while it is decoded; released once the events are built (they
+  // keep their own copies of everything the game reads).
+  std::string buffer;
   bool stopWhenComplete = false;
   std::array<MidiTrack, kMidiTrackSlots> tracks;
   std::array<ChartSection, kChartSectionSlots> sections;
@@ -191,8 +227,11 @@ class MidiFile {
   // track stops decoding once its statistics are complete (availability scans).
   bool Load(bool stopWhenComplete, std::u16string_view path);
   bool Load(bool stopWhenComplete, std::string_view path);
-  // The same over bytes already in memory (the buffer takes them over).
+  // The same over bytes already in memory (they are not kept).
   void LoadFromBytes(bool stopWhenComplete, std::string bytes);
+
+  // Bytes of memory the decoded events take, over every track.
+  size_t HeldBytes() const;
 
   // Frees the buffer, the sections and every event list; the chart is empty.
   void Clear();
@@ -224,9 +263,10 @@ class MidiFile {
     float msPerQuarter;
   };
   bool LoadFile(bool stopWhenComplete, std::FILE* file);
-  void ReadHeader();
+  void Decode(bool stopWhenComplete, const uint8_t* bytes, size_t size);
   void BuildTempoMap();
 
   std::vector<TempoPoint> tempoMap_;
   bool timeCodeDivision_ = false;
+  std::unique_ptr<uint8_t[]> events_;  // every track's events, texts and span counts
 };

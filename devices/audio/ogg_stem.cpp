@@ -109,6 +109,9 @@ bool CAudio::Open(std::u16string_view path) {
 
   // A stream of more channels than a voice can play stays open but not ready.
   if (!engine) return false;
+  // The set's first stem asks for the device at the stems' own rate, so that they
+  // are mixed as they are rather than each converted on its way to the device.
+  if (ownsEngine) platform::audio::PreferSampleRate(format.sampleRate);
   sourceVoice = engine->CreateSourceVoice(format, 2.0f);
   if (!sourceVoice) return false;
   AttachMeter();

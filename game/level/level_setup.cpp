@@ -102,7 +102,7 @@ double ChartEndMs(const MidiFile* chart) {
   double end = 0.0;
   for (const MidiTrack& t : chart->tracks) {
     uint64_t tick = 0;
-    for (const MidiEvent* e = t.events; e; e = e->next) tick += e->delta;
+    for (const MidiEvent* e = t.events; e; e = e->next()) tick += e->delta();
     end = std::max(end, static_cast<double>(chart->TickToMs(tick)));
   }
   return end;

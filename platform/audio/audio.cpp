@@ -80,11 +80,12 @@ class Device {
     return OpenLoopbackLocked(kSilentRate, true);
   }
 
-  bool UseLoopback(bool on, uint32_t rate) {
+  bool UseLoopback(bool on, uint32_t rate, bool followsStreams = false) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (g_liveEngines.load() != 0) return false;
     CloseLocked();
     wantLoopback_ = on;
+    loopbackFollows_ = on && followsStreams;
     loopbackRate_ = rate ? rate : 44100;
     if (!on) return true;
     LeaveSystemBackendsAlone();
@@ -102,6 +103,35 @@ class Device {
       frames -= n;
     }
     return true;
+  }
+
+  // Moves the open device to another output rate, so that streams of that rate are
+  // mixed without conversion. A test's loopback keeps the rate it asked for unless
+  // it chose to follow; a device that refuses keeps its rate.
+  bool PreferRate(uint32_t rate) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!context_ || rate < 8000 || rate > 192000) return false;
+    if (info_.sampleRate == rate) return true;
+    if (info_.loopback && !info_.silent && !loopbackFollows_) return false;
+    auto reset = reinterpret_cast<LPALCRESETDEVICESOFT>(alcGetProcAddress(device_, "alcResetDeviceSOFT"));
+    if (!reset) return false;
+    if (info_.loopback) {
+      const bool silent = info_.silent;
+      StopSilentThreadLocked();
+      const ALCint attrs[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT,  ALC_FORMAT_TYPE_SOFT,
+                              ALC_FLOAT_SOFT,           ALC_FREQUENCY,    static_cast<ALCint>(rate),
+                              ALC_HRTF_SOFT,            ALC_FALSE,        ALC_OUTPUT_LIMITER_SOFT,
+                              ALC_FALSE,                0};
+      if (reset(device_, attrs)) info_.sampleRate = rate;
+      if (silent) StartSilentThread(info_.sampleRate);
+      return info_.sampleRate == rate;
+    }
+    const ALCint attrs[] = {ALC_FREQUENCY, static_cast<ALCint>(rate), ALC_HRTF_SOFT, ALC_FALSE, 0};
+    if (!reset(device_, attrs)) return false;
+    ALCint now = 0;
+    alcGetIntegerv(device_, ALC_FREQUENCY, 1, &now);
+    info_.sampleRate = static_cast<uint32_t>(now);
+    return info_.sampleRate == rate;
   }
 
   void Shutdown() {
@@ -252,6 +282,7 @@ class Device {
   DeviceInfo info_;
   bool wantLoopback_ = false;
   uint32_t loopbackRate_ = 44100;
+  bool loopbackFollows_ = false;
   LPALCRENDERSAMPLESSOFT render_ = nullptr;
   std::thread silentThread_;
   std::atomic<bool> stopSilent_{false};
@@ -765,11 +796,15 @@ void Engine::SetFrequencyRatios(std::span<SourceVoice* const> voices, float rati
 
 DeviceInfo GetDeviceInfo() { return TheDevice().Info(); }
 
+bool PreferSampleRate(uint32_t rate) { return TheDevice().PreferRate(rate); }
+
 void Shutdown() { TheDevice().Shutdown(); }
 
 namespace testing {
 
-bool UseLoopback(uint32_t sampleRate) { return TheDevice().UseLoopback(true, sampleRate); }
+bool UseLoopback(uint32_t sampleRate, bool followsStreams) {
+  return TheDevice().UseLoopback(true, sampleRate, followsStreams);
+}
 bool UseDefaultDevice() { return TheDevice().UseLoopback(false, 0); }
 bool Render(uint32_t frames, std::vector<float>* out) { return TheDevice().Render(frames, out); }
 

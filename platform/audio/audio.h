@@ -148,13 +148,20 @@ struct DeviceInfo {
 };
 DeviceInfo GetDeviceInfo();
 
+// Asks the open device to run at this output rate (a song's stems at their own rate
+// are then mixed without rate conversion). True when the device now runs at it;
+// false when it cannot change (it keeps its rate) or no device is open. Voices
+// that exist keep playing; only their conversion changes.
+bool PreferSampleRate(uint32_t rate);
+
 // Closes the process's device once no engine is left (the game calls it at exit).
 void Shutdown();
 
 namespace testing {
 // Replaces the device by a loopback device that renders only through Render. Fails
-// while engines exist.
-bool UseLoopback(uint32_t sampleRate = 44100);
+// while engines exist. Its rate stays as asked unless followsStreams lets
+// PreferSampleRate change it, as a real device's would.
+bool UseLoopback(uint32_t sampleRate = 44100, bool followsStreams = false);
 // Back to the normal device choice (opened on the next engine).
 bool UseDefaultDevice();
 // Renders frames of the loopback device; the stereo float output is appended to out.

@@ -65,11 +65,11 @@ struct TrackNotes {
 TrackNotes Notes(const MidiTrack& track) {
   TrackNotes out;
   uint64_t tick = 0;
-  for (const MidiEvent* e = track.events; e; e = e->next) {
-    tick += e->delta;
-    if (e->kind == kMidiNoteOn) out.ons.push_back({tick, e->data1, e->data2, e->channel});
-    if (e->kind == kMidiNoteOn || e->kind == kMidiNoteOff) out.lastTick = std::max(out.lastTick, tick);
-    if (e->kind == kMetaLyric) out.lyrics.insert({tick, e->text});
+  for (const MidiEvent* e = track.events; e; e = e->next()) {
+    tick += e->delta();
+    if (e->kind() == kMidiNoteOn) out.ons.push_back({tick, e->data1(), e->data2(), e->channel()});
+    if (e->kind() == kMidiNoteOn || e->kind() == kMidiNoteOff) out.lastTick = std::max(out.lastTick, tick);
+    if (e->kind() == kMetaLyric) out.lyrics.insert({tick, std::string(e->text())});
   }
   return out;
 }
@@ -281,8 +281,8 @@ TEST_P(DemoSong, ChartHoldsEveryInstrumentAtEveryDifficulty) {
 
   // The guitar solo holds notes at every difficulty, on the five-lane and pro tracks.
   auto soloNotes = [](const MidiTrack& t, int marker) {
-    for (const MidiEvent* e = t.events; e; e = e->next) {
-      if (e->kind == kMidiNoteOn && e->data1 == marker) return e->spanNotes;
+    for (const MidiEvent* e = t.events; e; e = e->next()) {
+      if (e->kind() == kMidiNoteOn && e->data1() == marker) return e->spanNotes();
     }
     return std::array<uint32_t, 5>{};
   };
@@ -409,11 +409,11 @@ TEST_P(DemoSong, VocalPartsCarryPitchedSyllablesInPhrases) {
     // Phrase spans (105) from the note events.
     std::vector<std::pair<uint64_t, uint64_t>> phrases;
     uint64_t tick = 0;
-    for (const MidiEvent* e = track.events; e; e = e->next) {
-      tick += e->delta;
-      if (e->data1 != 105) continue;
-      if (e->kind == kMidiNoteOn) phrases.push_back({tick, tick});
-      if (e->kind == kMidiNoteOff && !phrases.empty()) phrases.back().second = tick;
+    for (const MidiEvent* e = track.events; e; e = e->next()) {
+      tick += e->delta();
+      if (e->data1() != 105) continue;
+      if (e->kind() == kMidiNoteOn) phrases.push_back({tick, tick});
+      if (e->kind() == kMidiNoteOff && !phrases.empty()) phrases.back().second = tick;
     }
     ASSERT_FALSE(phrases.empty());
     const std::vector<NoteOn> sung = InRange(t, 0, 104);

@@ -17,8 +17,8 @@ void CheckChart(const MidiFile& chart) {
     if (track.name.size() > kMidiTextMax) __builtin_trap();
     int32_t count = 0;
     const MidiEvent* prev = nullptr;
-    for (const MidiEvent* e = track.events; e; e = e->next) {
-      if (e->prev != prev || e->index != count || e->text.size() > kMidiTextMax) __builtin_trap();
+    for (const MidiEvent* e = track.events; e; e = e->next()) {
+      if (e->prev() != prev || track.IndexOf(e) != count || e->text().size() > kMidiTextMax) __builtin_trap();
       prev = e;
       ++count;
     }

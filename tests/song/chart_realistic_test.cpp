@@ -85,10 +85,10 @@ std::string EditorChart() {
 // Note ons per difficulty range of a five-lane part (60-64, 72-76, 84-88, 96-100).
 std::array<int, 4> FiveLaneNoteOns(const MidiTrack& track) {
   std::array<int, 4> out{};
-  for (const MidiEvent* e = track.events; e; e = e->next) {
-    if (e->kind != kMidiNoteOn) continue;
+  for (const MidiEvent* e = track.events; e; e = e->next()) {
+    if (e->kind() != kMidiNoteOn) continue;
     for (int d = 0; d < 4; ++d) {
-      if (e->data1 >= 60 + 12 * d && e->data1 <= 64 + 12 * d) ++out[d];
+      if (e->data1() >= 60 + 12 * d && e->data1() <= 64 + 12 * d) ++out[d];
     }
   }
   return out;
@@ -96,13 +96,13 @@ std::array<int, 4> FiveLaneNoteOns(const MidiTrack& track) {
 
 int CountKind(const MidiTrack& track, int32_t kind) {
   int n = 0;
-  for (const MidiEvent* e = track.events; e; e = e->next) n += e->kind == kind;
+  for (const MidiEvent* e = track.events; e; e = e->next()) n += e->kind() == kind;
   return n;
 }
 
 const MidiEvent* FirstNoteOn(const MidiTrack& track, int note) {
-  for (const MidiEvent* e = track.events; e; e = e->next) {
-    if (e->kind == kMidiNoteOn && e->data1 == note) return e;
+  for (const MidiEvent* e = track.events; e; e = e->next()) {
+    if (e->kind() == kMidiNoteOn && e->data1() == note) return e;
   }
   return nullptr;
 }
@@ -129,14 +129,14 @@ TEST(ChartRealistic, EditorChartReadsAsCountedByHand) {
   EXPECT_EQ(guitar.difficultyPresent, (Flags{true, true, true, true, true}));
   EXPECT_TRUE(guitar.complete);
   EXPECT_EQ(guitar.energyNote, 116);
-  EXPECT_EQ(FirstNoteOn(guitar, 103)->spanNotes, (Counts{0, 1, 2, 6, 6}));
+  EXPECT_EQ(FirstNoteOn(guitar, 103)->spanNotes(), (Counts{0, 1, 2, 6, 6}));
 
   const MidiTrack& drums = chart.tracks[chart.FindTrack(Instrument::drums, 0)];
   EXPECT_EQ(chart.FindTrack(Instrument::drums_adv, 0), 2);
   EXPECT_TRUE(drums.hasTomMarkers);
   EXPECT_TRUE(drums.complete);
   EXPECT_EQ(drums.energyNote, 116);
-  EXPECT_EQ(FirstNoteOn(drums, 103)->spanNotes, (Counts{0, 0, 0, 4, 5}));
+  EXPECT_EQ(FirstNoteOn(drums, 103)->spanNotes(), (Counts{0, 0, 0, 4, 5}));
   EXPECT_EQ(CountKind(drums, kMidiNoteOn), 23);
   EXPECT_EQ(CountKind(drums, kMidiNoteOff), 23);
 
@@ -151,16 +151,16 @@ TEST(ChartRealistic, EditorChartReadsAsCountedByHand) {
   EXPECT_EQ(CountKind(vocals, kMetaLyric), 4);
   EXPECT_EQ(CountKind(vocals, kMidiNoteOn), 5);
   const MidiEvent* lyric = vocals.events;
-  while (lyric && lyric->kind != kMetaLyric) lyric = lyric->next;
+  while (lyric && lyric->kind() != kMetaLyric) lyric = lyric->next();
   ASSERT_NE(lyric, nullptr);
-  EXPECT_EQ(lyric->text, "Hel-");
+  EXPECT_EQ(lyric->text(), "Hel-");
 
   const MidiTrack& real = chart.tracks[chart.FindTrack(Instrument::guitar_real, 1)];
   EXPECT_EQ(real.difficultyPresent, (Flags{true, true, true, true, false}));
   EXPECT_TRUE(real.complete);
-  EXPECT_EQ(FirstNoteOn(real, 115)->spanNotes, (Counts{1, 1, 1, 3, 0}));
-  EXPECT_EQ(FirstNoteOn(real, 97)->data2, 105);
-  EXPECT_EQ(FirstNoteOn(real, 98)->channel, 2);
+  EXPECT_EQ(FirstNoteOn(real, 115)->spanNotes(), (Counts{1, 1, 1, 3, 0}));
+  EXPECT_EQ(FirstNoteOn(real, 97)->data2(), 105);
+  EXPECT_EQ(FirstNoteOn(real, 98)->channel(), 2);
 
   ASSERT_TRUE(chart.ReadSections());
   ASSERT_EQ(chart.sectionCount, 3);

@@ -27,8 +27,8 @@ using Counts = std::array<uint32_t, 5>;
 
 // The note-on event of `note` that comes `nth` (from 0) in the track.
 const MidiEvent* FindNoteOn(const MidiTrack& track, int note, int nth = 0) {
-  for (const MidiEvent* e = track.events; e; e = e->next) {
-    if (e->kind == kMidiNoteOn && e->data1 == note && nth-- == 0) return e;
+  for (const MidiEvent* e = track.events; e; e = e->next()) {
+    if (e->kind() == kMidiNoteOn && e->data1() == note && nth-- == 0) return e;
   }
   return nullptr;
 }
@@ -88,7 +88,7 @@ TEST(ChartStats, FiveLaneCompletesOnlyWithEveryRange) {
     EXPECT_EQ(track.difficultyPresent, (Flags{true, true, true, true, true}));
     // Stopped at the note on of 84, the first event after which every range was seen.
     EXPECT_EQ(track.eventCount, 8);
-    EXPECT_EQ(track.lastEvent->data1, 84);
+    EXPECT_EQ(track.lastEvent->data1(), 84);
 
     // Without the option the same track is decoded whole.
     EXPECT_EQ(Read(all.Build(), false)->tracks[0].eventCount, 12);
@@ -138,7 +138,7 @@ TEST(ChartStats, ProStringsSkipChannelTwoInCountsAndHaveNoFifthFlag) {
     EXPECT_FALSE(track.complete);
     const MidiEvent* solo = FindNoteOn(track, 115);
     ASSERT_NE(solo, nullptr);
-    EXPECT_EQ(solo->spanNotes, (Counts{0, 0, 0, 2, 0}));
+    EXPECT_EQ(solo->spanNotes(), (Counts{0, 0, 0, 2, 0}));
 
     MidiFileBuilder all;
     all.Track(name).Note(0, 29, 10).Note(10, 48, 10).Note(20, 77, 10).Note(30, 96, 10);
@@ -182,7 +182,7 @@ TEST(ChartStats, SoloSpansCountTheNotesOfTheirTickOnward) {
   const MidiEvent* solo = FindNoteOn(track, 103);
   ASSERT_NE(solo, nullptr);
   // Expert counts also into index 4; hard and medium only into their own.
-  EXPECT_EQ(solo->spanNotes, (Counts{0, 1, 1, 3, 3}));
+  EXPECT_EQ(solo->spanNotes(), (Counts{0, 1, 1, 3, 3}));
   EXPECT_EQ(track.openSolo, nullptr);
   EXPECT_EQ(track.energyNote, 116);
   // Only the note ons of the last tick are in the tick counts.
@@ -192,7 +192,7 @@ TEST(ChartStats, SoloSpansCountTheNotesOfTheirTickOnward) {
   MidiFileBuilder drums;
   drums.Track("PART DRUMS").Note(0, 103, 100).Note(0, 95, 10).Note(10, 96, 10).Note(20, 100, 10).Note(30, 66, 10);
   const auto d = Read(drums.Build());
-  EXPECT_EQ(FindNoteOn(d->tracks[0], 103)->spanNotes, (Counts{0, 0, 0, 2, 3}));
+  EXPECT_EQ(FindNoteOn(d->tracks[0], 103)->spanNotes(), (Counts{0, 0, 0, 2, 3}));
   EXPECT_EQ(d->tracks[0].energyNote, 103);
 }
 
@@ -220,7 +220,7 @@ TEST(ChartStats, TickCountsResetAtANewTickEvenWhenAnotherEventCarriesTheDelta) {
       .NoteOn(480, 100)
       .NoteOn(480, 103);
   const auto chart = Read(midi.Build());
-  EXPECT_EQ(FindNoteOn(chart->tracks[0], 103)->spanNotes, (Counts{0, 0, 0, 2, 2}));
+  EXPECT_EQ(FindNoteOn(chart->tracks[0], 103)->spanNotes(), (Counts{0, 0, 0, 2, 2}));
 }
 
 TEST(ChartStats, StopWhenCompleteGivesTheSameAvailability) {

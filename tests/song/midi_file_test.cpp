@@ -29,7 +29,7 @@ std::string OneTrack(const std::string& body) { return MidiHeaderChunk(1, 1, 480
 
 std::vector<const MidiEvent*> Events(const MidiTrack& track) {
   std::vector<const MidiEvent*> out;
-  for (const MidiEvent* e = track.events; e; e = e->next) out.push_back(e);
+  for (const MidiEvent* e = track.events; e; e = e->next()) out.push_back(e);
   return out;
 }
 
@@ -90,13 +90,13 @@ TEST(MidiFileDecode, ChannelMessagesAndRunningStatus) {
     EXPECT_EQ(chart->tracks[0].eventCount, int32_t(c.events.size()));
     for (size_t i = 0; i < events.size(); ++i) {
       SCOPED_TRACE(i);
-      EXPECT_EQ(events[i]->delta, c.events[i].delta);
-      EXPECT_EQ(events[i]->kind, c.events[i].kind);
-      EXPECT_EQ(events[i]->channel, c.events[i].channel);
-      EXPECT_EQ(events[i]->data1, c.events[i].data1);
-      EXPECT_EQ(events[i]->data2, c.events[i].data2);
-      EXPECT_EQ(events[i]->index, int32_t(i));
-      EXPECT_EQ(events[i]->prev, i == 0 ? nullptr : events[i - 1]);
+      EXPECT_EQ(events[i]->delta(), c.events[i].delta);
+      EXPECT_EQ(events[i]->kind(), c.events[i].kind);
+      EXPECT_EQ(events[i]->channel(), c.events[i].channel);
+      EXPECT_EQ(events[i]->data1(), c.events[i].data1);
+      EXPECT_EQ(events[i]->data2(), c.events[i].data2);
+      EXPECT_EQ(chart->tracks[0].IndexOf(events[i]), int32_t(i));
+      EXPECT_EQ(events[i]->prev(), i == 0 ? nullptr : events[i - 1]);
     }
   }
 }
@@ -132,28 +132,28 @@ TEST(MidiFileDecode, MetaEvents) {
   const MidiTrack& track = chart->tracks[0];
   const auto e = Events(track);
   ASSERT_EQ(e.size(), 12u);  // the name, ten events, the end of track
-  EXPECT_EQ(e[1]->kind, 0x01);
-  EXPECT_EQ(e[1]->text, std::string(255, 'a'));
-  EXPECT_EQ(e[2]->kind, 0x7F);
-  EXPECT_EQ(e[3]->kind, 0);  // unknown type 0x20: skipped by its length
-  EXPECT_EQ(e[4]->kind, 0x58);
-  EXPECT_EQ(e[4]->data1, 6);
-  EXPECT_EQ(e[4]->data2, 3);
-  EXPECT_EQ(e[4]->delta, 10u);
-  EXPECT_EQ(e[5]->kind, 0x59);
-  EXPECT_EQ(e[5]->data1, -3);
-  EXPECT_EQ(e[5]->data2, 1);
-  EXPECT_EQ(e[6]->kind, 0x05);
-  EXPECT_EQ(e[6]->text, "la");
-  EXPECT_EQ(e[7]->text, "mark");  // a text holds what a C string would
-  EXPECT_EQ(e[8]->kind, 0x03);
-  EXPECT_EQ(e[9]->kind, 0x00);
-  EXPECT_EQ(e[10]->kind, 0x90);
-  EXPECT_EQ(e[10]->delta, 10u);
-  EXPECT_EQ(e[11]->kind, 0x2F);
+  EXPECT_EQ(e[1]->kind(), 0x01);
+  EXPECT_EQ(e[1]->text(), std::string(255, 'a'));
+  EXPECT_EQ(e[2]->kind(), 0x7F);
+  EXPECT_EQ(e[3]->kind(), 0);  // unknown type 0x20: skipped by its length
+  EXPECT_EQ(e[4]->kind(), 0x58);
+  EXPECT_EQ(e[4]->data1(), 6);
+  EXPECT_EQ(e[4]->data2(), 3);
+  EXPECT_EQ(e[4]->delta(), 10u);
+  EXPECT_EQ(e[5]->kind(), 0x59);
+  EXPECT_EQ(e[5]->data1(), -3);
+  EXPECT_EQ(e[5]->data2(), 1);
+  EXPECT_EQ(e[6]->kind(), 0x05);
+  EXPECT_EQ(e[6]->text(), "la");
+  EXPECT_EQ(e[7]->text(), "mark");  // a text holds what a C string would
+  EXPECT_EQ(e[8]->kind(), 0x03);
+  EXPECT_EQ(e[9]->kind(), 0x00);
+  EXPECT_EQ(e[10]->kind(), 0x90);
+  EXPECT_EQ(e[10]->delta(), 10u);
+  EXPECT_EQ(e[11]->kind(), 0x2F);
   // Events that are not text keep "NONE".
-  EXPECT_EQ(e[4]->text, "NONE");
-  EXPECT_EQ(e[10]->text, "NONE");
+  EXPECT_EQ(e[4]->text(), "NONE");
+  EXPECT_EQ(e[10]->text(), "NONE");
   EXPECT_EQ(track.name, "second name");  // the last track-name event wins
 }
 
@@ -164,9 +164,9 @@ TEST(MidiFileDecode, TempoNamesAnUnnamedTrackOnly) {
   midi.Track().Tempo(0, 500000).Name("later", 10);
   const auto chart = Read(midi.Build());
   EXPECT_EQ(chart->tracks[0].name, "VL TEMPO TRACK");
-  EXPECT_EQ(chart->tracks[0].events->data1, 500000);
+  EXPECT_EQ(chart->tracks[0].events->data1(), 500000);
   EXPECT_EQ(chart->tracks[1].name, "song title");
-  EXPECT_EQ(chart->tracks[1].events->next->data1, 400000);
+  EXPECT_EQ(chart->tracks[1].events->next()->data1(), 400000);
   EXPECT_EQ(chart->tracks[2].name, "later");
 }
 
@@ -177,14 +177,14 @@ TEST(MidiFileDecode, EventsAfterEndOfTrackAreDecodedAndIndexIsPerTrack) {
   const auto chart = Read(midi.Build());
   const auto a = Events(chart->tracks[0]);
   ASSERT_EQ(a.size(), 3u);
-  EXPECT_EQ(a[1]->kind, 0x2F);
-  EXPECT_EQ(a[2]->kind, 0x90);
-  EXPECT_EQ(a[2]->delta, 5u);
+  EXPECT_EQ(a[1]->kind(), 0x2F);
+  EXPECT_EQ(a[2]->kind(), 0x90);
+  EXPECT_EQ(a[2]->delta(), 5u);
   const auto b = Events(chart->tracks[1]);
   ASSERT_EQ(b.size(), 4u);
-  EXPECT_EQ(b[1]->index, 1);
-  EXPECT_EQ(b[1]->delta, 7u);
-  EXPECT_EQ(b[2]->delta, 2u);  // relative to the previous event of its own track
+  EXPECT_EQ(chart->tracks[1].IndexOf(b[1]), 1);
+  EXPECT_EQ(b[1]->delta(), 7u);
+  EXPECT_EQ(b[2]->delta(), 2u);  // relative to the previous event of its own track
 }
 
 TEST(MidiFileDecode, SystemExclusive) {
@@ -200,11 +200,11 @@ TEST(MidiFileDecode, SystemExclusive) {
     const auto chart = Read(midi.Build());
     const auto e = Events(chart->tracks[0]);
     ASSERT_EQ(e.size(), 4u);
-    EXPECT_EQ(e[1]->kind, 0xF0);
-    EXPECT_EQ(e[1]->channel, 0);
-    EXPECT_EQ(e[1]->data1, c.code);
-    EXPECT_EQ(e[1]->data2, 3);
-    EXPECT_EQ(e[2]->kind, 0x90);
+    EXPECT_EQ(e[1]->kind(), 0xF0);
+    EXPECT_EQ(e[1]->channel(), 0);
+    EXPECT_EQ(e[1]->data1(), c.code);
+    EXPECT_EQ(e[1]->data2(), 3);
+    EXPECT_EQ(e[2]->kind(), 0x90);
   }
 
   // Other messages keep 0 and 0; the reader goes on past their 0xF7, or by their
@@ -219,12 +219,12 @@ TEST(MidiFileDecode, SystemExclusive) {
   const auto e = Events(chart->tracks[0]);
   ASSERT_EQ(e.size(), 6u);
   for (int i = 1; i <= 3; ++i) {
-    EXPECT_EQ(e[i]->kind, 0xF0);
-    EXPECT_EQ(e[i]->data1, 0);
-    EXPECT_EQ(e[i]->data2, 0);
+    EXPECT_EQ(e[i]->kind(), 0xF0);
+    EXPECT_EQ(e[i]->data1(), 0);
+    EXPECT_EQ(e[i]->data2(), 0);
   }
-  EXPECT_EQ(e[4]->kind, 0x90);
-  EXPECT_EQ(e[4]->data1, 60);
+  EXPECT_EQ(e[4]->kind(), 0x90);
+  EXPECT_EQ(e[4]->data1(), 60);
 }
 
 TEST(MidiFileTempo, TickToTimeAcrossTempoChanges) {
@@ -277,13 +277,18 @@ TEST(MidiFileLoad, FromDisk) {
 
   MidiFile chart;
   ASSERT_TRUE(chart.Load(false, dir.WPath("song/notes.mid")));
-  EXPECT_EQ(chart.buffer, bytes);
   EXPECT_EQ(chart.header.division, 192);
   EXPECT_EQ(chart.header.trackCount, 1);
   EXPECT_EQ(chart.header.format, 1);
   EXPECT_EQ(chart.header.length, 6u);
   EXPECT_EQ(chart.tracks[0].eventCount, 4);
-  EXPECT_EQ(chart.tracks[0].chunk, reinterpret_cast<const uint8_t*>(chart.buffer.data()) + 22);
+  // The file's bytes go once the events are built; the events hold their own texts:
+  // four 12-byte events and the track name with its length byte and NUL.
+  EXPECT_TRUE(chart.buffer.empty());
+  EXPECT_EQ(chart.tracks[0].chunk, nullptr);
+  EXPECT_EQ(chart.tracks[0].HeldBytes(), (4 * sizeof(MidiEvent) + 1 + 11 + 1 + 3) / 4 * 4);  // the next track starts aligned
+  EXPECT_EQ(chart.HeldBytes(), chart.tracks[0].HeldBytes());
+  EXPECT_EQ(chart.tracks[0].events->text(), "PART GUITAR");
 
   // The case of the name does not matter.
   MidiFile other;

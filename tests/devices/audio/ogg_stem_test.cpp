@@ -272,3 +272,42 @@ TEST_F(OggStemTest, SeekLandsWhereAskedAndPastTheEndStaysAtTheEnd) {
 }
 
 }  // namespace
+
+namespace {
+
+// Sign changes of the left channel of interleaved stereo output.
+int LeftZeroCrossings(const std::vector<float>& stereo) {
+  int n = 0;
+  for (size_t i = 2; i < stereo.size(); i += 2) n += (stereo[i - 2] < 0.0f) != (stereo[i] < 0.0f);
+  return n;
+}
+
+}  // namespace
+
+// A device that can change its rate takes the rate of a song's first stem, so the
+// stems are mixed without conversion; the tone still comes out at its own pitch.
+// A device that cannot change (a test's fixed loopback) keeps its rate.
+TEST_F(OggStemTest, FirstStemMovesAFollowingDeviceToItsRate) {
+  ASSERT_TRUE(platform::audio::testing::UseLoopback(48000, true));
+  WriteTone("tone.ogg", 2 * kRate, 441.0, 0.5f, 2, static_cast<int>(kRate));
+  {
+    auto stem = NewStem();
+    ASSERT_EQ(platform::audio::GetDeviceInfo().sampleRate, 48000u);
+    ASSERT_TRUE(stem->Open(WPath("tone.ogg")));
+    EXPECT_EQ(platform::audio::GetDeviceInfo().sampleRate, kRate);
+    stem->Update();
+    Start(*stem);
+    Render(4410);  // past the start
+    // 0.4 s of a 441 Hz tone at the device's rate: 2 x 441 x 0.4 sign changes; at
+    // 48 kHz output without the change it would read 324.
+    const std::vector<float> out = Render(kRate * 2 / 5);
+    EXPECT_NEAR(LeftZeroCrossings(out), 353, 4);
+  }
+  ASSERT_TRUE(platform::audio::testing::UseLoopback(kRate));
+  WriteTone("tone48.ogg", 4800, 441.0, 0.5f, 2, 48000);
+  auto stem = NewStem();
+  ASSERT_TRUE(stem->Open(WPath("tone48.ogg")));
+  EXPECT_EQ(platform::audio::GetDeviceInfo().sampleRate, kRate);
+  EXPECT_FALSE(platform::audio::PreferSampleRate(48000));
+  EXPECT_TRUE(platform::audio::PreferSampleRate(kRate));
+}
