@@ -33,9 +33,9 @@ TEST(CalibrationSong, IsFlaggedAndLoadsWithANoteOnEveryBeat) {
     ASSERT_GE(index, 0) << static_cast<int>(kind);
     int expertNotes = 0;
     uint64_t tick = 0;
-    for (const MidiEvent* e = chart.tracks[static_cast<size_t>(index)].events; e; e = e->next) {
-      tick += e->delta;
-      if (e->kind != kMidiNoteOn || e->data1 < 96 || e->data1 > 100) continue;
+    for (const MidiEvent* e = chart.tracks[static_cast<size_t>(index)].events; e; e = e->next()) {
+      tick += e->delta();
+      if (e->kind() != kMidiNoteOn || e->data1() < 96 || e->data1() > 100) continue;
       // Every expert note sits on a beat (500 ms apart at 120 beats per minute).
       const double ms = chart.TickToMs(tick);
       EXPECT_NEAR(std::fmod(ms, 500.0), 0.0, 0.5) << ms;
