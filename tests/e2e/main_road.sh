@@ -23,7 +23,9 @@ third_song()   { e2e_is "$1" 180 420 orange && e2e_is "$1" 180 374 dark && e2e_i
 player_select(){ e2e_is "$1" 400 358 orange; }                            # the free box's join row
 joined_box()   { e2e_is "$1" 320 270 orange && ! e2e_is "$1" 400 358 orange; }
 song_load()    { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 380 480 140 2; }
-board()        { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 500 480 200 10; }
+# The board: its fret row is drawn (on the song-load screen only the "Ready" line is
+# there), whatever background the settings put behind it.
+board()        { e2e_region_varied "$1" 430 567 420 60 16 && e2e_region_varied "$1" 400 500 480 200 10; }
 
 e2e_step main_menu e2e_is_main_menu
 e2e_key 1
