@@ -1,6 +1,8 @@
 // Board drawing fixtures.
 #include "board_fixtures.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -8,6 +10,7 @@
 
 #include "game/lane_map.h"
 #include "gfx_fixtures.h"
+#include "graphics/gameplay_render.h"
 #include "graphics/game_asset_lists.h"
 
 namespace boardtest {
@@ -130,6 +133,29 @@ void PutSustain(Player& p, int32_t slot, float endPosition, bool hit, bool held)
     l.sustaining = true;
     l.sustainNote = slot;
   }
+}
+
+platform::gfx::ImageData DrawBoardFrame(platform::gfx::RenderDevice& device, graphics::GameAssets& assets,
+                                        graphics::Cameras& cameras, Player& player, graphics::PlayerBoard& board,
+                                        int width, int height, const std::function<void()>& prepare) {
+  namespace gfx = platform::gfx;
+  device.BeginScene();
+  if (prepare) prepare();
+  device.SetViewport({0, 0, width, height, 0.0f, 1.0f});
+  device.Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFF000000, 1.0f, 0);
+  std::vector<graphics::GameplayBoard> boards{{&player, &board, {}}};
+  graphics::GameplayView view;
+  view.device = &device;
+  view.assets = &assets;
+  view.boardCamera = cameras.Get(graphics::CameraId::kBoard);
+  view.freeLook = cameras.Get(graphics::CameraId::kFreeLook);
+  view.boards = boards.data();
+  view.boardCount = 1;
+  graphics::RenderGameplay(view, 0);
+  device.EndScene();
+  gfx::ImageData img;
+  EXPECT_TRUE(device.ReadPixels(img));
+  return img;
 }
 
 }  // namespace boardtest

@@ -4,10 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "game/player.h"
+#include "graphics/camera.h"
+#include "graphics/game_assets.h"
+#include "graphics/player_board.h"
+#include "platform/gfx/render_device.h"
 
 namespace boardtest {
 
@@ -38,5 +43,11 @@ void SetupPlayer(Player& p, int32_t kind, int32_t lanes);
 NoteRecord& PutNote(Player& p, int32_t slot, int32_t lane, float position);
 // Gives the note of `slot` a sustain to `endPosition`; held keeps its lane sustaining.
 void PutSustain(Player& p, int32_t slot, float endPosition, bool hit, bool held);
+
+// Draws one frame of the gameplay pass with `player`'s board alone on a black target
+// and reads it back. `prepare` runs first inside the scene (device state a test wants).
+platform::gfx::ImageData DrawBoardFrame(platform::gfx::RenderDevice& device, graphics::GameAssets& assets,
+                                        graphics::Cameras& cameras, Player& player, graphics::PlayerBoard& board,
+                                        int width, int height, const std::function<void()>& prepare = {});
 
 }  // namespace boardtest

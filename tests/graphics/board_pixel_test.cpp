@@ -45,24 +45,7 @@ class BoardPixelTest : public ::testing::Test {
     context.reset();
   }
 
-  gfx::ImageData Frame() {
-    device->BeginScene();
-    device->SetViewport({0, 0, kWidth, kHeight, 0.0f, 1.0f});
-    device->Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFF000000, 1.0f, 0);
-    std::vector<graphics::GameplayBoard> boards{{&player, board.get(), {}}};
-    graphics::GameplayView view;
-    view.device = device.get();
-    view.assets = assets.get();
-    view.boardCamera = cameras->Get(graphics::CameraId::kBoard);
-    view.freeLook = cameras->Get(graphics::CameraId::kFreeLook);
-    view.boards = boards.data();
-    view.boardCount = 1;
-    graphics::RenderGameplay(view, 0);
-    device->EndScene();
-    gfx::ImageData img;
-    EXPECT_TRUE(device->ReadPixels(img));
-    return img;
-  }
+  gfx::ImageData Frame() { return boardtest::DrawBoardFrame(*device, *assets, *cameras, player, *board, kWidth, kHeight); }
 
   // Where a point of lane `lane` at board distance `z` lands on the screen.
   glm::ivec2 ScreenOf(int32_t lane, float z) {

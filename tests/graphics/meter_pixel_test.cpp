@@ -66,26 +66,12 @@ class MeterPixelTest : public ::testing::Test {
 
   gfx::ImageData Frame() {
     player.track.meters.Update(player.track.score);
-    device->BeginScene();
-    // The device state every renderer assumes, the mask stage's among it.
-    graphics::Globals().device = device.get();
-    graphics::SetupProjection();
-    graphics::Globals().device = nullptr;
-    device->SetViewport({0, 0, kWidth, kHeight, 0.0f, 1.0f});
-    device->Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFF000000, 1.0f, 0);
-    std::vector<graphics::GameplayBoard> boards{{&player, board.get(), {}}};
-    graphics::GameplayView view;
-    view.device = device.get();
-    view.assets = assets.get();
-    view.boardCamera = cameras->Get(graphics::CameraId::kBoard);
-    view.freeLook = cameras->Get(graphics::CameraId::kFreeLook);
-    view.boards = boards.data();
-    view.boardCount = 1;
-    graphics::RenderGameplay(view, 0);
-    device->EndScene();
-    gfx::ImageData img;
-    EXPECT_TRUE(device->ReadPixels(img));
-    return img;
+    return boardtest::DrawBoardFrame(*device, *assets, *cameras, player, *board, kWidth, kHeight, [this] {
+      // The device state every renderer assumes, the mask stage's among it.
+      graphics::Globals().device = device.get();
+      graphics::SetupProjection();
+      graphics::Globals().device = nullptr;
+    });
   }
 
   // Where board point (x, 3, z) lands on the screen.
