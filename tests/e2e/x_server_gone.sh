@@ -9,6 +9,10 @@ here=$(dirname "$0")
 e2e_require_tools
 e2e_init "$1" "$2"
 e2e_start_x
+# Xlib ends the process with exit() from inside the event loop, so whatever the display
+# driver and the session bus still hold is never freed; a sanitizer build would report
+# that as a leak and abort, which is not what this test judges.
+if [ -n "${ASAN_OPTIONS:-}" ]; then export ASAN_OPTIONS="$ASAN_OPTIONS:detect_leaks=0"; fi
 e2e_start_game
 e2e_wait_log "Loading: Complete"
 e2e_step main_menu e2e_is_main_menu
