@@ -168,21 +168,9 @@ void BM_DecodeOnly(benchmark::State& state) {
   double cpu = 0.0;
   for (auto _ : state) {
     const double start = ProcessCpuSeconds();
-    for (const std::string& file : files) {
-      OggVorbis_File vf;
-      if (ov_fopen(file.c_str(), &vf) != 0) {
-        state.SkipWithError("cannot open a stem");
-        return;
-      }
-      int link = 0;
-      long got;
-      long total = 0;
-      do {
-        got = ov_read(&vf, buffer.data(), static_cast<int>(buffer.size()), 0, 2, 1, &link);
-        total += got > 0 ? got : 0;
-      } while (got > 0 || got == OV_HOLE);
-      benchmark::DoNotOptimize(total);
-      ov_clear(&vf);
+    if (!DecodeAll(files, buffer)) {
+      state.SkipWithError("cannot open a stem");
+      return;
     }
     cpu += ProcessCpuSeconds() - start;
   }
@@ -200,30 +188,7 @@ void BM_PlayThroughLayer(benchmark::State& state) {
   double cpu = 0.0;
   for (auto _ : state) {
     const double start = ProcessCpuSeconds();
-    {
-      std::unique_ptr<CAudio[]> stems(new CAudio[kStems]);
-      stems[0].CreateEngine();
-      std::vector<platform::audio::SourceVoice*> voices;
-      for (int i = 0; i < kStems; ++i) {
-        if (i > 0) {
-          stems[i].engine = stems[0].engine;
-          stems[i].ownsEngine = false;
-        }
-        stems[i].Open(platform::PathFromNative(files[i]));
-        stems[i].Update();
-        voices.push_back(stems[i].sourceVoice.get());
-      }
-      stems[0].engine->StartVoices(voices);
-      bool running = true;
-      while (running) {
-        platform::audio::testing::Render(quantum);
-        running = false;
-        for (int i = 0; i < kStems; ++i) {
-          stems[i].Update();
-          running = running || !stems[i].ended;
-        }
-      }
-    }
+    PlayAll(files, quantum);
     cpu += ProcessCpuSeconds() - start;
   }
   state.counters["core_share_realtime"] = cpu / (static_cast<double>(state.iterations()) * kSongSeconds);
