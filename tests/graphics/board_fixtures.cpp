@@ -1,8 +1,6 @@
 // Board drawing fixtures.
 #include "board_fixtures.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -135,9 +133,9 @@ void PutSustain(Player& p, int32_t slot, float endPosition, bool hit, bool held)
   }
 }
 
-platform::gfx::ImageData DrawBoardFrame(platform::gfx::RenderDevice& device, graphics::GameAssets& assets,
-                                        graphics::Cameras& cameras, Player& player, graphics::PlayerBoard& board,
-                                        int width, int height, const std::function<void()>& prepare) {
+bool DrawBoardFrame(platform::gfx::RenderDevice& device, graphics::GameAssets& assets, graphics::Cameras& cameras,
+                    Player& player, graphics::PlayerBoard& board, int width, int height, platform::gfx::ImageData& out,
+                    const std::function<void()>& prepare) {
   namespace gfx = platform::gfx;
   device.BeginScene();
   if (prepare) prepare();
@@ -153,9 +151,7 @@ platform::gfx::ImageData DrawBoardFrame(platform::gfx::RenderDevice& device, gra
   view.boardCount = 1;
   graphics::RenderGameplay(view, 0);
   device.EndScene();
-  gfx::ImageData img;
-  EXPECT_TRUE(device.ReadPixels(img));
-  return img;
+  return device.ReadPixels(out);
 }
 
 }  // namespace boardtest

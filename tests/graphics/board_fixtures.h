@@ -45,9 +45,10 @@ NoteRecord& PutNote(Player& p, int32_t slot, int32_t lane, float position);
 void PutSustain(Player& p, int32_t slot, float endPosition, bool hit, bool held);
 
 // Draws one frame of the gameplay pass with `player`'s board alone on a black target
-// and reads it back. `prepare` runs first inside the scene (device state a test wants).
-platform::gfx::ImageData DrawBoardFrame(platform::gfx::RenderDevice& device, graphics::GameAssets& assets,
-                                        graphics::Cameras& cameras, Player& player, graphics::PlayerBoard& board,
-                                        int width, int height, const std::function<void()>& prepare = {});
+// and reads it back into `out` (false when it could not be read). `prepare` runs first
+// inside the scene (device state a test wants).
+bool DrawBoardFrame(platform::gfx::RenderDevice& device, graphics::GameAssets& assets, graphics::Cameras& cameras,
+                    Player& player, graphics::PlayerBoard& board, int width, int height, platform::gfx::ImageData& out,
+                    const std::function<void()>& prepare = {});
 
 }  // namespace boardtest

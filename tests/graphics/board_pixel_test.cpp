@@ -45,7 +45,11 @@ class BoardPixelTest : public ::testing::Test {
     context.reset();
   }
 
-  gfx::ImageData Frame() { return boardtest::DrawBoardFrame(*device, *assets, *cameras, player, *board, kWidth, kHeight); }
+  gfx::ImageData Frame() {
+    gfx::ImageData img;
+    EXPECT_TRUE(boardtest::DrawBoardFrame(*device, *assets, *cameras, player, *board, kWidth, kHeight, img));
+    return img;
+  }
 
   // Where a point of lane `lane` at board distance `z` lands on the screen.
   glm::ivec2 ScreenOf(int32_t lane, float z) {

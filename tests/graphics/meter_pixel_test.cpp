@@ -66,12 +66,14 @@ class MeterPixelTest : public ::testing::Test {
 
   gfx::ImageData Frame() {
     player.track.meters.Update(player.track.score);
-    return boardtest::DrawBoardFrame(*device, *assets, *cameras, player, *board, kWidth, kHeight, [this] {
+    gfx::ImageData img;
+    EXPECT_TRUE(boardtest::DrawBoardFrame(*device, *assets, *cameras, player, *board, kWidth, kHeight, img, [this] {
       // The device state every renderer assumes, the mask stage's among it.
       graphics::Globals().device = device.get();
       graphics::SetupProjection();
       graphics::Globals().device = nullptr;
-    });
+    }));
+    return img;
   }
 
   // Where board point (x, 3, z) lands on the screen.
