@@ -23,6 +23,7 @@
 #include "tests/game/level_test_harness.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/midi_builder.h"
+#include "tests/support/strum_bot.h"
 
 namespace leveltest {
 
@@ -96,29 +97,10 @@ bool ChartBot::GetEvents(InputEvent* events, int32_t& count) {
   const double t = p.songTime;
   if (t < lastTime_ - 100.0) Reset();
   lastTime_ = t;
-  auto due = [&](const NoteRecord& n) {
-    return n.active && !n.hit && !n.missed && !n.activation && n.time <= t && !handled_.count(n.serial);
-  };
-  float chordTime = std::numeric_limits<float>::infinity();
-  for (const NoteRecord& n : p.track.notes) {
-    if (due(n)) chordTime = std::min(chordTime, n.time);
-  }
-  if (std::isinf(chordTime)) return true;
-  std::set<int32_t> lanes;
-  for (const NoteRecord& n : p.track.notes) {
-    if (!due(n) || std::fabs(n.time - chordTime) >= 1.0f) continue;
-    handled_.insert(n.serial);
-    if (n.lane >= 1) lanes.insert(n.lane);
-  }
+  const auto lanes = testsupport::TakeDueChord(p, t, handled_);
+  if (!lanes) return true;
   if (skip.count(chords_++)) return true;
-  for (int32_t lane : held_) {
-    if (!lanes.count(lane)) push(static_cast<uint32_t>(lane), false, 0);
-  }
-  for (int32_t lane : lanes) {
-    if (!held_.count(lane)) push(static_cast<uint32_t>(lane), true, kDigitalPressValue);
-  }
-  held_ = lanes;
-  push(button::kStrumUp, true, kDigitalPressValue);
+  testsupport::PressChord(*lanes, held_, events, count);
   return true;
 }
 

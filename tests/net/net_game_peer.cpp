@@ -38,6 +38,7 @@
 #include "platform/paths.h"
 #include "song/shell_services.h"
 #include "song/song.h"
+#include "tests/support/strum_bot.h"
 #include "song/song_stems.h"
 
 namespace {
@@ -72,36 +73,8 @@ class Bot : public LevelController {
     const Player& p = level.players[0];
     const double t = p.songTime;
     if (t >= stopMs_) return true;
-    auto push = [&](uint32_t id, bool pressed) {
-      if (count >= static_cast<int32_t>(kMaxFetchEvents)) return;
-      InputEvent& e = events[count++];
-      e = InputEvent();
-      e.id = id;
-      e.pressed = pressed;
-      e.value = pressed ? kDigitalPressValue : 0;
-    };
-    auto due = [&](const NoteRecord& n) {
-      return n.active && !n.hit && !n.missed && !n.activation && n.time <= t && !handled_.count(n.serial);
-    };
-    float chord = std::numeric_limits<float>::infinity();
-    for (const NoteRecord& n : p.track.notes) {
-      if (due(n)) chord = std::min(chord, n.time);
-    }
-    if (std::isinf(chord)) return true;
-    std::set<int32_t> lanes;
-    for (const NoteRecord& n : p.track.notes) {
-      if (!due(n) || std::fabs(n.time - chord) >= 1.0f) continue;
-      handled_.insert(n.serial);
-      if (n.lane >= 1) lanes.insert(n.lane);
-    }
-    for (int32_t lane : held_) {
-      if (!lanes.count(lane)) push(static_cast<uint32_t>(lane), false);
-    }
-    for (int32_t lane : lanes) {
-      if (!held_.count(lane)) push(static_cast<uint32_t>(lane), true);
-    }
-    held_ = lanes;
-    push(button::kStrumUp, true);
+    const auto lanes = testsupport::TakeDueChord(p, t, handled_);
+    if (lanes) testsupport::PressChord(*lanes, held_, events, count);
     return true;
   }
 

@@ -52,6 +52,7 @@
 #include "song/shell_services.h"
 #include "song/song.h"
 #include "song/song_stems.h"
+#include "tests/support/strum_bot.h"
 #include "theme/reactive_background.h"
 
 namespace {
@@ -127,33 +128,8 @@ class ScriptedPlayer : public LevelController {
     const LevelState& level = Level();
     if (!level.players || index_ >= level.playerCount) return true;
     const Player& p = level.players[size_t(index_)];
-    auto push = [&](uint32_t id, bool pressed) {
-      if (count >= int32_t(kMaxFetchEvents)) return;
-      InputEvent& e = events[count++];
-      e = InputEvent();
-      e.id = id;
-      e.pressed = pressed;
-      e.value = pressed ? kDigitalPressValue : 0;
-    };
-    auto due = [&](const NoteRecord& n) {
-      return n.active && !n.hit && !n.missed && !n.activation && n.time <= p.songTime && !played_.count(n.serial);
-    };
-    float chord = std::numeric_limits<float>::infinity();
-    for (const NoteRecord& n : p.track.notes)
-      if (due(n)) chord = std::min(chord, n.time);
-    if (std::isinf(chord)) return true;
-    std::set<int32_t> lanes;
-    for (const NoteRecord& n : p.track.notes) {
-      if (!due(n) || std::fabs(n.time - chord) >= 1.0f) continue;
-      played_.insert(n.serial);
-      if (n.lane >= 1) lanes.insert(n.lane);
-    }
-    for (int32_t lane : held_)
-      if (!lanes.count(lane)) push(uint32_t(lane), false);
-    for (int32_t lane : lanes)
-      if (!held_.count(lane)) push(uint32_t(lane), true);
-    held_ = lanes;
-    push(button::kStrumUp, true);
+    const auto lanes = testsupport::TakeDueChord(p, p.songTime, played_);
+    if (lanes) testsupport::PressChord(*lanes, held_, events, count);
     return true;
   }
 
