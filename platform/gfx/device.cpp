@@ -3,6 +3,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <string>
 
@@ -104,6 +105,7 @@ bool ReadImageInfo(std::string_view path, int& width, int& height) {
 }
 
 Texture::~Texture() {
+  TextureReleasing(this);
   if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
   if (depthRenderbuffer_) glDeleteRenderbuffers(1, &depthRenderbuffer_);
   if (glName_) {
@@ -119,14 +121,28 @@ RenderSurface::~RenderSurface() {
   if (colorTexture_) glDeleteTextures(1, &colorTexture_);
 }
 
+uint64_t Texture::NextSerial() {
+  static std::atomic<uint64_t> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
+}
+
 void Device::BeginFrame() {
   if (!hasContext_) return;
+  if (render_) {
+    render_->BeginFrameRecording();
+    return;
+  }
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
   glViewport(0, 0, width_, height_);
   glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
   glClearDepth(1.0);
   glClearStencil(0);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+}
+
+bool Device::EndFrame(bool force) {
+  if (!hasContext_ || !render_) return true;
+  return render_->EndFrameRecording(force);
 }
 
 void Device::SetFillMode(FillMode mode) {

@@ -37,8 +37,10 @@ enum class TextureKind { kStatic, kDynamic, kRenderTarget };
 // thread's first use uploads them (Task-thread loads decode into memory only).
 class Texture {
  public:
-  Texture(uint32_t glName, int width, int height) : glName_(glName), width_(width), height_(height) {}
-  Texture(int width, int height, TextureKind kind) : width_(width), height_(height), kind_(kind) {}
+  Texture(uint32_t glName, int width, int height)
+      : serial_(NextSerial()), glName_(glName), width_(width), height_(height) {}
+  Texture(int width, int height, TextureKind kind)
+      : serial_(NextSerial()), width_(width), height_(height), kind_(kind) {}
   ~Texture();
   Texture(const Texture&) = delete;
   Texture& operator=(const Texture&) = delete;
@@ -61,7 +63,19 @@ class Texture {
   bool Uploaded() const { return uploaded_ || glName_ != 0; }
   void MarkUploaded() { uploaded_ = true; }
 
+  // Tells textures apart for as long as the process runs: a texture made where a
+  // deleted one lived gets a new serial, so a frame drawing it is not taken for the
+  // frame before.
+  uint64_t Serial() const { return serial_; }
+  // Goes up whenever the pixels change after the texture was made (a new dynamic
+  // frame, a draw into a render texture).
+  uint64_t ContentVersion() const { return contentVersion_; }
+  void ContentChanged() { ++contentVersion_; }
+
  private:
+  static uint64_t NextSerial();
+  uint64_t serial_;
+  uint64_t contentVersion_ = 0;
   bool uploaded_ = false;
   uint32_t glName_ = 0;
   int width_, height_;
@@ -106,7 +120,14 @@ class Device {
   void SetBackBufferSize(int width, int height);
 
   // Binds the back buffer, sets the full viewport and clears colour, depth and stencil.
+  // With the drawing interface made, the frame that follows is recorded rather than
+  // drawn at once, so that EndFrame can tell whether it shows anything new.
   void BeginFrame();
+  // Ends the frame BeginFrame started. True when it was drawn and must be presented:
+  // its picture differs from the last one drawn, or `force` (the window was resized,
+  // exposed or shown again). False when it would draw the last picture again; then
+  // nothing of it reached OpenGL and the back buffer still holds that picture.
+  bool EndFrame(bool force);
 
   void SetFillMode(FillMode mode);
   FillMode GetFillMode() const { return fillMode_; }

@@ -131,6 +131,7 @@ void Framework::CallDeviceCreated() {
 }
 
 void Framework::CallDeviceReset() {
+  redrawNeeded_ = true;
   if (callbacks_.deviceReset && device_) callbacks_.deviceReset(*device_, CurrentBackBuffer());
 }
 
@@ -199,7 +200,11 @@ void Framework::Dispatch(const WindowMessage& m) {
     case WM_CLOSE:
       Quit(0);
       break;
+    case WM_PAINT:
+      redrawNeeded_ = true;
+      break;
     case WM_SIZE:
+      redrawNeeded_ = true;
       OnWindowSized(static_cast<int>(m.lParam & 0xFFFF), static_cast<int>((m.lParam >> 16) & 0xFFFF));
       break;
     case WM_SYSKEYDOWN:
@@ -261,8 +266,16 @@ int Framework::MainLoop() {
     if (WindowShown()) {
       device_->BeginFrame();
       if (callbacks_.frameRender) callbacks_.frameRender(*device_, time, elapsed);
-      Present();
+      // A frame that would paint the picture already on screen is neither drawn nor
+      // presented (software OpenGL pays for every pixel of both).
+      if (device_ && device_->EndFrame(redrawNeeded_)) {
+        Present();
+        ++presentedFrames_;
+      }
+      redrawNeeded_ = false;
       ++drawnFrames_;
+    } else {
+      redrawNeeded_ = true;  // a window shown again has no picture of ours
     }
     ++frames_;
     if (flags_.quitAfterFrame > 0 && frames_ >= static_cast<uint64_t>(flags_.quitAfterFrame)) Quit(0);

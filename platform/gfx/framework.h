@@ -138,7 +138,10 @@ class Framework {
   // Pumps messages and, when none wait, runs frame move and frame render. Frames
   // start no faster than the display refreshes (60 a second where its rate is
   // unknown); the loop sleeps between them. While the window is hidden or minimised
-  // frame move still runs but nothing is drawn or presented. Returns the exit code
+  // frame move still runs but nothing is drawn or presented. A frame whose picture
+  // is the one on screen already (the device compares them, see Device::EndFrame) is
+  // rendered by the game but neither drawn nor presented, unless the window was
+  // resized, exposed or shown again since. Returns the exit code
   // once the window has closed (or at once when there is no device).
   int MainLoop();
   // Ends the message loop after the current message or frame (PostQuitMessage).
@@ -167,7 +170,8 @@ class Framework {
   Device* GetDevice() { return device_.get(); }
   int ExitCode() const { return exitCode_; }
   uint64_t FrameCount() const { return frames_; }   // frame moves run
-  uint64_t DrawnFrameCount() const { return drawnFrames_; }
+  uint64_t DrawnFrameCount() const { return drawnFrames_; }      // frame renders run
+  uint64_t PresentedFrameCount() const { return presentedFrames_; }  // of those, presented
   // The shortest time between two frame starts (0: not paced).
   int64_t FramePeriodNs();
 
@@ -220,6 +224,8 @@ class Framework {
   int exitCode_ = 0;
   uint64_t frames_ = 0;
   uint64_t drawnFrames_ = 0;
+  uint64_t presentedFrames_ = 0;
+  bool redrawNeeded_ = true;  // the next frame is presented whatever it draws
 };
 
 // The SDL2 back end: one window with an OpenGL 3.3 core context; while the window

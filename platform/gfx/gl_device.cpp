@@ -2,9 +2,20 @@
 // fixed GL state through a cache (only changes reach GL), the rest packed into one
 // uniform block written into a ring buffer, vertices and indices streamed into ring
 // buffers. Textures made from pixels are uploaded at their first use.
+//
+// A frame the framework brackets (BeginFrameRecording .. EndFrameRecording) is kept
+// as packets: each clear and draw with the state in force and a copy of its vertices,
+// folded into one digest. When the digest equals the last drawn frame's, the frame
+// would paint the same picture again and nothing of it goes to GL; otherwise the
+// packets are played to GL in order. On software OpenGL a menu that stands still
+// then costs its per-frame logic only.
 #include <epoxy/gl.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <type_traits>
+#include <vector>
 #include <map>
 #include <string>
 #include <tuple>
@@ -108,15 +119,56 @@ GLuint Compile(GLenum kind, const char* body) {
   return shader;
 }
 
+// A 64-bit digest of a frame's packets: words folded in with a multiply and rotate
+// (a change detector, not a cryptographic hash).
+class Digest {
+ public:
+  void Bytes(const void* data, size_t n) {
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    while (n >= 8) {
+      uint64_t w;
+      std::memcpy(&w, p, 8);
+      Word(w);
+      p += 8;
+      n -= 8;
+    }
+    uint64_t tail = n;
+    for (size_t i = 0; i < n; ++i) tail = (tail << 8) | p[i];
+    Word(tail ^ 0xA5A5A5A5A5A5A5A5ull);
+  }
+  void Word(uint64_t w) {
+    h_ ^= w * 0x9E3779B97F4A7C15ull;
+    h_ = ((h_ << 31) | (h_ >> 33)) * 0xC2B2AE3D27D4EB4Full;
+  }
+  template <typename T>
+  void Value(const T& v) {
+    static_assert(std::is_trivially_copyable_v<T>);
+    Bytes(&v, sizeof v);
+  }
+  uint64_t Value() const { return h_; }
+  void Reset() { h_ = 0x84222325CBF29CE4ull; }
+
+ private:
+  uint64_t h_ = 0x84222325CBF29CE4ull;
+};
+
+class GlRenderDevice;
+// The device recording a frame on this thread (textures are deleted on other
+// threads too, and those never hold a frame's draws).
+thread_local GlRenderDevice* t_recording = nullptr;
+
 class GlRenderDevice : public StateDevice {
  public:
   GlRenderDevice(int width, int height, const GlFunctions& gl, bool real)
       : StateDevice(width, height), gl_(gl), real_(real) {
+    havePicture_ = !real_;
     if (real_) CreateObjects();
     Invalidate();
   }
   ~GlRenderDevice() override {
+    if (t_recording == this) t_recording = nullptr;
     if (!real_) return;
+    DropPicture();
     for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
     GLuint buffers[] = {vbo_, ebo_, ubo_};
     glDeleteBuffers(3, buffers);
@@ -172,6 +224,11 @@ class GlRenderDevice : public StateDevice {
     StateDevice::SetBackBufferSize(w, h);
     dirty_ = true;
     Invalidate();
+    lastDrawnValid_ = false;  // a new back buffer holds no picture yet
+    if (real_ && pictureChecked_) {
+      DropPicture();
+      pictureChecked_ = false;  // made again at the new size by the next frame
+    }
   }
   void ResetStates() override {
     StateDevice::ResetStates();
@@ -183,14 +240,94 @@ class GlRenderDevice : public StateDevice {
   void EndScene() override {}
 
   void Clear(uint32_t flags, uint32_t color, float z, uint32_t stencil) override {
+    if (!(flags & (clear::kTarget | clear::kZBuffer | clear::kStencil))) return;
+    WroteTarget();
+    if (recording_) {
+      Packet& p = Record(PacketKind::kClear);
+      p.flags = flags;
+      p.color = color;
+      p.z = z;
+      p.stencil = stencil;
+      digest_.Value(flags);
+      digest_.Value(color);
+      digest_.Value(z);
+      digest_.Value(stencil);
+      if (!committed_) return;
+    }
+    ClearNow(flags, color, z, stencil);
+  }
+
+  void BeginFrameRecording() override {
+    if (recording_) EndFrameRecording(false);
+    if (real_ && !pictureChecked_) MakePicture();
+    recording_ = true;
+    committed_ = false;
+    packetCount_ = 0;
+    frameBytes_.clear();
+    frameIndices_.clear();
+    written_.clear();
+    t_recording = this;
+    Record(PacketKind::kFrameClear);
+    digest_.Value(width_);
+    digest_.Value(height_);
+  }
+
+  bool EndFrameRecording(bool force) override {
+    if (!recording_) return true;
+    if (t_recording == this) t_recording = nullptr;
+    CloseLastPacket();
+    Digest frame;
+    for (size_t i = 0; i < packetCount_; ++i) frame.Word(packets_[i].digest);
+    const uint64_t digest = frame.Value();
+    const bool drawn = force || committed_ || !lastDrawnValid_ || digest != lastDrawnDigest_;
+    if (drawn) {
+      GlRect damage{0, 0, width_, height_};
+      const bool partial = !force && !committed_ && lastDrawnValid_ && havePicture_ && Damage(damage);
+      if (partial) {
+        damage_ = damage;
+        damageOn_ = true;
+      }
+      Commit();
+      damageOn_ = false;
+      lastDamage_ = partial ? damage : GlRect{0, 0, width_, height_};
+      if (havePicture_ && pictureFbo_) gl_.copyToBackBuffer(pictureFbo_, width_, height_);
+      Invalidate();
+    }
+    recording_ = false;
+    committed_ = false;
+    // This frame is the one compared with next.
+    std::swap(packets_, lastPackets_);
+    std::swap(frameBytes_, lastFrameBytes_);
+    lastPacketCount_ = packetCount_;
+    packetCount_ = 0;
+    lastDrawnDigest_ = digest;
+    lastDrawnValid_ = true;
+    return drawn;
+  }
+
+  void SetBackBufferKept(bool kept) override {
+    if (kept == backBufferKept_) return;
+    backBufferKept_ = kept;
+    if (real_ && pictureChecked_) DropPicture();
+    pictureChecked_ = false;
+    lastDrawnValid_ = false;
+  }
+
+  // A texture is going away while the frame is held: what uses it is drawn now.
+  void OnTextureReleasing(const Texture* t) {
+    if (recording_ && !committed_ && HeldFrameUses(t)) Commit();
+  }
+
+ private:
+  void ClearNow(uint32_t flags, uint32_t color, float z, uint32_t stencil) {
     ApplyTarget();
     uint32_t bits = 0;
     if (flags & clear::kTarget) bits |= GL_COLOR_BUFFER_BIT;
     if (flags & clear::kZBuffer) bits |= GL_DEPTH_BUFFER_BIT;
     if (flags & clear::kStencil) bits |= GL_STENCIL_BUFFER_BIT;
-    if (!bits) return;
     // Only the viewport's rectangle is cleared; write masks are opened for the clear.
     GlRect r = ViewportRect();
+    if (damageOn_ && !state_.target) r = Intersect(r, damage_);
     gl_.scissor(r.x, r.y, r.w, r.h);
     gl_.enable(GL_SCISSOR_TEST, true);
     gl_.colorMask(true, true, true, true);
@@ -204,6 +341,7 @@ class GlRenderDevice : public StateDevice {
     cache_.scissor = -1;
   }
 
+ public:
   void DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) override {
     const VertexBuffer* vb = state_.stream;
     uint32_t stride = state_.streamStride;
@@ -242,6 +380,9 @@ class GlRenderDevice : public StateDevice {
   }
   void UpdateTexture(Texture& t, const uint8_t* rgba, int w, int h) override {
     if (!rgba || w != t.Width() || h != t.Height()) return;
+    // Draws held from earlier in the frame show the pixels the texture had then.
+    if (recording_ && !committed_ && HeldFrameUses(&t)) Commit();
+    t.ContentChanged();
     Upload(t);
     if (!real_) return;
     glBindTexture(GL_TEXTURE_2D, t.GlName());
@@ -279,6 +420,8 @@ class GlRenderDevice : public StateDevice {
   }
 
   bool ReadPixels(ImageData& out) override {
+    // The pixels asked for are those of the draws made so far.
+    if (recording_ && !committed_) Commit();
     if (!real_) return false;
     ApplyTarget();
     int w = state_.target ? state_.target->Width() : width_;
@@ -366,7 +509,7 @@ class GlRenderDevice : public StateDevice {
   }
 
   void ApplyTarget() {
-    uint32_t fb = state_.target ? state_.target->Framebuffer() : 0;
+    uint32_t fb = state_.target ? state_.target->Framebuffer() : pictureFbo_;
     if (cache_.framebuffer != fb) {
       gl_.bindFramebuffer(fb);
       cache_.framebuffer = fb;
@@ -423,7 +566,13 @@ class GlRenderDevice : public StateDevice {
     Set(cache_.colorMask, mask, [&] { gl_.colorMask(mask & 1, mask & 2, mask & 4, mask & 8); });
     Set(cache_.fill, rs(RenderState::kFillMode) == 1 ? 1 : 0,
         [&] { gl_.polygonMode(cache_.fill ? GL_LINE : GL_FILL); });
-    Set(cache_.scissor, 0, [&] { gl_.enable(GL_SCISSOR_TEST, false); });
+    // While only the damaged part of the picture is drawn again, every draw into the
+    // picture stays inside it.
+    const bool clip = damageOn_ && !state_.target;
+    Set(cache_.scissor, clip ? 1 : 0, [&] {
+      if (clip) gl_.scissor(damage_.x, damage_.y, damage_.w, damage_.h);
+      gl_.enable(GL_SCISSOR_TEST, clip);
+    });
   }
 
   void Upload(Texture& t) {
@@ -605,6 +754,35 @@ class GlRenderDevice : public StateDevice {
     if (!indices) vertexCount = count;
     size_t bytes = size_t(vertexCount) * stride;
     if (bytes > kVertexRing || size_t(count) * 4 > kIndexRing) return;
+    WroteTarget();
+    if (recording_) {
+      Packet& p = Record(PacketKind::kDraw);
+      p.type = type;
+      p.count = count;
+      p.stride = stride;
+      p.vertexCount = vertexCount;
+      p.dataAt = frameBytes_.size();
+      p.dataBytes = bytes;
+      frameBytes_.insert(frameBytes_.end(), data, data + bytes);
+      p.indexed = indices != nullptr;
+      p.indexAt = frameIndices_.size();
+      if (indices) frameIndices_.insert(frameIndices_.end(), indices, indices + count);
+      digest_.Value(type);
+      digest_.Value(count);
+      digest_.Value(stride);
+      digest_.Value(vertexCount);
+      digest_.Bytes(data, bytes);
+      digest_.Value(p.indexed);
+      if (indices) digest_.Bytes(indices, size_t(count) * 4);
+      if (!committed_) return;
+    }
+    DrawNow(type, count, data, stride, indices, vertexCount);
+  }
+
+  void DrawNow(PrimitiveType type, uint32_t count, const uint8_t* data, uint32_t stride, const uint32_t* indices,
+               uint32_t vertexCount) {
+    const uint32_t format = state_.fvf;
+    const size_t bytes = size_t(vertexCount) * stride;
     ApplyTarget();
     ApplyFixedState();
     ApplyTextures();
@@ -632,6 +810,307 @@ class GlRenderDevice : public StateDevice {
     indexOffset_ += indexBytes;
   }
 
+  // ---- frame recording ----
+  enum class PacketKind : uint8_t { kFrameClear, kClear, kDraw };
+  struct Packet {
+    PacketKind kind = PacketKind::kDraw;
+    DeviceState state;
+    uint32_t flags = 0, color = 0, stencil = 0;  // a clear's
+    float z = 1.0f;
+    PrimitiveType type = PrimitiveType::kTriangleList;  // a draw's
+    uint32_t count = 0, stride = 0, vertexCount = 0;
+    size_t dataAt = 0, dataBytes = 0, indexAt = 0;
+    bool indexed = false;
+    uint64_t digest = 0;  // of everything above that shapes the picture
+  };
+
+  static GlRect Intersect(const GlRect& a, const GlRect& b) {
+    const int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
+    const int x1 = std::min(a.x + a.w, b.x + b.w), y1 = std::min(a.y + a.h, b.y + b.h);
+    return GlRect{x0, y0, std::max(0, x1 - x0), std::max(0, y1 - y0)};
+  }
+  static GlRect Union(const GlRect& a, const GlRect& b) {
+    if (a.w <= 0 || a.h <= 0) return b;
+    if (b.w <= 0 || b.h <= 0) return a;
+    const int x0 = std::min(a.x, b.x), y0 = std::min(a.y, b.y);
+    const int x1 = std::max(a.x + a.w, b.x + b.w), y1 = std::max(a.y + a.h, b.y + b.h);
+    return GlRect{x0, y0, x1 - x0, y1 - y0};
+  }
+
+  // The part of the back buffer (GL's corner at the bottom left) a packet can touch:
+  // its viewport, narrowed to its vertices' bounds where they can be worked out.
+  // False when it draws into a render texture.
+  bool PacketRect(const Packet& p, const std::vector<uint8_t>& bytes, GlRect& out) const {
+    const DeviceState& st = p.state;
+    if (p.kind == PacketKind::kFrameClear) {
+      out = GlRect{0, 0, width_, height_};
+      return true;
+    }
+    if (st.target) return false;
+    const Viewport& v = st.viewport;
+    const GlRect view = Intersect(GlRect{v.x, height_ - v.y - v.height, v.width, v.height}, GlRect{0, 0, width_, height_});
+    out = view;
+    if (p.kind != PacketKind::kDraw || p.dataBytes == 0 || p.stride < 12) return true;
+    const bool screen = (st.fvf & fvf::kXyzRhw) != 0;
+    const Matrix toClip = st.transforms[size_t(TransformKind::kWorld)] * st.transforms[size_t(TransformKind::kView)] *
+                          st.transforms[size_t(TransformKind::kProjection)];
+    float x0 = 1e30f, y0 = 1e30f, x1 = -1e30f, y1 = -1e30f;
+    const uint8_t* data = bytes.data() + p.dataAt;
+    for (uint32_t i = 0; i < p.vertexCount; ++i) {
+      float xyz[3];
+      std::memcpy(xyz, data + size_t(i) * p.stride, sizeof xyz);
+      float sx, sy;  // pixels from the viewport's top-left corner
+      if (screen) {
+        sx = xyz[0] - float(v.x);
+        sy = xyz[1] - float(v.y);
+      } else {
+        const Vec4 c = Transform(Vec4(xyz[0], xyz[1], xyz[2], 1.0f), toClip);
+        if (!(c.w > 1e-5f)) return true;  // reaches behind the eye: the whole viewport
+        sx = (c.x / c.w * 0.5f + 0.5f) * float(v.width);
+        sy = (0.5f - c.y / c.w * 0.5f) * float(v.height);
+      }
+      if (!std::isfinite(sx) || !std::isfinite(sy)) return true;
+      x0 = std::min(x0, sx);
+      x1 = std::max(x1, sx);
+      y0 = std::min(y0, sy);
+      y1 = std::max(y1, sy);
+    }
+    // A pixel of slack on every side for rounding and wide lines.
+    const float left = float(v.x) + x0 - 2.0f, right = float(v.x) + x1 + 2.0f;
+    const float top = float(v.y) + y0 - 2.0f, bottom = float(v.y) + y1 + 2.0f;
+    if (!(right > left) || !(bottom > top) || left < -1e6f || right > 1e6f || top < -1e6f || bottom > 1e6f) return true;
+    const GlRect bounds{int(std::floor(left)), height_ - int(std::ceil(bottom)), int(std::ceil(right) - std::floor(left)),
+                        int(std::ceil(bottom) - std::floor(top))};
+    out = Intersect(view, bounds);
+    return true;
+  }
+
+  // Where this frame's picture can differ from the last drawn one: the packets
+  // between the longest run alike at the start and the longest alike at the end, in
+  // both frames. False when that is most of the picture or cannot be bounded.
+  bool Damage(GlRect& out) const {
+    const size_t n = packetCount_, m = lastPacketCount_;
+    size_t head = 0;
+    while (head < n && head < m && packets_[head].digest == lastPackets_[head].digest) ++head;
+    size_t tail = 0;
+    while (tail < n - head && tail < m - head && packets_[n - 1 - tail].digest == lastPackets_[m - 1 - tail].digest)
+      ++tail;
+    GlRect damage{0, 0, 0, 0};
+    for (size_t i = head; i < n - tail; ++i) {
+      GlRect r;
+      if (!PacketRect(packets_[i], frameBytes_, r)) return false;
+      damage = Union(damage, r);
+    }
+    for (size_t i = head; i < m - tail; ++i) {
+      GlRect r;
+      if (!PacketRect(lastPackets_[i], lastFrameBytes_, r)) return false;
+      damage = Union(damage, r);
+    }
+    damage = Intersect(damage, GlRect{0, 0, width_, height_});
+    if (int64_t(damage.w) * damage.h * 2 > int64_t(width_) * height_) return false;
+    out = damage;
+    return true;
+  }
+
+  // The picture the frames are drawn into and copied from to the back buffer, so that
+  // a frame can draw again only the part that changed. Not made where the back
+  // buffer is multisampled (the picture would lose the samples).
+  void MakePicture() {
+    pictureChecked_ = true;
+    havePicture_ = backBufferKept_;  // the back buffer is the picture
+    if (backBufferKept_) return;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    if (samples > 1 || width_ <= 0 || height_ <= 0) return;
+    glGenRenderbuffers(2, pictureBuffers_);
+    glBindRenderbuffer(GL_RENDERBUFFER, pictureBuffers_[0]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+    glBindRenderbuffer(GL_RENDERBUFFER, pictureBuffers_[1]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+    glGenFramebuffers(1, &pictureFbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, pictureBuffers_[0]);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, pictureBuffers_[1]);
+    havePicture_ = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (!havePicture_) DropPicture();
+    Invalidate();
+  }
+
+  void DropPicture() {
+    if (pictureFbo_) glDeleteFramebuffers(1, &pictureFbo_);
+    if (pictureBuffers_[0]) glDeleteRenderbuffers(2, pictureBuffers_);
+    pictureFbo_ = 0;
+    pictureBuffers_[0] = pictureBuffers_[1] = 0;
+    havePicture_ = !real_;
+  }
+
+  // What a texture contributes to the digest: which texture, and for pixels that
+  // change, which pixels. A render texture drawn into earlier in this frame holds
+  // what this frame's own (digested) packets put there.
+  void DigestTexture(const Texture* t) {
+    if (!t) {
+      digest_.Word(0);
+      return;
+    }
+    digest_.Word(t->Serial());
+    uint64_t version = 0;
+    if (t->Kind() == TextureKind::kDynamic) version = t->ContentVersion();
+    if (t->Kind() == TextureKind::kRenderTarget)
+      version = std::find(written_.begin(), written_.end(), t) != written_.end() ? ~0ull : t->ContentVersion();
+    digest_.Word(version);
+  }
+
+  void DigestState(const DeviceState& st) {
+    for (const Matrix& m : st.transforms) digest_.Bytes(m.data(), 16 * sizeof(float));
+    const Material& mat = st.material;
+    digest_.Value(mat.diffuse);
+    digest_.Value(mat.ambient);
+    digest_.Value(mat.specular);
+    digest_.Value(mat.emissive);
+    digest_.Value(mat.power);
+    for (int i = 0; i < kMaxLights; ++i) {
+      digest_.Value(st.lightOn[i]);
+      if (!st.lightOn[i]) continue;
+      const Light& l = st.lights[i];
+      digest_.Value(l.type);
+      digest_.Value(l.diffuse);
+      digest_.Value(l.specular);
+      digest_.Value(l.ambient);
+      digest_.Value(l.position);
+      digest_.Value(l.direction);
+      digest_.Value(l.range);
+      digest_.Value(l.attenuation0);
+      digest_.Value(l.attenuation1);
+      digest_.Value(l.attenuation2);
+    }
+    digest_.Value(st.render);
+    digest_.Value(st.stage);
+    digest_.Value(st.sampler);
+    for (const Texture* t : st.textures) DigestTexture(t);
+    const Viewport& v = st.viewport;
+    digest_.Value(v.x);
+    digest_.Value(v.y);
+    digest_.Value(v.width);
+    digest_.Value(v.height);
+    digest_.Value(v.minZ);
+    digest_.Value(v.maxZ);
+    DigestTexture(st.target);
+    digest_.Value(st.fvf);
+    digest_.Value(st.streamStride);
+  }
+
+  void CloseLastPacket() {
+    if (packetCount_ > 0) packets_[packetCount_ - 1].digest = digest_.Value();
+    digest_.Reset();
+  }
+
+  Packet& Record(PacketKind kind) {
+    CloseLastPacket();
+    if (packetCount_ == packets_.size()) packets_.emplace_back();
+    Packet& p = packets_[packetCount_++];
+    p.kind = kind;
+    p.state = state_;
+    p.dataBytes = 0;
+    p.indexed = false;
+    digest_.Value(kind);
+    if (kind == PacketKind::kDraw) {
+      DigestState(state_);
+    } else if (kind == PacketKind::kClear) {
+      // A clear reads only where it clears.
+      digest_.Value(state_.viewport.x);
+      digest_.Value(state_.viewport.y);
+      digest_.Value(state_.viewport.width);
+      digest_.Value(state_.viewport.height);
+      DigestTexture(state_.target);
+    }
+    return p;
+  }
+
+  // A draw or clear into a render texture changes its pixels.
+  void WroteTarget() {
+    Texture* target = const_cast<Texture*>(state_.target);
+    if (!target) return;
+    if (recording_ && std::find(written_.begin(), written_.end(), target) == written_.end())
+      written_.push_back(target);
+    target->ContentChanged();
+  }
+
+  bool HeldFrameUses(const Texture* t) const {
+    for (size_t i = 0; i < packetCount_; ++i) {
+      const DeviceState& st = packets_[i].state;
+      if (st.target == t || st.textures[0] == t || st.textures[1] == t) return true;
+    }
+    return false;
+  }
+
+  // Plays the held packets to GL; the rest of the frame then goes to GL at once.
+  void Commit() {
+    if (!recording_ || committed_) return;
+    committed_ = true;
+    const DeviceState live = state_;
+    Invalidate();
+    for (size_t i = 0; i < packetCount_; ++i) {
+      const Packet& p = packets_[i];
+      if (damageOn_ && p.kind != PacketKind::kFrameClear) {
+        // What lies wholly outside the damaged part would be cut away by the scissor.
+        GlRect r;
+        if (PacketRect(p, frameBytes_, r) && (r.w <= 0 || r.h <= 0 || Intersect(r, damage_).w <= 0 ||
+                                              Intersect(r, damage_).h <= 0))
+          continue;
+      }
+      state_ = p.state;
+      dirty_ = true;
+      switch (p.kind) {
+        case PacketKind::kFrameClear: FrameClearNow(); break;
+        case PacketKind::kClear: ClearNow(p.flags, p.color, p.z, p.stencil); break;
+        case PacketKind::kDraw:
+          DrawNow(p.type, p.count, frameBytes_.data() + p.dataAt, p.stride,
+                  p.indexed ? frameIndices_.data() + p.indexAt : nullptr, p.vertexCount);
+          break;
+      }
+    }
+    state_ = live;
+    dirty_ = true;
+  }
+
+  // The back buffer, whole, cleared to black.
+  void FrameClearNow() {
+    gl_.bindFramebuffer(pictureFbo_);
+    gl_.viewport(0, 0, width_, height_);
+    gl_.colorMask(true, true, true, true);
+    gl_.depthMask(true);
+    if (damageOn_) gl_.scissor(damage_.x, damage_.y, damage_.w, damage_.h);
+    gl_.enable(GL_SCISSOR_TEST, damageOn_);
+    const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    gl_.clear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, black, 1.0f, 0);
+    Invalidate();
+  }
+
+  bool recording_ = false;
+  bool committed_ = false;  // this frame's packets went to GL (something needed them drawn)
+  std::vector<Packet> packets_;  // kept between frames so that recording does not allocate
+  size_t packetCount_ = 0;
+  std::vector<uint8_t> frameBytes_;
+  std::vector<uint32_t> frameIndices_;
+  std::vector<const Texture*> written_;  // render textures drawn into this frame
+  Digest digest_;  // of the packet being recorded
+  uint64_t lastDrawnDigest_ = 0;
+  bool lastDrawnValid_ = false;
+  std::vector<Packet> lastPackets_;  // the last frame, to find what changed since
+  size_t lastPacketCount_ = 0;
+  std::vector<uint8_t> lastFrameBytes_;
+  bool damageOn_ = false;  // a frame is being drawn again inside damage_ only
+  GlRect damage_{0, 0, 0, 0};
+  GlRect lastDamage_{0, 0, 0, 0};
+  // Over the GL stub there is no picture to make, but the frames behave as if.
+  bool pictureChecked_ = false;
+  bool backBufferKept_ = false;
+  bool havePicture_ = false;
+  GLuint pictureFbo_ = 0;
+  GLuint pictureBuffers_[2] = {0, 0};
+
   const GlFunctions& gl_;
   bool real_;
   GLuint program_ = 0, vao_ = 0, vbo_ = 0, ebo_ = 0, ubo_ = 0;
@@ -644,6 +1123,10 @@ class GlRenderDevice : public StateDevice {
 };
 
 }  // namespace
+
+void TextureReleasing(const Texture* texture) {
+  if (t_recording) t_recording->OnTextureReleasing(texture);
+}
 
 std::unique_ptr<RenderDevice> CreateGlRenderDevice(int width, int height) {
   return std::make_unique<GlRenderDevice>(width, height, RealGlFunctions(), true);

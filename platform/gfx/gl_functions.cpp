@@ -1,6 +1,8 @@
 // The real (libepoxy) and counting-stub tables of OpenGL entry points.
 #include "platform/gfx/gl_functions.h"
 
+#include <mutex>
+
 #include <epoxy/gl.h>
 
 #include <atomic>
@@ -51,7 +53,16 @@ const GlFunctions kReal = {
     [](uint32_t mode, int count, size_t indexOffset, int baseVertex) {
       glDrawElementsBaseVertex(mode, count, GL_UNSIGNED_INT, reinterpret_cast<void*>(indexOffset), baseVertex);
     },
+    [](uint32_t framebuffer, int width, int height) {
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+      glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+      glBlitFramebuffer(0, 0, width, height, 0, 0, width, height, GL_COLOR_BUFFER_BIT, GL_NEAREST);
+      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    },
 };
+
+std::mutex stubMutex;
+StubRect lastScissor;
 
 void Count() { stubCalls.fetch_add(1, std::memory_order_relaxed); }
 
@@ -67,7 +78,11 @@ const GlFunctions kStub = {
     [](uint32_t) { Count(); },
     [](int, int, int, int) { Count(); },
     [](double, double) { Count(); },
-    [](int, int, int, int) { Count(); },
+    [](int x, int y, int w, int h) {
+      Count();
+      std::lock_guard<std::mutex> lock(stubMutex);
+      lastScissor = StubRect{x, y, w, h};
+    },
     [](uint32_t, const float*, float, int) { Count(); },
     [](uint32_t) { Count(); },
     [](int) { Count(); },
@@ -81,6 +96,7 @@ const GlFunctions kStub = {
     [](uint32_t, float, float, float, float) { Count(); },
     [](uint32_t, int, int) { Count(); },
     [](uint32_t, int, size_t, int) { Count(); },
+    [](uint32_t, int, int) { Count(); },
 };
 
 }  // namespace
@@ -88,5 +104,9 @@ const GlFunctions kStub = {
 const GlFunctions& RealGlFunctions() { return kReal; }
 const GlFunctions& StubGlFunctions() { return kStub; }
 uint64_t StubGlCallCount() { return stubCalls.load(std::memory_order_relaxed); }
+StubRect StubGlLastScissor() {
+  std::lock_guard<std::mutex> lock(stubMutex);
+  return lastScissor;
+}
 
 }  // namespace platform::gfx

@@ -34,11 +34,18 @@ struct GlFunctions {
   void (*vertexAttrib4f)(uint32_t index, float x, float y, float z, float w);
   void (*drawArrays)(uint32_t mode, int first, int count);
   void (*drawElementsBaseVertex)(uint32_t mode, int count, size_t indexOffset, int baseVertex);
+  // Copies the framebuffer's colour, width x height from the corner, to the back buffer.
+  void (*copyToBackBuffer)(uint32_t framebuffer, int width, int height);
 };
 
 const GlFunctions& RealGlFunctions();
 const GlFunctions& StubGlFunctions();
 // Calls made through the stub table since the process started.
 uint64_t StubGlCallCount();
+// The last rectangle given to the stub's scissor, as x, y, width, height.
+struct StubRect {
+  int x = 0, y = 0, w = 0, h = 0;
+};
+StubRect StubGlLastScissor();
 
 }  // namespace platform::gfx

@@ -218,7 +218,27 @@ class RenderDevice {
   // Frame bracket: Present ends a frame (the framework swaps).
   virtual void BeginScene() = 0;
   virtual void EndScene() = 0;
+
+  // The whole frame between the framework's frame start and its present. A back end
+  // may hold the frame's clears and draws until EndFrameRecording and leave them out
+  // when they would draw the same picture as the last frame drawn; BeginFrameRecording
+  // also clears the back buffer (black, depth 1, stencil 0). EndFrameRecording returns
+  // whether the frame was drawn (its picture is new, or `force`): only then is there
+  // something to present. Back ends that draw each call at once draw every frame.
+  virtual void BeginFrameRecording() {}
+  // The back buffer keeps its pixels from one present to the next (a single-buffered
+  // surface): a frame may then be drawn again in part right there. Otherwise such a
+  // back end draws its frames into a picture of its own and copies it over.
+  virtual void SetBackBufferKept(bool kept) { (void)kept; }
+  virtual bool EndFrameRecording(bool force) {
+    (void)force;
+    return true;
+  }
 };
+
+// Called as a texture is deleted: a back end holding a frame's draws that use it
+// draws them while the texture still exists.
+void TextureReleasing(const Texture* texture);
 
 // The back end that draws nothing: every call is accepted and kept as state.
 std::unique_ptr<RenderDevice> CreateNullRenderDevice(int width, int height);

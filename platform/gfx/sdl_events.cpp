@@ -80,6 +80,9 @@ void TranslateSdlEvent(const SDL_Event& e, uint32_t userEventType, std::vector<W
                            static_cast<intptr_t>((static_cast<uint32_t>(e.window.data2) << 16) |
                                                  static_cast<uint32_t>(e.window.data1))});
           break;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SHOWN:
+        case SDL_WINDOWEVENT_RESTORED: out.push_back({WM_PAINT, 0, 0}); break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: out.push_back({WM_ACTIVATEAPP, 1, 0}); break;
         case SDL_WINDOWEVENT_FOCUS_LOST: out.push_back({WM_ACTIVATEAPP, 0, 0}); break;
         default: break;

@@ -11,6 +11,7 @@
 
 #include "platform/clipboard.h"
 #include "platform/gfx/framework.h"
+#include "platform/gfx/render_device.h"
 #include "platform/gfx/sdl_events.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -155,6 +156,8 @@ class SdlFramework : public Framework {
     SetIcon();
     ApplyCursor(s);
     device_ = std::make_unique<Device>(true);
+    // The offscreen driver draws into a single-buffered pbuffer, whose swap does nothing.
+    if (offscreen_) device_->Render().SetBackBufferKept(true);
     device_->SetBackBufferSize(s.width, s.height);
     SDL_RaiseWindow(window_);
     platform::SetClipboardBackend(&clipboard_);

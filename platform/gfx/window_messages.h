@@ -20,6 +20,8 @@ struct WindowMessage {
 // Message ids.
 // lParam: the new drawable width in the low 16 bits, the height in the next 16.
 constexpr uint32_t WM_SIZE = 0x0005;
+// The window's picture was lost (exposed, shown or restored) and must be drawn again.
+constexpr uint32_t WM_PAINT = 0x000F;
 constexpr uint32_t WM_CLOSE = 0x0010;
 constexpr uint32_t WM_ACTIVATEAPP = 0x001C;
 constexpr uint32_t WM_KEYDOWN = 0x0100;
