@@ -159,6 +159,8 @@ class GlRenderDevice : public StateDevice {
     StateDevice::SetViewport(v);
     dirty_ = true;
   }
+  // The rectangle reaches GL at the next draw or clear (ApplyFixedState, Clear).
+  void SetScissorRect(const ScissorRect& r) override { StateDevice::SetScissorRect(r); }
   void SetFVF(uint32_t format) override {
     if (state_.fvf == format) return;
     StateDevice::SetFVF(format);
@@ -189,8 +191,11 @@ class GlRenderDevice : public StateDevice {
     if (flags & clear::kZBuffer) bits |= GL_DEPTH_BUFFER_BIT;
     if (flags & clear::kStencil) bits |= GL_STENCIL_BUFFER_BIT;
     if (!bits) return;
-    // Only the viewport's rectangle is cleared; write masks are opened for the clear.
-    GlRect r = ViewportRect();
+    // Only the viewport's rectangle is cleared (cut to the scissor rectangle while the
+    // scissor test is on); write masks are opened for the clear.
+    ScissorRect area = state_.ClearArea(width_, height_);
+    if (area.Empty()) return;
+    GlRect r = ToGl(area);
     gl_.scissor(r.x, r.y, r.w, r.h);
     gl_.enable(GL_SCISSOR_TEST, true);
     gl_.colorMask(true, true, true, true);
@@ -198,10 +203,11 @@ class GlRenderDevice : public StateDevice {
     Vec4 c = ArgbToColor(color);
     float rgba[4] = {c.r, c.g, c.b, c.a};
     gl_.clear(bits, rgba, z, int(stencil));
-    gl_.enable(GL_SCISSOR_TEST, false);
+    // GL now holds the clear's scissor; the next draw sets its own again.
+    cache_.scissor = 1;
+    cache_.scissorRect = r;
     cache_.colorMask = ~0u;
     cache_.depthWrite = -1;
-    cache_.scissor = -1;
   }
 
   void DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) override {
@@ -307,7 +313,7 @@ class GlRenderDevice : public StateDevice {
     int depthTest, depthWrite, cullOn, blendOn, scissor, fill;
     uint32_t depthFunc, frontFace, blendSrc, blendDst, blendOp, colorMask;
     uint32_t framebuffer;
-    GlRect viewport;
+    GlRect viewport, scissorRect;
     float depthMin, depthMax;
     uint32_t textures[2];
     uint32_t samplers[2];
@@ -355,6 +361,14 @@ class GlRenderDevice : public StateDevice {
     std::memset(&cache_, 0xFF, sizeof cache_);
     cache_.depthMin = cache_.depthMax = -1.0f;
     dirty_ = true;
+  }
+
+  // A rectangle measured from the top of the current target, in GL's terms.
+  GlRect ToGl(const ScissorRect& r) const {
+    int h = state_.target ? state_.target->Height() : height_;
+    // Render textures are drawn with y turned over, so their rows run from the top.
+    int y = state_.target ? r.top : h - r.bottom;
+    return GlRect{r.left, y, r.right - r.left, r.bottom - r.top};
   }
 
   GlRect ViewportRect() const {
@@ -423,7 +437,15 @@ class GlRenderDevice : public StateDevice {
     Set(cache_.colorMask, mask, [&] { gl_.colorMask(mask & 1, mask & 2, mask & 4, mask & 8); });
     Set(cache_.fill, rs(RenderState::kFillMode) == 1 ? 1 : 0,
         [&] { gl_.polygonMode(cache_.fill ? GL_LINE : GL_FILL); });
-    Set(cache_.scissor, 0, [&] { gl_.enable(GL_SCISSOR_TEST, false); });
+    bool scissorOn = rs(RenderState::kScissorTestEnable) != 0;
+    Set(cache_.scissor, scissorOn ? 1 : 0, [&] { gl_.enable(GL_SCISSOR_TEST, scissorOn); });
+    if (scissorOn) {
+      GlRect r = ToGl(state_.DrawArea(width_, height_));
+      if (std::memcmp(&r, &cache_.scissorRect, sizeof r) != 0) {
+        gl_.scissor(r.x, r.y, r.w, r.h);
+        cache_.scissorRect = r;
+      }
+    }
   }
 
   void Upload(Texture& t) {

@@ -4,6 +4,8 @@
 
 #include "platform/gfx/state_device.h"
 
+#include <algorithm>
+
 namespace platform::gfx {
 
 uint32_t VertexStride(uint32_t format) {
@@ -30,6 +32,13 @@ uint32_t VertexCountOf(PrimitiveType type, uint32_t n) {
     case PrimitiveType::kTriangleFan: return n + 2;
   }
   return 0;
+}
+
+ScissorRect Intersect(const ScissorRect& a, const ScissorRect& b) {
+  ScissorRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+  if (r.Empty()) return ScissorRect{r.left, r.top, r.left, r.top};
+  return r;
 }
 
 std::unique_ptr<Texture> RenderDevice::CreateTextureFromFile(std::string_view path) {

@@ -127,6 +127,16 @@ struct Viewport {
   bool operator==(const Viewport&) const = default;
 };
 
+// A rectangle of target pixels measured from the top-left corner; right and bottom
+// are one past the last pixel inside, so an empty rectangle has right <= left.
+struct ScissorRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool Empty() const { return right <= left || bottom <= top; }
+  bool operator==(const ScissorRect&) const = default;
+};
+// The part of a inside b (an empty rectangle when they do not meet).
+ScissorRect Intersect(const ScissorRect& a, const ScissorRect& b);
+
 namespace clear {
 constexpr uint32_t kTarget = 1;
 constexpr uint32_t kZBuffer = 2;
@@ -184,7 +194,12 @@ class RenderDevice {
 
   virtual void SetViewport(const Viewport& viewport) = 0;
   virtual const Viewport& GetViewport() const = 0;
-  // Clears the current viewport's rectangle only; colour is ARGB.
+  // Draws and clears stay inside this rectangle while kScissorTestEnable is on; a
+  // fresh device and every SetRenderTarget make it the whole target.
+  virtual void SetScissorRect(const ScissorRect& rect) = 0;
+  virtual const ScissorRect& GetScissorRect() const = 0;
+  // Clears the current viewport's rectangle only (and of it only what lies inside the
+  // scissor rectangle while the scissor test is on); colour is ARGB.
   virtual void Clear(uint32_t flags, uint32_t color, float z, uint32_t stencil) = 0;
 
   virtual std::unique_ptr<VertexBuffer> CreateVertexBuffer(size_t bytes, uint32_t format) = 0;

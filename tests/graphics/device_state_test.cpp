@@ -124,4 +124,86 @@ TEST(DeviceStateTest, GlBackEndSendsOnlyWhatChanged) {
   EXPECT_EQ(gfx::StubGlCallCount(), before);
 }
 
+TEST(DeviceStateTest, ScissorRectIsKeptLoggedAndResetByTargets) {
+  gfx::RecordingRenderDevice d(640, 480);
+  EXPECT_EQ(d.GetScissorRect(), (gfx::ScissorRect{0, 0, 640, 480}));
+  EXPECT_EQ(d.GetRenderState(gfx::RenderState::kScissorTestEnable), 0u);
+  d.SetScissorRect({10, 20, 110, 70});
+  EXPECT_EQ(d.GetScissorRect(), (gfx::ScissorRect{10, 20, 110, 70}));
+  ASSERT_FALSE(d.log.empty());
+  EXPECT_EQ(d.log.back(), "SetScissorRect 10 20 110 70");
+  // A draw carries the rectangle in its state snapshot.
+  const gfx::VertexScreenColorTex v[3] = {{0, 0, 0, 1, 0xFFFFFFFF, 0, 0}, {9, 0, 0, 1, 0xFFFFFFFF, 0, 0},
+                                          {0, 9, 0, 1, 0xFFFFFFFF, 0, 0}};
+  d.SetFVF(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+  d.DrawPrimitiveUP(gfx::PrimitiveType::kTriangleList, 1, v, sizeof v[0]);
+  ASSERT_EQ(d.draws.size(), 1u);
+  EXPECT_EQ(d.draws[0].state.scissor, (gfx::ScissorRect{10, 20, 110, 70}));
+  auto target = d.CreateRenderTexture(128, 64);
+  d.SetRenderTarget(target.get());
+  EXPECT_EQ(d.GetScissorRect(), (gfx::ScissorRect{0, 0, 128, 64}));
+  d.SetScissorRect({1, 2, 3, 4});
+  d.SetRenderTarget(nullptr);
+  EXPECT_EQ(d.GetScissorRect(), (gfx::ScissorRect{0, 0, 640, 480}));
+  d.SetScissorRect({1, 2, 3, 4});
+  d.ResetStates();
+  EXPECT_EQ(d.GetScissorRect(), (gfx::ScissorRect{0, 0, 640, 480}));
+}
+
+TEST(DeviceStateTest, ClearAreaIsTheViewportCutToTheScissorWhileOn) {
+  struct Case {
+    const char* what;
+    gfx::Viewport viewport;
+    gfx::ScissorRect scissor;
+    bool on;
+    gfx::ScissorRect area;
+  };
+  const Case cases[] = {
+      {"off: the viewport", {10, 20, 100, 50, 0, 1}, {0, 0, 5, 5}, false, {10, 20, 110, 70}},
+      {"on: the overlap", {10, 20, 100, 50, 0, 1}, {50, 0, 300, 40}, true, {50, 20, 110, 40}},
+      {"on: scissor inside", {0, 0, 640, 480, 0, 1}, {8, 4, 24, 20}, true, {8, 4, 24, 20}},
+      {"on: apart", {0, 0, 100, 100, 0, 1}, {200, 200, 300, 300}, true, {200, 200, 200, 200}},
+      {"off: viewport past the target", {600, 400, 100, 100, 0, 1}, {0, 0, 640, 480}, false, {600, 400, 640, 480}},
+      {"on: scissor past the target", {0, 0, 640, 480, 0, 1}, {-50, -50, 9000, 30}, true, {0, 0, 640, 30}},
+  };
+  for (const Case& c : cases) {
+    gfx::RecordingRenderDevice d(640, 480);
+    d.SetViewport(c.viewport);
+    d.SetScissorRect(c.scissor);
+    d.SetRenderState(gfx::RenderState::kScissorTestEnable, c.on ? 1 : 0);
+    d.Clear(gfx::clear::kTarget, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(d.clears.size(), 1u) << c.what;
+    EXPECT_EQ(d.clears[0].area, c.area) << c.what;
+    EXPECT_EQ(d.clears[0].area.Empty(), c.area.right <= c.area.left) << c.what;
+  }
+}
+
+TEST(DeviceStateTest, GlBackEndSendsTheScissorOnlyWhenItChanges) {
+  auto d = gfx::CreateGlRenderDeviceOverStub(320, 240);
+  const gfx::VertexPosNormalTex quad[4] = {{-1, -1, 0, 0, 0, -1, 0, 1}, {-1, 1, 0, 0, 0, -1, 0, 0}, {1, -1, 0, 0, 0, -1, 1, 1}, {1, 1, 0, 0, 0, -1, 1, 0}};
+  d->SetFVF(gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex1);
+  auto draw = [&] {
+    uint64_t before = gfx::StubGlCallCount();
+    d->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, quad, sizeof quad[0]);
+    return gfx::StubGlCallCount() - before;
+  };
+  draw();
+  d->SetScissorRect({10, 10, 100, 100});
+  EXPECT_EQ(draw(), 2u);  // the test is off: the rectangle does not matter
+  d->SetRenderState(gfx::RenderState::kScissorTestEnable, 1);
+  EXPECT_GT(draw(), 2u);  // the test turned on and its rectangle
+  EXPECT_EQ(draw(), 2u);
+  d->SetScissorRect({20, 10, 100, 100});
+  EXPECT_EQ(draw(), 3u);  // the new rectangle only
+  // A clear cut to the same rectangle leaves it in GL: only the write masks the clear
+  // opened come back. One cut by a smaller viewport leaves its own rectangle, which
+  // the next draw replaces.
+  d->Clear(gfx::clear::kTarget, 0xFF000000, 1.0f, 0);
+  EXPECT_EQ(draw(), 4u);  // colour and depth masks, vertices, draw
+  d->SetViewport({0, 0, 50, 50, 0.0f, 1.0f});
+  draw();
+  d->Clear(gfx::clear::kTarget, 0xFF000000, 1.0f, 0);
+  EXPECT_EQ(draw(), 5u);  // rectangle, colour and depth masks, vertices, draw
+}
+
 }  // namespace

@@ -171,4 +171,43 @@ TEST_F(GlPixelTest, RenderTextureDrawnBackUpsideRight) {
   ExpectPixel(img, 32, 56, 0, 255, 0, "drawn back: bottom");
 }
 
+TEST_F(GlPixelTest, ScissorRectKeepsDrawsAndClearsInsideMeasuredFromTheTop) {
+  device->Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFFFF0000, 1.0f, 0);  // red
+  device->SetRenderState(gfx::RenderState::kZFunc, uint32_t(gfx::CompareFunc::kAlways));
+  device->SetTexture(0, nullptr);
+  device->SetScissorRect({8, 4, 24, 20});  // near the top-left corner
+  device->SetRenderState(gfx::RenderState::kScissorTestEnable, 1);
+  const gfx::VertexPosColorTex blue[4] = {{-1, -1, 0.5f, 0xFF0000FF, 0, 0}, {-1, 1, 0.5f, 0xFF0000FF, 0, 0},
+                                          {1, -1, 0.5f, 0xFF0000FF, 0, 0}, {1, 1, 0.5f, 0xFF0000FF, 0, 0}};
+  device->SetFVF(gfx::fvf::kXyz | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+  device->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, blue, sizeof blue[0]);
+  // A clear of the whole viewport reaches only the scissor rectangle.
+  device->SetScissorRect({40, 40, 56, 56});
+  device->Clear(gfx::clear::kTarget, 0xFF00FF00, 1.0f, 0);
+  gfx::ImageData img = Read();
+  ExpectPixel(img, 16, 12, 0, 0, 255, "inside the drawn rectangle");
+  ExpectPixel(img, 16, 52, 255, 0, 0, "the same columns near the bottom");
+  ExpectPixel(img, 40, 12, 255, 0, 0, "right of the drawn rectangle");
+  ExpectPixel(img, 48, 48, 0, 255, 0, "inside the cleared rectangle");
+  ExpectPixel(img, 48, 12, 255, 0, 0, "the same columns near the top");
+  // Off again: the whole target is drawn.
+  device->SetRenderState(gfx::RenderState::kScissorTestEnable, 0);
+  device->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, blue, sizeof blue[0]);
+  img = Read();
+  ExpectPixel(img, 48, 48, 0, 0, 255, "scissor off");
+}
+
+TEST_F(GlPixelTest, ScissorRectOnARenderTextureIsMeasuredFromItsTop) {
+  auto target = device->CreateRenderTexture(32, 32);
+  ASSERT_NE(target, nullptr);
+  device->SetRenderTarget(target.get());
+  device->Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFF00FF00, 1.0f, 0);  // green
+  device->SetScissorRect({0, 0, 32, 8});  // the top quarter
+  device->SetRenderState(gfx::RenderState::kScissorTestEnable, 1);
+  device->Clear(gfx::clear::kTarget, 0xFFFF0000, 1.0f, 0);  // red
+  gfx::ImageData img = Read();
+  ExpectPixel(img, 16, 2, 255, 0, 0, "top rows of the target");
+  ExpectPixel(img, 16, 28, 0, 255, 0, "bottom rows of the target");
+}
+
 }  // namespace
