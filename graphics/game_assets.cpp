@@ -125,6 +125,8 @@ void GameAssets::LoadTextures(std::u16string_view theme) {
 
 void GameAssets::LoadModels(std::u16string_view theme) {
   modelsLoaded = 0;
+  // The models name many of the same pictures: decode each once for this load.
+  meshDevice_.ShareDecodes(true);
   for (const StaticAssetRow& row : kModelRows) {
     MeshInstance& mesh = meshes.at(size_t(row.slot));
     std::u16string file = std::u16string(row.folder) + u"/" + std::u16string(row.name) + u".X";
@@ -136,6 +138,7 @@ void GameAssets::LoadModels(std::u16string_view theme) {
     if (Contains(kEnergyMaskedSlots, row.slot) && mesh.Hierarchy())
       mesh.Hierarchy()->SetTexture(&meterTextures[kEnergyBarMaskSlot], 1);
   }
+  meshDevice_.ShareDecodes(false);
 }
 
 void GameAssets::PreloadTextures() {

@@ -5,8 +5,22 @@ namespace graphics {
 
 namespace gfx = platform::gfx;
 
+void RenderMeshDevice::ShareDecodes(bool on) {
+  shareDecodes_ = on;
+  if (!on) decoded_.clear();
+}
+
 std::unique_ptr<gfx::Texture> RenderMeshDevice::CreateTextureFromFile(std::string_view path) {
-  return device_ ? device_->CreateTextureFromFile(path) : nullptr;
+  if (!device_) return nullptr;
+  if (!shareDecodes_) return device_->CreateTextureFromFile(path);
+  auto it = decoded_.find(std::string(path));
+  if (it == decoded_.end()) {
+    gfx::ImageData image;
+    // A file that does not decode is tried again next time, as without sharing.
+    if (!gfx::DecodeImageFile(path, image)) return nullptr;
+    it = decoded_.emplace(std::string(path), std::move(image)).first;
+  }
+  return device_->CreateTexture(it->second);
 }
 
 void RenderMeshDevice::SetWorldTransform(const glm::mat4& world) {
