@@ -103,7 +103,37 @@ bool ReadImageInfo(std::string_view path, int& width, int& height) {
   return true;
 }
 
+void TextureRegistry::Add(Texture* texture) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  textures_.insert(texture);
+}
+
+void TextureRegistry::Remove(Texture* texture) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  textures_.erase(texture);
+}
+
+size_t TextureRegistry::Size() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return textures_.size();
+}
+
+void Texture::Track(std::shared_ptr<TextureRegistry> registry) {
+  if (registry_) registry_->Remove(this);
+  registry_ = std::move(registry);
+  if (registry_) registry_->Add(this);
+}
+
+void Texture::ForgetDeviceCopy(std::vector<uint8_t> pixels) {
+  glName_ = 0;
+  framebuffer_ = 0;
+  depthRenderbuffer_ = 0;
+  uploaded_ = false;
+  pending_ = std::move(pixels);
+}
+
 Texture::~Texture() {
+  if (registry_) registry_->Remove(this);
   if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
   if (depthRenderbuffer_) glDeleteRenderbuffers(1, &depthRenderbuffer_);
   if (glName_) {
@@ -144,18 +174,27 @@ std::unique_ptr<Texture> Device::CreateTexture(const ImageData& image) {
   if (image.width <= 0 || image.height <= 0 ||
       image.rgba.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 4)
     return nullptr;
-  if (!hasContext_) return std::make_unique<Texture>(0, image.width, image.height);
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               image.rgba.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glGenerateMipmap(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  return std::make_unique<Texture>(name, image.width, image.height);
+  // Made through the drawing interface, which uploads it at its first use and takes it
+  // along when the device is made again; uploaded now, as the caller may read its name.
+  std::unique_ptr<Texture> texture = Render().CreateTexture(image);
+  if (texture) Render().Preload(*texture);
+  return texture;
+}
+
+std::shared_ptr<RenderDevice> Device::HandOverRender() {
+  if (render_) render_->DetachContext();
+  return std::move(render_);
+}
+
+bool Device::TakeOverRender(std::shared_ptr<RenderDevice> render) {
+  if (!render) return false;
+  if ((render->Kind() == BackEnd::kOpenGL) != hasContext_) return false;
+  render_ = std::move(render);
+  render_->AttachContext();
+  // A new device starts from the default states, as a device made for the first time.
+  render_->ResetStates();
+  render_->SetBackBufferSize(width_, height_);
+  return true;
 }
 
 std::unique_ptr<RenderSurface> Device::CreateRenderTarget(int width, int height, int samples) {

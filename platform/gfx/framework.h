@@ -206,6 +206,8 @@ class Framework {
   // WM_SIZE: a new drawable size resets the device at that size.
   void OnWindowSized(int width, int height);
   BackBufferDesc CurrentBackBuffer() const;
+  // The device made again takes the drawing interface of the one before.
+  void AdoptRender(std::shared_ptr<RenderDevice> carried);
 
   FrameworkCallbacks callbacks_;
   FrameworkFlags flags_;
@@ -216,6 +218,9 @@ class Framework {
   bool escapeQuits_ = true;
   DeviceSettings current_;
   std::unique_ptr<Device> device_;
+  // A drawing interface no device could take over: kept (without a context) so that
+  // the pointers the game holds to it stay valid until it shuts down.
+  std::shared_ptr<RenderDevice> orphanedRender_;
   bool quit_ = false;
   int exitCode_ = 0;
   uint64_t frames_ = 0;

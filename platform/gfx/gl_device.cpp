@@ -116,12 +116,23 @@ class GlRenderDevice : public StateDevice {
     Invalidate();
   }
   ~GlRenderDevice() override {
-    if (!real_) return;
-    for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
-    GLuint buffers[] = {vbo_, ebo_, ubo_};
-    glDeleteBuffers(3, buffers);
-    glDeleteVertexArrays(1, &vao_);
-    glDeleteProgram(program_);
+    // Detached, no context is current any more: there is nothing of ours to delete.
+    if (real_ && attached_) DeleteObjects();
+  }
+
+  void DetachContext() override {
+    if (!attached_) return;
+    textures_->ForEach([&](Texture& t) { CarryOut(t); });
+    if (real_) DeleteObjects();
+    attached_ = false;
+  }
+
+  void AttachContext() override {
+    if (attached_) return;
+    attached_ = true;
+    if (real_) CreateObjects();
+    uniformOffset_ = vertexOffset_ = indexOffset_ = 0;
+    Invalidate();
   }
 
   BackEnd Kind() const override { return BackEnd::kOpenGL; }
@@ -240,11 +251,14 @@ class GlRenderDevice : public StateDevice {
       return nullptr;
     auto t = std::make_unique<Texture>(image.width, image.height, TextureKind::kStatic);
     t->PendingPixels() = std::move(image.rgba);
+    t->Track(textures_);
     return t;
   }
   std::unique_ptr<Texture> CreateDynamicTexture(int w, int h) override {
     if (w <= 0 || h <= 0) return nullptr;
-    return std::make_unique<Texture>(w, h, TextureKind::kDynamic);
+    auto t = std::make_unique<Texture>(w, h, TextureKind::kDynamic);
+    t->Track(textures_);
+    return t;
   }
   void UpdateTexture(Texture& t, const uint8_t* rgba, int w, int h) override {
     if (!rgba || w != t.Width() || h != t.Height()) return;
@@ -259,25 +273,12 @@ class GlRenderDevice : public StateDevice {
   std::unique_ptr<Texture> CreateRenderTexture(int w, int h) override {
     if (w <= 0 || h <= 0) return nullptr;
     auto t = std::make_unique<Texture>(w, h, TextureKind::kRenderTarget);
+    t->Track(textures_);
     if (!real_) {
       t->MarkUploaded();
       return t;
     }
-    GLuint tex = 0, fbo = 0, depth = 0;
-    glGenTextures(1, &tex);
-    glBindTexture(GL_TEXTURE_2D, tex);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glGenRenderbuffers(1, &depth);
-    glBindRenderbuffer(GL_RENDERBUFFER, depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, w, h);
-    glGenFramebuffers(1, &fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
-    bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    t->SetGlNames(tex, fbo, depth);
-    Invalidate();
-    if (!complete) {
+    if (!MakeRenderTargetNames(*t, nullptr)) {
       platform::ConsoleWriteLine("gfx: render texture framebuffer incomplete");
       return nullptr;
     }
@@ -448,12 +449,76 @@ class GlRenderDevice : public StateDevice {
     }
   }
 
+  // A render texture's colour texture with its depth-stencil and framebuffer, filled
+  // from pixels when given (a render texture carried from another context).
+  bool MakeRenderTargetNames(Texture& t, const uint8_t* pixels) {
+    const int w = t.Width(), h = t.Height();
+    // Made in the middle of a draw too (a carried render texture's first use): the
+    // target the draw goes to stays bound.
+    GLint bound = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+    GLuint tex = 0, fbo = 0, depth = 0;
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glGenRenderbuffers(1, &depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, w, h);
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, GLuint(bound));
+    t.SetGlNames(tex, fbo, depth);
+    cache_.textures[0] = cache_.textures[1] = ~0u;
+    cache_.activeUnit = -1;
+    return complete;
+  }
+
+  // Before the context goes: the texture's pixels come back into memory (unless they
+  // still wait for upload) and its names are deleted while they still mean something.
+  void CarryOut(Texture& t) {
+    if (!real_) {
+      if (t.Uploaded() && t.Kind() != TextureKind::kRenderTarget) t.ForgetDeviceCopy({});
+      return;
+    }
+    if (!t.GlName()) return;
+    std::vector<uint8_t> pixels(size_t(t.Width()) * size_t(t.Height()) * 4);
+    glBindTexture(GL_TEXTURE_2D, t.GlName());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    GLuint framebuffer = t.Framebuffer(), depth = t.DepthRenderbuffer(), name = t.GlName();
+    if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
+    if (depth) glDeleteRenderbuffers(1, &depth);
+    glDeleteTextures(1, &name);
+    t.ForgetDeviceCopy(std::move(pixels));
+  }
+
+  void DeleteObjects() {
+    for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
+    samplers_.clear();
+    GLuint buffers[] = {vbo_, ebo_, ubo_};
+    glDeleteBuffers(3, buffers);
+    glDeleteVertexArrays(1, &vao_);
+    glDeleteProgram(program_);
+    program_ = vao_ = vbo_ = ebo_ = ubo_ = 0;
+  }
+
   void Upload(Texture& t) {
     if (t.Uploaded()) return;
     if (!real_) {
       t.PendingPixels().clear();
       t.PendingPixels().shrink_to_fit();
       t.MarkUploaded();
+      return;
+    }
+    if (t.Kind() == TextureKind::kRenderTarget) {
+      MakeRenderTargetNames(t, t.HasPendingPixels() ? t.PendingPixels().data() : nullptr);
+      t.PendingPixels().clear();
+      t.PendingPixels().shrink_to_fit();
       return;
     }
     GLuint name = 0;
@@ -494,9 +559,12 @@ class GlRenderDevice : public StateDevice {
   }
 
   void ApplyTextures() {
+    // Every upload first: an upload binds its texture on the active unit, which would
+    // replace a stage already bound in this pass.
+    for (int stage = 0; stage < kTextureStages; ++stage)
+      if (const Texture* t = state_.textures[stage]) Upload(const_cast<Texture&>(*t));
     for (int stage = 0; stage < kTextureStages; ++stage) {
       const Texture* t = state_.textures[stage];
-      if (t) Upload(const_cast<Texture&>(*t));
       uint32_t name = t ? t->GlName() : 0;
       uint32_t sampler = t ? Sampler(stage) : 0;
       if (cache_.textures[stage] != name || cache_.samplers[stage] != sampler) {
@@ -656,6 +724,8 @@ class GlRenderDevice : public StateDevice {
 
   const GlFunctions& gl_;
   bool real_;
+  bool attached_ = true;
+  std::shared_ptr<TextureRegistry> textures_ = std::make_shared<TextureRegistry>();
   GLuint program_ = 0, vao_ = 0, vbo_ = 0, ebo_ = 0, ubo_ = 0;
   size_t uniformStride_ = kUniformStride;
   size_t uniformOffset_ = 0, vertexOffset_ = 0, indexOffset_ = 0;

@@ -230,6 +230,14 @@ class RenderDevice {
   // Reads the current target's pixels (RGBA, top row first); false without pixels.
   virtual bool ReadPixels(ImageData& out) = 0;
 
+  // The device is made again (another adapter or multisampling) and this interface
+  // goes on with the new one. DetachContext runs while the old context is current:
+  // every texture made here keeps its pixels in memory (read back when uploaded) and
+  // the old context's names are deleted. AttachContext runs with the new context
+  // current: the interface's own objects are made again; textures upload at first use.
+  virtual void DetachContext() {}
+  virtual void AttachContext() {}
+
   // Frame bracket: Present ends a frame (the framework swaps).
   virtual void BeginScene() = 0;
   virtual void EndScene() = 0;

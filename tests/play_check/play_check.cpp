@@ -5,13 +5,17 @@
 //   play_check --song DIR --players N --frames F --screenshot OUT.png
 //              [--second OUT2.png] [--gap G] [--loading OUT.png] [--width W --height H]
 //              [--run DIR] [--background MODE] [--resize WxH] [--toggle-fullscreen]
+//              [--multisample N] [--after OUT3.png]
 //
 // Frame F of play is saved to OUT.png (and frame F + G to OUT2.png); the first frame
 // of the start-up loading screen to --loading. Printed: the median and 99th
 // percentile of the frame times of play and the share spent in the game's code (frame
 // update and render calls) against the driver (the buffer swap and the event pump).
 // --resize and --toggle-fullscreen change the window after the shot and print the
-// size the next frame was drawn at ("size after resize: WxH").
+// size the next frame was drawn at ("size after resize: WxH"). --multisample asks for
+// a back buffer of N samples after the shot, which destroys the device and makes it
+// again (the window falls back to none when the driver has no such buffer); it prints
+// "devices destroyed: K". --after saves the first frame drawn after the change.
 #include <unistd.h>
 
 #include <algorithm>
@@ -70,6 +74,8 @@ struct Options {
   int resizeWidth = 0, resizeHeight = 0;
   int background = 0;
   bool toggleFullscreen = false;
+  int multisample = 0;
+  std::string after;
 };
 
 bool ParseOptions(int argc, char** argv, Options& o) {
@@ -96,6 +102,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     else if (a == "--loading") o.loading = v;
     else if (a == "--run") o.run = v;
     else if (a == "--background") o.background = std::atoi(v);
+    else if (a == "--multisample") o.multisample = std::atoi(v);
+    else if (a == "--after") o.after = v;
     else if (a == "--resize") {
       if (std::sscanf(v, "%dx%d", &o.resizeWidth, &o.resizeHeight) != 2) {
         std::fprintf(stderr, "play_check: --resize wants WxH\n");
@@ -171,6 +179,9 @@ struct Run {
   double oursMs = 0.0;  // of the current frame
   std::vector<double> frameMs, ourMs;
   uint32_t phaseStart = 0;
+  int devicesDestroyed = 0;
+  // The samples the device settings ask for once the window changes (0: the game's own).
+  int forcedSamples = 0;
   int exitCode = 0;
   std::string failure;
 };
@@ -238,6 +249,11 @@ void OnMove(double time, float elapsed) {
         g_Settings.YRESWINDOWED = r.options.resizeHeight;
         shell::ApplyResolution();
       }
+      if (r.options.multisample > 0) {
+        // Another multisampling than the device has: the device is made again.
+        r.forcedSamples = r.options.multisample;
+        shell::ApplyResolution();
+      }
       if (r.options.toggleFullscreen) {
         r.framework->PostMessage(gfx::WM_SYSKEYDOWN, gfx::VK_RETURN, 0);
         r.phase = Phase::kToggling;
@@ -270,6 +286,8 @@ void OnRender(gfx::Device& device, double time, float elapsed) {
     if (device.Render().ReadPixels(image))
       std::printf("frame drawn: %dx%d\n", image.width, image.height);
     if (!r.options.second.empty() && r.options.screenshot.empty()) SavePng(device, r.options.second);
+    if (r.options.multisample > 0) std::printf("devices destroyed: %d\n", r.devicesDestroyed);
+    if (!r.options.after.empty() && !SavePng(device, r.options.after)) Fail("the frame after the change was not saved");
     r.phase = Phase::kDone;
     r.framework->Quit(r.exitCode);
     return;
@@ -282,7 +300,7 @@ void OnRender(gfx::Device& device, double time, float elapsed) {
   if (r.playFrames == last && !r.options.second.empty() && !SavePng(device, r.options.second))
     Fail("the second screenshot was not saved");
   if (r.playFrames < last) return;
-  if (r.options.resizeWidth > 0 || r.options.toggleFullscreen) {
+  if (r.options.resizeWidth > 0 || r.options.toggleFullscreen || r.options.multisample > 0) {
     r.phase = Phase::kChangeWindow;
     return;
   }
@@ -360,9 +378,16 @@ int main(int argc, char** argv) {
   cb.deviceCreated = shell::OnCreateDevice;
   cb.deviceReset = shell::OnResetDevice;
   cb.deviceLost = shell::OnLostDevice;
-  cb.deviceDestroyed = shell::OnDestroyDevice;
+  cb.deviceDestroyed = [] {
+    ++g_run->devicesDestroyed;
+    shell::OnDestroyDevice();
+  };
   cb.msgProc = shell::MsgProc;
-  cb.modifyDeviceSettings = shell::ModifyDeviceSettings;
+  cb.modifyDeviceSettings = [](gfx::DeviceSettings& s) {
+    const bool ok = shell::ModifyDeviceSettings(s);
+    if (g_run->forcedSamples > 0) s.multisampleSamples = g_run->forcedSamples;
+    return ok;
+  };
   cb.frameMove = OnMove;
   cb.frameRender = OnRender;
   framework->SetCallbacks(std::move(cb));
