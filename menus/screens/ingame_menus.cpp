@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/lang_ids.h"
+#include "core/log.h"
 #include "core/settings.h"
 #include "core/shell/shell_state.h"
 #include "core/utils.h"
@@ -11,6 +12,7 @@
 #include "game/level/level_session.h"
 #include "game/lyrics.h"
 #include "game/score_rating.h"
+#include "graphics/board_geometry.h"
 #include "song/song.h"
 
 namespace menus {
@@ -38,11 +40,18 @@ int32_t WideIndex(const std::string& text, int32_t byte) {
 
 }  // namespace
 
-InGameMenus::InGameMenus(MenuContext& owner) : owner_(owner) {}
+InGameMenus::InGameMenus(MenuContext& owner) : owner_(owner) {
+  for (auto& box : boxes_) box = std::make_unique<PlayerBox>(owner_);
+  for (auto& solo : solos_) solo = std::make_unique<SoloBox>(owner_);
+}
 
 const char* InGameMenus::DocumentName(Doc doc) { return kDocumentNames[static_cast<size_t>(doc)]; }
 
 bool InGameMenus::LoadTheme(const std::u16string& folder) {
+  for (size_t i = 0; i < boxes_.size(); ++i) {
+    boxes_[i]->LoadTheme(folder);
+    solos_[i]->LoadTheme(folder);
+  }
   for (size_t i = 0; i < themes_.size(); ++i) {
     themes_[i].reset();
     themes_[i] = owner_.LoadTheme(kDocumentNames[i], folder);
@@ -67,7 +76,9 @@ void InGameMenus::Restart() { pendingRestart_.store(true); }
 void InGameMenus::ApplyPending() {
   const int32_t count = pendingStart_.exchange(-1);
   if (count >= 0) playerCount_ = count;
+  BindSlots();
   if (!pendingRestart_.exchange(false)) return;
+  for (auto& box : boxes_) box->Reset();
   totalScore_ = 0.0f;
   ratingLevel_ = 0.0f;
   rankRowCount_ = 1;
@@ -78,6 +89,71 @@ void InGameMenus::ApplyPending() {
   bannerUntil_ = owner_.Now() + kBannerMs;
   if (ScreenTheme* osd = Theme(Doc::kOsd)) osd->SetText("countdown_timer", u"");
   RebuildRankRows();
+}
+
+const Player* InGameMenus::PlayerAt(int32_t slot) const {
+  const LevelState& level = Level();
+  if (slot < 0 || slot >= playerCount_ || slot >= level.playerCount || !level.players) return nullptr;
+  return &level.players[static_cast<size_t>(slot)];
+}
+
+void InGameMenus::BindSlots() {
+  for (int32_t i = 0; i < kSlots; ++i) {
+    const Player* p = PlayerAt(i);
+    boxes_[static_cast<size_t>(i)]->player = p;
+    solos_[static_cast<size_t>(i)]->Bind(p);
+  }
+}
+
+void InGameMenus::RefreshBoxes() {
+  for (auto& box : boxes_) box->Update();
+}
+
+// A player who has just failed is marked dead at this moment of the chart. The
+// failure's sound came with the failure itself.
+void InGameMenus::CheckNewFailures() {
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    PlayerBox& box = Box(i);
+    const Player* p = box.player;
+    if (!p || box.dead || box.failed || !p->failed()) continue;
+    box.MarkDeath(chartTime_);
+    box.dead = true;
+    box.Update();
+  }
+}
+
+// A box showing an end state while its player's meter is up again and the song goes
+// on: the player came back without the revive step having reset the box.
+void InGameMenus::CheckRevivedPlayers() {
+  if (Passed() || Failed()) return;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    PlayerBox& box = Box(i);
+    if (!box.player || !box.AnyState() || box.player->score().rockMeter <= 1.0f) continue;
+    box.Reset();
+    LogNarrow("Possible Error:Revived Player");
+  }
+}
+
+// In the head-to-head types the song ends as soon as one player is left. A single
+// player has no one to outlast, so the rule needs two.
+void InGameMenus::CheckLastStanding() {
+  if (!HeadToHead() || Passed() || Failed() || playerCount_ < 2 || !owner_.session) return;
+  int32_t failedCount = 0, bound = 0;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    const Player* p = PlayerAt(i);
+    if (!p) continue;
+    ++bound;
+    if (p->failed()) ++failedCount;
+  }
+  if (bound != playerCount_ || failedCount != playerCount_ - 1) return;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    PlayerBox& box = Box(i);
+    box.MarkDeath(chartTime_);
+    if (box.player->failed()) box.loser = true;
+    else box.winner = true;
+    box.Update();
+  }
+  owner_.session->Screens().ShowSongEnd();
 }
 
 bool InGameMenus::Passed() const { return owner_.session && owner_.session->ingame.songPassed; }
@@ -99,11 +175,17 @@ void InGameMenus::Update(double chartTime, double songPosition, double speed) {
   chartTime_ = chartTime;
   songPosition_ = songPosition;
   speed_ = speed;
+  for (int32_t i = 0; i < playerCount_; ++i) Solo(i).Update();
   UpdateOsd(true);
   if (Practice()) UpdateOsd(false);
   // The song's end is also noticed here, so the art follows a failure that came while
   // the level's rules ran without this object bound.
   if ((Passed() || Failed()) && !endShown_) ShowSongEnd();
+  if (!Practice()) {
+    CheckNewFailures();
+    CheckRevivedPlayers();
+    CheckLastStanding();
+  }
   if (shell::CurrentState() == shell::State::kOnlineStart || IsCalibrationSong()) UpdateOsd(false);
   UpdateCountDown();
   if (bannerOn_ && Reached(owner_.Now(), bannerUntil_)) bannerOn_ = false;
@@ -127,6 +209,36 @@ void InGameMenus::UpdateCountDown() {
 void InGameMenus::ShowSongEnd() {
   ApplyPending();
   endShown_ = true;
+  // The level's rules may end the song before this frame's values reach Update.
+  if (owner_.session) chartTime_ = owner_.session->ingame.chartTime;
+  const bool failed = Failed();
+  // Who won: in the head-to-head types the best score of those still in; a player out,
+  // or below it, lost (so players tied at the best all win).
+  float best = 0.0f;
+  bool anyIn = false;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    const Player* p = Box(i).player;
+    if (!p || p->failed()) continue;
+    best = anyIn ? std::max(best, p->score().score) : p->score().score;
+    anyIn = true;
+  }
+  const std::array<std::u16string, kMaxLevelPlayers>* results =
+      owner_.session ? &owner_.session->ingame.resultText : nullptr;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    PlayerBox& box = Box(i);
+    if (!box.player) continue;
+    box.MarkDeath(chartTime_);
+    if (failed) {
+      box.failed = true;
+    } else if (HeadToHead()) {
+      if (box.player->failed() || box.player->score().score < best) box.loser = true;
+      else box.winner = true;
+    } else {
+      box.finished = true;
+    }
+    if (results) box.scoreInfo = (*results)[static_cast<size_t>(i)];
+    box.Update();
+  }
   UpdateOsd(false);
 }
 
@@ -293,9 +405,41 @@ void InGameMenus::UpdateOsd(bool perFrame) {
   osd->SetText("song_name", song && song->info ? ToWide(song->info->name) : std::u16string());
 }
 
-void InGameMenus::Render() {
+InGameMenus::BoxPlacement InGameMenus::PlaceBoxes(int32_t slot, float screenWidth, float screenHeight) const {
+  graphics::BoardLayout layout;
+  layout.Allocate();
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    const Player* p = PlayerAt(i);
+    layout.Append(p && p->kind == 14, p && p->remote);
+  }
+  layout.Order();
+  // Remote boards are drawn smaller by the remote board size setting; the boxes
+  // shrink with them.
+  // The settings hold no factor of their own for it; the boards use 1 as well.
+  constexpr float kRemoteBoardFactor = 1.0f;
+  const float percent =
+      owner_.settings ? static_cast<float>(std::clamp(owner_.settings->REMOTEBOARDSIZE, 10, 100)) : 100.0f;
+  const float remoteScale = 1.0f - (1.0f - percent / 100.0f) * kRemoteBoardFactor;
+  glm::vec2 position(0.0f), scale(0.0f);
+  layout.Arrange(screenWidth, screenHeight, kBoxBaseWidth, position, scale, kBoxFill, slot, remoteScale);
+  BoxPlacement placement;
+  placement.x = position.x;
+  placement.y = position.y;
+  placement.scale = scale.x;
+  return placement;
+}
+
+void InGameMenus::Render(float screenWidth, float screenHeight) {
   ApplyPending();
   if (playerCount_ <= 0) return;
+  std::array<BoxPlacement, kSlots> places{};
+  for (int32_t i = 0; i < playerCount_; ++i) places[static_cast<size_t>(i)] = PlaceBoxes(i, screenWidth, screenHeight);
+  owner_.ClearDepth();
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    SoloBox& solo = Solo(i);
+    const BoxPlacement& at = places[static_cast<size_t>(i)];
+    if (solo.theme() && solo.InSolo() && at.scale > 0.0f) solo.theme()->Render(at.x, at.y, at.scale);
+  }
   const bool practice = Practice();
   const bool passed = Passed(), failed = Failed();
   const InGameState* ui = owner_.session ? &owner_.session->ingame : nullptr;
@@ -314,7 +458,16 @@ void InGameMenus::Render() {
   if (ui && ui->practiceMenuOpen) return;
   const bool calibration = IsCalibrationSong();
   if (calibration) draw(Doc::kCalibration);
-  if (shell::CurrentState() == shell::State::kOnlineStart) draw(Doc::kRemoteWait);
+  if (shell::CurrentState() == shell::State::kOnlineStart) {
+    draw(Doc::kRemoteWait);
+  } else {
+    owner_.ClearDepth();
+    for (int32_t i = 0; i < playerCount_; ++i) {
+      PlayerBox& box = Box(i);
+      const BoxPlacement& at = places[static_cast<size_t>(i)];
+      if (box.theme() && box.player && box.AnyState() && at.scale > 0.0f) box.theme()->Render(at.x, at.y, at.scale);
+    }
+  }
   const bool lyricsOn = owner_.settings && owner_.settings->LYRICS != 0;
   if (lyricsOn && lyricsPresent_ && !passed && !failed && !practice && !paused && !countDown) draw(Doc::kLyrics);
   draw(Doc::kAlert);
@@ -327,6 +480,11 @@ void InGameMenus::Attach(InGameScreens& screens) {
   screens.updateDisplay = [this](double chart, double position, double speed) { Update(chart, position, speed); };
   screens.songEndDisplay = [this] { ShowSongEnd(); };
   screens.updateLyricsDisplay = [this](double time) { UpdateLyrics(time); };
+  screens.updatePlayerBox = [this](int32_t slot) {
+    if (slot < 0 || slot >= kSlots) return;
+    ApplyPending();
+    Box(slot).Reset();
+  };
   screens.showRankAlert = [this](uint32_t flags) {
     const ScoreRating* rating = Level().rating.get();
     ShowRankAlert(flags, rating ? rating->totalScore : 0.0f, rating ? rating->level : 0.0f);
