@@ -438,7 +438,10 @@ void InGameMenus::Render(float screenWidth, float screenHeight) {
   for (int32_t i = 0; i < playerCount_; ++i) {
     SoloBox& solo = Solo(i);
     const BoxPlacement& at = places[static_cast<size_t>(i)];
-    if (solo.theme() && solo.InSolo() && at.scale > 0.0f) solo.theme()->Render(at.x, at.y, at.scale);
+    // A player who is out still passes through the chart's solos; the result box is
+    // drawn there instead, and the two would show through each other.
+    const bool covered = Box(i).AnyState() && Box(i).theme();
+    if (solo.theme() && solo.InSolo() && !covered && at.scale > 0.0f) solo.theme()->Render(at.x, at.y, at.scale);
   }
   const bool practice = Practice();
   const bool passed = Passed(), failed = Failed();
