@@ -25,6 +25,8 @@ constexpr const char* kDocumentNames[] = {
 static_assert(std::size(kDocumentNames) == static_cast<size_t>(InGameMenus::Doc::kCount));
 
 constexpr int32_t kLyricLines = 2;
+constexpr int32_t kEliminatedSound = 98;
+constexpr int32_t kWarningTickSound = 102;
 
 // A wrapping millisecond time has been reached (signed difference).
 bool Reached(uint32_t now, uint32_t at) { return static_cast<int32_t>(now - at) >= 0; }
@@ -79,6 +81,10 @@ void InGameMenus::ApplyPending() {
   BindSlots();
   if (!pendingRestart_.exchange(false)) return;
   for (auto& box : boxes_) box->Reset();
+  weakCheckpoint_ = kWeakestLinkPeriodMs;
+  weakTicksLeft_ = kWeakestLinkTicks;
+  checkpointScore_.fill(0.0f);
+  markedWeakest_.fill(false);
   totalScore_ = 0.0f;
   ratingLevel_ = 0.0f;
   rankRowCount_ = 1;
@@ -122,13 +128,15 @@ void InGameMenus::CheckNewFailures() {
   }
 }
 
-// A box showing an end state while its player's meter is up again and the song goes
-// on: the player came back without the revive step having reset the box.
+// A box showing an end state while its player is back in with the meter up again and
+// the song goes on: the player came back without the revive step having reset the
+// box. A player put out by weakest link keeps a full meter but stays failed, so the
+// failed flag must be off too.
 void InGameMenus::CheckRevivedPlayers() {
   if (Passed() || Failed()) return;
   for (int32_t i = 0; i < playerCount_; ++i) {
     PlayerBox& box = Box(i);
-    if (!box.player || !box.AnyState() || box.player->score().rockMeter <= 1.0f) continue;
+    if (!box.player || !box.AnyState() || box.player->failed() || box.player->score().rockMeter <= 1.0f) continue;
     box.Reset();
     LogNarrow("Possible Error:Revived Player");
   }
@@ -154,6 +162,56 @@ void InGameMenus::CheckLastStanding() {
     box.Update();
   }
   owner_.session->Screens().ShowSongEnd();
+}
+
+void InGameMenus::WeakestLink() {
+  LevelSession* session = owner_.session;
+  if (!session || session->gameType != 6 || playerCount_ < 2 || Passed() || Failed()) return;
+  LevelState& level = Level();
+  if (!level.players || level.playerCount < playerCount_) return;
+  auto gain = [&](int32_t i) { return level.players[static_cast<size_t>(i)].score().score - checkpointScore_[static_cast<size_t>(i)]; };
+  bool any = false;
+  float lowest = 0.0f;
+  int32_t atLowest = 0;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    if (level.players[static_cast<size_t>(i)].failed()) continue;
+    const float g = gain(i);
+    if (!any || g < lowest) {
+      lowest = g;
+      atLowest = 1;
+    } else if (g == lowest) {
+      ++atLowest;
+    }
+    any = true;
+  }
+  // A tie at the bottom leaves the marks as they were: no one is put out for it.
+  if (any && atLowest == 1) {
+    for (int32_t i = 0; i < playerCount_; ++i) {
+      const bool in = !level.players[static_cast<size_t>(i)].failed();
+      markedWeakest_[static_cast<size_t>(i)] = in && gain(i) <= lowest;
+    }
+  }
+  if (chartTime_ >= weakCheckpoint_) {
+    for (int32_t i = 0; i < playerCount_; ++i) {
+      Player& p = level.players[static_cast<size_t>(i)];
+      if (markedWeakest_[static_cast<size_t>(i)] && !p.failed()) {
+        PlayerBox& box = Box(i);
+        box.MarkDeath(chartTime_);
+        box.dead = true;
+        p.score().failed = true;
+        session->PlaySound(kEliminatedSound);
+        box.Update();
+      }
+      markedWeakest_[static_cast<size_t>(i)] = false;
+      checkpointScore_[static_cast<size_t>(i)] = p.score().score;
+    }
+    weakCheckpoint_ = chartTime_ + kWeakestLinkPeriodMs;
+    weakTicksLeft_ = kWeakestLinkTicks;
+  }
+  if (weakTicksLeft_ > 0 && chartTime_ >= weakCheckpoint_ - weakTicksLeft_ * 1000.0) {
+    session->PlaySound(kWarningTickSound);
+    --weakTicksLeft_;
+  }
 }
 
 bool InGameMenus::Passed() const { return owner_.session && owner_.session->ingame.songPassed; }
@@ -184,6 +242,7 @@ void InGameMenus::Update(double chartTime, double songPosition, double speed) {
   if (!Practice()) {
     CheckNewFailures();
     CheckRevivedPlayers();
+    WeakestLink();
     CheckLastStanding();
   }
   if (shell::CurrentState() == shell::State::kOnlineStart || IsCalibrationSong()) UpdateOsd(false);

@@ -7,7 +7,8 @@
 // and writes its theme documents. Each player slot has a player box (the result panel
 // over the board once the player is out or the song is over) and a solo box (over the
 // board during a solo), placed at the player's board. In the head-to-head game types
-// the last player standing ends the song. The pause and practice menus, the player
+// the last player standing ends the song, and weakest link puts out the player who
+// gained the least every 30 s. The pause and practice menus, the player
 // alerts and the achievement pop-ups it will own later are not drawn yet.
 #pragma once
 
@@ -46,6 +47,10 @@ class InGameMenus {
   // 1130 theme units filling 96% of the screen's width.
   static constexpr float kBoxBaseWidth = 1130.0f;
   static constexpr float kBoxFill = 0.96f;
+  // Weakest link: every 30 s of chart time the player who gained the least since the
+  // last checkpoint is out, after five warning ticks a second apart.
+  static constexpr double kWeakestLinkPeriodMs = 30000.0;
+  static constexpr int32_t kWeakestLinkTicks = 5;
 
   explicit InGameMenus(MenuContext& owner);
   InGameMenus(const InGameMenus&) = delete;
@@ -112,12 +117,17 @@ class InGameMenus {
   void CheckNewFailures();
   void CheckRevivedPlayers();
   void CheckLastStanding();
+  void WeakestLink();
   void RefreshBoxes();
 
   MenuContext& owner_;
   std::array<std::unique_ptr<ScreenTheme>, static_cast<size_t>(Doc::kCount)> themes_;
   std::array<std::unique_ptr<PlayerBox>, kSlots> boxes_;
   std::array<std::unique_ptr<SoloBox>, kSlots> solos_;
+  double weakCheckpoint_ = kWeakestLinkPeriodMs;  // chart ms
+  int32_t weakTicksLeft_ = kWeakestLinkTicks;
+  std::array<float, kSlots> checkpointScore_{};
+  std::array<bool, kSlots> markedWeakest_{};
   std::array<ListRow, kMaxRankRows> rankRows_{};
   int32_t rankSelected_ = 0;
   int32_t rankRowCount_ = 1;

@@ -655,4 +655,58 @@ TEST_F(InGameMenusTest, TheSoloBoxFlashesOncePerBrokenCombo) {
   }
 }
 
+// Weakest link: every 30 s the one player who gained the least since the last
+// checkpoint is out, after five ticks a second apart; a tie at the bottom marks no one
+// new. When one player is left, that player wins.
+TEST_F(InGameMenusTest, WeakestLinkPutsOutTheLowestGainAfterFiveTicks) {
+  Session().gameType = 6;
+  StartLevel(3);
+  auto scores = [&](float a, float b, float c) {
+    const float all[] = {a, b, c};
+    for (int32_t i = 0; i < 3; ++i) Level().players[static_cast<size_t>(i)].score().score = all[i];
+  };
+  struct Step {
+    double chartMs;
+    float a, b, c;
+    int ticks;           // sound 102 so far
+    bool out0, out1, out2;
+  };
+  const Step steps[] = {
+      {1000.0, 100, 50, 50, 0, false, false, false},    // a tie at the bottom: nobody marked
+      {20000.0, 100, 60, 50, 0, false, false, false},   // the third is marked
+      {24000.0, 100, 70, 70, 0, false, false, false},   // a tie again: the mark stays
+      {24999.0, 100, 70, 70, 0, false, false, false},
+      {25000.0, 100, 70, 70, 1, false, false, false},
+      {26000.0, 100, 70, 70, 2, false, false, false},
+      {29000.0, 100, 70, 70, 3, false, false, false},   // one tick a frame, not a burst
+      {29100.0, 100, 70, 70, 4, false, false, false},
+      {29200.0, 100, 70, 70, 5, false, false, false},
+      {29500.0, 100, 70, 70, 5, false, false, false},
+      {30000.0, 100, 70, 70, 5, false, false, true},    // out at the checkpoint
+      {31000.0, 100, 80, 70, 5, false, false, true},    // gains from here: 0 and 10
+      {55000.0, 100, 80, 70, 6, false, false, true},
+  };
+  for (const Step& st : steps) {
+    SCOPED_TRACE(st.chartMs);
+    scores(st.a, st.b, st.c);
+    Frame(st.chartMs);
+    EXPECT_EQ(sounds.Count(102), st.ticks);
+    const bool out[] = {st.out0, st.out1, st.out2};
+    for (int32_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(Level().players[static_cast<size_t>(i)].failed(), out[i]) << i;
+      EXPECT_EQ(display->Box(i).dead, out[i]) << i;
+    }
+  }
+  EXPECT_EQ(sounds.Count(98), 1);
+  EXPECT_EQ(BoxTheme(*display, 2)->GetText("player_deathtime"), u"00:30:00");
+  EXPECT_FALSE(Session().ingame.songFinished);
+  // The first player gained nothing since 30 s and goes out at 60 s; the second is the
+  // last one standing.
+  Frame(60000.0);
+  EXPECT_TRUE(Level().players[0].failed());
+  EXPECT_TRUE(Session().ingame.songFinished);
+  EXPECT_TRUE(display->Box(1).winner);
+  EXPECT_EQ(BoxTheme(*display, 1)->GetText("player_status"), Lang(LANG("LANG_GENERAL_WINNER")));
+}
+
 }  // namespace
