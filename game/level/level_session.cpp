@@ -176,6 +176,8 @@ void InGameScreens::SongEndInput() {
 void InGameScreens::Update(double chartTime, double songTime, double speed) {
   LevelSession& session = Session();
   InGameState& s = session.ingame;
+  // Stored first: a failure found below stamps the players' boxes with this frame's time.
+  s.chartTime = chartTime;
   const uint32_t now = platform::TimeGetTime();
   if (s.countDownShown && Reached(now, s.countDownEnd)) {
     s.countDownShown = false;

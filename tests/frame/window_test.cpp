@@ -131,6 +131,41 @@ TEST_P(PlayersInAWindow, LoadingScreenThenTheSong) {
 
 INSTANTIATE_TEST_SUITE_P(WindowFrame, PlayersInAWindow, ::testing::Values(1, 4, 15));
 
+// The gold edge lines of a column of pixels: each run of gold pixels counts once.
+int GoldLines(const gfx::ImageData& image, int x, int y0, int y1) {
+  int lines = 0;
+  bool inLine = false;
+  for (int y = y0; y < y1; ++y) {
+    const Pixel p = At(image, x, y);
+    const bool gold = p.r > 150 && p.g > 100 && p.b < 90;
+    if (gold && !inLine) ++lines;
+    inLine = gold;
+  }
+  return lines;
+}
+
+// A lone player who presses nothing fails; the result box then stands over the middle
+// of the board, each line on a band of its own with a gold top edge, between the
+// board's meters (the column left of the box, over the neck's edge, shows none).
+TEST(WindowFrame, TheFailedPlayersResultBoxStandsOverTheBoard) {
+  if (!HaveXvfb()) GTEST_SKIP() << "xvfb-run is not installed";
+  const std::string shot = ShotDir() + "/player_box_failed_1.png";
+  std::string out;
+  const int code = RunPlayCheck("--song music/night_signal --menus --players 1 --idle 1 --at-ms 17000 --frames 1 "
+                                "--screenshot " + shot,
+                                &out);
+  ASSERT_EQ(code, 0) << out;
+  gfx::ImageData image;
+  ASSERT_TRUE(gfx::DecodeImageFile(shot, image));
+  ASSERT_EQ(image.width, 1280);
+  ASSERT_EQ(image.height, 720);
+  // The box is 268 pixels wide about the centre and its bands run from 51 % to 85 % of
+  // the height; the meters stand left of x 485 and right of x 795.
+  EXPECT_GE(GoldLines(image, 520, 400, 620), 5) << "no result box at the board";
+  EXPECT_GE(GoldLines(image, 760, 400, 620), 5) << "the result box is not centred on the board";
+  EXPECT_LE(GoldLines(image, 450, 400, 620), 1) << "the result box reaches the meter";
+}
+
 TEST(WindowFrame, TheNextFrameDrawsAtTheNewSizeAfterAResize) {
   if (!HaveXvfb()) GTEST_SKIP() << "xvfb-run is not installed";
   std::string out;

@@ -5,7 +5,7 @@
 //   play_check --song DIR --players N --frames F --screenshot OUT.png
 //              [--second OUT2.png] [--gap G] [--loading OUT.png] [--width W --height H]
 //              [--run DIR] [--background MODE] [--resize WxH] [--toggle-fullscreen]
-//              [--multisample N] [--after OUT3.png]
+//              [--multisample N] [--after OUT3.png] [--menus] [--idle K] [--at-ms MS]
 //
 // Frame F of play is saved to OUT.png (and frame F + G to OUT2.png); the first frame
 // of the start-up loading screen to --loading. Printed: the median and 99th
@@ -16,6 +16,9 @@
 // a back buffer of N samples after the shot, which destroys the device and makes it
 // again (the window falls back to none when the driver has no such buffer); it prints
 // "devices destroyed: K". --after saves the first frame drawn after the change.
+// --menus draws the in-game screens over the boards (display, player boxes, solo
+// boxes); --idle K lets the last K players press nothing, so they fail; --at-ms MS
+// takes the shot at the first frame whose song time reaches MS instead of at frame F.
 #include <unistd.h>
 
 #include <algorithm>
@@ -48,6 +51,7 @@
 #include "game/shell_services.h"
 #include "graphics/render_layers.h"
 #include "graphics/shell_services.h"
+#include "menus/shell_services.h"
 #include "platform/audio/audio.h"
 #include "platform/clock.h"
 #include "platform/gfx/framework.h"
@@ -58,6 +62,7 @@
 #include "song/song_stems.h"
 #include "tests/support/strum_bot.h"
 #include "theme/reactive_background.h"
+#include "theme/shell_services.h"
 
 namespace {
 
@@ -76,6 +81,9 @@ struct Options {
   bool toggleFullscreen = false;
   int multisample = 0;
   std::string after;
+  bool menus = false;
+  int idle = 0;
+  double atMs = -1.0;
 };
 
 bool ParseOptions(int argc, char** argv, Options& o) {
@@ -85,6 +93,10 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     const char* v = nullptr;
     if (a == "--toggle-fullscreen") {
       o.toggleFullscreen = true;
+      continue;
+    }
+    if (a == "--menus") {
+      o.menus = true;
       continue;
     }
     if (!(v = value())) {
@@ -104,6 +116,8 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     else if (a == "--background") o.background = std::atoi(v);
     else if (a == "--multisample") o.multisample = std::atoi(v);
     else if (a == "--after") o.after = v;
+    else if (a == "--idle") o.idle = std::atoi(v);
+    else if (a == "--at-ms") o.atMs = std::atof(v);
     else if (a == "--resize") {
       if (std::sscanf(v, "%dx%d", &o.resizeWidth, &o.resizeHeight) != 2) {
         std::fprintf(stderr, "play_check: --resize wants WxH\n");
@@ -115,7 +129,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     }
   }
   if (o.song.empty() || o.players < 1 || o.players > kMaxLevelPlayers || o.frames < 1 || o.gap < 1 ||
-      o.width < 64 || o.height < 64) {
+      o.width < 64 || o.height < 64 || o.idle < 0 || o.idle > o.players) {
     std::fprintf(stderr, "play_check: --song DIR --players 1..%d --frames F (>= 1) are needed\n", kMaxLevelPlayers);
     return false;
   }
@@ -125,7 +139,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 // Plays a player's due notes: the chord's frets pressed, the others let go, a strum.
 class ScriptedPlayer : public LevelController {
  public:
-  explicit ScriptedPlayer(int32_t index) : index_(index) {
+  ScriptedPlayer(int32_t index, bool idle) : index_(index), idle_(idle) {
     getEvents = [this](InputEvent* events, int32_t& count) { return Fetch(events, count); };
     clearEvents = [] {};
   }
@@ -134,7 +148,7 @@ class ScriptedPlayer : public LevelController {
   bool Fetch(InputEvent* events, int32_t& count) {
     count = 0;
     const LevelState& level = Level();
-    if (!level.players || index_ >= level.playerCount) return true;
+    if (idle_ || !level.players || index_ >= level.playerCount) return true;
     const Player& p = level.players[size_t(index_)];
     const auto lanes = testsupport::TakeDueChord(p, p.songTime, played_);
     if (lanes) testsupport::PressChord(*lanes, held_, events, count);
@@ -142,6 +156,7 @@ class ScriptedPlayer : public LevelController {
   }
 
   int32_t index_;
+  bool idle_;
   std::set<int32_t> played_;
   std::set<int32_t> held_;
 };
@@ -175,6 +190,7 @@ struct Run {
   Phase phase = Phase::kStartup;
   bool loadingSaved = false;
   int playFrames = 0;
+  int shotFrame = -1;  // the play frame the first shot was taken at
   Clock::time_point frameStart{}, lastFrameStart{};
   double oursMs = 0.0;  // of the current frame
   std::vector<double> frameMs, ourMs;
@@ -203,7 +219,7 @@ void StartSong() {
   s.songCount = 1;
   s.rosterCount = r.options.players;
   for (int i = 0; i < r.options.players; ++i) {
-    r.players.push_back(std::make_unique<ScriptedPlayer>(i));
+    r.players.push_back(std::make_unique<ScriptedPlayer>(i, i >= r.options.players - r.options.idle));
     s.roster[size_t(i)] = LevelSlot();
     s.roster[size_t(i)].kind = 2;
     s.roster[size_t(i)].difficulty = 3;
@@ -294,9 +310,17 @@ void OnRender(gfx::Device& device, double time, float elapsed) {
   }
   if (r.phase != Phase::kPlay) return;
   ++r.playFrames;
-  if (r.playFrames == r.options.frames && !r.options.screenshot.empty() && !SavePng(device, r.options.screenshot))
+  if (r.options.atMs >= 0.0) {
+    const double songTime = Level().clock ? Level().clock->GetSongTime() : 0.0;
+    if (r.shotFrame < 0 && songTime >= r.options.atMs) r.shotFrame = r.playFrames;
+    else if (r.shotFrame < 0 && platform::TimeGetTime() - r.phaseStart > 600000) Fail("the song never reached --at-ms");
+    if (r.shotFrame < 0) return;
+  } else {
+    r.shotFrame = r.options.frames;
+  }
+  if (r.playFrames == r.shotFrame && !r.options.screenshot.empty() && !SavePng(device, r.options.screenshot))
     Fail("the screenshot was not saved");
-  const int last = r.options.second.empty() ? r.options.frames : r.options.frames + r.options.gap;
+  const int last = r.options.second.empty() ? r.shotFrame : r.shotFrame + r.options.gap;
   if (r.playFrames == last && !r.options.second.empty() && !SavePng(device, r.options.second))
     Fail("the second screenshot was not saved");
   if (r.playFrames < last) return;
@@ -356,8 +380,14 @@ int main(int argc, char** argv) {
   SetSongStemsFactory(&devices::MakeSongAudioStems);
   game::RegisterShellServices(services);
   graphics::RegisterShellServices(services);
-  // Only the reactive background of the theme engine: play shows no menus.
-  theme::RegisterReactiveBackground(Session().Visuals(), graphics::Layers());
+  if (o.menus) {
+    // The theme set and the menus, for the in-game screens over the boards.
+    theme::RegisterShellServices(services);
+    menus::RegisterShellServices(services);
+  } else {
+    // Only the reactive background of the theme engine: play shows no menus.
+    theme::RegisterReactiveBackground(Session().Visuals(), graphics::Layers());
+  }
   services.song.updateSongAudio = [](int slot) {
     Song* song = song::SongSlot(slot);
     return song && song->audio && song->audio->Audio() ? song->audio->Audio()->Update() : false;
