@@ -6,7 +6,8 @@
 // pixels in the band of each row: the hovered row must cover clearly more of them
 // (it is drawn larger), a row away from it about the same. Then the play screen's
 // score panel at three ranks ("game_osd_main_rank_<rows>.png"), probed for a lit star
-// in each reached rank's slot and nothing past the panel. Exit code 0 when every frame
+// in each reached rank's slot and nothing past the panel, and the count-in digit,
+// probed for its size. Exit code 0 when every frame
 // was saved and passed its probes.
 #include <SDL.h>
 #if defined(__SANITIZE_ADDRESS__)
@@ -257,6 +258,44 @@ int RankListShot(gfx::RenderDevice& device, graphics::SceneContext& scene, const
   return failures;
 }
 
+// The count-in and resume count-down of "game_osd": one digit in the middle of the
+// screen, over a busy board, so it must be large. Saved as "game_osd_count_in.png"; the
+// probe counts the digit's lit pixels in the screen's middle.
+int CountInShot(gfx::RenderDevice& device, graphics::SceneContext& scene, const std::string& runFolder,
+                const std::string& outFolder) {
+  theme::MenuTheme osd(&scene);
+  if (!osd.Load(ToWide(runFolder + "themes/default/dynamic/"), u"game_osd")) {
+    std::fprintf(stderr, "theme_screenshot: game_osd did not load\n");
+    return 1;
+  }
+  osd.SetText("countdown_timer", u"3");
+  device.BeginScene();
+  device.Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, gfx::Argb(255, 0, 0, 0), 1.0f, 0);
+  SetMenuStates(device);
+  osd.Render();
+  device.EndScene();
+  gfx::ImageData shot;
+  const std::string out = outFolder + "game_osd_count_in.png";
+  if (!device.ReadPixels(shot) ||
+      !stbi_write_png(out.c_str(), shot.width, shot.height, 4, shot.rgba.data(), shot.width * 4)) {
+    std::fprintf(stderr, "theme_screenshot: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  int lit = 0;
+  for (int y = kHeight / 2 - 120; y < kHeight / 2 + 120; ++y) {
+    for (int x = kWidth / 2 - 120; x < kWidth / 2 + 120; ++x) {
+      const uint8_t* p = &shot.rgba[(static_cast<size_t>(y) * shot.width + x) * 4];
+      if (p[0] + p[1] + p[2] > 360) ++lit;
+    }
+  }
+  std::printf("theme_screenshot: wrote %s; lit pixels of the digit %d\n", out.c_str(), lit);
+  if (lit < 700) {  // the digit, about 55 pixels high, lights some 1400; at half that height a quarter
+    std::fprintf(stderr, "theme_screenshot: the count-in digit is too small to read over the board\n");
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -381,6 +420,7 @@ int main(int argc, char** argv) {
     }
     if (!failures) failures = SharedDocumentsShot(*device, scene, runFolder, outFolder);
     if (!failures) failures = RankListShot(*device, scene, runFolder, outFolder);
+    if (!failures) failures = CountInShot(*device, scene, runFolder, outFolder);
     scene.fonts.Release();
   }
   SDL_GL_DeleteContext(context);
