@@ -145,6 +145,9 @@ class InGameScreens {
   // and back plays it again; after a failure, confirm plays it again and back quits.
   void SongEndInput();
   void LockSongEndInput();
+  // Until a pause menu is bound, a paused song still answers its players: pause or
+  // confirm counts down and resumes, back quits, so nobody is stuck on a held board.
+  void PausedInput();
 };
 
 // What the level asks of the renderer: backgrounds, the stage, cameras, textures.
