@@ -8,6 +8,7 @@
 
 #include "platform/file.h"
 #include "platform/image_probe.h"
+#include "platform/threads.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -103,6 +104,45 @@ bool ReadImageInfo(std::string_view path, int& width, int& height) {
   return true;
 }
 
+ImagePrefetch::ImagePrefetch(std::vector<std::string> paths) {
+  entries_.reserve(paths.size());
+  for (std::string& p : paths) {
+    Entry e;
+    e.path = std::move(p);
+    entries_.push_back(std::move(e));
+  }
+  // The list does not change after this point; only the results are shared.
+  thread_ = std::thread([this] {
+    platform::SetCurrentThreadName("vl-pictures");
+    for (Entry& e : entries_) {
+      ImageData image;
+      const bool ok = DecodeImageFile(e.path, image);
+      std::lock_guard<std::mutex> lock(mutex_);
+      e.ok = ok;
+      e.image = std::move(image);
+      e.done = true;
+      decoded_.notify_all();
+    }
+  });
+}
+
+ImagePrefetch::~ImagePrefetch() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool ImagePrefetch::Take(std::string_view path, ImageData& out) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (Entry& e : entries_) {
+    if (e.path != path || e.taken) continue;
+    decoded_.wait(lock, [&] { return e.done; });
+    e.taken = true;
+    out = std::move(e.image);
+    return e.ok;
+  }
+  lock.unlock();
+  return DecodeImageFile(path, out);
+}
+
 Texture::~Texture() {
   if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
   if (depthRenderbuffer_) glDeleteRenderbuffers(1, &depthRenderbuffer_);
@@ -151,9 +191,12 @@ std::unique_ptr<Texture> Device::CreateTexture(const ImageData& image) {
   glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                image.rgba.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+  // One level, as the render device uploads its own: every draw binds a sampler
+  // that filters without mipmaps, so a mipmap chain would never be read, and making
+  // one for a screen-sized picture costs a software driver as much as the upload.
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glGenerateMipmap(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, 0);
   return std::make_unique<Texture>(name, image.width, image.height);
 }
