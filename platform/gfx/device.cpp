@@ -8,6 +8,7 @@
 
 #include "platform/file.h"
 #include "platform/image_probe.h"
+#include "platform/threads.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -130,6 +131,45 @@ void Texture::ForgetDeviceCopy(std::vector<uint8_t> pixels) {
   depthRenderbuffer_ = 0;
   uploaded_ = false;
   pending_ = std::move(pixels);
+}
+
+ImagePrefetch::ImagePrefetch(std::vector<std::string> paths) {
+  entries_.reserve(paths.size());
+  for (std::string& p : paths) {
+    Entry e;
+    e.path = std::move(p);
+    entries_.push_back(std::move(e));
+  }
+  // The list does not change after this point; only the results are shared.
+  thread_ = std::thread([this] {
+    platform::SetCurrentThreadName("vl-pictures");
+    for (Entry& e : entries_) {
+      ImageData image;
+      const bool ok = DecodeImageFile(e.path, image);
+      std::lock_guard<std::mutex> lock(mutex_);
+      e.ok = ok;
+      e.image = std::move(image);
+      e.done = true;
+      decoded_.notify_all();
+    }
+  });
+}
+
+ImagePrefetch::~ImagePrefetch() {
+  if (thread_.joinable()) thread_.join();
+}
+
+bool ImagePrefetch::Take(std::string_view path, ImageData& out) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (Entry& e : entries_) {
+    if (e.path != path || e.taken) continue;
+    decoded_.wait(lock, [&] { return e.done; });
+    e.taken = true;
+    out = std::move(e.image);
+    return e.ok;
+  }
+  lock.unlock();
+  return DecodeImageFile(path, out);
 }
 
 Texture::~Texture() {

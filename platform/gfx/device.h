@@ -5,9 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <string_view>
+#include <thread>
 #include <unordered_set>
 #include <vector>
 
@@ -51,6 +54,33 @@ bool DecodeImageFile(std::string_view path, ImageData& out);
 bool DecodeImageBytes(std::string_view bytes, std::string_view nameForLog, ImageData& out);
 // The pixel size of an image file without decoding it. False when unreadable.
 bool ReadImageInfo(std::string_view path, int& width, int& height);
+
+// Decodes a list of image files, in order, on a thread of its own while the caller
+// goes on with other work; Take then hands over one file's pixels, waiting for its
+// decode if need be. The result is what DecodeImageFile gives at the time of the
+// decode. A file not in the list, or taken before, is decoded by Take itself. The
+// destructor waits for the thread.
+class ImagePrefetch {
+ public:
+  explicit ImagePrefetch(std::vector<std::string> paths);
+  ~ImagePrefetch();
+  ImagePrefetch(const ImagePrefetch&) = delete;
+  ImagePrefetch& operator=(const ImagePrefetch&) = delete;
+  bool Take(std::string_view path, ImageData& out);
+
+ private:
+  struct Entry {
+    std::string path;
+    bool done = false;
+    bool taken = false;
+    bool ok = false;
+    ImageData image;
+  };
+  std::vector<Entry> entries_;
+  std::mutex mutex_;
+  std::condition_variable decoded_;
+  std::thread thread_;
+};
 
 enum class FillMode { kSolid, kWireframe };
 

@@ -144,6 +144,7 @@ bool Framework::CreateDevice(bool windowed, int width, int height) {
   // The command line's flags come first, so that the game's settings callback sees
   // the mode that will be made (a -windowed flag takes away the refresh rate).
   ApplyFlagOverrides(s);
+  pendingSettings_ = s;
   if (callbacks_.modifyDeviceSettings && !callbacks_.modifyDeviceSettings(s)) return false;
   ClampSettings(s);
   if (!MakeDevice(s)) return false;
@@ -165,6 +166,7 @@ void Framework::AdoptRender(std::shared_ptr<RenderDevice> carried) {
 bool Framework::ChangeDevice(const DeviceSettings& requested) {
   if (!device_) return CreateDevice(requested.windowed, requested.width, requested.height);
   DeviceSettings s = requested;
+  pendingSettings_ = s;
   if (callbacks_.modifyDeviceSettings && !callbacks_.modifyDeviceSettings(s)) return false;
   ClampSettings(s);
   const bool remake = s.adapter != current_.adapter || s.multisampleSamples != current_.multisampleSamples;

@@ -217,6 +217,9 @@ class Framework {
   bool altEnterToggles_ = true;
   bool escapeQuits_ = true;
   DeviceSettings current_;
+  // The settings a device is being made or changed with, as the settings callback
+  // got them (set before it runs): what a probe of the back end may prepare for.
+  DeviceSettings pendingSettings_;
   std::unique_ptr<Device> device_;
   // A drawing interface no device could take over: kept (without a context) so that
   // the pointers the game holds to it stay valid until it shuts down.
