@@ -6,7 +6,9 @@
 
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
+#include <vector>
 #include <tuple>
 
 #include "platform/gfx/gl_functions.h"
@@ -92,6 +94,30 @@ uint32_t GlMode(PrimitiveType t) {
   return GL_TRIANGLES;
 }
 
+// Buffers of static geometry that went away, to delete on the main thread at the next
+// frame (a mesh may be let go on the thread that tears a level down).
+std::mutex retiredMutex;
+std::vector<GLuint> retiredBuffers;
+
+// Static geometry with the device's copy in two buffers of its own, made at the
+// first draw.
+class GlStaticGeometry : public StaticGeometry {
+ public:
+  GlStaticGeometry(const void* vertices, uint32_t vertexCount, uint32_t stride, const uint32_t* indices,
+                   uint32_t indexCount, bool real)
+      : StaticGeometry(vertices, vertexCount, stride, indices, indexCount), real_(real) {}
+  ~GlStaticGeometry() override {
+    if (!real_ || !vertexBuffer) return;
+    std::lock_guard<std::mutex> lock(retiredMutex);
+    retiredBuffers.push_back(vertexBuffer);
+    retiredBuffers.push_back(indexBuffer);
+  }
+  mutable uint32_t vertexBuffer = 0, indexBuffer = 0;
+
+ private:
+  bool real_;
+};
+
 GLuint Compile(GLenum kind, const char* body) {
   std::string source = std::string("#version 330 core\n") + kFixedFunctionBlock + body;
   const char* text = source.c_str();
@@ -117,6 +143,7 @@ class GlRenderDevice : public StateDevice {
   }
   ~GlRenderDevice() override {
     if (!real_) return;
+    DeleteRetiredBuffers();
     for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
     GLuint buffers[] = {vbo_, ebo_, ubo_};
     glDeleteBuffers(3, buffers);
@@ -178,7 +205,10 @@ class GlRenderDevice : public StateDevice {
     dirty_ = true;
   }
 
-  void BeginScene() override { Invalidate(); }
+  void BeginScene() override {
+    Invalidate();
+    if (real_) DeleteRetiredBuffers();
+  }
   void Preload(const Texture& t) override { Upload(const_cast<Texture&>(t)); }
   void EndScene() override {}
 
@@ -223,6 +253,32 @@ class GlRenderDevice : public StateDevice {
     for (uint32_t i = 0; i < count; ++i)
       if (indices[i] >= vertexCount) return;  // an index past the vertices: refuse the draw
     Draw(type, count, static_cast<const uint8_t*>(vertices), stride, indices, vertexCount);
+  }
+
+  std::unique_ptr<StaticGeometry> CreateStaticGeometry(const void* vertices, uint32_t vertexCount, uint32_t stride,
+                                                       const uint32_t* indices, uint32_t indexCount) override {
+    if (!vertices || !indices || vertexCount == 0 || indexCount == 0 || stride == 0) return nullptr;
+    return std::make_unique<GlStaticGeometry>(vertices, vertexCount, stride, indices, indexCount, real_);
+  }
+  void DrawStaticGeometry(const StaticGeometry& g, PrimitiveType type, uint32_t firstIndex,
+                          uint32_t primitiveCount) override {
+    const auto* geometry = dynamic_cast<const GlStaticGeometry*>(&g);
+    if (!geometry) {
+      RenderDevice::DrawStaticGeometry(g, type, firstIndex, primitiveCount);
+      return;
+    }
+    uint32_t count = VertexCountOf(type, primitiveCount);
+    if (count == 0 || !g.RangeInBounds(firstIndex, count)) return;
+    uint32_t format = state_.fvf;
+    if (g.Stride() < VertexStride(format)) return;
+    MakeResident(*geometry);
+    ApplyTarget();
+    ApplyFixedState();
+    ApplyTextures();
+    ApplyUniforms();
+    ApplyFormat(format, g.Stride(), geometry->vertexBuffer);
+    BindIndexBuffer(geometry->indexBuffer);
+    gl_.drawElementsBaseVertex(GlMode(type), int(count), size_t(firstIndex) * 4, 0);
   }
 
   std::unique_ptr<Texture> CreateTexture(const ImageData& image) override {
@@ -313,6 +369,7 @@ class GlRenderDevice : public StateDevice {
     uint32_t samplers[2];
     int activeUnit;
     uint32_t format, stride;
+    uint32_t arrayBuffer, indexBuffer;
   };
 
   void CreateObjects() {
@@ -562,7 +619,53 @@ class GlRenderDevice : public StateDevice {
     uniformOffset_ += uniformStride_;
   }
 
-  void ApplyFormat(uint32_t format, uint32_t stride) {
+  void DeleteRetiredBuffers() {
+    std::vector<GLuint> names;
+    {
+      std::lock_guard<std::mutex> lock(retiredMutex);
+      names.swap(retiredBuffers);
+    }
+    if (names.empty()) return;
+    glDeleteBuffers(GLsizei(names.size()), names.data());
+    cache_.arrayBuffer = cache_.indexBuffer = ~0u;
+  }
+
+  // Copies the geometry into buffers of its own the first time it is drawn.
+  void MakeResident(const GlStaticGeometry& g) {
+    if (g.vertexBuffer) return;
+    if (!real_) {
+      // Over the stub: names that only have to differ from the rings'.
+      g.vertexBuffer = ++stubBufferNames_;
+      g.indexBuffer = ++stubBufferNames_;
+      return;
+    }
+    GLuint names[2] = {0, 0};
+    glGenBuffers(2, names);
+    glBindBuffer(GL_ARRAY_BUFFER, names[0]);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_t(g.VertexCount()) * g.Stride()), g.Vertices(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, names[1]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(size_t(g.IndexCount()) * 4), g.Indices(), GL_STATIC_DRAW);
+    g.vertexBuffer = names[0];
+    g.indexBuffer = names[1];
+    cache_.arrayBuffer = names[0];
+    cache_.indexBuffer = names[1];
+    cache_.format = ~0u;
+  }
+
+  // The element buffer is part of the vertex array's state; the attribute pointers
+  // take the array buffer bound when they are set.
+  void BindIndexBuffer(uint32_t name) {
+    if (cache_.indexBuffer == name) return;
+    gl_.bindBuffer(GL_ELEMENT_ARRAY_BUFFER, name);
+    cache_.indexBuffer = name;
+  }
+
+  void ApplyFormat(uint32_t format, uint32_t stride, uint32_t buffer) {
+    if (cache_.arrayBuffer != buffer) {
+      gl_.bindBuffer(GL_ARRAY_BUFFER, buffer);
+      cache_.arrayBuffer = buffer;
+      cache_.format = ~0u;
+    }
     if (cache_.format == format && cache_.stride == stride) return;
     cache_.format = format;
     cache_.stride = stride;
@@ -609,7 +712,7 @@ class GlRenderDevice : public StateDevice {
     ApplyFixedState();
     ApplyTextures();
     ApplyUniforms();
-    ApplyFormat(format, stride);
+    ApplyFormat(format, stride, vbo_);
     size_t at = (vertexOffset_ + stride - 1) / stride * stride;
     if (at + bytes > kVertexRing) {
       gl_.bufferOrphan(GL_ARRAY_BUFFER, kVertexRing);
@@ -623,6 +726,7 @@ class GlRenderDevice : public StateDevice {
       return;
     }
     size_t indexBytes = size_t(count) * 4;
+    BindIndexBuffer(ebo_);
     if (indexOffset_ + indexBytes > kIndexRing) {
       gl_.bufferOrphan(GL_ELEMENT_ARRAY_BUFFER, kIndexRing);
       indexOffset_ = 0;
@@ -638,6 +742,7 @@ class GlRenderDevice : public StateDevice {
   size_t uniformStride_ = kUniformStride;
   size_t uniformOffset_ = 0, vertexOffset_ = 0, indexOffset_ = 0;
   bool dirty_ = true;
+  uint32_t stubBufferNames_ = 1u << 20;
   Cache cache_{};
   Uniforms uniforms_{};
   std::map<std::tuple<uint32_t, uint32_t, uint32_t, uint32_t>, uint32_t> samplers_;

@@ -124,4 +124,48 @@ TEST(DeviceStateTest, GlBackEndSendsOnlyWhatChanged) {
   EXPECT_EQ(gfx::StubGlCallCount(), before);
 }
 
+// Geometry the back end keeps costs one call per repeated draw; after a streamed draw
+// it binds its buffers again; a range it cannot draw costs nothing.
+TEST(DeviceStateTest, GlBackEndDrawsStaticGeometryWithoutResendingIt) {
+  auto d = gfx::CreateGlRenderDeviceOverStub(320, 240);
+  const gfx::VertexPosNormalTex quad[4] = {{-1, -1, 0, 0, 0, -1, 0, 1}, {-1, 1, 0, 0, 0, -1, 0, 0}, {1, -1, 0, 0, 0, -1, 1, 1}, {1, 1, 0, 0, 0, -1, 1, 0}};
+  const uint32_t indices[6] = {0, 1, 2, 2, 1, 3};
+  auto g = d->CreateStaticGeometry(quad, 4, sizeof quad[0], indices, 6);
+  ASSERT_NE(g, nullptr);
+  d->SetFVF(gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex1);
+  auto calls = [&](auto&& draw) {
+    uint64_t before = gfx::StubGlCallCount();
+    draw();
+    return gfx::StubGlCallCount() - before;
+  };
+  auto drawStatic = [&](uint32_t first, uint32_t triangles) {
+    d->DrawStaticGeometry(*g, gfx::PrimitiveType::kTriangleList, first, triangles);
+  };
+  uint64_t first = calls([&] { drawStatic(0, 2); });
+  EXPECT_EQ(calls([&] { drawStatic(0, 2); }), 1u);  // the draw alone
+  EXPECT_EQ(calls([&] { drawStatic(3, 1); }), 1u);  // another range of the same buffers
+  uint64_t streamed = calls([&] { d->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, quad, sizeof quad[0]); });
+  EXPECT_GT(streamed, 2u);  // the ring buffer is bound again before its vertices are sent
+  uint64_t back = calls([&] { drawStatic(0, 2); });
+  EXPECT_GT(back, 1u);
+  EXPECT_LT(back, first);
+
+  struct Refused {
+    uint32_t first, triangles;
+    const char* why;
+  };
+  for (const Refused& r : {Refused{0, 0, "no triangles"}, Refused{6, 1, "starts at the end"},
+                           Refused{3, 2, "runs past the end"}, Refused{0xFFFFFFFFu, 1, "start wraps around"}}) {
+    EXPECT_EQ(calls([&] { drawStatic(r.first, r.triangles); }), 0u) << r.why;
+  }
+  const uint32_t bad[6] = {0, 1, 2, 2, 1, 7};
+  auto broken = d->CreateStaticGeometry(quad, 4, sizeof quad[0], bad, 6);
+  ASSERT_NE(broken, nullptr);
+  EXPECT_GT(calls([&] { d->DrawStaticGeometry(*broken, gfx::PrimitiveType::kTriangleList, 0, 1); }), 0u);
+  EXPECT_EQ(calls([&] { d->DrawStaticGeometry(*broken, gfx::PrimitiveType::kTriangleList, 3, 1); }), 0u)
+      << "an index past the vertices";
+  EXPECT_EQ(d->CreateStaticGeometry(quad, 0, sizeof quad[0], indices, 6), nullptr);
+  EXPECT_EQ(d->CreateStaticGeometry(quad, 4, sizeof quad[0], indices, 0), nullptr);
+}
+
 }  // namespace
