@@ -8,8 +8,10 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <vector>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/gfx/gl_functions.h"
 #include "platform/gfx/gl_shaders.h"
@@ -639,17 +641,49 @@ class GlRenderDevice : public StateDevice {
       g.indexBuffer = ++stubBufferNames_;
       return;
     }
+    std::vector<uint8_t> vertices;
+    std::vector<uint32_t> indices;
+    JoinIdenticalVertices(g, vertices, indices);
     GLuint names[2] = {0, 0};
     glGenBuffers(2, names);
     glBindBuffer(GL_ARRAY_BUFFER, names[0]);
-    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(size_t(g.VertexCount()) * g.Stride()), g.Vertices(), GL_STATIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size()), vertices.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, names[1]);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(size_t(g.IndexCount()) * 4), g.Indices(), GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
     g.vertexBuffer = names[0];
     g.indexBuffer = names[1];
     cache_.arrayBuffer = names[0];
     cache_.indexBuffer = names[1];
     cache_.format = ~0u;
+  }
+
+  // A mesh read from a file repeats a vertex at every face corner, and the driver runs
+  // the vertex stage again for every index unless the same index came just before.
+  // The copy sent holds each distinct vertex (byte for byte) once, with the indices
+  // turned to it in their places, so every range draws the same triangles. Indices
+  // past the vertices stay past them (their ranges are refused before a draw).
+  static void JoinIdenticalVertices(const StaticGeometry& g, std::vector<uint8_t>& vertices,
+                                    std::vector<uint32_t>& indices) {
+    const size_t stride = g.Stride();
+    std::unordered_map<std::string_view, uint32_t> seen;
+    seen.reserve(g.VertexCount());
+    vertices.reserve(size_t(g.VertexCount()) * stride);
+    indices.resize(g.IndexCount());
+    uint32_t joined = 0;
+    for (uint32_t i = 0; i < g.IndexCount(); ++i) {
+      const uint32_t from = g.Indices()[i];
+      if (from >= g.VertexCount()) {
+        indices[i] = ~0u;
+        continue;
+      }
+      const char* bytes = reinterpret_cast<const char*>(g.Vertices()) + size_t(from) * stride;
+      auto [it, added] = seen.try_emplace(std::string_view(bytes, stride), joined);
+      if (added) {
+        vertices.insert(vertices.end(), bytes, bytes + stride);
+        ++joined;
+      }
+      indices[i] = it->second;
+    }
   }
 
   // The element buffer is part of the vertex array's state; the attribute pointers
