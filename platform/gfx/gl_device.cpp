@@ -1,7 +1,8 @@
 // The OpenGL 3.3 back end. Device state is kept on the CPU and applied at each draw:
 // fixed GL state through a cache (only changes reach GL), the rest packed into one
 // uniform block written into a ring buffer, vertices and indices streamed into ring
-// buffers. Textures made from pixels are uploaded at their first use.
+// buffers, except static geometry (meshes), which keeps buffers of its own filled at
+// its first draw. Textures made from pixels are uploaded at their first use.
 #include <epoxy/gl.h>
 
 #include <cstring>

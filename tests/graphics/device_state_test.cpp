@@ -124,6 +124,39 @@ TEST(DeviceStateTest, GlBackEndSendsOnlyWhatChanged) {
   EXPECT_EQ(gfx::StubGlCallCount(), before);
 }
 
+// A mesh drawn range by range through the adapter's kept geometry draws what the
+// plain indexed draw of the same range draws, and the geometry is made once.
+TEST(DeviceStateTest, MeshAdapterDrawsKeptMeshRangesLikePlainDraws) {
+  platform::model::XMesh m;
+  m.vertices.resize(4);
+  m.vertices[1].position = {1, 0, 0};
+  m.vertices[2].position = {0, 1, 0};
+  m.vertices[3].position = {1, 1, 0};
+  m.vertices[3].uv0 = {1, 1};
+  m.indices = {0, 1, 2, 2, 1, 3};
+  gfx::RecordingRenderDevice plain, kept;
+  graphics::RenderMeshDevice plainMesh(&plain), keptMesh(&kept);
+  std::unique_ptr<gfx::StaticGeometry> geometry;
+  for (size_t first : {size_t(3), size_t(0)}) {
+    plainMesh.DrawTriangles(m.vertices.data(), m.vertices.size(), m.indices.data() + first, 3);
+    keptMesh.DrawMeshTriangles(geometry, m, first, 3);
+  }
+  const gfx::StaticGeometry* made = geometry.get();
+  keptMesh.DrawMeshTriangles(geometry, m, 0, 6);
+  EXPECT_EQ(geometry.get(), made);
+  ASSERT_EQ(kept.draws.size(), 3u);
+  ASSERT_EQ(plain.draws.size(), 2u);
+  for (size_t d = 0; d < plain.draws.size(); ++d) {
+    ASSERT_EQ(kept.draws[d].vertices.size(), plain.draws[d].vertices.size());
+    for (size_t i = 0; i < plain.draws[d].vertices.size(); ++i) {
+      EXPECT_EQ(kept.draws[d].vertices[i].world, plain.draws[d].vertices[i].world) << d << ":" << i;
+      EXPECT_EQ(kept.draws[d].vertices[i].uv0, plain.draws[d].vertices[i].uv0) << d << ":" << i;
+    }
+  }
+  EXPECT_EQ(kept.draws[0].vertices[2].world, glm::vec3(1, 1, 0));  // the second triangle's last corner
+  EXPECT_EQ(kept.draws[2].vertices.size(), 6u);
+}
+
 // Geometry the back end keeps costs one call per repeated draw; after a streamed draw
 // it binds its buffers again; a range it cannot draw costs nothing.
 TEST(DeviceStateTest, GlBackEndDrawsStaticGeometryWithoutResendingIt) {
