@@ -53,4 +53,18 @@ void RenderMeshDevice::DrawTriangles(const platform::model::XVertex* vertices, s
                                   uint32_t(indexCount / 3), indices, vertices, sizeof(platform::model::XVertex));
 }
 
+void RenderMeshDevice::DrawMeshTriangles(std::unique_ptr<gfx::StaticGeometry>& geometry,
+                                         const platform::model::XMesh& mesh, size_t firstIndex,
+                                         size_t indexCount) {
+  if (!device_ || indexCount < 3 || mesh.vertices.empty()) return;
+  if (!geometry)
+    geometry = device_->CreateStaticGeometry(mesh.vertices.data(), uint32_t(mesh.vertices.size()),
+                                             sizeof(platform::model::XVertex), mesh.indices.data(),
+                                             uint32_t(mesh.indices.size()));
+  if (!geometry) return;
+  device_->SetFVF(gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex2);
+  device_->DrawStaticGeometry(*geometry, gfx::PrimitiveType::kTriangleList, uint32_t(firstIndex),
+                              uint32_t(indexCount / 3));
+}
+
 }  // namespace graphics

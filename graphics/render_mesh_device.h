@@ -27,6 +27,8 @@ class RenderMeshDevice : public MeshDevice {
   void SetTextureTransform(int stage, const glm::mat4* matrix) override;
   void DrawTriangles(const platform::model::XVertex* vertices, size_t vertexCount, const uint32_t* indices,
                      size_t indexCount) override;
+  void DrawMeshTriangles(std::unique_ptr<platform::gfx::StaticGeometry>& geometry,
+                         const platform::model::XMesh& mesh, size_t firstIndex, size_t indexCount) override;
 
  private:
   platform::gfx::RenderDevice* device_;

@@ -1,13 +1,19 @@
 // The OpenGL 3.3 back end. Device state is kept on the CPU and applied at each draw:
 // fixed GL state through a cache (only changes reach GL), the rest packed into one
 // uniform block written into a ring buffer, vertices and indices streamed into ring
-// buffers. Textures made from pixels are uploaded at their first use.
+// buffers, except static geometry (meshes), which keeps buffers of its own filled at
+// its first draw. Textures made from pixels are uploaded at their first use.
 #include <epoxy/gl.h>
 
+#include <atomic>
 #include <cstring>
 #include <map>
+#include <mutex>
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/gfx/gl_functions.h"
 #include "platform/gfx/gl_shaders.h"
@@ -92,6 +98,40 @@ uint32_t GlMode(PrimitiveType t) {
   return GL_TRIANGLES;
 }
 
+// Buffers of static geometry that went away, to delete on the main thread at the next
+// frame (a mesh may be let go on the thread that tears a level down).
+std::mutex retiredMutex;
+struct RetiredBuffer {
+  GLuint name;
+  uint32_t generation;
+};
+std::vector<RetiredBuffer> retiredBuffers;
+
+// Counts the contexts the device has been attached to: a buffer made in an earlier
+// one is gone with it, so its name must neither be drawn from nor deleted in the new
+// one (the name may already belong to something else there).
+std::atomic<uint32_t> contextGeneration{1};
+
+// Static geometry with the device's copy in two buffers of its own, made at the
+// first draw.
+class GlStaticGeometry : public StaticGeometry {
+ public:
+  GlStaticGeometry(const void* vertices, uint32_t vertexCount, uint32_t stride, const uint32_t* indices,
+                   uint32_t indexCount, bool real)
+      : StaticGeometry(vertices, vertexCount, stride, indices, indexCount), real_(real) {}
+  ~GlStaticGeometry() override {
+    if (!real_ || !vertexBuffer) return;
+    std::lock_guard<std::mutex> lock(retiredMutex);
+    retiredBuffers.push_back({vertexBuffer, generation});
+    retiredBuffers.push_back({indexBuffer, generation});
+  }
+  mutable uint32_t vertexBuffer = 0, indexBuffer = 0;
+  mutable uint32_t generation = 0;  // the context the buffers were made in
+
+ private:
+  bool real_;
+};
+
 GLuint Compile(GLenum kind, const char* body) {
   std::string source = std::string("#version 330 core\n") + kFixedFunctionBlock + body;
   const char* text = source.c_str();
@@ -124,6 +164,8 @@ class GlRenderDevice : public StateDevice {
     if (!attached_) return;
     textures_->ForEach([&](Texture& t) { CarryOut(t); });
     if (real_) DeleteObjects();
+    // Static geometry is sent again at its next draw in the new context.
+    contextGeneration.fetch_add(1);
     attached_ = false;
   }
 
@@ -191,7 +233,10 @@ class GlRenderDevice : public StateDevice {
     dirty_ = true;
   }
 
-  void BeginScene() override { Invalidate(); }
+  void BeginScene() override {
+    Invalidate();
+    if (real_) DeleteRetiredBuffers();
+  }
   void Preload(const Texture& t) override { Upload(const_cast<Texture&>(t)); }
   void EndScene() override {}
 
@@ -240,6 +285,32 @@ class GlRenderDevice : public StateDevice {
     for (uint32_t i = 0; i < count; ++i)
       if (indices[i] >= vertexCount) return;  // an index past the vertices: refuse the draw
     Draw(type, count, static_cast<const uint8_t*>(vertices), stride, indices, vertexCount);
+  }
+
+  std::unique_ptr<StaticGeometry> CreateStaticGeometry(const void* vertices, uint32_t vertexCount, uint32_t stride,
+                                                       const uint32_t* indices, uint32_t indexCount) override {
+    if (!vertices || !indices || vertexCount == 0 || indexCount == 0 || stride == 0) return nullptr;
+    return std::make_unique<GlStaticGeometry>(vertices, vertexCount, stride, indices, indexCount, real_);
+  }
+  void DrawStaticGeometry(const StaticGeometry& g, PrimitiveType type, uint32_t firstIndex,
+                          uint32_t primitiveCount) override {
+    const auto* geometry = dynamic_cast<const GlStaticGeometry*>(&g);
+    if (!geometry) {
+      RenderDevice::DrawStaticGeometry(g, type, firstIndex, primitiveCount);
+      return;
+    }
+    uint32_t count = VertexCountOf(type, primitiveCount);
+    if (count == 0 || !g.RangeInBounds(firstIndex, count)) return;
+    uint32_t format = state_.fvf;
+    if (g.Stride() < VertexStride(format)) return;
+    MakeResident(*geometry);
+    ApplyTarget();
+    ApplyFixedState();
+    ApplyTextures();
+    ApplyUniforms();
+    ApplyFormat(format, g.Stride(), geometry->vertexBuffer);
+    BindIndexBuffer(geometry->indexBuffer);
+    gl_.drawElementsBaseVertex(GlMode(type), int(count), size_t(firstIndex) * 4, 0);
   }
 
   std::unique_ptr<Texture> CreateTexture(const ImageData& image) override {
@@ -320,6 +391,7 @@ class GlRenderDevice : public StateDevice {
     uint32_t samplers[2];
     int activeUnit;
     uint32_t format, stride;
+    uint32_t arrayBuffer, indexBuffer;
   };
 
   void CreateObjects() {
@@ -498,6 +570,7 @@ class GlRenderDevice : public StateDevice {
   }
 
   void DeleteObjects() {
+    DeleteRetiredBuffers();
     for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
     samplers_.clear();
     GLuint buffers[] = {vbo_, ebo_, ubo_};
@@ -652,7 +725,91 @@ class GlRenderDevice : public StateDevice {
     uniformOffset_ += uniformStride_;
   }
 
-  void ApplyFormat(uint32_t format, uint32_t stride) {
+  void DeleteRetiredBuffers() {
+    std::vector<RetiredBuffer> retired;
+    {
+      std::lock_guard<std::mutex> lock(retiredMutex);
+      retired.swap(retiredBuffers);
+    }
+    const uint32_t current = contextGeneration.load();
+    std::vector<GLuint> names;
+    for (const RetiredBuffer& r : retired)
+      if (r.generation == current) names.push_back(r.name);
+    if (names.empty()) return;
+    glDeleteBuffers(GLsizei(names.size()), names.data());
+    cache_.arrayBuffer = cache_.indexBuffer = ~0u;
+  }
+
+  // Copies the geometry into buffers of its own the first time it is drawn.
+  void MakeResident(const GlStaticGeometry& g) {
+    const uint32_t current = contextGeneration.load();
+    if (g.vertexBuffer && g.generation == current) return;
+    g.generation = current;
+    if (!real_) {
+      // Over the stub: names that only have to differ from the rings'.
+      g.vertexBuffer = ++stubBufferNames_;
+      g.indexBuffer = ++stubBufferNames_;
+      return;
+    }
+    std::vector<uint8_t> vertices;
+    std::vector<uint32_t> indices;
+    JoinIdenticalVertices(g, vertices, indices);
+    GLuint names[2] = {0, 0};
+    glGenBuffers(2, names);
+    glBindBuffer(GL_ARRAY_BUFFER, names[0]);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size()), vertices.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, names[1]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
+    g.vertexBuffer = names[0];
+    g.indexBuffer = names[1];
+    cache_.arrayBuffer = names[0];
+    cache_.indexBuffer = names[1];
+    cache_.format = ~0u;
+  }
+
+  // A mesh read from a file repeats a vertex at every face corner, and the driver runs
+  // the vertex stage again for every index unless the same index came just before.
+  // The copy sent holds each distinct vertex (byte for byte) once, with the indices
+  // turned to it in their places, so every range draws the same triangles. Indices
+  // past the vertices stay past them (their ranges are refused before a draw).
+  static void JoinIdenticalVertices(const StaticGeometry& g, std::vector<uint8_t>& vertices,
+                                    std::vector<uint32_t>& indices) {
+    const size_t stride = g.Stride();
+    std::unordered_map<std::string_view, uint32_t> seen;
+    seen.reserve(g.VertexCount());
+    vertices.reserve(size_t(g.VertexCount()) * stride);
+    indices.resize(g.IndexCount());
+    uint32_t joined = 0;
+    for (uint32_t i = 0; i < g.IndexCount(); ++i) {
+      const uint32_t from = g.Indices()[i];
+      if (from >= g.VertexCount()) {
+        indices[i] = ~0u;
+        continue;
+      }
+      const char* bytes = reinterpret_cast<const char*>(g.Vertices()) + size_t(from) * stride;
+      auto [it, added] = seen.try_emplace(std::string_view(bytes, stride), joined);
+      if (added) {
+        vertices.insert(vertices.end(), bytes, bytes + stride);
+        ++joined;
+      }
+      indices[i] = it->second;
+    }
+  }
+
+  // The element buffer is part of the vertex array's state; the attribute pointers
+  // take the array buffer bound when they are set.
+  void BindIndexBuffer(uint32_t name) {
+    if (cache_.indexBuffer == name) return;
+    gl_.bindBuffer(GL_ELEMENT_ARRAY_BUFFER, name);
+    cache_.indexBuffer = name;
+  }
+
+  void ApplyFormat(uint32_t format, uint32_t stride, uint32_t buffer) {
+    if (cache_.arrayBuffer != buffer) {
+      gl_.bindBuffer(GL_ARRAY_BUFFER, buffer);
+      cache_.arrayBuffer = buffer;
+      cache_.format = ~0u;
+    }
     if (cache_.format == format && cache_.stride == stride) return;
     cache_.format = format;
     cache_.stride = stride;
@@ -699,7 +856,7 @@ class GlRenderDevice : public StateDevice {
     ApplyFixedState();
     ApplyTextures();
     ApplyUniforms();
-    ApplyFormat(format, stride);
+    ApplyFormat(format, stride, vbo_);
     size_t at = (vertexOffset_ + stride - 1) / stride * stride;
     if (at + bytes > kVertexRing) {
       gl_.bufferOrphan(GL_ARRAY_BUFFER, kVertexRing);
@@ -713,6 +870,7 @@ class GlRenderDevice : public StateDevice {
       return;
     }
     size_t indexBytes = size_t(count) * 4;
+    BindIndexBuffer(ebo_);
     if (indexOffset_ + indexBytes > kIndexRing) {
       gl_.bufferOrphan(GL_ELEMENT_ARRAY_BUFFER, kIndexRing);
       indexOffset_ = 0;
@@ -730,6 +888,7 @@ class GlRenderDevice : public StateDevice {
   size_t uniformStride_ = kUniformStride;
   size_t uniformOffset_ = 0, vertexOffset_ = 0, indexOffset_ = 0;
   bool dirty_ = true;
+  uint32_t stubBufferNames_ = 1u << 20;
   Cache cache_{};
   Uniforms uniforms_{};
   std::map<std::tuple<uint32_t, uint32_t, uint32_t, uint32_t>, uint32_t> samplers_;

@@ -162,6 +162,33 @@ class VertexBuffer {
   uint64_t version_ = 0;
 };
 
+// Vertices and indices drawn many times over unchanged (a model's mesh). A back end
+// may keep its own copy, so that a draw resends neither. The caller keeps both arrays
+// alive and unchanged for the life of the geometry.
+class StaticGeometry {
+ public:
+  StaticGeometry(const void* vertices, uint32_t vertexCount, uint32_t stride, const uint32_t* indices,
+                 uint32_t indexCount);
+  virtual ~StaticGeometry() = default;
+  StaticGeometry(const StaticGeometry&) = delete;
+  StaticGeometry& operator=(const StaticGeometry&) = delete;
+  const uint8_t* Vertices() const { return vertices_; }
+  uint32_t VertexCount() const { return vertexCount_; }
+  uint32_t Stride() const { return stride_; }
+  const uint32_t* Indices() const { return indices_; }
+  uint32_t IndexCount() const { return indexCount_; }
+  // Whether count indices from first all point at vertices of the geometry (checked
+  // once when made, so that a sound mesh costs no scan per draw).
+  bool RangeInBounds(uint32_t first, uint32_t count) const;
+
+ private:
+  const uint8_t* vertices_;
+  uint32_t vertexCount_, stride_;
+  const uint32_t* indices_;
+  uint32_t indexCount_;
+  bool anyIndexPastEnd_ = false;
+};
+
 enum class BackEnd { kOpenGL, kNull, kRecording };
 
 class RenderDevice {
@@ -211,6 +238,15 @@ class RenderDevice {
                                uint32_t stride) = 0;
   virtual void DrawIndexedPrimitiveUP(PrimitiveType type, uint32_t vertexCount, uint32_t primitiveCount,
                                       const uint32_t* indices, const void* vertices, uint32_t stride) = 0;
+  // Geometry for DrawStaticGeometry; null for empty arrays.
+  virtual std::unique_ptr<StaticGeometry> CreateStaticGeometry(const void* vertices, uint32_t vertexCount,
+                                                               uint32_t stride, const uint32_t* indices,
+                                                               uint32_t indexCount);
+  // The same as DrawIndexedPrimitiveUP of primitiveCount primitives from the
+  // geometry's indices at firstIndex, in the current format; a range that runs past
+  // the indices or holds an index past the vertices is refused.
+  virtual void DrawStaticGeometry(const StaticGeometry& geometry, PrimitiveType type, uint32_t firstIndex,
+                                  uint32_t primitiveCount);
 
   // Textures. Any thread may decode (DecodeImageFile); only the main thread calls these.
   // A texture made from pixels keeps them until its first use uploads them.

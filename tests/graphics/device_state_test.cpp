@@ -204,6 +204,81 @@ TEST(DeviceStateTest, GlBackEndSendsTheScissorOnlyWhenItChanges) {
   draw();
   d->Clear(gfx::clear::kTarget, 0xFF000000, 1.0f, 0);
   EXPECT_EQ(draw(), 5u);  // rectangle, colour and depth masks, vertices, draw
+// A mesh drawn range by range through the adapter's kept geometry draws what the
+// plain indexed draw of the same range draws, and the geometry is made once.
+TEST(DeviceStateTest, MeshAdapterDrawsKeptMeshRangesLikePlainDraws) {
+  platform::model::XMesh m;
+  m.vertices.resize(4);
+  m.vertices[1].position = {1, 0, 0};
+  m.vertices[2].position = {0, 1, 0};
+  m.vertices[3].position = {1, 1, 0};
+  m.vertices[3].uv0 = {1, 1};
+  m.indices = {0, 1, 2, 2, 1, 3};
+  gfx::RecordingRenderDevice plain, kept;
+  graphics::RenderMeshDevice plainMesh(&plain), keptMesh(&kept);
+  std::unique_ptr<gfx::StaticGeometry> geometry;
+  for (size_t first : {size_t(3), size_t(0)}) {
+    plainMesh.DrawTriangles(m.vertices.data(), m.vertices.size(), m.indices.data() + first, 3);
+    keptMesh.DrawMeshTriangles(geometry, m, first, 3);
+  }
+  const gfx::StaticGeometry* made = geometry.get();
+  keptMesh.DrawMeshTriangles(geometry, m, 0, 6);
+  EXPECT_EQ(geometry.get(), made);
+  ASSERT_EQ(kept.draws.size(), 3u);
+  ASSERT_EQ(plain.draws.size(), 2u);
+  for (size_t d = 0; d < plain.draws.size(); ++d) {
+    ASSERT_EQ(kept.draws[d].vertices.size(), plain.draws[d].vertices.size());
+    for (size_t i = 0; i < plain.draws[d].vertices.size(); ++i) {
+      EXPECT_EQ(kept.draws[d].vertices[i].world, plain.draws[d].vertices[i].world) << d << ":" << i;
+      EXPECT_EQ(kept.draws[d].vertices[i].uv0, plain.draws[d].vertices[i].uv0) << d << ":" << i;
+    }
+  }
+  EXPECT_EQ(kept.draws[0].vertices[2].world, glm::vec3(1, 1, 0));  // the second triangle's last corner
+  EXPECT_EQ(kept.draws[2].vertices.size(), 6u);
+}
+
+// Geometry the back end keeps costs one call per repeated draw; after a streamed draw
+// it binds its buffers again; a range it cannot draw costs nothing.
+TEST(DeviceStateTest, GlBackEndDrawsStaticGeometryWithoutResendingIt) {
+  auto d = gfx::CreateGlRenderDeviceOverStub(320, 240);
+  const gfx::VertexPosNormalTex quad[4] = {{-1, -1, 0, 0, 0, -1, 0, 1}, {-1, 1, 0, 0, 0, -1, 0, 0}, {1, -1, 0, 0, 0, -1, 1, 1}, {1, 1, 0, 0, 0, -1, 1, 0}};
+  const uint32_t indices[6] = {0, 1, 2, 2, 1, 3};
+  auto g = d->CreateStaticGeometry(quad, 4, sizeof quad[0], indices, 6);
+  ASSERT_NE(g, nullptr);
+  d->SetFVF(gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex1);
+  auto calls = [&](auto&& draw) {
+    uint64_t before = gfx::StubGlCallCount();
+    draw();
+    return gfx::StubGlCallCount() - before;
+  };
+  auto drawStatic = [&](uint32_t first, uint32_t triangles) {
+    d->DrawStaticGeometry(*g, gfx::PrimitiveType::kTriangleList, first, triangles);
+  };
+  uint64_t first = calls([&] { drawStatic(0, 2); });
+  EXPECT_EQ(calls([&] { drawStatic(0, 2); }), 1u);  // the draw alone
+  EXPECT_EQ(calls([&] { drawStatic(3, 1); }), 1u);  // another range of the same buffers
+  uint64_t streamed = calls([&] { d->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, quad, sizeof quad[0]); });
+  EXPECT_GT(streamed, 2u);  // the ring buffer is bound again before its vertices are sent
+  uint64_t back = calls([&] { drawStatic(0, 2); });
+  EXPECT_GT(back, 1u);
+  EXPECT_LT(back, first);
+
+  struct Refused {
+    uint32_t first, triangles;
+    const char* why;
+  };
+  for (const Refused& r : {Refused{0, 0, "no triangles"}, Refused{6, 1, "starts at the end"},
+                           Refused{3, 2, "runs past the end"}, Refused{0xFFFFFFFFu, 1, "start wraps around"}}) {
+    EXPECT_EQ(calls([&] { drawStatic(r.first, r.triangles); }), 0u) << r.why;
+  }
+  const uint32_t bad[6] = {0, 1, 2, 2, 1, 7};
+  auto broken = d->CreateStaticGeometry(quad, 4, sizeof quad[0], bad, 6);
+  ASSERT_NE(broken, nullptr);
+  EXPECT_GT(calls([&] { d->DrawStaticGeometry(*broken, gfx::PrimitiveType::kTriangleList, 0, 1); }), 0u);
+  EXPECT_EQ(calls([&] { d->DrawStaticGeometry(*broken, gfx::PrimitiveType::kTriangleList, 3, 1); }), 0u)
+      << "an index past the vertices";
+  EXPECT_EQ(d->CreateStaticGeometry(quad, 0, sizeof quad[0], indices, 6), nullptr);
+  EXPECT_EQ(d->CreateStaticGeometry(quad, 4, sizeof quad[0], indices, 0), nullptr);
 }
 
 }  // namespace
