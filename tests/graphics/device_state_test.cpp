@@ -204,6 +204,8 @@ TEST(DeviceStateTest, GlBackEndSendsTheScissorOnlyWhenItChanges) {
   draw();
   d->Clear(gfx::clear::kTarget, 0xFF000000, 1.0f, 0);
   EXPECT_EQ(draw(), 5u);  // rectangle, colour and depth masks, vertices, draw
+}
+
 // A mesh drawn range by range through the adapter's kept geometry draws what the
 // plain indexed draw of the same range draws, and the geometry is made once.
 TEST(DeviceStateTest, MeshAdapterDrawsKeptMeshRangesLikePlainDraws) {

@@ -208,6 +208,8 @@ TEST_F(GlPixelTest, ScissorRectOnARenderTextureIsMeasuredFromItsTop) {
   gfx::ImageData img = Read();
   ExpectPixel(img, 16, 2, 255, 0, 0, "top rows of the target");
   ExpectPixel(img, 16, 28, 0, 255, 0, "bottom rows of the target");
+}
+
 // A mesh drawn from the device's own copy, subset by subset, with streamed draws in
 // between (which use other buffers): each draw lands where its own vertices say,
 // also in the next frame, and a subset holding an index past the vertices is refused
