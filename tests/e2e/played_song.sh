@@ -29,10 +29,11 @@ songs=$(find "$E2E_RUN/music" -mindepth 1 -maxdepth 1 -type d | wc -l)
 e2e_wait_log "Gathered $songs Songs"
 
 first_song()   { e2e_is "$1" 180 374 orange && e2e_is "$1" 400 238 dark; }
-player_select(){ e2e_is "$1" 400 358 orange; }
+# A free box shows its join prompt on a highlight in its middle.
+player_select(){ e2e_is "$1" 570 374 orange; }
 # Joined: the lone free box in the middle gives way to the player's box on the left
-# and a free one on the right (the tops of the boxes are orange bars).
-joined_box()   { e2e_is "$1" 320 263 orange && e2e_is "$1" 640 263 dark; }
+# and a free one on the right, whose join prompt is lit; the middle is background.
+joined_box()   { e2e_is "$1" 890 374 orange && ! e2e_is "$1" 570 374 orange && e2e_is "$1" 640 416 dark; }
 song_load()    { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 380 480 140 2; }
 board()        { e2e_region_varied "$1" 430 567 420 60 16 && e2e_region_varied "$1" 400 500 480 200 10; }
 
