@@ -20,6 +20,7 @@
 #include <string>
 
 #include "core/utils.h"
+#include "platform/file.h"
 #include "song/profile.h"
 #include "song/score_table.h"
 #include "tests/support/audio_fixtures.h"
@@ -49,16 +50,7 @@ uint32_t NoteTick(int r, int n) {
 }
 
 bool WriteFile(const fs::path& path, const std::string& bytes) {
-  const fs::path temp = path.string() + ".part";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) return false;
-  }
-  std::error_code ec;
-  fs::rename(temp, path, ec);
-  return !ec;
+  return platform::WriteFileAtomic(path.string(), bytes);
 }
 
 std::string Chart() {
