@@ -286,8 +286,6 @@ int RunGame(int argc, const char* const* argv, platform::gfx::Framework& framewo
   Log(0, u"Current Directory: " + GetCurrentFolder());
   platform::SetCurrentDirectory(platform::PathToNative(GetExeFolder()));
   Log(0, u"New Directory: " + GetCurrentFolder());
-  g_loadingPictures = std::make_unique<platform::gfx::ImagePrefetch>(
-      std::vector<std::string>(std::begin(kLoadingPictures), std::end(kLoadingPictures)));
 
   RemoveUnfinishedSaves();
   g_Settings.Load(u"settings/config.ini");
@@ -319,6 +317,10 @@ int RunGame(int argc, const char* const* argv, platform::gfx::Framework& framewo
     Shutdown();
     return 1;
   }
+  // Decoded while the device is made; only once there is a window, so a run that cannot
+  // open one ends at once instead of waiting for pictures it will never show.
+  g_loadingPictures = std::make_unique<platform::gfx::ImagePrefetch>(
+      std::vector<std::string>(std::begin(kLoadingPictures), std::end(kLoadingPictures)));
   framework.SetCursorSettings(false, false);
   if (Invoke(g_services.graphics.createCameras, "Graphics: CreateCameras")) g_made.cameras.store(true);
   framework.Init(false, nullptr);

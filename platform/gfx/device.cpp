@@ -144,6 +144,10 @@ ImagePrefetch::ImagePrefetch(std::vector<std::string> paths) {
   thread_ = std::thread([this] {
     platform::SetCurrentThreadName("vl-pictures");
     for (Entry& e : entries_) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
+      }
       ImageData image;
       const bool ok = DecodeImageFile(e.path, image);
       std::lock_guard<std::mutex> lock(mutex_);
@@ -156,6 +160,10 @@ ImagePrefetch::ImagePrefetch(std::vector<std::string> paths) {
 }
 
 ImagePrefetch::~ImagePrefetch() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
   if (thread_.joinable()) thread_.join();
 }
 

@@ -79,6 +79,7 @@ class ImagePrefetch {
   std::vector<Entry> entries_;
   std::mutex mutex_;
   std::condition_variable decoded_;
+  bool stopping_ = false;  // set by the destructor: pictures not begun are not decoded
   std::thread thread_;
 };
 
