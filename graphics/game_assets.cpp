@@ -2,11 +2,13 @@
 // texture and model caches.
 #include "graphics/game_assets.h"
 
+#include <algorithm>
 #include <span>
 
 #include "core/log.h"
 #include "core/utils.h"
 #include "graphics/game_asset_lists.h"
+#include "graphics/image_decode_pool.h"
 
 namespace graphics {
 
@@ -16,13 +18,22 @@ namespace {
 
 std::string Narrow(std::u16string_view path) { return ToNarrow(path); }
 
+std::u16string TableFile(const StaticAssetRow& row) {
+  return std::u16string(row.folder) + u"/" + std::u16string(row.name) + u".png";
+}
+
 template <size_t N>
 void LoadTable(gfx::RenderDevice* device, std::array<TextureSlotPointer, N>& table, std::span<const StaticAssetRow> rows,
-               std::atomic<int32_t>& counter, std::u16string_view theme) {
-  for (const StaticAssetRow& row : rows) {
-    std::u16string file = std::u16string(row.folder) + u"/" + std::u16string(row.name) + u".png";
-    LoadStaticTexture(device, table.at(size_t(row.slot)), &counter, file, theme);
-  }
+               std::atomic<int32_t>& counter, std::u16string_view theme, ImageDecodePool* pool) {
+  for (const StaticAssetRow& row : rows)
+    LoadStaticTexture(device, table.at(size_t(row.slot)), &counter, TableFile(row), theme, pool);
+}
+
+// Where the walk will look first for each row: the theme's own file. A fall-back to the
+// default theme is rare and decoded when it happens.
+void QueueTable(ImageDecodePool& pool, std::span<const StaticAssetRow> rows, std::u16string_view theme) {
+  for (const StaticAssetRow& row : rows)
+    pool.Queue(Narrow(std::u16string(theme) + u"static/" + TableFile(row)));
 }
 
 constexpr int kKeysFretSlots[] = {23, 24, 25, 26, 27, 28, 29, 30, 31};
@@ -43,11 +54,19 @@ bool Contains(const int (&list)[N], int slot) {
 }  // namespace
 
 bool LoadStaticTexture(gfx::RenderDevice* device, TextureSlotPointer& slot, std::atomic<int32_t>* counter,
-                       std::u16string_view file, std::u16string_view themeFolder) {
+                       std::u16string_view file, std::u16string_view themeFolder, ImageDecodePool* pool) {
   if (counter) counter->fetch_add(1);
   auto load = [&](const std::u16string& path) {
     delete slot;
-    slot = device ? device->CreateTextureFromFile(Narrow(path)).release() : nullptr;
+    slot = nullptr;
+    if (!device) return false;
+    std::string narrow = Narrow(path);
+    gfx::ImageData image;
+    switch (pool ? pool->Take(narrow, image) : ImageDecodePool::Taken::kNotQueued) {
+      case ImageDecodePool::Taken::kDecoded: slot = device->CreateTexture(std::move(image)).release(); break;
+      case ImageDecodePool::Taken::kFailed: break;
+      case ImageDecodePool::Taken::kNotQueued: slot = device->CreateTextureFromFile(narrow).release(); break;
+    }
     return slot != nullptr;
   };
   std::u16string path = std::u16string(themeFolder) + u"static/" + std::u16string(file);
@@ -78,7 +97,8 @@ bool LoadStaticModel(MeshDevice* device, MeshInstance& mesh, std::atomic<int32_t
   return false;
 }
 
-GameAssets::GameAssets(gfx::RenderDevice* device) : device_(device), meshDevice_(device) {
+GameAssets::GameAssets(gfx::RenderDevice* device)
+    : device_(device), decodeThreads_(ImageDecodePool::DefaultThreads()), meshDevice_(device) {
   noteTextures.fill(nullptr);
   fretTextures.fill(nullptr);
   tailTextures.fill(nullptr);
@@ -114,17 +134,32 @@ int GameAssets::StaticTextureCount() {
 
 int GameAssets::StaticModelCount() { return int(std::size(kModelRows)); }
 
+void GameAssets::SetDecodeThreads(int threads) { decodeThreads_ = std::clamp(threads, 0, ImageDecodePool::kMaxThreads); }
+
 void GameAssets::LoadTextures(std::u16string_view theme) {
   texturesLoaded = 0;
-  LoadTable(device_, noteTextures, kNoteTextureRows, texturesLoaded, theme);
-  LoadTable(device_, tailTextures, kTailTextureRows, texturesLoaded, theme);
-  LoadTable(device_, fretTextures, kFretTextureRows, texturesLoaded, theme);
-  LoadTable(device_, meterTextures, kMeterTextureRows, texturesLoaded, theme);
-  LoadTable(device_, numberTextures, kNumberTextureRows, texturesLoaded, theme);
+  // Decoding is most of a load; the pool decodes ahead of the walk, which still fills
+  // the slots and writes its log lines one row after another.
+  std::unique_ptr<ImageDecodePool> pool;
+  if (device_ && decodeThreads_ > 0) {
+    pool = std::make_unique<ImageDecodePool>(decodeThreads_);
+    QueueTable(*pool, kNoteTextureRows, theme);
+    QueueTable(*pool, kTailTextureRows, theme);
+    QueueTable(*pool, kFretTextureRows, theme);
+    QueueTable(*pool, kMeterTextureRows, theme);
+    QueueTable(*pool, kNumberTextureRows, theme);
+  }
+  LoadTable(device_, noteTextures, kNoteTextureRows, texturesLoaded, theme, pool.get());
+  LoadTable(device_, tailTextures, kTailTextureRows, texturesLoaded, theme, pool.get());
+  LoadTable(device_, fretTextures, kFretTextureRows, texturesLoaded, theme, pool.get());
+  LoadTable(device_, meterTextures, kMeterTextureRows, texturesLoaded, theme, pool.get());
+  LoadTable(device_, numberTextures, kNumberTextureRows, texturesLoaded, theme, pool.get());
 }
 
 void GameAssets::LoadModels(std::u16string_view theme) {
   modelsLoaded = 0;
+  // The models name many of the same pictures: decode each once for this load.
+  meshDevice_.ShareDecodes(true);
   for (const StaticAssetRow& row : kModelRows) {
     MeshInstance& mesh = meshes.at(size_t(row.slot));
     std::u16string file = std::u16string(row.folder) + u"/" + std::u16string(row.name) + u".X";
@@ -136,6 +171,7 @@ void GameAssets::LoadModels(std::u16string_view theme) {
     if (Contains(kEnergyMaskedSlots, row.slot) && mesh.Hierarchy())
       mesh.Hierarchy()->SetTexture(&meterTextures[kEnergyBarMaskSlot], 1);
   }
+  meshDevice_.ShareDecodes(false);
 }
 
 void GameAssets::PreloadTextures() {

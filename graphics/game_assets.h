@@ -19,6 +19,8 @@
 
 namespace graphics {
 
+class ImageDecodePool;
+
 using TexturePtr = std::unique_ptr<platform::gfx::Texture>;
 // A fixed-table slot: a plain pointer owned by the store, because mesh hierarchies
 // keep a slot's address and read the pointer through it at each draw.
@@ -51,6 +53,10 @@ class GameAssets {
   GameAssets& operator=(const GameAssets&) = delete;
 
   void LoadTextures(std::u16string_view themeFolder);
+  // How many worker threads decode the fixed tables' pictures during LoadTextures
+  // (0: the loading thread decodes each itself). One per core unless set.
+  void SetDecodeThreads(int threads);
+  int DecodeThreads() const { return decodeThreads_; }
   void LoadModels(std::u16string_view themeFolder);
   // Uploads every fixed texture but the number table's (main thread).
   void PreloadTextures();
@@ -93,6 +99,7 @@ class GameAssets {
   };
 
   platform::gfx::RenderDevice* device_;
+  int decodeThreads_;
   RenderMeshDevice meshDevice_;
   std::list<TextureCacheEntry> textureCache_;
   std::list<ModelCacheEntry> modelCache_;
@@ -100,9 +107,10 @@ class GameAssets {
 
 // Loads theme folder + "static/" + file into slot, falling back to the default theme.
 // counter (when given) counts the attempt whether it succeeds or not. Whatever the
-// slot held is freed first.
+// slot held is freed first. With a pool, a path queued there is taken from it in place
+// of decoding it here.
 bool LoadStaticTexture(platform::gfx::RenderDevice* device, TextureSlotPointer& slot, std::atomic<int32_t>* counter,
-                       std::u16string_view file, std::u16string_view themeFolder);
+                       std::u16string_view file, std::u16string_view themeFolder, ImageDecodePool* pool = nullptr);
 bool LoadStaticModel(MeshDevice* device, MeshInstance& mesh, std::atomic<int32_t>* counter,
                      std::u16string_view file, std::u16string_view themeFolder);
 

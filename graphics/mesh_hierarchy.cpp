@@ -194,8 +194,12 @@ void MeshHierarchy::DrawContainer(MeshContainer& container) {
     if (i >= mesh.subsets.size()) continue;
     const auto& subset = mesh.subsets[i];
     if (subset.indexCount == 0) continue;
-    device_->DrawTriangles(vertices.data(), vertices.size(), mesh.indices.data() + subset.firstIndex,
-                           subset.indexCount);
+    // A skinned mesh changes at every update; any other is drawn from the device's copy.
+    if (container.IsSkinned())
+      device_->DrawTriangles(vertices.data(), vertices.size(), mesh.indices.data() + subset.firstIndex,
+                             subset.indexCount);
+    else
+      device_->DrawMeshTriangles(container.geometry, mesh, subset.firstIndex, subset.indexCount);
   }
 }
 

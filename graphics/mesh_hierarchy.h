@@ -14,6 +14,7 @@
 
 #include "graphics/animation.h"
 #include "platform/gfx/device.h"
+#include "platform/gfx/render_device.h"
 #include "platform/model/xfile.h"
 
 namespace graphics {
@@ -42,6 +43,14 @@ class MeshDevice {
   // A triangle list: indices into vertices.
   virtual void DrawTriangles(const platform::model::XVertex* vertices, size_t vertexCount,
                              const uint32_t* indices, size_t indexCount) = 0;
+  // The same triangles from a mesh that stays as loaded: indexCount of the mesh's
+  // indices from firstIndex. `geometry` is the mesh's place for what the device keeps
+  // of it between draws (empty before the first). By default drawn as DrawTriangles.
+  virtual void DrawMeshTriangles(std::unique_ptr<platform::gfx::StaticGeometry>& geometry,
+                                 const platform::model::XMesh& mesh, size_t firstIndex, size_t indexCount) {
+    (void)geometry;
+    DrawTriangles(mesh.vertices.data(), mesh.vertices.size(), mesh.indices.data() + firstIndex, indexCount);
+  }
 };
 
 // The place a texture pointer is kept (a slot of a texture table of the asset store).
@@ -58,6 +67,8 @@ struct MeshContainer {
   std::vector<int> boneFrames;          // frame of each bone, -1 when no frame has its name
   std::vector<platform::model::XVertex> skinned;  // the working mesh of a skinned container
   std::vector<float> skinScratch;
+  // The device's copy of an unskinned mesh, made at its first draw.
+  std::unique_ptr<platform::gfx::StaticGeometry> geometry;
   bool IsSkinned() const { return mesh && !mesh->bones.empty(); }
 };
 

@@ -5,8 +5,22 @@ namespace graphics {
 
 namespace gfx = platform::gfx;
 
+void RenderMeshDevice::ShareDecodes(bool on) {
+  shareDecodes_ = on;
+  if (!on) decoded_.clear();
+}
+
 std::unique_ptr<gfx::Texture> RenderMeshDevice::CreateTextureFromFile(std::string_view path) {
-  return device_ ? device_->CreateTextureFromFile(path) : nullptr;
+  if (!device_) return nullptr;
+  if (!shareDecodes_) return device_->CreateTextureFromFile(path);
+  auto it = decoded_.find(std::string(path));
+  if (it == decoded_.end()) {
+    gfx::ImageData image;
+    // A file that does not decode is tried again next time, as without sharing.
+    if (!gfx::DecodeImageFile(path, image)) return nullptr;
+    it = decoded_.emplace(std::string(path), std::move(image)).first;
+  }
+  return device_->CreateTexture(it->second);
 }
 
 void RenderMeshDevice::SetWorldTransform(const glm::mat4& world) {
@@ -37,6 +51,20 @@ void RenderMeshDevice::DrawTriangles(const platform::model::XVertex* vertices, s
   device_->SetFVF(gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex2);
   device_->DrawIndexedPrimitiveUP(gfx::PrimitiveType::kTriangleList, uint32_t(vertexCount),
                                   uint32_t(indexCount / 3), indices, vertices, sizeof(platform::model::XVertex));
+}
+
+void RenderMeshDevice::DrawMeshTriangles(std::unique_ptr<gfx::StaticGeometry>& geometry,
+                                         const platform::model::XMesh& mesh, size_t firstIndex,
+                                         size_t indexCount) {
+  if (!device_ || indexCount < 3 || mesh.vertices.empty()) return;
+  if (!geometry)
+    geometry = device_->CreateStaticGeometry(mesh.vertices.data(), uint32_t(mesh.vertices.size()),
+                                             sizeof(platform::model::XVertex), mesh.indices.data(),
+                                             uint32_t(mesh.indices.size()));
+  if (!geometry) return;
+  device_->SetFVF(gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex2);
+  device_->DrawStaticGeometry(*geometry, gfx::PrimitiveType::kTriangleList, uint32_t(firstIndex),
+                              uint32_t(indexCount / 3));
 }
 
 }  // namespace graphics

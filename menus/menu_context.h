@@ -164,6 +164,9 @@ struct MenuContext {
   // Milliseconds (timeGetTime); the tests' clock is a counter.
   std::function<uint32_t()> now;
   uint32_t Now() const { return now ? now() : 0; }
+  // A fresh depth buffer, so what is drawn next lies over what was drawn before.
+  std::function<void()> clearDepth;
+  void ClearDepth() const { if (clearDepth) clearDepth(); }
   std::function<uint32_t()> random;
   uint32_t Random() const { return random ? random() : 0; }
 

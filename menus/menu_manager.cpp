@@ -247,7 +247,10 @@ void MenuManager::ResetAfterSong() {
   ctx_.ResetHeld(true);
   if (player_) player_->ResetSlots();
   for (int32_t c = 0; c < std::min(ctx_.ControllerCount(), kMaxControllers); ++c) ctx_.ClearEvents(c);
-  if (song_) song_->ClearPlaylist();
+  if (song_) {
+    song_->ClearPlaylist();
+    song_->RefreshAfterSong();
+  }
 }
 
 // ---- Joining ---------------------------------------------------------------------

@@ -22,6 +22,7 @@
 #include "theme/theme_set.h"
 #include "platform/clock.h"
 #include "platform/gfx/device.h"
+#include "platform/gfx/render_device.h"
 #include "platform/paths.h"
 #include "song/song_list.h"
 
@@ -98,6 +99,10 @@ void FillContext(MenuContext& c) {
     if (g_SoundPlayer) g_SoundPlayer->Play(static_cast<uint32_t>(s), 1.0f, 1.0f);
   };
   c.now = [] { return platform::TimeGetTime(); };
+  c.clearDepth = [] {
+    graphics::SceneContext* scene = graphics::CurrentSceneContext();
+    if (scene && scene->device) scene->device->Clear(platform::gfx::clear::kZBuffer, 0, 1.0f, 0);
+  };
   c.random = [] {
     static std::mt19937 rng(platform::TimeGetTime());
     return static_cast<uint32_t>(rng());
@@ -220,7 +225,11 @@ void FillRenderLayers() {
   };
   layers.songListCount = [] { return g_gathered.load(); };
   layers.renderInGameMenus = [] {
-    if (InGameMenus* inGame = g_inGameReady.load()) inGame->Render();
+    InGameMenus* inGame = g_inGameReady.load();
+    if (!inGame) return;
+    float w = 0, h = 0;
+    ScreenSize(&w, &h);
+    inGame->Render(w, h);
   };
 }
 
@@ -260,6 +269,7 @@ void RegisterShellServices(shell::Services& services) {
     screens.songEndDisplay = nullptr;
     screens.updateLyricsDisplay = nullptr;
     screens.showRankAlert = nullptr;
+    screens.updatePlayerBox = nullptr;
     g_inGame.reset();
     if (g_manager) g_manager->DestroyMenus();
     g_manager.reset();

@@ -4,9 +4,29 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+
+#include <zlib.h>
+
+namespace {
+// zlib's deflate at its strongest: the pictures come out about a third smaller than
+// with the writer's own deflate.
+unsigned char* ZlibDeflate(unsigned char* data, int length, int* outLength, int /*quality*/) {
+  uLongf size = compressBound(uLong(length));
+  auto* out = static_cast<unsigned char*>(std::malloc(size));
+  if (!out) return nullptr;
+  if (compress2(out, &size, data, uLong(length), Z_BEST_COMPRESSION) != Z_OK) {
+    std::free(out);
+    return nullptr;
+  }
+  *outLength = int(size);
+  return out;
+}
+}  // namespace
 
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBIW_ZLIB_COMPRESS ZlibDeflate
 #include <stb/stb_image_write.h>
 
 namespace velorin::pictures {
@@ -206,6 +226,10 @@ std::vector<uint8_t> Canvas::ToRgba8() const {
 
 bool Canvas::WritePng(const std::string& path) const {
   std::vector<uint8_t> rgba = ToRgba8();
+  // Every row filtered against the row above: about as small as letting the writer pick a
+  // filter per row (it mostly picks Paeth), and much cheaper for the game to undo
+  // when it loads hundreds of pictures.
+  stbi_write_force_png_filter = 2;
   if (!stbi_write_png(path.c_str(), width_, height_, 4, rgba.data(), width_ * 4)) {
     std::fprintf(stderr, "could not write %s\n", path.c_str());
     return false;

@@ -108,6 +108,23 @@ Distance Triangle(float cx, float cy, float size, float turn) {
   return [points](float x, float y) { return PolygonDistance(x, y, points); };
 }
 
+// A five-point star for the rank list of the play screen: lit (gold, with a glow) for a
+// reached rank, or the dim slot a rank fills up in.
+Canvas RankStar(bool lit) {
+  Canvas canvas(64, 64);
+  const std::vector<Point> points = StarPoints(32, 33, 26, 5, 0.45f, -1.5707963f);
+  const Distance star = [points](float x, float y) { return PolygonDistance(x, y, points); };
+  if (lit) {
+    AddGlow(canvas, star, Hex(Palette::kAccent, 0.45f), 6);
+    FillShape(canvas, star, [](float, float y) { return Mix(Hex(0xFFF0B8), Hex(0xE08A10), Clamp01((y - 8.0f) / 50.0f)); });
+    FillShape(canvas, Outline(star, 1.5f), Hex(0xFFF8E0, 0.9f));
+  } else {
+    FillShape(canvas, star, Hex(0x0A0C16, 0.55f));
+    FillShape(canvas, Outline(star, 2.0f), Hex(0xFFFFFF, 0.28f));
+  }
+  return canvas;
+}
+
 Canvas PracticeGlow() {
   Canvas canvas(512, 512);
   canvas.Add([](float x, float y) {
@@ -150,6 +167,8 @@ std::optional<Canvas> PaintMenuPicture(const std::string& name) {
   if (name == "key_cap") return KeyCap(nullptr);
   if (name == "practice_glow") return PracticeGlow();
   if (name == "practice_bar") return PracticeBar();
+  if (name == "rank_star") return RankStar(true);
+  if (name == "rank_slot") return RankStar(false);
   return std::nullopt;
 }
 

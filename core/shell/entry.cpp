@@ -30,6 +30,11 @@ namespace {
 
 platform::gfx::WindowHandle g_mainWindow = nullptr;
 std::array<std::unique_ptr<platform::gfx::Texture>, 4> g_loadingTextures;
+// The loading screen's fixed pictures, decoded while the window and device are made
+// (the largest of them takes longer to decode than anything else before the loop).
+std::unique_ptr<platform::gfx::ImagePrefetch> g_loadingPictures;
+constexpr const char* kLoadingPictures[3] = {"data/2d/loading_background.png", "data/2d/loading_frame.png",
+                                             "data/2d/loading_bar.png"};
 
 std::u16string Bool01(bool b) { return b ? u"1" : u"0"; }
 std::u16string Int(int32_t v) { return platform::FormatIntW(v); }
@@ -98,6 +103,7 @@ void CheckDisplaySettings() {
 }
 
 void ReleaseLoadingScreenTextures() {
+  g_loadingPictures.reset();
   for (auto& t : g_loadingTextures) t.reset();
 }
 
@@ -186,10 +192,16 @@ void LogSettings() {
 void StartLoadingScreen() {
   platform::SRand(platform::TimeGetTime());
   const int logo = platform::Rand() % 10;
-  const std::string files[4] = {"data/2d/logo_" + std::to_string(logo) + ".png", "data/2d/loading_background.png",
-                                "data/2d/loading_frame.png", "data/2d/loading_bar.png"};
+  const std::string files[4] = {"data/2d/logo_" + std::to_string(logo) + ".png", kLoadingPictures[0],
+                                kLoadingPictures[1], kLoadingPictures[2]};
   platform::gfx::Device* device = g_framework ? g_framework->GetDevice() : nullptr;
-  for (int i = 0; i < 4; ++i) g_loadingTextures[i] = device ? device->CreateTextureFromFile(files[i]) : nullptr;
+  for (int i = 0; i < 4; ++i) {
+    platform::gfx::ImageData image;
+    const bool decoded = g_loadingPictures ? g_loadingPictures->Take(files[i], image)
+                                           : platform::gfx::DecodeImageFile(files[i], image);
+    g_loadingTextures[i] = device && decoded ? device->CreateTexture(image) : nullptr;
+  }
+  g_loadingPictures.reset();
   StartThread(ThreadId::kMusic);
   StartThread(ThreadId::kTask);
   StartThread(ThreadId::kNet);
@@ -305,6 +317,10 @@ int RunGame(int argc, const char* const* argv, platform::gfx::Framework& framewo
     Shutdown();
     return 1;
   }
+  // Decoded while the device is made; only once there is a window, so a run that cannot
+  // open one ends at once instead of waiting for pictures it will never show.
+  g_loadingPictures = std::make_unique<platform::gfx::ImagePrefetch>(
+      std::vector<std::string>(std::begin(kLoadingPictures), std::end(kLoadingPictures)));
   framework.SetCursorSettings(false, false);
   if (Invoke(g_services.graphics.createCameras, "Graphics: CreateCameras")) g_made.cameras.store(true);
   framework.Init(false, nullptr);

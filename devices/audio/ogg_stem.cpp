@@ -109,9 +109,11 @@ bool CAudio::Open(std::u16string_view path) {
 
   // A stream of more channels than a voice can play stays open but not ready.
   if (!engine) return false;
-  // The set's first stem asks for the device at the stems' own rate, so that they
-  // are mixed as they are rather than each converted on its way to the device.
-  if (ownsEngine) platform::audio::PreferSampleRate(format.sampleRate);
+  // The set's first stem to play asks for the device at the stems' own rate, so that
+  // they are mixed as they are rather than each converted on its way to the device.
+  // That is the first voice on the set's engine, whichever slot it is in: many songs
+  // have no stem in the slot that owns the engine.
+  if (engine->VoiceCount() == 0) platform::audio::PreferSampleRate(format.sampleRate);
   sourceVoice = engine->CreateSourceVoice(format, 2.0f);
   if (!sourceVoice) return false;
   AttachMeter();

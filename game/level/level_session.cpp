@@ -176,6 +176,8 @@ void InGameScreens::SongEndInput() {
 void InGameScreens::Update(double chartTime, double songTime, double speed) {
   LevelSession& session = Session();
   InGameState& s = session.ingame;
+  // Stored first: a failure found below stamps the players' boxes with this frame's time.
+  s.chartTime = chartTime;
   const uint32_t now = platform::TimeGetTime();
   if (s.countDownShown && Reached(now, s.countDownEnd)) {
     s.countDownShown = false;
@@ -206,7 +208,39 @@ void InGameScreens::Update(double chartTime, double songTime, double speed) {
   }
   if (s.inputLocked && Reached(now, s.inputLockUntil)) s.inputLocked = false;
   if ((s.songFailed || s.songFinished) && !s.inputLocked && !s.countDownShown && !s.actionPending) SongEndInput();
+  if (s.paused && !openPauseMenu && !s.countDownShown && !s.actionPending && !s.songFailed && !s.songFinished &&
+      !session.Online()) {
+    PausedInput();
+  }
   if (updateDisplay) updateDisplay(chartTime, songTime, speed);
+}
+
+void InGameScreens::PausedInput() {
+  LevelSession& session = Session();
+  InGameState& s = session.ingame;
+  LevelState& level = Level();
+  InputEvent events[kMaxFetchEvents];
+  for (int32_t i = 0; i < level.playerCount && !s.actionPending && !s.countDownShown; ++i) {
+    LevelController* c = level.info[static_cast<size_t>(i)].controller;
+    if (!c) continue;
+    int32_t n = 0;
+    c->GetEvents(events, n);
+    for (int32_t e = 0; e < n && e < static_cast<int32_t>(kMaxFetchEvents); ++e) {
+      if (!events[e].pressed) continue;
+      if (events[e].id == button::kStart || IsConfirmButton(events[e].id)) {
+        session.PlaySound(kConfirmSound);
+        s.countDownShown = true;
+        s.countDownEnd = platform::TimeGetTime() + kCountDownMs;
+        break;
+      }
+      if (IsBackButton(events[e].id)) {
+        session.PlaySound(kBackSound);
+        s.action = InGameAction::kQuit;
+        s.actionPending = true;
+        break;
+      }
+    }
+  }
 }
 
 void InGameScreens::UpdateLyrics(double chartTime) {

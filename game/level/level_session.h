@@ -77,6 +77,7 @@ struct InGameState {
   bool countDownShown = false;
   uint32_t countDownEnd = 0;       // platform::TimeGetTime ms
   uint32_t songEndTime = 0;        // when the end screen started
+  double chartTime = 0.0;          // ms, of the frame the screens last stepped
   // After a pass or a failure the end screen ignores confirm and back for a while, so
   // the presses that were meant for the last notes do not skip it.
   bool inputLocked = false;
@@ -144,6 +145,9 @@ class InGameScreens {
   // and back plays it again; after a failure, confirm plays it again and back quits.
   void SongEndInput();
   void LockSongEndInput();
+  // Until a pause menu is bound, a paused song still answers its players: pause or
+  // confirm counts down and resumes, back quits, so nobody is stuck on a held board.
+  void PausedInput();
 };
 
 // What the level asks of the renderer: backgrounds, the stage, cameras, textures.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/lang_ids.h"
+#include "core/log.h"
 #include "core/settings.h"
 #include "core/shell/shell_state.h"
 #include "core/utils.h"
@@ -11,6 +12,7 @@
 #include "game/level/level_session.h"
 #include "game/lyrics.h"
 #include "game/score_rating.h"
+#include "graphics/board_geometry.h"
 #include "song/song.h"
 
 namespace menus {
@@ -23,6 +25,8 @@ constexpr const char* kDocumentNames[] = {
 static_assert(std::size(kDocumentNames) == static_cast<size_t>(InGameMenus::Doc::kCount));
 
 constexpr int32_t kLyricLines = 2;
+constexpr int32_t kEliminatedSound = 98;
+constexpr int32_t kWarningTickSound = 102;
 
 // A wrapping millisecond time has been reached (signed difference).
 bool Reached(uint32_t now, uint32_t at) { return static_cast<int32_t>(now - at) >= 0; }
@@ -38,11 +42,18 @@ int32_t WideIndex(const std::string& text, int32_t byte) {
 
 }  // namespace
 
-InGameMenus::InGameMenus(MenuContext& owner) : owner_(owner) {}
+InGameMenus::InGameMenus(MenuContext& owner) : owner_(owner) {
+  for (auto& box : boxes_) box = std::make_unique<PlayerBox>(owner_);
+  for (auto& solo : solos_) solo = std::make_unique<SoloBox>(owner_);
+}
 
 const char* InGameMenus::DocumentName(Doc doc) { return kDocumentNames[static_cast<size_t>(doc)]; }
 
 bool InGameMenus::LoadTheme(const std::u16string& folder) {
+  for (size_t i = 0; i < boxes_.size(); ++i) {
+    boxes_[i]->LoadTheme(folder);
+    solos_[i]->LoadTheme(folder);
+  }
   for (size_t i = 0; i < themes_.size(); ++i) {
     themes_[i].reset();
     themes_[i] = owner_.LoadTheme(kDocumentNames[i], folder);
@@ -67,7 +78,13 @@ void InGameMenus::Restart() { pendingRestart_.store(true); }
 void InGameMenus::ApplyPending() {
   const int32_t count = pendingStart_.exchange(-1);
   if (count >= 0) playerCount_ = count;
+  BindSlots();
   if (!pendingRestart_.exchange(false)) return;
+  for (auto& box : boxes_) box->Reset();
+  weakCheckpoint_ = kWeakestLinkPeriodMs;
+  weakTicksLeft_ = kWeakestLinkTicks;
+  checkpointScore_.fill(0.0f);
+  markedWeakest_.fill(false);
   totalScore_ = 0.0f;
   ratingLevel_ = 0.0f;
   rankRowCount_ = 1;
@@ -78,6 +95,123 @@ void InGameMenus::ApplyPending() {
   bannerUntil_ = owner_.Now() + kBannerMs;
   if (ScreenTheme* osd = Theme(Doc::kOsd)) osd->SetText("countdown_timer", u"");
   RebuildRankRows();
+}
+
+const Player* InGameMenus::PlayerAt(int32_t slot) const {
+  const LevelState& level = Level();
+  if (slot < 0 || slot >= playerCount_ || slot >= level.playerCount || !level.players) return nullptr;
+  return &level.players[static_cast<size_t>(slot)];
+}
+
+void InGameMenus::BindSlots() {
+  for (int32_t i = 0; i < kSlots; ++i) {
+    const Player* p = PlayerAt(i);
+    boxes_[static_cast<size_t>(i)]->player = p;
+    solos_[static_cast<size_t>(i)]->Bind(p);
+  }
+}
+
+void InGameMenus::RefreshBoxes() {
+  for (auto& box : boxes_) box->Update();
+}
+
+// A player who has just failed is marked dead at this moment of the chart. The
+// failure's sound came with the failure itself.
+void InGameMenus::CheckNewFailures() {
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    PlayerBox& box = Box(i);
+    const Player* p = box.player;
+    if (!p || box.dead || box.failed || !p->failed()) continue;
+    box.MarkDeath(chartTime_);
+    box.dead = true;
+    box.Update();
+  }
+}
+
+// A box showing an end state while its player is back in with the meter up again and
+// the song goes on: the player came back without the revive step having reset the
+// box. A player put out by weakest link keeps a full meter but stays failed, so the
+// failed flag must be off too.
+void InGameMenus::CheckRevivedPlayers() {
+  if (Passed() || Failed()) return;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    PlayerBox& box = Box(i);
+    if (!box.player || !box.AnyState() || box.player->failed() || box.player->score().rockMeter <= 1.0f) continue;
+    box.Reset();
+    LogNarrow("Possible Error:Revived Player");
+  }
+}
+
+// In the head-to-head types the song ends as soon as one player is left. A single
+// player has no one to outlast, so the rule needs two.
+void InGameMenus::CheckLastStanding() {
+  if (!HeadToHead() || Passed() || Failed() || playerCount_ < 2 || !owner_.session) return;
+  int32_t failedCount = 0, bound = 0;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    const Player* p = PlayerAt(i);
+    if (!p) continue;
+    ++bound;
+    if (p->failed()) ++failedCount;
+  }
+  if (bound != playerCount_ || failedCount != playerCount_ - 1) return;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    PlayerBox& box = Box(i);
+    box.MarkDeath(chartTime_);
+    if (box.player->failed()) box.loser = true;
+    else box.winner = true;
+    box.Update();
+  }
+  owner_.session->Screens().ShowSongEnd();
+}
+
+void InGameMenus::WeakestLink() {
+  LevelSession* session = owner_.session;
+  if (!session || session->gameType != 6 || playerCount_ < 2 || Passed() || Failed()) return;
+  LevelState& level = Level();
+  if (!level.players || level.playerCount < playerCount_) return;
+  auto gain = [&](int32_t i) { return level.players[static_cast<size_t>(i)].score().score - checkpointScore_[static_cast<size_t>(i)]; };
+  bool any = false;
+  float lowest = 0.0f;
+  int32_t atLowest = 0;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    if (level.players[static_cast<size_t>(i)].failed()) continue;
+    const float g = gain(i);
+    if (!any || g < lowest) {
+      lowest = g;
+      atLowest = 1;
+    } else if (g == lowest) {
+      ++atLowest;
+    }
+    any = true;
+  }
+  // A tie at the bottom leaves the marks as they were: no one is put out for it.
+  if (any && atLowest == 1) {
+    for (int32_t i = 0; i < playerCount_; ++i) {
+      const bool in = !level.players[static_cast<size_t>(i)].failed();
+      markedWeakest_[static_cast<size_t>(i)] = in && gain(i) <= lowest;
+    }
+  }
+  if (chartTime_ >= weakCheckpoint_) {
+    for (int32_t i = 0; i < playerCount_; ++i) {
+      Player& p = level.players[static_cast<size_t>(i)];
+      if (markedWeakest_[static_cast<size_t>(i)] && !p.failed()) {
+        PlayerBox& box = Box(i);
+        box.MarkDeath(chartTime_);
+        box.dead = true;
+        p.score().failed = true;
+        session->PlaySound(kEliminatedSound);
+        box.Update();
+      }
+      markedWeakest_[static_cast<size_t>(i)] = false;
+      checkpointScore_[static_cast<size_t>(i)] = p.score().score;
+    }
+    weakCheckpoint_ = chartTime_ + kWeakestLinkPeriodMs;
+    weakTicksLeft_ = kWeakestLinkTicks;
+  }
+  if (weakTicksLeft_ > 0 && chartTime_ >= weakCheckpoint_ - weakTicksLeft_ * 1000.0) {
+    session->PlaySound(kWarningTickSound);
+    --weakTicksLeft_;
+  }
 }
 
 bool InGameMenus::Passed() const { return owner_.session && owner_.session->ingame.songPassed; }
@@ -99,11 +233,18 @@ void InGameMenus::Update(double chartTime, double songPosition, double speed) {
   chartTime_ = chartTime;
   songPosition_ = songPosition;
   speed_ = speed;
+  for (int32_t i = 0; i < playerCount_; ++i) Solo(i).Update();
   UpdateOsd(true);
   if (Practice()) UpdateOsd(false);
   // The song's end is also noticed here, so the art follows a failure that came while
   // the level's rules ran without this object bound.
   if ((Passed() || Failed()) && !endShown_) ShowSongEnd();
+  if (!Practice()) {
+    CheckNewFailures();
+    CheckRevivedPlayers();
+    WeakestLink();
+    CheckLastStanding();
+  }
   if (shell::CurrentState() == shell::State::kOnlineStart || IsCalibrationSong()) UpdateOsd(false);
   UpdateCountDown();
   if (bannerOn_ && Reached(owner_.Now(), bannerUntil_)) bannerOn_ = false;
@@ -127,6 +268,36 @@ void InGameMenus::UpdateCountDown() {
 void InGameMenus::ShowSongEnd() {
   ApplyPending();
   endShown_ = true;
+  // The level's rules may end the song before this frame's values reach Update.
+  if (owner_.session) chartTime_ = owner_.session->ingame.chartTime;
+  const bool failed = Failed();
+  // Who won: in the head-to-head types the best score of those still in; a player out,
+  // or below it, lost (so players tied at the best all win).
+  float best = 0.0f;
+  bool anyIn = false;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    const Player* p = Box(i).player;
+    if (!p || p->failed()) continue;
+    best = anyIn ? std::max(best, p->score().score) : p->score().score;
+    anyIn = true;
+  }
+  const std::array<std::u16string, kMaxLevelPlayers>* results =
+      owner_.session ? &owner_.session->ingame.resultText : nullptr;
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    PlayerBox& box = Box(i);
+    if (!box.player) continue;
+    box.MarkDeath(chartTime_);
+    if (failed) {
+      box.failed = true;
+    } else if (HeadToHead()) {
+      if (box.player->failed() || box.player->score().score < best) box.loser = true;
+      else box.winner = true;
+    } else {
+      box.finished = true;
+    }
+    if (results) box.scoreInfo = (*results)[static_cast<size_t>(i)];
+    box.Update();
+  }
   UpdateOsd(false);
 }
 
@@ -293,9 +464,44 @@ void InGameMenus::UpdateOsd(bool perFrame) {
   osd->SetText("song_name", song && song->info ? ToWide(song->info->name) : std::u16string());
 }
 
-void InGameMenus::Render() {
+InGameMenus::BoxPlacement InGameMenus::PlaceBoxes(int32_t slot, float screenWidth, float screenHeight) const {
+  graphics::BoardLayout layout;
+  layout.Allocate();
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    const Player* p = PlayerAt(i);
+    layout.Append(p && p->kind == 14, p && p->remote);
+  }
+  layout.Order();
+  // Remote boards are drawn smaller by the remote board size setting; the boxes
+  // shrink with them.
+  // The settings hold no factor of their own for it; the boards use 1 as well.
+  constexpr float kRemoteBoardFactor = 1.0f;
+  const float percent =
+      owner_.settings ? static_cast<float>(std::clamp(owner_.settings->REMOTEBOARDSIZE, 10, 100)) : 100.0f;
+  const float remoteScale = 1.0f - (1.0f - percent / 100.0f) * kRemoteBoardFactor;
+  glm::vec2 position(0.0f), scale(0.0f);
+  layout.Arrange(screenWidth, screenHeight, kBoxBaseWidth, position, scale, kBoxFill, slot, remoteScale);
+  BoxPlacement placement;
+  placement.x = position.x;
+  placement.y = position.y;
+  placement.scale = scale.x;
+  return placement;
+}
+
+void InGameMenus::Render(float screenWidth, float screenHeight) {
   ApplyPending();
   if (playerCount_ <= 0) return;
+  std::array<BoxPlacement, kSlots> places{};
+  for (int32_t i = 0; i < playerCount_; ++i) places[static_cast<size_t>(i)] = PlaceBoxes(i, screenWidth, screenHeight);
+  owner_.ClearDepth();
+  for (int32_t i = 0; i < playerCount_; ++i) {
+    SoloBox& solo = Solo(i);
+    const BoxPlacement& at = places[static_cast<size_t>(i)];
+    // A player who is out still passes through the chart's solos; the result box is
+    // drawn there instead, and the two would show through each other.
+    const bool covered = Box(i).AnyState() && Box(i).theme();
+    if (solo.theme() && solo.InSolo() && !covered && at.scale > 0.0f) solo.theme()->Render(at.x, at.y, at.scale);
+  }
   const bool practice = Practice();
   const bool passed = Passed(), failed = Failed();
   const InGameState* ui = owner_.session ? &owner_.session->ingame : nullptr;
@@ -314,7 +520,16 @@ void InGameMenus::Render() {
   if (ui && ui->practiceMenuOpen) return;
   const bool calibration = IsCalibrationSong();
   if (calibration) draw(Doc::kCalibration);
-  if (shell::CurrentState() == shell::State::kOnlineStart) draw(Doc::kRemoteWait);
+  if (shell::CurrentState() == shell::State::kOnlineStart) {
+    draw(Doc::kRemoteWait);
+  } else {
+    owner_.ClearDepth();
+    for (int32_t i = 0; i < playerCount_; ++i) {
+      PlayerBox& box = Box(i);
+      const BoxPlacement& at = places[static_cast<size_t>(i)];
+      if (box.theme() && box.player && box.AnyState() && at.scale > 0.0f) box.theme()->Render(at.x, at.y, at.scale);
+    }
+  }
   const bool lyricsOn = owner_.settings && owner_.settings->LYRICS != 0;
   if (lyricsOn && lyricsPresent_ && !passed && !failed && !practice && !paused && !countDown) draw(Doc::kLyrics);
   draw(Doc::kAlert);
@@ -327,6 +542,11 @@ void InGameMenus::Attach(InGameScreens& screens) {
   screens.updateDisplay = [this](double chart, double position, double speed) { Update(chart, position, speed); };
   screens.songEndDisplay = [this] { ShowSongEnd(); };
   screens.updateLyricsDisplay = [this](double time) { UpdateLyrics(time); };
+  screens.updatePlayerBox = [this](int32_t slot) {
+    if (slot < 0 || slot >= kSlots) return;
+    ApplyPending();
+    Box(slot).Reset();
+  };
   screens.showRankAlert = [this](uint32_t flags) {
     const ScoreRating* rating = Level().rating.get();
     ShowRankAlert(flags, rating ? rating->totalScore : 0.0f, rating ? rating->level : 0.0f);

@@ -4,8 +4,12 @@
 // calibration read-out, the wait for an online start, and the pass and fail art.
 // The level keeps the rules (who failed, when the song ends, the end screen's input
 // and its lock); this object follows them through the level's InGameScreens entries
-// and writes its theme documents. The pause and practice menus, the player alerts and
-// the achievement pop-ups it will own later are not drawn yet.
+// and writes its theme documents. Each player slot has a player box (the result panel
+// over the board once the player is out or the song is over) and a solo box (over the
+// board during a solo), placed at the player's board. In the head-to-head game types
+// the last player standing ends the song, and weakest link puts out the player who
+// gained the least every 30 s. The pause and practice menus, the player
+// alerts and the achievement pop-ups it will own later are not drawn yet.
 #pragma once
 
 #include <array>
@@ -15,6 +19,7 @@
 #include <string>
 
 #include "menus/menu_context.h"
+#include "menus/screens/ingame_player_box.h"
 
 class InGameScreens;
 
@@ -37,6 +42,15 @@ class InGameMenus {
   };
   static constexpr int32_t kMaxRankRows = 6;
   static constexpr uint32_t kBannerMs = 3000;
+  static constexpr int32_t kSlots = 15;
+  // The boxes stand over the boards as the boards are laid out, on a base width of
+  // 1130 theme units filling 96% of the screen's width.
+  static constexpr float kBoxBaseWidth = 1130.0f;
+  static constexpr float kBoxFill = 0.96f;
+  // Weakest link: every 30 s of chart time the player who gained the least since the
+  // last checkpoint is out, after five warning ticks a second apart.
+  static constexpr double kWeakestLinkPeriodMs = 30000.0;
+  static constexpr int32_t kWeakestLinkTicks = 5;
 
   explicit InGameMenus(MenuContext& owner);
   InGameMenus(const InGameMenus&) = delete;
@@ -44,8 +58,9 @@ class InGameMenus {
 
   static const char* DocumentName(Doc doc);
 
-  // Loads the nine documents from the theme's dynamic folder; one that does not load
-  // stays missing and is skipped wherever it would be used. Always true.
+  // Loads the slots' boxes and the nine documents from the theme's dynamic folder; one
+  // that does not load stays missing and is skipped wherever it would be used. Always
+  // true.
   bool LoadTheme(const std::u16string& folder);
   // Passes a video command to every document it has.
   void ControlVideo(int32_t command);
@@ -66,7 +81,8 @@ class InGameMenus {
   // The display's texts: the per-frame part, and with `perFrame` false the state
   // texts as well.
   void UpdateOsd(bool perFrame);
-  void Render();
+  // Everything over the boards of a screen of that size (the boxes follow the boards).
+  void Render(float screenWidth = 1920.0f, float screenHeight = 1080.0f);
 
   // Fills the level's InGameScreens display entries with this object.
   void Attach(InGameScreens& screens);
@@ -76,6 +92,14 @@ class InGameMenus {
   int32_t RankRowCount() const { return rankRowCount_; }
   bool BannerOn() const { return bannerOn_; }
   bool LyricsPresent() const { return lyricsPresent_; }
+  PlayerBox& Box(int32_t slot) { return *boxes_[static_cast<size_t>(slot)]; }
+  SoloBox& Solo(int32_t slot) { return *solos_[static_cast<size_t>(slot)]; }
+  // Where the boxes of `slot` are drawn (theme units from the screen's centre, and
+  // their scale), by the boards' layout of the bound players.
+  struct BoxPlacement {
+    float x = 0.0f, y = 0.0f, scale = 1.0f;
+  };
+  BoxPlacement PlaceBoxes(int32_t slot, float screenWidth, float screenHeight) const;
 
  private:
   void ApplyPending();
@@ -86,9 +110,24 @@ class InGameMenus {
   bool IsCalibrationSong() const;
   bool Practice() const;
   bool HeadToHead() const;  // game types whose own result screen replaces the main display
+  // The level's player of a bound slot, or none (the level may be torn down between
+  // songs while this object stays bound).
+  const Player* PlayerAt(int32_t slot) const;
+  void BindSlots();
+  void CheckNewFailures();
+  void CheckRevivedPlayers();
+  void CheckLastStanding();
+  void WeakestLink();
+  void RefreshBoxes();
 
   MenuContext& owner_;
   std::array<std::unique_ptr<ScreenTheme>, static_cast<size_t>(Doc::kCount)> themes_;
+  std::array<std::unique_ptr<PlayerBox>, kSlots> boxes_;
+  std::array<std::unique_ptr<SoloBox>, kSlots> solos_;
+  double weakCheckpoint_ = kWeakestLinkPeriodMs;  // chart ms
+  int32_t weakTicksLeft_ = kWeakestLinkTicks;
+  std::array<float, kSlots> checkpointScore_{};
+  std::array<bool, kSlots> markedWeakest_{};
   std::array<ListRow, kMaxRankRows> rankRows_{};
   int32_t rankSelected_ = 0;
   int32_t rankRowCount_ = 1;

@@ -740,6 +740,23 @@ void SongMenu::ReloadSongInfo() {
   if (theme_) FillRow(selectedRow);
 }
 
+void SongMenu::RefreshAfterSong() {
+  // The songs chosen to play carry the reload mark: the level wrote their score file
+  // and their play count into their "song.ini".
+  for (SongLibraryEntry& e : library_.entries) {
+    if (!e.scores.reloadFlag || e.info.path.empty()) continue;
+    SongInfo now;
+    now.ReadIni(e.info.path);
+    e.info.count = now.count;
+  }
+  library_.ReloadScores();
+  ++scoreStamp_;
+  if (theme_) {
+    for (int32_t i = 0; i < library_.count; ++i) FillRow(i);
+    RefreshScoreRows(true);
+  }
+}
+
 // ---- Preview and album art -------------------------------------------------------
 
 bool SongMenu::WaitPreviewThread() {

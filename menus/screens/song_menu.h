@@ -84,6 +84,9 @@ class SongMenu {
   void StartPreview();
   bool WaitPreviewThread();
   void ReloadSongInfo();
+  // After a song: the played songs' results and play counts, as the level just wrote
+  // them, in their rows.
+  void RefreshAfterSong();
 
   static std::u16string FunctionName(MenuContext& ctx, int32_t index);
 

@@ -9,6 +9,7 @@
 
 #include "platform/file.h"
 #include "platform/image_probe.h"
+#include "platform/threads.h"
 
 #define STB_IMAGE_IMPLEMENTATION
 #define STBI_NO_STDIO
@@ -104,8 +105,85 @@ bool ReadImageInfo(std::string_view path, int& width, int& height) {
   return true;
 }
 
+void TextureRegistry::Add(Texture* texture) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  textures_.insert(texture);
+}
+
+void TextureRegistry::Remove(Texture* texture) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  textures_.erase(texture);
+}
+
+size_t TextureRegistry::Size() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return textures_.size();
+}
+
+void Texture::Track(std::shared_ptr<TextureRegistry> registry) {
+  if (registry_) registry_->Remove(this);
+  registry_ = std::move(registry);
+  if (registry_) registry_->Add(this);
+}
+
+void Texture::ForgetDeviceCopy(std::vector<uint8_t> pixels) {
+  glName_ = 0;
+  framebuffer_ = 0;
+  depthRenderbuffer_ = 0;
+  uploaded_ = false;
+  pending_ = std::move(pixels);
+}
+
+ImagePrefetch::ImagePrefetch(std::vector<std::string> paths) {
+  entries_.reserve(paths.size());
+  for (std::string& p : paths) {
+    Entry e;
+    e.path = std::move(p);
+    entries_.push_back(std::move(e));
+  }
+  // The list does not change after this point; only the results are shared.
+  thread_ = std::thread([this] {
+    platform::SetCurrentThreadName("vl-pictures");
+    for (Entry& e : entries_) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
+      }
+      ImageData image;
+      const bool ok = DecodeImageFile(e.path, image);
+      std::lock_guard<std::mutex> lock(mutex_);
+      e.ok = ok;
+      e.image = std::move(image);
+      e.done = true;
+      decoded_.notify_all();
+    }
+  });
+}
+
+ImagePrefetch::~ImagePrefetch() {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stopping_ = true;
+  }
+  if (thread_.joinable()) thread_.join();
+}
+
+bool ImagePrefetch::Take(std::string_view path, ImageData& out) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  for (Entry& e : entries_) {
+    if (e.path != path || e.taken) continue;
+    decoded_.wait(lock, [&] { return e.done; });
+    e.taken = true;
+    out = std::move(e.image);
+    return e.ok;
+  }
+  lock.unlock();
+  return DecodeImageFile(path, out);
+}
+
 Texture::~Texture() {
   TextureReleasing(this);
+  if (registry_) registry_->Remove(this);
   if (framebuffer_) glDeleteFramebuffers(1, &framebuffer_);
   if (depthRenderbuffer_) glDeleteRenderbuffers(1, &depthRenderbuffer_);
   if (glName_) {
@@ -160,18 +238,27 @@ std::unique_ptr<Texture> Device::CreateTexture(const ImageData& image) {
   if (image.width <= 0 || image.height <= 0 ||
       image.rgba.size() != static_cast<size_t>(image.width) * static_cast<size_t>(image.height) * 4)
     return nullptr;
-  if (!hasContext_) return std::make_unique<Texture>(0, image.width, image.height);
-  GLuint name = 0;
-  glGenTextures(1, &name);
-  glBindTexture(GL_TEXTURE_2D, name);
-  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-               image.rgba.data());
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glGenerateMipmap(GL_TEXTURE_2D);
-  glBindTexture(GL_TEXTURE_2D, 0);
-  return std::make_unique<Texture>(name, image.width, image.height);
+  // Made through the drawing interface, which uploads it at its first use and takes it
+  // along when the device is made again; uploaded now, as the caller may read its name.
+  std::unique_ptr<Texture> texture = Render().CreateTexture(image);
+  if (texture) Render().Preload(*texture);
+  return texture;
+}
+
+std::shared_ptr<RenderDevice> Device::HandOverRender() {
+  if (render_) render_->DetachContext();
+  return std::move(render_);
+}
+
+bool Device::TakeOverRender(std::shared_ptr<RenderDevice> render) {
+  if (!render) return false;
+  if ((render->Kind() == BackEnd::kOpenGL) != hasContext_) return false;
+  render_ = std::move(render);
+  render_->AttachContext();
+  // A new device starts from the default states, as a device made for the first time.
+  render_->ResetStates();
+  render_->SetBackBufferSize(width_, height_);
+  return true;
 }
 
 std::unique_ptr<RenderSurface> Device::CreateRenderTarget(int width, int height, int samples) {

@@ -5,13 +5,39 @@
 #pragma once
 
 #include <cstdint>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <string_view>
+#include <thread>
+#include <unordered_set>
 #include <vector>
 
 namespace platform::gfx {
 
 class RenderDevice;
+class Texture;
+
+// The textures one drawing interface has made and not yet freed, so that it can take
+// them from one OpenGL context to the next when the device is made again. Textures
+// are made on any thread, so the list has a lock.
+class TextureRegistry {
+ public:
+  void Add(Texture* texture);
+  void Remove(Texture* texture);
+  // f must neither make nor free textures.
+  template <class F>
+  void ForEach(F&& f) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Texture* t : textures_) f(*t);
+  }
+  size_t Size();
+
+ private:
+  std::mutex mutex_;
+  std::unordered_set<Texture*> textures_;
+};
 
 // Decoded RGBA pixels of an image file: PNG, JPEG, BMP or TGA (other formats are
 // refused: no game file uses them).
@@ -28,6 +54,34 @@ bool DecodeImageFile(std::string_view path, ImageData& out);
 bool DecodeImageBytes(std::string_view bytes, std::string_view nameForLog, ImageData& out);
 // The pixel size of an image file without decoding it. False when unreadable.
 bool ReadImageInfo(std::string_view path, int& width, int& height);
+
+// Decodes a list of image files, in order, on a thread of its own while the caller
+// goes on with other work; Take then hands over one file's pixels, waiting for its
+// decode if need be. The result is what DecodeImageFile gives at the time of the
+// decode. A file not in the list, or taken before, is decoded by Take itself. The
+// destructor waits for the thread.
+class ImagePrefetch {
+ public:
+  explicit ImagePrefetch(std::vector<std::string> paths);
+  ~ImagePrefetch();
+  ImagePrefetch(const ImagePrefetch&) = delete;
+  ImagePrefetch& operator=(const ImagePrefetch&) = delete;
+  bool Take(std::string_view path, ImageData& out);
+
+ private:
+  struct Entry {
+    std::string path;
+    bool done = false;
+    bool taken = false;
+    bool ok = false;
+    ImageData image;
+  };
+  std::vector<Entry> entries_;
+  std::mutex mutex_;
+  std::condition_variable decoded_;
+  bool stopping_ = false;  // set by the destructor: pictures not begun are not decoded
+  std::thread thread_;
+};
 
 enum class FillMode { kSolid, kWireframe };
 
@@ -59,9 +113,16 @@ class Texture {
     depthRenderbuffer_ = depth;
   }
   uint32_t Framebuffer() const { return framebuffer_; }
+  uint32_t DepthRenderbuffer() const { return depthRenderbuffer_; }
   // The back end has made its copy of the texture (pixels uploaded, names made).
   bool Uploaded() const { return uploaded_ || glName_ != 0; }
   void MarkUploaded() { uploaded_ = true; }
+  // The context that held the back end's copy is going: its names are dropped without
+  // being deleted (the back end has deleted them), and the pixels wait for the next
+  // context's first use, as after the texture was made.
+  void ForgetDeviceCopy(std::vector<uint8_t> pixels);
+  // Listed in the registry until freed.
+  void Track(std::shared_ptr<TextureRegistry> registry);
 
   // Tells textures apart for as long as the process runs: a texture made where a
   // deleted one lived gets a new serial, so a frame drawing it is not taken for the
@@ -76,6 +137,7 @@ class Texture {
   static uint64_t NextSerial();
   uint64_t serial_;
   uint64_t contentVersion_ = 0;
+  std::shared_ptr<TextureRegistry> registry_;
   bool uploaded_ = false;
   uint32_t glName_ = 0;
   int width_, height_;
@@ -146,6 +208,16 @@ class Device {
   // The drawing interface of this device: OpenGL when a context is current, else Null.
   // Made on first use, on the main thread.
   RenderDevice& Render();
+
+  // A device made again (another adapter or multisampling) keeps the drawing interface
+  // of the one before, so that everything holding it, and every texture it made, stays
+  // valid. HandOverRender runs while this device's context is still current: the
+  // textures keep their pixels in memory and the context's names are deleted; null
+  // when no interface was made. TakeOverRender runs on the new device (its context
+  // current): the interface makes its own objects again, and the textures upload at
+  // their next use. An interface of the other kind (OpenGL against Null) is refused.
+  std::shared_ptr<RenderDevice> HandOverRender();
+  bool TakeOverRender(std::shared_ptr<RenderDevice> render);
 
  private:
   bool hasContext_;

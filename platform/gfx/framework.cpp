@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/clock.h"
+#include "platform/gfx/render_device.h"
 #include "platform/text.h"
 
 namespace platform::gfx {
@@ -144,6 +145,7 @@ bool Framework::CreateDevice(bool windowed, int width, int height) {
   // The command line's flags come first, so that the game's settings callback sees
   // the mode that will be made (a -windowed flag takes away the refresh rate).
   ApplyFlagOverrides(s);
+  pendingSettings_ = s;
   if (callbacks_.modifyDeviceSettings && !callbacks_.modifyDeviceSettings(s)) return false;
   ClampSettings(s);
   if (!MakeDevice(s)) return false;
@@ -155,24 +157,38 @@ bool Framework::CreateDevice(bool windowed, int width, int height) {
   return true;
 }
 
+void Framework::AdoptRender(std::shared_ptr<RenderDevice> carried) {
+  if (!carried || device_->TakeOverRender(carried)) return;
+  // A device of the other kind cannot draw through it; the holders' pointers must
+  // still not dangle.
+  orphanedRender_ = std::move(carried);
+}
+
 bool Framework::ChangeDevice(const DeviceSettings& requested) {
   if (!device_) return CreateDevice(requested.windowed, requested.width, requested.height);
   DeviceSettings s = requested;
+  pendingSettings_ = s;
   if (callbacks_.modifyDeviceSettings && !callbacks_.modifyDeviceSettings(s)) return false;
   ClampSettings(s);
   const bool remake = s.adapter != current_.adapter || s.multisampleSamples != current_.multisampleSamples;
   if (callbacks_.deviceLost) callbacks_.deviceLost();
   if (remake) {
     if (callbacks_.deviceDestroyed) callbacks_.deviceDestroyed();
+    // The drawing interface outlives the device: the game's objects keep pointers to
+    // it and to the textures it made, which move to the new context with it.
+    std::shared_ptr<RenderDevice> carried = device_ ? device_->HandOverRender() : nullptr;
     DestroyDevice();
     if (!MakeDevice(s)) {
       // Back to what worked before; without that there is no device and the loop ends.
       if (!MakeDevice(current_)) {
+        // Kept for the holders' own shutdown; it has no context left to touch.
+        orphanedRender_ = std::move(carried);
         quit_ = true;
         exitCode_ = 1;
         return false;
       }
       device_->SetBackBufferSize(current_.width, current_.height);
+      AdoptRender(std::move(carried));
       CallDeviceCreated();
       CallDeviceReset();
       return false;
@@ -180,6 +196,7 @@ bool Framework::ChangeDevice(const DeviceSettings& requested) {
     TakeDrawableSize(s);
     current_ = s;
     device_->SetBackBufferSize(s.width, s.height);
+    AdoptRender(std::move(carried));
     CallDeviceCreated();
     CallDeviceReset();
     return true;

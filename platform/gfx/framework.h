@@ -210,6 +210,8 @@ class Framework {
   // WM_SIZE: a new drawable size resets the device at that size.
   void OnWindowSized(int width, int height);
   BackBufferDesc CurrentBackBuffer() const;
+  // The device made again takes the drawing interface of the one before.
+  void AdoptRender(std::shared_ptr<RenderDevice> carried);
 
   FrameworkCallbacks callbacks_;
   FrameworkFlags flags_;
@@ -219,7 +221,13 @@ class Framework {
   bool altEnterToggles_ = true;
   bool escapeQuits_ = true;
   DeviceSettings current_;
+  // The settings a device is being made or changed with, as the settings callback
+  // got them (set before it runs): what a probe of the back end may prepare for.
+  DeviceSettings pendingSettings_;
   std::unique_ptr<Device> device_;
+  // A drawing interface no device could take over: kept (without a context) so that
+  // the pointers the game holds to it stay valid until it shuts down.
+  std::shared_ptr<RenderDevice> orphanedRender_;
   bool quit_ = false;
   int exitCode_ = 0;
   uint64_t frames_ = 0;

@@ -1,24 +1,30 @@
 // The OpenGL 3.3 back end. Device state is kept on the CPU and applied at each draw:
 // fixed GL state through a cache (only changes reach GL), the rest packed into one
 // uniform block written into a ring buffer, vertices and indices streamed into ring
-// buffers. Textures made from pixels are uploaded at their first use.
+// buffers, except static geometry (meshes), which keeps buffers of its own filled at
+// its first draw. Textures made from pixels are uploaded at their first use.
 //
 // A frame the framework brackets (BeginFrameRecording .. EndFrameRecording) is kept
-// as packets: each clear and draw with the state in force and a copy of its vertices,
-// folded into one digest. When the digest equals the last drawn frame's, the frame
-// would paint the same picture again and nothing of it goes to GL; otherwise the
-// packets are played to GL in order. On software OpenGL a menu that stands still
-// then costs its per-frame logic only.
+// as packets: each clear and draw with the state in force and a copy of its vertices
+// (or, for static geometry, which geometry and which range), folded into one digest.
+// When the digest equals the last drawn frame's, the frame would paint the same
+// picture again and nothing of it goes to GL; otherwise the packets are played to GL
+// in order. On software OpenGL a menu that stands still then costs its per-frame
+// logic only.
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
-#include <vector>
 #include <map>
+#include <mutex>
 #include <string>
+#include <string_view>
 #include <tuple>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/gfx/gl_functions.h"
 #include "platform/gfx/gl_shaders.h"
@@ -103,6 +109,53 @@ uint32_t GlMode(PrimitiveType t) {
   return GL_TRIANGLES;
 }
 
+// Buffers of static geometry that went away, to delete on the main thread at the next
+// frame (a mesh may be let go on the thread that tears a level down).
+std::mutex retiredMutex;
+struct RetiredBuffer {
+  GLuint name;
+  uint32_t generation;
+};
+std::vector<RetiredBuffer> retiredBuffers;
+
+// Counts the contexts the device has been attached to: a buffer made in an earlier
+// one is gone with it, so its name must neither be drawn from nor deleted in the new
+// one (the name may already belong to something else there).
+std::atomic<uint32_t> contextGeneration{1};
+
+class GlStaticGeometry;
+// A held frame that draws the geometry is sent to GL before the geometry goes.
+void GeometryReleasing(const GlStaticGeometry* geometry);
+
+// Tells static geometries apart for as long as the process runs: one made where a
+// freed one lived gets a new serial, so a frame drawing it is not taken for the
+// frame before.
+std::atomic<uint64_t> nextGeometrySerial{1};
+
+// Static geometry with the device's copy in two buffers of its own, made at the
+// first draw. Its vertices and indices do not change after it is made.
+class GlStaticGeometry : public StaticGeometry {
+ public:
+  GlStaticGeometry(const void* vertices, uint32_t vertexCount, uint32_t stride, const uint32_t* indices,
+                   uint32_t indexCount, bool real)
+      : StaticGeometry(vertices, vertexCount, stride, indices, indexCount),
+        serial(nextGeometrySerial.fetch_add(1)),
+        real_(real) {}
+  ~GlStaticGeometry() override {
+    GeometryReleasing(this);
+    if (!real_ || !vertexBuffer) return;
+    std::lock_guard<std::mutex> lock(retiredMutex);
+    retiredBuffers.push_back({vertexBuffer, generation});
+    retiredBuffers.push_back({indexBuffer, generation});
+  }
+  mutable uint32_t vertexBuffer = 0, indexBuffer = 0;
+  mutable uint32_t generation = 0;  // the context the buffers were made in
+  const uint64_t serial;
+
+ private:
+  bool real_;
+};
+
 GLuint Compile(GLenum kind, const char* body) {
   std::string source = std::string("#version 330 core\n") + kFixedFunctionBlock + body;
   const char* text = source.c_str();
@@ -167,13 +220,42 @@ class GlRenderDevice : public StateDevice {
   }
   ~GlRenderDevice() override {
     if (t_recording == this) t_recording = nullptr;
-    if (!real_) return;
-    DropPicture();
-    for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
-    GLuint buffers[] = {vbo_, ebo_, ubo_};
-    glDeleteBuffers(3, buffers);
-    glDeleteVertexArrays(1, &vao_);
-    glDeleteProgram(program_);
+    // Detached, no context is current any more: there is nothing of ours to delete.
+    if (real_ && attached_) {
+      DropPicture();
+      DeleteObjects();
+    }
+  }
+
+  void DetachContext() override {
+    if (!attached_) return;
+    // A frame still held cannot be drawn into a context that is going.
+    if (recording_) {
+      if (t_recording == this) t_recording = nullptr;
+      recording_ = false;
+      committed_ = false;
+      packetCount_ = 0;
+    }
+    textures_->ForEach([&](Texture& t) { CarryOut(t); });
+    if (real_) {
+      DropPicture();
+      DeleteObjects();
+    }
+    ForgetLastFrame();
+    // Static geometry is sent again at its next draw in the new context.
+    contextGeneration.fetch_add(1);
+    attached_ = false;
+  }
+
+  void AttachContext() override {
+    if (attached_) return;
+    attached_ = true;
+    if (real_) CreateObjects();
+    uniformOffset_ = vertexOffset_ = indexOffset_ = 0;
+    Invalidate();
+    // The new context's back buffer holds nothing yet: the picture is made again and
+    // the first frame is drawn whole.
+    ForgetLastFrame();
   }
 
   BackEnd Kind() const override { return BackEnd::kOpenGL; }
@@ -211,6 +293,8 @@ class GlRenderDevice : public StateDevice {
     StateDevice::SetViewport(v);
     dirty_ = true;
   }
+  // The rectangle reaches GL at the next draw or clear (ApplyFixedState, Clear).
+  void SetScissorRect(const ScissorRect& r) override { StateDevice::SetScissorRect(r); }
   void SetFVF(uint32_t format) override {
     if (state_.fvf == format) return;
     StateDevice::SetFVF(format);
@@ -235,7 +319,10 @@ class GlRenderDevice : public StateDevice {
     dirty_ = true;
   }
 
-  void BeginScene() override { Invalidate(); }
+  void BeginScene() override {
+    Invalidate();
+    if (real_) DeleteRetiredBuffers();
+  }
   void Preload(const Texture& t) override { Upload(const_cast<Texture&>(t)); }
   void EndScene() override {}
 
@@ -305,6 +392,17 @@ class GlRenderDevice : public StateDevice {
     return drawn;
   }
 
+  // Nothing on screen is known any more: the kept picture is made again by the next
+  // frame, which is drawn whole.
+  void ForgetLastFrame() {
+    pictureChecked_ = false;
+    havePicture_ = !real_;
+    lastDrawnValid_ = false;
+    lastDrawnDigest_ = 0;
+    lastPacketCount_ = 0;
+    lastFrameBytes_.clear();
+  }
+
   void SetBackBufferKept(bool kept) override {
     if (kept == backBufferKept_) return;
     backBufferKept_ = kept;
@@ -313,9 +411,13 @@ class GlRenderDevice : public StateDevice {
     lastDrawnValid_ = false;
   }
 
-  // A texture is going away while the frame is held: what uses it is drawn now.
+  // A texture or static geometry is going away while the frame is held: what uses it
+  // is drawn now.
   void OnTextureReleasing(const Texture* t) {
     if (recording_ && !committed_ && HeldFrameUses(t)) Commit();
+  }
+  void OnGeometryReleasing(const GlStaticGeometry* g) {
+    if (recording_ && !committed_ && HeldFrameUses(g)) Commit();
   }
 
  private:
@@ -325,9 +427,15 @@ class GlRenderDevice : public StateDevice {
     if (flags & clear::kTarget) bits |= GL_COLOR_BUFFER_BIT;
     if (flags & clear::kZBuffer) bits |= GL_DEPTH_BUFFER_BIT;
     if (flags & clear::kStencil) bits |= GL_STENCIL_BUFFER_BIT;
-    // Only the viewport's rectangle is cleared; write masks are opened for the clear.
-    GlRect r = ViewportRect();
+    if (!bits) return;
+    // Only the viewport's rectangle is cleared (cut to the scissor rectangle while the
+    // scissor test is on, and to the damaged part while only that is drawn again);
+    // write masks are opened for the clear.
+    ScissorRect area = state_.ClearArea(width_, height_);
+    if (area.Empty()) return;
+    GlRect r = ToGl(area);
     if (damageOn_ && !state_.target) r = Intersect(r, damage_);
+    if (r.w <= 0 || r.h <= 0) return;
     gl_.scissor(r.x, r.y, r.w, r.h);
     gl_.enable(GL_SCISSOR_TEST, true);
     gl_.colorMask(true, true, true, true);
@@ -335,10 +443,11 @@ class GlRenderDevice : public StateDevice {
     Vec4 c = ArgbToColor(color);
     float rgba[4] = {c.r, c.g, c.b, c.a};
     gl_.clear(bits, rgba, z, int(stencil));
-    gl_.enable(GL_SCISSOR_TEST, false);
+    // GL now holds the clear's scissor; the next draw sets its own again.
+    cache_.scissor = 1;
+    cache_.scissorRect = r;
     cache_.colorMask = ~0u;
     cache_.depthWrite = -1;
-    cache_.scissor = -1;
   }
 
  public:
@@ -363,6 +472,53 @@ class GlRenderDevice : public StateDevice {
     Draw(type, count, static_cast<const uint8_t*>(vertices), stride, indices, vertexCount);
   }
 
+  std::unique_ptr<StaticGeometry> CreateStaticGeometry(const void* vertices, uint32_t vertexCount, uint32_t stride,
+                                                       const uint32_t* indices, uint32_t indexCount) override {
+    if (!vertices || !indices || vertexCount == 0 || indexCount == 0 || stride == 0) return nullptr;
+    return std::make_unique<GlStaticGeometry>(vertices, vertexCount, stride, indices, indexCount, real_);
+  }
+  void DrawStaticGeometry(const StaticGeometry& g, PrimitiveType type, uint32_t firstIndex,
+                          uint32_t primitiveCount) override {
+    const auto* geometry = dynamic_cast<const GlStaticGeometry*>(&g);
+    if (!geometry) {
+      RenderDevice::DrawStaticGeometry(g, type, firstIndex, primitiveCount);
+      return;
+    }
+    uint32_t count = VertexCountOf(type, primitiveCount);
+    if (count == 0 || !g.RangeInBounds(firstIndex, count)) return;
+    uint32_t format = state_.fvf;
+    if (g.Stride() < VertexStride(format)) return;
+    WroteTarget();
+    if (recording_) {
+      // The geometry's content is fixed once made, so which geometry and which range
+      // stand for the vertices.
+      Packet& p = Record(PacketKind::kStatic);
+      p.geometry = geometry;
+      p.type = type;
+      p.count = count;
+      p.indexAt = firstIndex;
+      digest_.Value(geometry->serial);
+      digest_.Value(type);
+      digest_.Value(firstIndex);
+      digest_.Value(count);
+      if (!committed_) return;
+    }
+    DrawStaticNow(*geometry, type, firstIndex, count);
+  }
+
+  void DrawStaticNow(const GlStaticGeometry& g, PrimitiveType type, uint32_t firstIndex, uint32_t count) {
+    const uint32_t format = state_.fvf;
+    const GlStaticGeometry* geometry = &g;
+    MakeResident(*geometry);
+    ApplyTarget();
+    ApplyFixedState();
+    ApplyTextures();
+    ApplyUniforms();
+    ApplyFormat(format, g.Stride(), geometry->vertexBuffer);
+    BindIndexBuffer(geometry->indexBuffer);
+    gl_.drawElementsBaseVertex(GlMode(type), int(count), size_t(firstIndex) * 4, 0);
+  }
+
   std::unique_ptr<Texture> CreateTexture(const ImageData& image) override {
     ImageData copy = image;
     return CreateTexture(std::move(copy));
@@ -372,11 +528,14 @@ class GlRenderDevice : public StateDevice {
       return nullptr;
     auto t = std::make_unique<Texture>(image.width, image.height, TextureKind::kStatic);
     t->PendingPixels() = std::move(image.rgba);
+    t->Track(textures_);
     return t;
   }
   std::unique_ptr<Texture> CreateDynamicTexture(int w, int h) override {
     if (w <= 0 || h <= 0) return nullptr;
-    return std::make_unique<Texture>(w, h, TextureKind::kDynamic);
+    auto t = std::make_unique<Texture>(w, h, TextureKind::kDynamic);
+    t->Track(textures_);
+    return t;
   }
   void UpdateTexture(Texture& t, const uint8_t* rgba, int w, int h) override {
     if (!rgba || w != t.Width() || h != t.Height()) return;
@@ -394,25 +553,12 @@ class GlRenderDevice : public StateDevice {
   std::unique_ptr<Texture> CreateRenderTexture(int w, int h) override {
     if (w <= 0 || h <= 0) return nullptr;
     auto t = std::make_unique<Texture>(w, h, TextureKind::kRenderTarget);
+    t->Track(textures_);
     if (!real_) {
       t->MarkUploaded();
       return t;
     }
-    GLuint tex = 0, fbo = 0, depth = 0;
-    glGenTextures(1, &tex);
-    glBindTexture(GL_TEXTURE_2D, tex);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glGenRenderbuffers(1, &depth);
-    glBindRenderbuffer(GL_RENDERBUFFER, depth);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, w, h);
-    glGenFramebuffers(1, &fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
-    bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
-    t->SetGlNames(tex, fbo, depth);
-    Invalidate();
-    if (!complete) {
+    if (!MakeRenderTargetNames(*t, nullptr)) {
       platform::ConsoleWriteLine("gfx: render texture framebuffer incomplete");
       return nullptr;
     }
@@ -450,12 +596,13 @@ class GlRenderDevice : public StateDevice {
     int depthTest, depthWrite, cullOn, blendOn, scissor, fill;
     uint32_t depthFunc, frontFace, blendSrc, blendDst, blendOp, colorMask;
     uint32_t framebuffer;
-    GlRect viewport;
+    GlRect viewport, scissorRect;
     float depthMin, depthMax;
     uint32_t textures[2];
     uint32_t samplers[2];
     int activeUnit;
     uint32_t format, stride;
+    uint32_t arrayBuffer, indexBuffer;
   };
 
   void CreateObjects() {
@@ -498,6 +645,14 @@ class GlRenderDevice : public StateDevice {
     std::memset(&cache_, 0xFF, sizeof cache_);
     cache_.depthMin = cache_.depthMax = -1.0f;
     dirty_ = true;
+  }
+
+  // A rectangle measured from the top of the current target, in GL's terms.
+  GlRect ToGl(const ScissorRect& r) const {
+    int h = state_.target ? state_.target->Height() : height_;
+    // Render textures are drawn with y turned over, so their rows run from the top.
+    int y = state_.target ? r.top : h - r.bottom;
+    return GlRect{r.left, y, r.right - r.left, r.bottom - r.top};
   }
 
   GlRect ViewportRect() const {
@@ -567,12 +722,78 @@ class GlRenderDevice : public StateDevice {
     Set(cache_.fill, rs(RenderState::kFillMode) == 1 ? 1 : 0,
         [&] { gl_.polygonMode(cache_.fill ? GL_LINE : GL_FILL); });
     // While only the damaged part of the picture is drawn again, every draw into the
-    // picture stays inside it.
+    // picture stays inside it, and inside its own scissor rectangle as well.
+    const bool scissorOn = rs(RenderState::kScissorTestEnable) != 0;
     const bool clip = damageOn_ && !state_.target;
-    Set(cache_.scissor, clip ? 1 : 0, [&] {
-      if (clip) gl_.scissor(damage_.x, damage_.y, damage_.w, damage_.h);
-      gl_.enable(GL_SCISSOR_TEST, clip);
-    });
+    const bool on = scissorOn || clip;
+    Set(cache_.scissor, on ? 1 : 0, [&] { gl_.enable(GL_SCISSOR_TEST, on); });
+    if (on) {
+      GlRect r = ToGl(state_.DrawArea(width_, height_));
+      if (clip) r = Intersect(r, damage_);
+      if (std::memcmp(&r, &cache_.scissorRect, sizeof r) != 0) {
+        gl_.scissor(r.x, r.y, r.w, r.h);
+        cache_.scissorRect = r;
+      }
+    }
+  }
+
+  // A render texture's colour texture with its depth-stencil and framebuffer, filled
+  // from pixels when given (a render texture carried from another context).
+  bool MakeRenderTargetNames(Texture& t, const uint8_t* pixels) {
+    const int w = t.Width(), h = t.Height();
+    // Made in the middle of a draw too (a carried render texture's first use): the
+    // target the draw goes to stays bound.
+    GLint bound = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &bound);
+    GLuint tex = 0, fbo = 0, depth = 0;
+    glGenTextures(1, &tex);
+    glBindTexture(GL_TEXTURE_2D, tex);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+    glGenRenderbuffers(1, &depth);
+    glBindRenderbuffer(GL_RENDERBUFFER, depth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, w, h);
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, tex, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depth);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, GLuint(bound));
+    t.SetGlNames(tex, fbo, depth);
+    cache_.textures[0] = cache_.textures[1] = ~0u;
+    cache_.activeUnit = -1;
+    return complete;
+  }
+
+  // Before the context goes: the texture's pixels come back into memory (unless they
+  // still wait for upload) and its names are deleted while they still mean something.
+  void CarryOut(Texture& t) {
+    if (!real_) {
+      if (t.Uploaded() && t.Kind() != TextureKind::kRenderTarget) t.ForgetDeviceCopy({});
+      return;
+    }
+    if (!t.GlName()) return;
+    std::vector<uint8_t> pixels(size_t(t.Width()) * size_t(t.Height()) * 4);
+    glBindTexture(GL_TEXTURE_2D, t.GlName());
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glBindTexture(GL_TEXTURE_2D, 0);
+    GLuint framebuffer = t.Framebuffer(), depth = t.DepthRenderbuffer(), name = t.GlName();
+    if (framebuffer) glDeleteFramebuffers(1, &framebuffer);
+    if (depth) glDeleteRenderbuffers(1, &depth);
+    glDeleteTextures(1, &name);
+    t.ForgetDeviceCopy(std::move(pixels));
+  }
+
+  void DeleteObjects() {
+    DeleteRetiredBuffers();
+    for (auto& [key, sampler] : samplers_) glDeleteSamplers(1, &sampler);
+    samplers_.clear();
+    GLuint buffers[] = {vbo_, ebo_, ubo_};
+    glDeleteBuffers(3, buffers);
+    glDeleteVertexArrays(1, &vao_);
+    glDeleteProgram(program_);
+    program_ = vao_ = vbo_ = ebo_ = ubo_ = 0;
   }
 
   void Upload(Texture& t) {
@@ -581,6 +802,12 @@ class GlRenderDevice : public StateDevice {
       t.PendingPixels().clear();
       t.PendingPixels().shrink_to_fit();
       t.MarkUploaded();
+      return;
+    }
+    if (t.Kind() == TextureKind::kRenderTarget) {
+      MakeRenderTargetNames(t, t.HasPendingPixels() ? t.PendingPixels().data() : nullptr);
+      t.PendingPixels().clear();
+      t.PendingPixels().shrink_to_fit();
       return;
     }
     GLuint name = 0;
@@ -621,9 +848,12 @@ class GlRenderDevice : public StateDevice {
   }
 
   void ApplyTextures() {
+    // Every upload first: an upload binds its texture on the active unit, which would
+    // replace a stage already bound in this pass.
+    for (int stage = 0; stage < kTextureStages; ++stage)
+      if (const Texture* t = state_.textures[stage]) Upload(const_cast<Texture&>(*t));
     for (int stage = 0; stage < kTextureStages; ++stage) {
       const Texture* t = state_.textures[stage];
-      if (t) Upload(const_cast<Texture&>(*t));
       uint32_t name = t ? t->GlName() : 0;
       uint32_t sampler = t ? Sampler(stage) : 0;
       if (cache_.textures[stage] != name || cache_.samplers[stage] != sampler) {
@@ -711,7 +941,91 @@ class GlRenderDevice : public StateDevice {
     uniformOffset_ += uniformStride_;
   }
 
-  void ApplyFormat(uint32_t format, uint32_t stride) {
+  void DeleteRetiredBuffers() {
+    std::vector<RetiredBuffer> retired;
+    {
+      std::lock_guard<std::mutex> lock(retiredMutex);
+      retired.swap(retiredBuffers);
+    }
+    const uint32_t current = contextGeneration.load();
+    std::vector<GLuint> names;
+    for (const RetiredBuffer& r : retired)
+      if (r.generation == current) names.push_back(r.name);
+    if (names.empty()) return;
+    glDeleteBuffers(GLsizei(names.size()), names.data());
+    cache_.arrayBuffer = cache_.indexBuffer = ~0u;
+  }
+
+  // Copies the geometry into buffers of its own the first time it is drawn.
+  void MakeResident(const GlStaticGeometry& g) {
+    const uint32_t current = contextGeneration.load();
+    if (g.vertexBuffer && g.generation == current) return;
+    g.generation = current;
+    if (!real_) {
+      // Over the stub: names that only have to differ from the rings'.
+      g.vertexBuffer = ++stubBufferNames_;
+      g.indexBuffer = ++stubBufferNames_;
+      return;
+    }
+    std::vector<uint8_t> vertices;
+    std::vector<uint32_t> indices;
+    JoinIdenticalVertices(g, vertices, indices);
+    GLuint names[2] = {0, 0};
+    glGenBuffers(2, names);
+    glBindBuffer(GL_ARRAY_BUFFER, names[0]);
+    glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size()), vertices.data(), GL_STATIC_DRAW);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, names[1]);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, GLsizeiptr(indices.size() * 4), indices.data(), GL_STATIC_DRAW);
+    g.vertexBuffer = names[0];
+    g.indexBuffer = names[1];
+    cache_.arrayBuffer = names[0];
+    cache_.indexBuffer = names[1];
+    cache_.format = ~0u;
+  }
+
+  // A mesh read from a file repeats a vertex at every face corner, and the driver runs
+  // the vertex stage again for every index unless the same index came just before.
+  // The copy sent holds each distinct vertex (byte for byte) once, with the indices
+  // turned to it in their places, so every range draws the same triangles. Indices
+  // past the vertices stay past them (their ranges are refused before a draw).
+  static void JoinIdenticalVertices(const StaticGeometry& g, std::vector<uint8_t>& vertices,
+                                    std::vector<uint32_t>& indices) {
+    const size_t stride = g.Stride();
+    std::unordered_map<std::string_view, uint32_t> seen;
+    seen.reserve(g.VertexCount());
+    vertices.reserve(size_t(g.VertexCount()) * stride);
+    indices.resize(g.IndexCount());
+    uint32_t joined = 0;
+    for (uint32_t i = 0; i < g.IndexCount(); ++i) {
+      const uint32_t from = g.Indices()[i];
+      if (from >= g.VertexCount()) {
+        indices[i] = ~0u;
+        continue;
+      }
+      const char* bytes = reinterpret_cast<const char*>(g.Vertices()) + size_t(from) * stride;
+      auto [it, added] = seen.try_emplace(std::string_view(bytes, stride), joined);
+      if (added) {
+        vertices.insert(vertices.end(), bytes, bytes + stride);
+        ++joined;
+      }
+      indices[i] = it->second;
+    }
+  }
+
+  // The element buffer is part of the vertex array's state; the attribute pointers
+  // take the array buffer bound when they are set.
+  void BindIndexBuffer(uint32_t name) {
+    if (cache_.indexBuffer == name) return;
+    gl_.bindBuffer(GL_ELEMENT_ARRAY_BUFFER, name);
+    cache_.indexBuffer = name;
+  }
+
+  void ApplyFormat(uint32_t format, uint32_t stride, uint32_t buffer) {
+    if (cache_.arrayBuffer != buffer) {
+      gl_.bindBuffer(GL_ARRAY_BUFFER, buffer);
+      cache_.arrayBuffer = buffer;
+      cache_.format = ~0u;
+    }
     if (cache_.format == format && cache_.stride == stride) return;
     cache_.format = format;
     cache_.stride = stride;
@@ -787,7 +1101,7 @@ class GlRenderDevice : public StateDevice {
     ApplyFixedState();
     ApplyTextures();
     ApplyUniforms();
-    ApplyFormat(format, stride);
+    ApplyFormat(format, stride, vbo_);
     size_t at = (vertexOffset_ + stride - 1) / stride * stride;
     if (at + bytes > kVertexRing) {
       gl_.bufferOrphan(GL_ARRAY_BUFFER, kVertexRing);
@@ -801,6 +1115,7 @@ class GlRenderDevice : public StateDevice {
       return;
     }
     size_t indexBytes = size_t(count) * 4;
+    BindIndexBuffer(ebo_);
     if (indexOffset_ + indexBytes > kIndexRing) {
       gl_.bufferOrphan(GL_ELEMENT_ARRAY_BUFFER, kIndexRing);
       indexOffset_ = 0;
@@ -811,7 +1126,7 @@ class GlRenderDevice : public StateDevice {
   }
 
   // ---- frame recording ----
-  enum class PacketKind : uint8_t { kFrameClear, kClear, kDraw };
+  enum class PacketKind : uint8_t { kFrameClear, kClear, kDraw, kStatic };
   struct Packet {
     PacketKind kind = PacketKind::kDraw;
     DeviceState state;
@@ -821,6 +1136,9 @@ class GlRenderDevice : public StateDevice {
     uint32_t count = 0, stride = 0, vertexCount = 0;
     size_t dataAt = 0, dataBytes = 0, indexAt = 0;
     bool indexed = false;
+    // A static geometry draw's (its first index in indexAt). Only held frames' packets
+    // are followed to it: the geometry can be gone by the next frame.
+    const GlStaticGeometry* geometry = nullptr;
     uint64_t digest = 0;  // of everything above that shapes the picture
   };
 
@@ -848,7 +1166,11 @@ class GlRenderDevice : public StateDevice {
     }
     if (st.target) return false;
     const Viewport& v = st.viewport;
-    const GlRect view = Intersect(GlRect{v.x, height_ - v.y - v.height, v.width, v.height}, GlRect{0, 0, width_, height_});
+    GlRect view = Intersect(GlRect{v.x, height_ - v.y - v.height, v.width, v.height}, GlRect{0, 0, width_, height_});
+    if (st.render[size_t(RenderState::kScissorTestEnable)]) {
+      const ScissorRect& c = st.scissor;
+      view = Intersect(view, GlRect{c.left, height_ - c.bottom, std::max(0, c.right - c.left), std::max(0, c.bottom - c.top)});
+    }
     out = view;
     if (p.kind != PacketKind::kDraw || p.dataBytes == 0 || p.stride < 12) return true;
     const bool screen = (st.fvf & fvf::kXyzRhw) != 0;
@@ -999,6 +1321,8 @@ class GlRenderDevice : public StateDevice {
     DigestTexture(st.target);
     digest_.Value(st.fvf);
     digest_.Value(st.streamStride);
+    // The rectangle matters only while the test is on (the test itself is a render state).
+    if (st.render[size_t(RenderState::kScissorTestEnable)]) digest_.Value(st.scissor);
   }
 
   void CloseLastPacket() {
@@ -1014,8 +1338,9 @@ class GlRenderDevice : public StateDevice {
     p.state = state_;
     p.dataBytes = 0;
     p.indexed = false;
+    p.geometry = nullptr;
     digest_.Value(kind);
-    if (kind == PacketKind::kDraw) {
+    if (kind == PacketKind::kDraw || kind == PacketKind::kStatic) {
       DigestState(state_);
     } else if (kind == PacketKind::kClear) {
       // A clear reads only where it clears.
@@ -1023,6 +1348,9 @@ class GlRenderDevice : public StateDevice {
       digest_.Value(state_.viewport.y);
       digest_.Value(state_.viewport.width);
       digest_.Value(state_.viewport.height);
+      const bool scissorOn = state_.render[size_t(RenderState::kScissorTestEnable)] != 0;
+      digest_.Value(scissorOn);
+      if (scissorOn) digest_.Value(state_.scissor);
       DigestTexture(state_.target);
     }
     return p;
@@ -1042,6 +1370,11 @@ class GlRenderDevice : public StateDevice {
       const DeviceState& st = packets_[i].state;
       if (st.target == t || st.textures[0] == t || st.textures[1] == t) return true;
     }
+    return false;
+  }
+  bool HeldFrameUses(const GlStaticGeometry* g) const {
+    for (size_t i = 0; i < packetCount_; ++i)
+      if (packets_[i].geometry == g) return true;
     return false;
   }
 
@@ -1069,6 +1402,7 @@ class GlRenderDevice : public StateDevice {
           DrawNow(p.type, p.count, frameBytes_.data() + p.dataAt, p.stride,
                   p.indexed ? frameIndices_.data() + p.indexAt : nullptr, p.vertexCount);
           break;
+        case PacketKind::kStatic: DrawStaticNow(*p.geometry, p.type, uint32_t(p.indexAt), p.count); break;
       }
     }
     state_ = live;
@@ -1113,14 +1447,21 @@ class GlRenderDevice : public StateDevice {
 
   const GlFunctions& gl_;
   bool real_;
+  bool attached_ = true;
+  std::shared_ptr<TextureRegistry> textures_ = std::make_shared<TextureRegistry>();
   GLuint program_ = 0, vao_ = 0, vbo_ = 0, ebo_ = 0, ubo_ = 0;
   size_t uniformStride_ = kUniformStride;
   size_t uniformOffset_ = 0, vertexOffset_ = 0, indexOffset_ = 0;
   bool dirty_ = true;
+  uint32_t stubBufferNames_ = 1u << 20;
   Cache cache_{};
   Uniforms uniforms_{};
   std::map<std::tuple<uint32_t, uint32_t, uint32_t, uint32_t>, uint32_t> samplers_;
 };
+
+void GeometryReleasing(const GlStaticGeometry* geometry) {
+  if (t_recording) t_recording->OnGeometryReleasing(geometry);
+}
 
 }  // namespace
 

@@ -36,6 +36,7 @@ const GlFunctions kReal = {
     [](int unit) { glActiveTexture(GL_TEXTURE0 + unit); },
     [](uint32_t name) { glBindTexture(GL_TEXTURE_2D, name); },
     [](int unit, uint32_t sampler) { glBindSampler(unit, sampler); },
+    [](uint32_t target, uint32_t name) { glBindBuffer(target, name); },
     [](uint32_t target, size_t offset, size_t bytes, const void* data) {
       glBufferSubData(target, GLintptr(offset), GLsizeiptr(bytes), data);
     },
@@ -88,6 +89,7 @@ const GlFunctions kStub = {
     [](int) { Count(); },
     [](uint32_t) { Count(); },
     [](int, uint32_t) { Count(); },
+    [](uint32_t, uint32_t) { Count(); },
     [](uint32_t, size_t, size_t, const void*) { Count(); },
     [](uint32_t, size_t) { Count(); },
     [](uint32_t, uint32_t, size_t, size_t) { Count(); },

@@ -26,6 +26,7 @@ struct GlFunctions {
   void (*activeTexture)(int unit);
   void (*bindTexture)(uint32_t name);
   void (*bindSampler)(int unit, uint32_t sampler);
+  void (*bindBuffer)(uint32_t target, uint32_t name);
   void (*bufferSubData)(uint32_t target, size_t offset, size_t bytes, const void* data);
   void (*bufferOrphan)(uint32_t target, size_t bytes);
   void (*bindBufferRange)(uint32_t index, uint32_t buffer, size_t offset, size_t bytes);

@@ -56,8 +56,14 @@ void RecordingRenderDevice::SetViewport(const Viewport& v) {
                 " " + std::to_string(v.height));
 }
 
+void RecordingRenderDevice::SetScissorRect(const ScissorRect& r) {
+  StateDevice::SetScissorRect(r);
+  log.push_back("SetScissorRect " + std::to_string(r.left) + " " + std::to_string(r.top) + " " +
+                std::to_string(r.right) + " " + std::to_string(r.bottom));
+}
+
 void RecordingRenderDevice::Clear(uint32_t flags, uint32_t color, float z, uint32_t) {
-  clears.push_back({flags, color, z, state_.viewport});
+  clears.push_back({flags, color, z, state_.viewport, state_.ClearArea(width_, height_)});
   log.push_back("Clear " + std::to_string(flags));
 }
 

@@ -36,6 +36,7 @@ class RecordingRenderDevice : public StateDevice {
   void SetTexture(int stage, const Texture* texture) override;
   void SetMaterial(const Material& material) override;
   void SetViewport(const Viewport& viewport) override;
+  void SetScissorRect(const ScissorRect& rect) override;
   void Clear(uint32_t flags, uint32_t color, float z, uint32_t stencil) override;
   void DrawPrimitive(PrimitiveType type, uint32_t startVertex, uint32_t primitiveCount) override;
   void DrawPrimitiveUP(PrimitiveType type, uint32_t primitiveCount, const void* vertices,
@@ -56,6 +57,7 @@ class RecordingRenderDevice : public StateDevice {
     uint32_t flags, color;
     float z;
     Viewport viewport;
+    ScissorRect area;  // the pixels the clear touches (viewport cut to the scissor)
   };
   std::vector<std::string> log;  // one short line per call, e.g. "SetTexture 0 64x32"
   std::vector<RecordedDraw> draws;

@@ -4,6 +4,8 @@
 
 #include "platform/gfx/state_device.h"
 
+#include <algorithm>
+
 namespace platform::gfx {
 
 uint32_t VertexStride(uint32_t format) {
@@ -30,6 +32,45 @@ uint32_t VertexCountOf(PrimitiveType type, uint32_t n) {
     case PrimitiveType::kTriangleFan: return n + 2;
   }
   return 0;
+}
+
+ScissorRect Intersect(const ScissorRect& a, const ScissorRect& b) {
+  ScissorRect r{std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+                std::min(a.bottom, b.bottom)};
+  if (r.Empty()) return ScissorRect{r.left, r.top, r.left, r.top};
+  return r;
+}
+
+StaticGeometry::StaticGeometry(const void* vertices, uint32_t vertexCount, uint32_t stride,
+                               const uint32_t* indices, uint32_t indexCount)
+    : vertices_(static_cast<const uint8_t*>(vertices)),
+      vertexCount_(vertexCount),
+      stride_(stride),
+      indices_(indices),
+      indexCount_(indexCount) {
+  for (uint32_t i = 0; i < indexCount && !anyIndexPastEnd_; ++i) anyIndexPastEnd_ = indices[i] >= vertexCount;
+}
+
+bool StaticGeometry::RangeInBounds(uint32_t first, uint32_t count) const {
+  if (first > indexCount_ || count > indexCount_ - first) return false;
+  if (!anyIndexPastEnd_) return true;
+  for (uint32_t i = first; i < first + count; ++i)
+    if (indices_[i] >= vertexCount_) return false;
+  return true;
+}
+
+std::unique_ptr<StaticGeometry> RenderDevice::CreateStaticGeometry(const void* vertices, uint32_t vertexCount,
+                                                                   uint32_t stride, const uint32_t* indices,
+                                                                   uint32_t indexCount) {
+  if (!vertices || !indices || vertexCount == 0 || indexCount == 0 || stride == 0) return nullptr;
+  return std::make_unique<StaticGeometry>(vertices, vertexCount, stride, indices, indexCount);
+}
+
+void RenderDevice::DrawStaticGeometry(const StaticGeometry& g, PrimitiveType type, uint32_t firstIndex,
+                                      uint32_t primitiveCount) {
+  const uint32_t count = VertexCountOf(type, primitiveCount);
+  if (count == 0 || !g.RangeInBounds(firstIndex, count)) return;
+  DrawIndexedPrimitiveUP(type, g.VertexCount(), primitiveCount, g.Indices() + firstIndex, g.Vertices(), g.Stride());
 }
 
 std::unique_ptr<Texture> RenderDevice::CreateTextureFromFile(std::string_view path) {

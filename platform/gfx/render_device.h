@@ -127,6 +127,16 @@ struct Viewport {
   bool operator==(const Viewport&) const = default;
 };
 
+// A rectangle of target pixels measured from the top-left corner; right and bottom
+// are one past the last pixel inside, so an empty rectangle has right <= left.
+struct ScissorRect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool Empty() const { return right <= left || bottom <= top; }
+  bool operator==(const ScissorRect&) const = default;
+};
+// The part of a inside b (an empty rectangle when they do not meet).
+ScissorRect Intersect(const ScissorRect& a, const ScissorRect& b);
+
 namespace clear {
 constexpr uint32_t kTarget = 1;
 constexpr uint32_t kZBuffer = 2;
@@ -150,6 +160,33 @@ class VertexBuffer {
   uint32_t format_;
   std::vector<uint8_t> data_;
   uint64_t version_ = 0;
+};
+
+// Vertices and indices drawn many times over unchanged (a model's mesh). A back end
+// may keep its own copy, so that a draw resends neither. The caller keeps both arrays
+// alive and unchanged for the life of the geometry.
+class StaticGeometry {
+ public:
+  StaticGeometry(const void* vertices, uint32_t vertexCount, uint32_t stride, const uint32_t* indices,
+                 uint32_t indexCount);
+  virtual ~StaticGeometry() = default;
+  StaticGeometry(const StaticGeometry&) = delete;
+  StaticGeometry& operator=(const StaticGeometry&) = delete;
+  const uint8_t* Vertices() const { return vertices_; }
+  uint32_t VertexCount() const { return vertexCount_; }
+  uint32_t Stride() const { return stride_; }
+  const uint32_t* Indices() const { return indices_; }
+  uint32_t IndexCount() const { return indexCount_; }
+  // Whether count indices from first all point at vertices of the geometry (checked
+  // once when made, so that a sound mesh costs no scan per draw).
+  bool RangeInBounds(uint32_t first, uint32_t count) const;
+
+ private:
+  const uint8_t* vertices_;
+  uint32_t vertexCount_, stride_;
+  const uint32_t* indices_;
+  uint32_t indexCount_;
+  bool anyIndexPastEnd_ = false;
 };
 
 enum class BackEnd { kOpenGL, kNull, kRecording };
@@ -184,7 +221,12 @@ class RenderDevice {
 
   virtual void SetViewport(const Viewport& viewport) = 0;
   virtual const Viewport& GetViewport() const = 0;
-  // Clears the current viewport's rectangle only; colour is ARGB.
+  // Draws and clears stay inside this rectangle while kScissorTestEnable is on; a
+  // fresh device and every SetRenderTarget make it the whole target.
+  virtual void SetScissorRect(const ScissorRect& rect) = 0;
+  virtual const ScissorRect& GetScissorRect() const = 0;
+  // Clears the current viewport's rectangle only (and of it only what lies inside the
+  // scissor rectangle while the scissor test is on); colour is ARGB.
   virtual void Clear(uint32_t flags, uint32_t color, float z, uint32_t stencil) = 0;
 
   virtual std::unique_ptr<VertexBuffer> CreateVertexBuffer(size_t bytes, uint32_t format) = 0;
@@ -196,6 +238,15 @@ class RenderDevice {
                                uint32_t stride) = 0;
   virtual void DrawIndexedPrimitiveUP(PrimitiveType type, uint32_t vertexCount, uint32_t primitiveCount,
                                       const uint32_t* indices, const void* vertices, uint32_t stride) = 0;
+  // Geometry for DrawStaticGeometry; null for empty arrays.
+  virtual std::unique_ptr<StaticGeometry> CreateStaticGeometry(const void* vertices, uint32_t vertexCount,
+                                                               uint32_t stride, const uint32_t* indices,
+                                                               uint32_t indexCount);
+  // The same as DrawIndexedPrimitiveUP of primitiveCount primitives from the
+  // geometry's indices at firstIndex, in the current format; a range that runs past
+  // the indices or holds an index past the vertices is refused.
+  virtual void DrawStaticGeometry(const StaticGeometry& geometry, PrimitiveType type, uint32_t firstIndex,
+                                  uint32_t primitiveCount);
 
   // Textures. Any thread may decode (DecodeImageFile); only the main thread calls these.
   // A texture made from pixels keeps them until its first use uploads them.
@@ -214,6 +265,14 @@ class RenderDevice {
   virtual const Texture* GetRenderTarget() const = 0;
   // Reads the current target's pixels (RGBA, top row first); false without pixels.
   virtual bool ReadPixels(ImageData& out) = 0;
+
+  // The device is made again (another adapter or multisampling) and this interface
+  // goes on with the new one. DetachContext runs while the old context is current:
+  // every texture made here keeps its pixels in memory (read back when uploaded) and
+  // the old context's names are deleted. AttachContext runs with the new context
+  // current: the interface's own objects are made again; textures upload at first use.
+  virtual void DetachContext() {}
+  virtual void AttachContext() {}
 
   // Frame bracket: Present ends a frame (the framework swaps).
   virtual void BeginScene() = 0;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 
 #include "platform/clipboard.h"
@@ -49,6 +50,7 @@ class SdlFramework : public Framework {
  public:
   ~SdlFramework() override {
     Shutdown();
+    DestroySpare();
     if (videoStarted_) {
       SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
       // Nothing else of SDL in use (audio and input start their own parts): let
@@ -127,15 +129,26 @@ class SdlFramework : public Framework {
       std::fprintf(stderr, "The display has no %dx%d mode\n", s.width, s.height);
       return false;
     }
-    Uint32 flags = SDL_WINDOW_OPENGL;
-    if (style_ == kWindowStylePopup) flags |= SDL_WINDOW_BORDERLESS;
-    if (!s.windowed) flags |= SDL_WINDOW_FULLSCREEN;
+    const Uint32 flags = WindowFlags(s);
     const int x = flags_.startX >= 0 ? flags_.startX : static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(s.adapter));
     const int y = flags_.startY >= 0 ? flags_.startY : static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(s.adapter));
     int samples = s.multisampleSamples;
-    SetGlAttributes(samples);
-    window_ = SDL_CreateWindow(title_.c_str(), x, y, s.width, s.height, flags);
-    if (window_) gl_ = SDL_GL_CreateContext(window_);
+    if (spare_.window && samples <= 1 && spare_.flags == flags && spare_.width == s.width &&
+        spare_.height == s.height) {
+      // The renderer probe already made this very window and context; a second
+      // context costs a software driver as much as the first.
+      window_ = spare_.window;
+      gl_ = spare_.gl;
+      spare_ = {};
+      SDL_SetWindowTitle(window_, title_.c_str());
+      SDL_SetWindowPosition(window_, x, y);
+      SDL_ShowWindow(window_);
+    } else {
+      DestroySpare();
+      SetGlAttributes(samples);
+      window_ = SDL_CreateWindow(title_.c_str(), x, y, s.width, s.height, flags);
+      if (window_) gl_ = SDL_GL_CreateContext(window_);
+    }
     if (!gl_ && samples > 1) {
       // The probe said yes but this window cannot have it: go without multisampling.
       if (window_) SDL_DestroyWindow(window_);
@@ -186,6 +199,7 @@ class SdlFramework : public Framework {
   }
 
   void DestroyDevice() override {
+    DestroySpare();
     platform::SetClipboardBackend(nullptr);
     device_.reset();
     if (gl_) SDL_GL_DeleteContext(gl_);
@@ -278,7 +292,58 @@ class SdlFramework : public Framework {
     return false;
   }
 
+  // The window flags MakeDevice gives a window for these settings.
+  Uint32 WindowFlags(const DeviceSettings& s) const {
+    Uint32 flags = SDL_WINDOW_OPENGL;
+    if (style_ == kWindowStylePopup) flags |= SDL_WINDOW_BORDERLESS;
+    if (!s.windowed) flags |= SDL_WINDOW_FULLSCREEN;
+    return flags;
+  }
+
+  // Learns once whether the driver rasterizes on the processor, from a context
+  // without multisampling. Before the first device that context is made on a hidden
+  // window of the size and kind the device will have, and kept: where multisampling
+  // is refused it becomes the device's own.
+  void ProbeRenderer() {
+    if (software_.has_value()) return;
+    SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
+    SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
+    const DeviceSettings& s = pendingSettings_;
+    const bool keep = !window_ && s.windowed && s.width > 0 && s.height > 0;
+    const Uint32 flags = keep ? WindowFlags(s) : static_cast<Uint32>(SDL_WINDOW_OPENGL);
+    const int width = keep ? s.width : 16;
+    const int height = keep ? s.height : 16;
+    SetGlAttributes(0);
+    const int centred = static_cast<int>(SDL_WINDOWPOS_CENTERED_DISPLAY(s.adapter));
+    const int x = flags_.startX >= 0 ? flags_.startX : centred;
+    const int y = flags_.startY >= 0 ? flags_.startY : centred;
+    SDL_Window* w = SDL_CreateWindow(title_.c_str(), x, y, width, height, flags | SDL_WINDOW_HIDDEN);
+    SDL_GLContext c = w ? SDL_GL_CreateContext(w) : nullptr;
+    if (!c) {
+      // Nothing learnt: the multisampling probe decides on its own.
+      if (w) SDL_DestroyWindow(w);
+      if (previousWindow && previousContext) SDL_GL_MakeCurrent(previousWindow, previousContext);
+      return;
+    }
+    software_ = SoftwareRenderer();
+    if (keep && *software_) {
+      spare_ = {w, c, flags, width, height};
+    } else {
+      SDL_GL_DeleteContext(c);
+      SDL_DestroyWindow(w);
+    }
+    if (previousWindow && previousContext) SDL_GL_MakeCurrent(previousWindow, previousContext);
+  }
+
+  void DestroySpare() {
+    if (spare_.gl) SDL_GL_DeleteContext(spare_.gl);
+    if (spare_.window) SDL_DestroyWindow(spare_.window);
+    spare_ = {};
+  }
+
   bool ProbeSamples(int samples) {
+    ProbeRenderer();
+    if (software_.value_or(false)) return false;
     SDL_Window* previousWindow = SDL_GL_GetCurrentWindow();
     SDL_GLContext previousContext = SDL_GL_GetCurrentContext();
     SetGlAttributes(samples);
@@ -341,6 +406,14 @@ class SdlFramework : public Framework {
   SDL_GLContext gl_ = nullptr;
   std::deque<WindowMessage> pending_;
   std::map<int, bool> multisampleProbe_;
+  std::optional<bool> software_;  // the driver rasterizes on the processor; unset until probed
+  struct Spare {
+    SDL_Window* window = nullptr;
+    SDL_GLContext gl = nullptr;
+    Uint32 flags = 0;
+    int width = 0;
+    int height = 0;
+  } spare_;
   SdlClipboard clipboard_;
 };
 

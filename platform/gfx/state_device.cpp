@@ -43,16 +43,36 @@ void DeviceState::Reset(int width, int height) {
   }
   textures.fill(nullptr);
   viewport = Viewport{0, 0, width, height, 0.0f, 1.0f};
+  scissor = ScissorRect{0, 0, width, height};
   target = nullptr;
   fvf = 0;
   stream = nullptr;
   streamStride = 0;
 }
 
+ScissorRect DeviceState::TargetRect(int backBufferWidth, int backBufferHeight) const {
+  if (target) return ScissorRect{0, 0, target->Width(), target->Height()};
+  return ScissorRect{0, 0, backBufferWidth, backBufferHeight};
+}
+
+ScissorRect DeviceState::DrawArea(int backBufferWidth, int backBufferHeight) const {
+  ScissorRect whole = TargetRect(backBufferWidth, backBufferHeight);
+  if (!render[size_t(RenderState::kScissorTestEnable)]) return whole;
+  return Intersect(scissor, whole);
+}
+
+ScissorRect DeviceState::ClearArea(int backBufferWidth, int backBufferHeight) const {
+  ScissorRect port{viewport.x, viewport.y, viewport.x + viewport.width, viewport.y + viewport.height};
+  return Intersect(port, DrawArea(backBufferWidth, backBufferHeight));
+}
+
 void StateDevice::SetBackBufferSize(int width, int height) {
   width_ = width;
   height_ = height;
-  if (!state_.target) state_.viewport = Viewport{0, 0, width, height, 0.0f, 1.0f};
+  if (!state_.target) {
+    state_.viewport = Viewport{0, 0, width, height, 0.0f, 1.0f};
+    state_.scissor = ScissorRect{0, 0, width, height};
+  }
 }
 
 void StateDevice::SetLight(int index, const Light& light) {
@@ -92,6 +112,7 @@ void StateDevice::SetRenderTarget(const Texture* target) {
   int w = target ? target->Width() : width_;
   int h = target ? target->Height() : height_;
   state_.viewport = Viewport{0, 0, w, h, 0.0f, 1.0f};
+  state_.scissor = ScissorRect{0, 0, w, h};
 }
 
 }  // namespace platform::gfx

@@ -19,6 +19,7 @@ struct DeviceState {
   std::array<std::array<uint32_t, size_t(SamplerState::kCount)>, kTextureStages> sampler{};
   std::array<const Texture*, kTextureStages> textures{};
   Viewport viewport;
+  ScissorRect scissor;
   const Texture* target = nullptr;
   uint32_t fvf = 0;
   const VertexBuffer* stream = nullptr;
@@ -28,6 +29,16 @@ struct DeviceState {
   // no blending (one, zero), no alpha test, stage 0 modulates texture by diffuse,
   // stage 1 off, point filtering, wrapping.
   void Reset(int width, int height);
+
+  // The whole current target as a rectangle (the back buffer's size when no texture
+  // target is set).
+  ScissorRect TargetRect(int backBufferWidth, int backBufferHeight) const;
+  // What a draw may touch: the scissor rectangle inside the target while the scissor
+  // test is on, otherwise the whole target.
+  ScissorRect DrawArea(int backBufferWidth, int backBufferHeight) const;
+  // What a clear touches: the viewport inside the target, cut to the scissor
+  // rectangle while the scissor test is on.
+  ScissorRect ClearArea(int backBufferWidth, int backBufferHeight) const;
 };
 
 class StateDevice : public RenderDevice {
@@ -55,6 +66,8 @@ class StateDevice : public RenderDevice {
   const Texture* GetTexture(int stage) const override;
   void SetViewport(const Viewport& viewport) override { state_.viewport = viewport; }
   const Viewport& GetViewport() const override { return state_.viewport; }
+  void SetScissorRect(const ScissorRect& rect) override { state_.scissor = rect; }
+  const ScissorRect& GetScissorRect() const override { return state_.scissor; }
   void SetFVF(uint32_t format) override { state_.fvf = format; }
   void SetStreamSource(const VertexBuffer* buffer, uint32_t stride) override {
     state_.stream = buffer;

@@ -3,6 +3,7 @@
 // against the array it points into.
 #include "platform/model/xfile_check.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -614,6 +615,10 @@ bool CheckXFileBytes(std::string_view bytes, std::string& reason, FileFacts* fac
   }
   std::vector<Token> tokens;
   std::string_view body = bytes.substr(16);
+  // Roughly one token per few bytes in either format: growing the list step by step
+  // cost more than the walk over it. Capped so that a large damaged file does not
+  // reserve for tokens it never holds.
+  tokens.reserve(std::min(body.size() / 6 + 16, size_t(1) << 18));
   bool ok;
   if (format == "txt ") {
     ok = TokenizeText(body, tokens, reason);

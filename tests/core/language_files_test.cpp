@@ -147,3 +147,45 @@ TEST(LanguageFiles, SourcesHoldNoQuoteInsideATextAndFollowTheTable) {
     EXPECT_EQ(lineNo, LanguageKeyNameCount());
   }
 }
+
+// The hint under a finished song names both keys and what each does there: Confirm
+// goes on after a pass but plays the song again after a failure, and Back plays again
+// after a pass but quits after a failure. The key names are the file's own, as its
+// calibration hints spell them ("Confirm: ...", "Back: ...").
+TEST(LanguageFiles, TheSongEndHintsNameBothKeysAndWhatConfirmDoesThere) {
+  ASSERT_FALSE(EnvFolder("VELORIN_RUN_DIR").empty()) << "VELORIN_RUN_DIR is not set";
+  testsupport::TempDir logs;
+  logs.WriteBytes("game_log.txt", "");
+  auto keyName = [](const std::u16string& hint) { return hint.substr(0, hint.find(u':')); };
+  auto trimmed = [](std::u16string s) {
+    while (!s.empty() && s.back() == u' ') s.pop_back();
+    return s;
+  };
+  for (const char* file : kFiles) {
+    SCOPED_TRACE(file);
+    auto table = std::make_unique<LanguageTable>();
+    Language lang;
+    ASSERT_TRUE(lang.LoadFile(*table, platform::PathFromNative(BuiltPath(file))));
+    auto text = [&](int id) { return table->entries[static_cast<size_t>(id)]; };
+    const std::u16string confirm = trimmed(keyName(text(LANG("LANG_GAME_CALIBRATE_HELPER_1A"))));
+    const std::u16string back = trimmed(keyName(text(LANG("LANG_GAME_CALIBRATE_HELPER_1B"))));
+    ASSERT_FALSE(confirm.empty());
+    ASSERT_FALSE(back.empty());
+    // What follows the Confirm key up to the Back key: the action it names.
+    auto confirmAction = [&](const std::u16string& hint) {
+      const size_t c = hint.find(confirm);
+      const size_t b = hint.find(back, c == std::u16string::npos ? 0 : c);
+      if (c == std::u16string::npos || b == std::u16string::npos) return std::u16string();
+      return hint.substr(c + confirm.size(), b - c - confirm.size());
+    };
+    const std::u16string passed = text(LANG("LANG_GAME_INFO_HELPER_1A"));
+    const std::u16string failed = text(LANG("LANG_GAME_INFO_HELPER_1B"));
+    for (const std::u16string* hint : {&passed, &failed}) {
+      EXPECT_NE(hint->find(confirm), std::u16string::npos) << platform::Utf16ToUtf8(*hint);
+      EXPECT_NE(hint->find(back), std::u16string::npos) << platform::Utf16ToUtf8(*hint);
+    }
+    EXPECT_FALSE(confirmAction(passed).empty()) << platform::Utf16ToUtf8(passed);
+    EXPECT_NE(confirmAction(passed), confirmAction(failed))
+        << "Confirm restarts a failed song: its hint must not promise what it does after a pass";
+  }
+}

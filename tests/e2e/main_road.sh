@@ -20,8 +20,12 @@ e2e_wait_log "Gathered 3 Songs"
 # its centre) is drawn in the album-art box at the top right.
 first_song()   { e2e_is "$1" 180 374 orange && e2e_is "$1" 400 238 dark && e2e_is "$1" 1165 187 lit; }
 third_song()   { e2e_is "$1" 180 420 orange && e2e_is "$1" 180 374 dark && e2e_is "$1" 1165 187 lit; }
-player_select(){ e2e_is "$1" 400 358 orange; }                            # the free box's join row
-joined_box()   { e2e_is "$1" 320 270 orange && ! e2e_is "$1" 400 358 orange; }
+# A free box shows only its join prompt on a highlight inside the box; once joined, the
+# box lists its instruments (the demo song's favourite, Guitar, lit in its third row)
+# and a new free box stands to the right. The highlights stay inside their boxes: the
+# gap between the two boxes is the dark background.
+player_select(){ e2e_is "$1" 570 374 orange; }
+joined_box()   { e2e_is "$1" 260 416 orange && e2e_is "$1" 890 374 orange && ! e2e_is "$1" 570 374 orange && e2e_is "$1" 640 416 dark; }
 song_load()    { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 380 480 140 2; }
 # The board: its fret row is drawn (on the song-load screen only the "Ready" line is
 # there), whatever background the settings put behind it.

@@ -6,11 +6,13 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "graphics/board_geometry.h"
 #include "platform/gfx/device.h"
@@ -129,6 +131,41 @@ TEST_P(PlayersInAWindow, LoadingScreenThenTheSong) {
 
 INSTANTIATE_TEST_SUITE_P(WindowFrame, PlayersInAWindow, ::testing::Values(1, 4, 15));
 
+// The gold edge lines of a column of pixels: each run of gold pixels counts once.
+int GoldLines(const gfx::ImageData& image, int x, int y0, int y1) {
+  int lines = 0;
+  bool inLine = false;
+  for (int y = y0; y < y1; ++y) {
+    const Pixel p = At(image, x, y);
+    const bool gold = p.r > 150 && p.g > 100 && p.b < 90;
+    if (gold && !inLine) ++lines;
+    inLine = gold;
+  }
+  return lines;
+}
+
+// A lone player who presses nothing fails; the result box then stands over the middle
+// of the board, each line on a band of its own with a gold top edge, between the
+// board's meters (the column left of the box, over the neck's edge, shows none).
+TEST(WindowFrame, TheFailedPlayersResultBoxStandsOverTheBoard) {
+  if (!HaveXvfb()) GTEST_SKIP() << "xvfb-run is not installed";
+  const std::string shot = ShotDir() + "/player_box_failed_1.png";
+  std::string out;
+  const int code = RunPlayCheck("--song music/night_signal --menus --players 1 --idle 1 --at-ms 17000 --frames 1 "
+                                "--screenshot " + shot,
+                                &out);
+  ASSERT_EQ(code, 0) << out;
+  gfx::ImageData image;
+  ASSERT_TRUE(gfx::DecodeImageFile(shot, image));
+  ASSERT_EQ(image.width, 1280);
+  ASSERT_EQ(image.height, 720);
+  // The box is 268 pixels wide about the centre and its bands run from 51 % to 85 % of
+  // the height; the meters stand left of x 485 and right of x 795.
+  EXPECT_GE(GoldLines(image, 520, 400, 620), 5) << "no result box at the board";
+  EXPECT_GE(GoldLines(image, 760, 400, 620), 5) << "the result box is not centred on the board";
+  EXPECT_LE(GoldLines(image, 450, 400, 620), 1) << "the result box reaches the meter";
+}
+
 TEST(WindowFrame, TheNextFrameDrawsAtTheNewSizeAfterAResize) {
   if (!HaveXvfb()) GTEST_SKIP() << "xvfb-run is not installed";
   std::string out;
@@ -151,6 +188,53 @@ TEST(WindowFrame, TheFullscreenSwitchFallsBackToTheDesktopModeAndDrawsAtIt) {
   ASSERT_EQ(RunPlayCheck("--players 1 --frames 5 --width 640 --height 360 --toggle-fullscreen", &out), 0) << out;
   EXPECT_NE(out.find("size after resize: 1280x720"), std::string::npos) << out;
   EXPECT_NE(out.find("frame drawn: 1280x720"), std::string::npos) << out;
+}
+
+// The median brightness of a box: notes passing through it move it little.
+int MedianBrightness(const gfx::ImageData& image, int x0, int y0, int x1, int y1) {
+  std::vector<int> sums;
+  for (int y = y0; y < y1; y += 2)
+    for (int x = x0; x < x1; x += 2) sums.push_back(At(image, x, y).Sum());
+  if (sums.empty()) return -1;
+  std::nth_element(sums.begin(), sums.begin() + long(sums.size() / 2), sums.end());
+  return sums[sums.size() / 2];
+}
+
+// Another multisampling destroys the device and makes it again: the first frame on
+// the new device draws the board as before, its neck, frets and meter textured from
+// the same asset store (a lost texture shows as a bare white or black surface).
+TEST(WindowFrame, AfterTheDeviceIsMadeAgainTheBoardDrawsAsBefore) {
+  if (!HaveXvfb()) GTEST_SKIP() << "xvfb-run is not installed";
+  std::string out;
+  const std::string before = ShotDir() + "/remake_before.png";
+  const std::string after = ShotDir() + "/remake_after.png";
+  ASSERT_EQ(RunPlayCheck("--players 1 --frames 20 --screenshot " + before + " --multisample 4 --after " + after, &out),
+            0)
+      << out;
+  EXPECT_NE(out.find("devices destroyed: 1"), std::string::npos) << out;
+  EXPECT_NE(out.find("frame drawn: 1280x720"), std::string::npos) << out;
+  gfx::ImageData was, now;
+  ASSERT_TRUE(gfx::DecodeImageFile(before, was));
+  ASSERT_TRUE(gfx::DecodeImageFile(after, now));
+  ASSERT_EQ(now.width, 1280);
+  ASSERT_EQ(now.height, 720);
+  int lit = 0;
+  for (int y = 8; y < 720; y += 64)
+    for (int x = 8; x < 1280; x += 64) lit += At(now, x, y).Sum() > 0 ? 1 : 0;
+  EXPECT_GT(lit, 200) << "the background picture is drawn";
+  graphics::BoardLayout layout;
+  layout.Allocate();
+  layout.Append(false, false);
+  layout.Order();
+  const gfx::Viewport v = layout.Viewport(0, true, 1.0f, 1280, 720);
+  ASSERT_GT(v.width, 0);
+  const int x0 = v.x, x1 = v.x + v.width, y0 = v.y, y1 = v.y + v.height;
+  EXPECT_GT(Brightest(now, x0, (y0 + y1) / 2, x1, y1), 450) << "no frets";
+  // The neck between the frets and the horizon.
+  const int cx = (x0 + x1) / 2, w = v.width / 12;
+  const int neckBefore = MedianBrightness(was, cx - w, y0 + v.height * 55 / 100, cx + w, y0 + v.height * 75 / 100);
+  const int neckAfter = MedianBrightness(now, cx - w, y0 + v.height * 55 / 100, cx + w, y0 + v.height * 75 / 100);
+  EXPECT_NEAR(neckAfter, neckBefore, 40 + neckBefore / 3);
 }
 
 }  // namespace

@@ -419,6 +419,53 @@ TEST_F(LevelStartTest, APauseStopsTheClockOfflineButNotOnline) {
   }
 }
 
+TEST_F(LevelStartTest, WithoutAPauseMenuThePauseButtonCountsDownToResumeAndBackQuits) {
+  Build(2000.0);
+  PrepareSongStart();
+  clock.clock.AdvanceMs(1000);
+  UpdateGameplay();
+  bot.pauseOnce = true;
+  clock.clock.AdvanceMs(10);
+  UpdateGameplay();
+  ASSERT_TRUE(Session().ingame.paused);
+  const double paused = LevelSongTime();
+  clock.clock.AdvanceMs(2000);
+  UpdateGameplay();
+  EXPECT_TRUE(Session().ingame.paused);
+  EXPECT_FALSE(Session().ingame.countDownShown);
+  // Pressed again: a count-down, the song still held while it runs.
+  bot.pauseOnce = true;
+  clock.clock.AdvanceMs(10);
+  UpdateGameplay();
+  EXPECT_TRUE(Session().ingame.countDownShown);
+  clock.clock.AdvanceMs(1500);
+  UpdateGameplay();
+  EXPECT_TRUE(Session().ingame.paused);
+  EXPECT_DOUBLE_EQ(LevelSongTime(), paused);
+  // A third press stops the count-down; a fourth starts it again, and it runs out.
+  bot.pauseOnce = true;
+  UpdateGameplay();
+  EXPECT_FALSE(Session().ingame.countDownShown);
+  bot.pauseOnce = true;
+  UpdateGameplay();
+  ASSERT_TRUE(Session().ingame.countDownShown);
+  clock.clock.AdvanceMs(3100);
+  UpdateGameplay();  // the count-down ends: resume
+  UpdateGameplay();
+  EXPECT_FALSE(Session().ingame.paused);
+  clock.clock.AdvanceMs(100);
+  UpdateGameplay();
+  EXPECT_GT(LevelSongTime(), paused);
+  // Paused again, back leaves the song for the menus.
+  bot.pauseOnce = true;
+  UpdateGameplay();
+  ASSERT_TRUE(Session().ingame.paused);
+  bot.pressOnce = 2;  // back
+  UpdateGameplay();
+  UpdateGameplay();
+  EXPECT_EQ(shell::GameState.load(), 1);
+}
+
 TEST_F(LevelStartTest, ASpectatingMachinePausesFromAnyController) {
   LevelSession& s = Session();
   s.rosterCount = 1;

@@ -94,6 +94,11 @@ bool ChartBot::GetEvents(InputEvent* events, int32_t& count) {
     push(button::kStart, true, kDigitalPressValue);
     return true;
   }
+  if (pressOnce != 0) {
+    push(pressOnce, true, kDigitalPressValue);
+    pressOnce = 0;
+    return true;
+  }
   const double t = p.songTime;
   if (t < lastTime_ - 100.0) Reset();
   lastTime_ = t;

@@ -160,6 +160,9 @@ TEST_F(LevelSongTest, DemoSongOfTheRunFolderPlaysThrough) {
   std::filesystem::copy(demo, dir.Path("Demo"), std::filesystem::copy_options::recursive);
   std::filesystem::remove(dir.Path("Demo/vl.dat"));
   const std::u16string folder = dir.WPath("Demo") + u"/";
+  // The run folder's copy may have been played already (the window checks play it).
+  const std::string countBefore = IniValue(folder, "count");
+  const int playsBefore = countBefore.empty() ? 0 : std::stoi(countBefore);
   Profile alice;
   ChartBot bot;
   UsePlayer(alice, "Alice", bot);
@@ -183,7 +186,7 @@ TEST_F(LevelSongTest, DemoSongOfTheRunFolderPlaysThrough) {
   EXPECT_EQ(table.entries[0].score, total);
   EXPECT_EQ(table.entries[0].rating, rating);
   EXPECT_EQ(table.entries[0].percent, 200);
-  EXPECT_EQ(IniValue(folder, "count"), "1");
+  EXPECT_EQ(IniValue(folder, "count"), std::to_string(playsBefore + 1));
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ class ChartBot : public LevelController {
   std::set<int32_t> skip;
   int32_t clears = 0;
   bool pauseOnce = false;  // the next fetch presses the pause button
+  uint32_t pressOnce = 0;  // the next fetch presses this button (0: none)
 
  private:
   int32_t index_;

@@ -127,6 +127,165 @@ TEST(DeviceStateTest, GlBackEndSendsOnlyWhatChanged) {
   EXPECT_EQ(gfx::StubGlCallCount(), before);
 }
 
+TEST(DeviceStateTest, ScissorRectIsKeptLoggedAndResetByTargets) {
+  gfx::RecordingRenderDevice d(640, 480);
+  EXPECT_EQ(d.GetScissorRect(), (gfx::ScissorRect{0, 0, 640, 480}));
+  EXPECT_EQ(d.GetRenderState(gfx::RenderState::kScissorTestEnable), 0u);
+  d.SetScissorRect({10, 20, 110, 70});
+  EXPECT_EQ(d.GetScissorRect(), (gfx::ScissorRect{10, 20, 110, 70}));
+  ASSERT_FALSE(d.log.empty());
+  EXPECT_EQ(d.log.back(), "SetScissorRect 10 20 110 70");
+  // A draw carries the rectangle in its state snapshot.
+  const gfx::VertexScreenColorTex v[3] = {{0, 0, 0, 1, 0xFFFFFFFF, 0, 0}, {9, 0, 0, 1, 0xFFFFFFFF, 0, 0},
+                                          {0, 9, 0, 1, 0xFFFFFFFF, 0, 0}};
+  d.SetFVF(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+  d.DrawPrimitiveUP(gfx::PrimitiveType::kTriangleList, 1, v, sizeof v[0]);
+  ASSERT_EQ(d.draws.size(), 1u);
+  EXPECT_EQ(d.draws[0].state.scissor, (gfx::ScissorRect{10, 20, 110, 70}));
+  auto target = d.CreateRenderTexture(128, 64);
+  d.SetRenderTarget(target.get());
+  EXPECT_EQ(d.GetScissorRect(), (gfx::ScissorRect{0, 0, 128, 64}));
+  d.SetScissorRect({1, 2, 3, 4});
+  d.SetRenderTarget(nullptr);
+  EXPECT_EQ(d.GetScissorRect(), (gfx::ScissorRect{0, 0, 640, 480}));
+  d.SetScissorRect({1, 2, 3, 4});
+  d.ResetStates();
+  EXPECT_EQ(d.GetScissorRect(), (gfx::ScissorRect{0, 0, 640, 480}));
+}
+
+TEST(DeviceStateTest, ClearAreaIsTheViewportCutToTheScissorWhileOn) {
+  struct Case {
+    const char* what;
+    gfx::Viewport viewport;
+    gfx::ScissorRect scissor;
+    bool on;
+    gfx::ScissorRect area;
+  };
+  const Case cases[] = {
+      {"off: the viewport", {10, 20, 100, 50, 0, 1}, {0, 0, 5, 5}, false, {10, 20, 110, 70}},
+      {"on: the overlap", {10, 20, 100, 50, 0, 1}, {50, 0, 300, 40}, true, {50, 20, 110, 40}},
+      {"on: scissor inside", {0, 0, 640, 480, 0, 1}, {8, 4, 24, 20}, true, {8, 4, 24, 20}},
+      {"on: apart", {0, 0, 100, 100, 0, 1}, {200, 200, 300, 300}, true, {200, 200, 200, 200}},
+      {"off: viewport past the target", {600, 400, 100, 100, 0, 1}, {0, 0, 640, 480}, false, {600, 400, 640, 480}},
+      {"on: scissor past the target", {0, 0, 640, 480, 0, 1}, {-50, -50, 9000, 30}, true, {0, 0, 640, 30}},
+  };
+  for (const Case& c : cases) {
+    gfx::RecordingRenderDevice d(640, 480);
+    d.SetViewport(c.viewport);
+    d.SetScissorRect(c.scissor);
+    d.SetRenderState(gfx::RenderState::kScissorTestEnable, c.on ? 1 : 0);
+    d.Clear(gfx::clear::kTarget, 0xFF000000, 1.0f, 0);
+    ASSERT_EQ(d.clears.size(), 1u) << c.what;
+    EXPECT_EQ(d.clears[0].area, c.area) << c.what;
+    EXPECT_EQ(d.clears[0].area.Empty(), c.area.right <= c.area.left) << c.what;
+  }
+}
+
+TEST(DeviceStateTest, GlBackEndSendsTheScissorOnlyWhenItChanges) {
+  auto d = gfx::CreateGlRenderDeviceOverStub(320, 240);
+  const gfx::VertexPosNormalTex quad[4] = {{-1, -1, 0, 0, 0, -1, 0, 1}, {-1, 1, 0, 0, 0, -1, 0, 0}, {1, -1, 0, 0, 0, -1, 1, 1}, {1, 1, 0, 0, 0, -1, 1, 0}};
+  d->SetFVF(gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex1);
+  auto draw = [&] {
+    uint64_t before = gfx::StubGlCallCount();
+    d->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, quad, sizeof quad[0]);
+    return gfx::StubGlCallCount() - before;
+  };
+  draw();
+  d->SetScissorRect({10, 10, 100, 100});
+  EXPECT_EQ(draw(), 2u);  // the test is off: the rectangle does not matter
+  d->SetRenderState(gfx::RenderState::kScissorTestEnable, 1);
+  EXPECT_GT(draw(), 2u);  // the test turned on and its rectangle
+  EXPECT_EQ(draw(), 2u);
+  d->SetScissorRect({20, 10, 100, 100});
+  EXPECT_EQ(draw(), 3u);  // the new rectangle only
+  // A clear cut to the same rectangle leaves it in GL: only the write masks the clear
+  // opened come back. One cut by a smaller viewport leaves its own rectangle, which
+  // the next draw replaces.
+  d->Clear(gfx::clear::kTarget, 0xFF000000, 1.0f, 0);
+  EXPECT_EQ(draw(), 4u);  // colour and depth masks, vertices, draw
+  d->SetViewport({0, 0, 50, 50, 0.0f, 1.0f});
+  draw();
+  d->Clear(gfx::clear::kTarget, 0xFF000000, 1.0f, 0);
+  EXPECT_EQ(draw(), 5u);  // rectangle, colour and depth masks, vertices, draw
+}
+
+// A mesh drawn range by range through the adapter's kept geometry draws what the
+// plain indexed draw of the same range draws, and the geometry is made once.
+TEST(DeviceStateTest, MeshAdapterDrawsKeptMeshRangesLikePlainDraws) {
+  platform::model::XMesh m;
+  m.vertices.resize(4);
+  m.vertices[1].position = {1, 0, 0};
+  m.vertices[2].position = {0, 1, 0};
+  m.vertices[3].position = {1, 1, 0};
+  m.vertices[3].uv0 = {1, 1};
+  m.indices = {0, 1, 2, 2, 1, 3};
+  gfx::RecordingRenderDevice plain, kept;
+  graphics::RenderMeshDevice plainMesh(&plain), keptMesh(&kept);
+  std::unique_ptr<gfx::StaticGeometry> geometry;
+  for (size_t first : {size_t(3), size_t(0)}) {
+    plainMesh.DrawTriangles(m.vertices.data(), m.vertices.size(), m.indices.data() + first, 3);
+    keptMesh.DrawMeshTriangles(geometry, m, first, 3);
+  }
+  const gfx::StaticGeometry* made = geometry.get();
+  keptMesh.DrawMeshTriangles(geometry, m, 0, 6);
+  EXPECT_EQ(geometry.get(), made);
+  ASSERT_EQ(kept.draws.size(), 3u);
+  ASSERT_EQ(plain.draws.size(), 2u);
+  for (size_t d = 0; d < plain.draws.size(); ++d) {
+    ASSERT_EQ(kept.draws[d].vertices.size(), plain.draws[d].vertices.size());
+    for (size_t i = 0; i < plain.draws[d].vertices.size(); ++i) {
+      EXPECT_EQ(kept.draws[d].vertices[i].world, plain.draws[d].vertices[i].world) << d << ":" << i;
+      EXPECT_EQ(kept.draws[d].vertices[i].uv0, plain.draws[d].vertices[i].uv0) << d << ":" << i;
+    }
+  }
+  EXPECT_EQ(kept.draws[0].vertices[2].world, glm::vec3(1, 1, 0));  // the second triangle's last corner
+  EXPECT_EQ(kept.draws[2].vertices.size(), 6u);
+}
+
+// Geometry the back end keeps costs one call per repeated draw; after a streamed draw
+// it binds its buffers again; a range it cannot draw costs nothing.
+TEST(DeviceStateTest, GlBackEndDrawsStaticGeometryWithoutResendingIt) {
+  auto d = gfx::CreateGlRenderDeviceOverStub(320, 240);
+  const gfx::VertexPosNormalTex quad[4] = {{-1, -1, 0, 0, 0, -1, 0, 1}, {-1, 1, 0, 0, 0, -1, 0, 0}, {1, -1, 0, 0, 0, -1, 1, 1}, {1, 1, 0, 0, 0, -1, 1, 0}};
+  const uint32_t indices[6] = {0, 1, 2, 2, 1, 3};
+  auto g = d->CreateStaticGeometry(quad, 4, sizeof quad[0], indices, 6);
+  ASSERT_NE(g, nullptr);
+  d->SetFVF(gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex1);
+  auto calls = [&](auto&& draw) {
+    uint64_t before = gfx::StubGlCallCount();
+    draw();
+    return gfx::StubGlCallCount() - before;
+  };
+  auto drawStatic = [&](uint32_t first, uint32_t triangles) {
+    d->DrawStaticGeometry(*g, gfx::PrimitiveType::kTriangleList, first, triangles);
+  };
+  uint64_t first = calls([&] { drawStatic(0, 2); });
+  EXPECT_EQ(calls([&] { drawStatic(0, 2); }), 1u);  // the draw alone
+  EXPECT_EQ(calls([&] { drawStatic(3, 1); }), 1u);  // another range of the same buffers
+  uint64_t streamed = calls([&] { d->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, quad, sizeof quad[0]); });
+  EXPECT_GT(streamed, 2u);  // the ring buffer is bound again before its vertices are sent
+  uint64_t back = calls([&] { drawStatic(0, 2); });
+  EXPECT_GT(back, 1u);
+  EXPECT_LT(back, first);
+
+  struct Refused {
+    uint32_t first, triangles;
+    const char* why;
+  };
+  for (const Refused& r : {Refused{0, 0, "no triangles"}, Refused{6, 1, "starts at the end"},
+                           Refused{3, 2, "runs past the end"}, Refused{0xFFFFFFFFu, 1, "start wraps around"}}) {
+    EXPECT_EQ(calls([&] { drawStatic(r.first, r.triangles); }), 0u) << r.why;
+  }
+  const uint32_t bad[6] = {0, 1, 2, 2, 1, 7};
+  auto broken = d->CreateStaticGeometry(quad, 4, sizeof quad[0], bad, 6);
+  ASSERT_NE(broken, nullptr);
+  EXPECT_GT(calls([&] { d->DrawStaticGeometry(*broken, gfx::PrimitiveType::kTriangleList, 0, 1); }), 0u);
+  EXPECT_EQ(calls([&] { d->DrawStaticGeometry(*broken, gfx::PrimitiveType::kTriangleList, 3, 1); }), 0u)
+      << "an index past the vertices";
+  EXPECT_EQ(d->CreateStaticGeometry(quad, 0, sizeof quad[0], indices, 6), nullptr);
+  EXPECT_EQ(d->CreateStaticGeometry(quad, 4, sizeof quad[0], indices, 0), nullptr);
+}
+
 }  // namespace
 
 // Frame recording on the GL back end: a frame that paints what the last drawn frame
@@ -295,4 +454,154 @@ TEST_F(FrameSkipTest, OnlyTheChangedPartIsDrawnAgain) {
   for (auto& v : still) v.x = v.x > 250 ? 310 : 0;
   EXPECT_TRUE(Frame(both).first);
   EXPECT_EQ(gfx::StubGlLastScissor().w, 320);  // the whole viewport's clear
+}
+
+// A draw's own scissor rectangle and the changed part both bound what a partly redrawn
+// frame touches; the scissor is part of what the frame shows.
+TEST_F(FrameSkipTest, ScissorIsPartOfTheFrameAndCutsTheChangedPart) {
+  auto scissored = [&](gfx::ScissorRect r, bool on) {
+    return [this, r, on] {
+      d->SetScissorRect(r);
+      d->SetRenderState(gfx::RenderState::kScissorTestEnable, on ? 1 : 0);
+    };
+  };
+  // The scissor set for a frame's draw stays in force for the next frame's clear, so
+  // a change is seen by two frames before they repeat.
+  const struct {
+    const char* what;
+    gfx::ScissorRect rect;
+    bool on;
+  } steps[] = {{"on", {0, 0, 60, 240}, true},
+               {"the rectangle moved", {0, 0, 70, 240}, true},
+               {"the test turned off", {0, 0, 70, 240}, false},
+               {"a rectangle while off is not seen", {0, 0, 90, 240}, false}};
+  Frame();
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.what);
+    const bool off = !step.on && std::string(step.what) != "the test turned off";
+    EXPECT_EQ(Frame(scissored(step.rect, step.on)).first, !off);
+    Frame(scissored(step.rect, step.on));
+    EXPECT_FALSE(Frame(scissored(step.rect, step.on)).first);
+  }
+
+  // The quad moves (x 10..110 to 30..130, y 10..60); then a full-screen quad and a
+  // clear, each with a scissor of its own, are drawn again cut to both rectangles.
+  gfx::VertexScreenColorTex screen[4] = {{0, 0, 0, 1, 0xFFFFFFFF, 0, 0}, {320, 0, 0, 1, 0xFFFFFFFF, 1, 0},
+                                         {0, 240, 0, 1, 0xFFFFFFFF, 0, 1}, {320, 240, 0, 1, 0xFFFFFFFF, 1, 1}};
+  struct Case {
+    const char* what;
+    bool clear;
+    gfx::ScissorRect scissor;
+    int left, right;  // of the expected GL rectangle
+  };
+  const Case cases[] = {{"draw", false, {50, 0, 320, 240}, 50, 130}, {"clear", true, {60, 0, 100, 240}, 60, 100}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (auto& v : quad) v.x = (v.x > 60 ? 110.0f : 10.0f);
+    auto frame = [&] {
+      d->BeginFrameRecording();
+      d->SetViewport(gfx::Viewport{0, 0, 320, 240, 0.0f, 1.0f});
+      d->SetRenderState(gfx::RenderState::kScissorTestEnable, 0);
+      d->Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFF102030u, 1.0f, 0);
+      d->SetFVF(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+      d->SetTexture(0, picture.get());
+      d->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, quad, sizeof quad[0]);
+      d->SetScissorRect(c.scissor);
+      d->SetRenderState(gfx::RenderState::kScissorTestEnable, 1);
+      if (c.clear)
+        d->Clear(gfx::clear::kTarget, 0xFF000000u, 1.0f, 0);
+      else
+        d->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, screen, sizeof screen[0]);
+      return d->EndFrameRecording(false);
+    };
+    frame();
+    ASSERT_FALSE(frame());
+    for (auto& v : quad) v.x += 20;
+    ASSERT_TRUE(frame());
+    const gfx::StubRect r = gfx::StubGlLastScissor();
+    EXPECT_EQ(r.x, c.left);
+    EXPECT_GE(r.x + r.w, c.right);
+    EXPECT_LE(r.x + r.w, c.right + 4);
+    // GL's rows run from the bottom: y 10..60 of 240 is 180..230, with slack.
+    EXPECT_GE(r.y, 170);
+    EXPECT_LE(r.y, 180);
+    EXPECT_GE(r.y + r.h, 230);
+    EXPECT_LE(r.y + r.h, 240);
+  }
+}
+
+// Static geometry draws are held with the frame like the others: in order, skipped
+// when they repeat, drawn when which geometry or which range changes.
+TEST_F(FrameSkipTest, StaticGeometryIsHeldWithTheFrame) {
+  const gfx::VertexScreenColorTex mesh[4] = {{150, 100, 0, 1, 0xFFFFFFFF, 0, 0}, {200, 100, 0, 1, 0xFFFFFFFF, 1, 0},
+                                             {150, 150, 0, 1, 0xFFFFFFFF, 0, 1}, {200, 150, 0, 1, 0xFFFFFFFF, 1, 1}};
+  const uint32_t indices[6] = {0, 1, 2, 2, 1, 3};
+  std::unique_ptr<gfx::StaticGeometry> g = d->CreateStaticGeometry(mesh, 4, sizeof mesh[0], indices, 6);
+  ASSERT_NE(g, nullptr);
+  uint32_t first = 0, triangles = 2;
+  auto drawMesh = [&] { d->DrawStaticGeometry(*g, gfx::PrimitiveType::kTriangleList, first, triangles); };
+  EXPECT_TRUE(Frame(drawMesh).first);
+  const auto again = Frame(drawMesh);
+  EXPECT_FALSE(again.first);
+  EXPECT_EQ(again.second, 0u) << "the mesh draw went to GL in a skipped frame";
+  EXPECT_TRUE(Frame().first) << "the mesh is gone from the frame";
+  EXPECT_TRUE(Frame(drawMesh).first);
+  triangles = 1;
+  EXPECT_TRUE(Frame(drawMesh).first) << "fewer triangles";
+  first = 3;
+  EXPECT_TRUE(Frame(drawMesh).first) << "another range";
+  EXPECT_FALSE(Frame(drawMesh).first);
+  // Another geometry, even one made where the freed one lived, is a new picture.
+  const gfx::VertexScreenColorTex moved[4] = {{10, 100, 0, 1, 0xFFFFFFFF, 0, 0}, {60, 100, 0, 1, 0xFFFFFFFF, 1, 0},
+                                              {10, 150, 0, 1, 0xFFFFFFFF, 0, 1}, {60, 150, 0, 1, 0xFFFFFFFF, 1, 1}};
+  g.reset();
+  g = d->CreateStaticGeometry(moved, 4, sizeof moved[0], indices, 6);
+  ASSERT_NE(g, nullptr);
+  EXPECT_TRUE(Frame(drawMesh).first);
+  EXPECT_FALSE(Frame(drawMesh).first);
+
+  // Held in order with the other draws, and sent out before the geometry is freed.
+  d->BeginFrameRecording();
+  d->SetFVF(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+  d->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, quad, sizeof quad[0]);
+  drawMesh();
+  const uint64_t held = gfx::StubGlCallCount();
+  g.reset();
+  EXPECT_GT(gfx::StubGlCallCount(), held) << "the held frame went out before the geometry was freed";
+  EXPECT_TRUE(d->EndFrameRecording(false));
+}
+
+// A remade context holds none of the old picture: the first frame after it is drawn
+// whole, even where only a small part changed.
+TEST_F(FrameSkipTest, FrameAfterContextRemakeIsDrawnWhole) {
+  Frame();
+  ASSERT_FALSE(Frame().first);
+  for (auto& v : quad) v.x += 20;
+  ASSERT_TRUE(Frame().first);
+  ASSERT_LT(gfx::StubGlLastScissor().w, 320) << "a small change is drawn in part";
+  ASSERT_FALSE(Frame().first);
+
+  d->DetachContext();
+  d->AttachContext();
+  const auto remade = Frame();
+  EXPECT_TRUE(remade.first) << "the same frame in a new context";
+  EXPECT_GT(remade.second, 0u);
+  ASSERT_FALSE(Frame().first);
+  d->DetachContext();
+  d->AttachContext();
+  for (auto& v : quad) v.x += 20;
+  EXPECT_TRUE(Frame().first);
+  const gfx::StubRect r = gfx::StubGlLastScissor();
+  EXPECT_EQ(r.w, 320);
+  EXPECT_EQ(r.h, 240);
+
+  // A frame held when the context goes is dropped, not played into the next one.
+  d->BeginFrameRecording();
+  d->SetFVF(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+  d->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, quad, sizeof quad[0]);
+  d->DetachContext();
+  d->AttachContext();
+  EXPECT_TRUE(d->EndFrameRecording(false)) << "no frame held: nothing to skip";
+  EXPECT_TRUE(Frame().first);
+  EXPECT_FALSE(Frame().first);
 }

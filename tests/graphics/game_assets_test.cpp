@@ -6,6 +6,7 @@
 
 #include "gfx_fixtures.h"
 #include "graphics/game_assets.h"
+#include "graphics/render_mesh_device.h"
 #include "platform/gfx/recording_device.h"
 #include "test_support.h"
 
@@ -122,6 +123,33 @@ TEST_F(GameAssetsTest, TextureCacheSharesReloadsAndForgetsFailures) {
   EXPECT_EQ(assets.ModelCacheSize(), 0u);
   EXPECT_TRUE(Has(dir.GameLogTexts(), "Could Note Load Model:missing.x"));
   EXPECT_TRUE(Has(dir.GameLogTexts(), "ERROR! Could Not Load Model:missing.x"));
+}
+
+// The model load decodes each picture once: textures made while sharing is on come
+// from the first decode of the file, each its own texture; turning sharing off drops
+// the kept pixels, and a file that failed is tried again.
+TEST_F(GameAssetsTest, SharedDecodesReadEachPictureOnceUntilTurnedOff) {
+  graphics::RenderMeshDevice mesh(&device);
+  const std::string picture = dir.Path("skin.png");
+  const std::string missing = dir.Path("later.png");
+  ASSERT_TRUE(gfxtest::WritePng(picture, 4, 2, 0xFF0000FF));
+  mesh.ShareDecodes(true);
+  auto first = mesh.CreateTextureFromFile(picture);
+  EXPECT_EQ(mesh.CreateTextureFromFile(missing), nullptr);
+  ASSERT_TRUE(gfxtest::WritePng(picture, 8, 8, 0xFF0000FF));  // changed on disk after the first read
+  ASSERT_TRUE(gfxtest::WritePng(missing, 2, 2, 0xFF0000FF));
+  auto second = mesh.CreateTextureFromFile(picture);
+  auto appeared = mesh.CreateTextureFromFile(missing);
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  EXPECT_NE(first.get(), second.get());
+  EXPECT_EQ(second->Width(), 4) << "the shared decode was not used";
+  ASSERT_NE(appeared, nullptr) << "a failed file must be read again";
+  EXPECT_EQ(appeared->Width(), 2);
+  mesh.ShareDecodes(false);
+  auto fresh = mesh.CreateTextureFromFile(picture);
+  ASSERT_NE(fresh, nullptr);
+  EXPECT_EQ(fresh->Width(), 8) << "kept pixels outlived the sharing";
 }
 
 }  // namespace

@@ -171,4 +171,97 @@ TEST_F(GlPixelTest, RenderTextureDrawnBackUpsideRight) {
   ExpectPixel(img, 32, 56, 0, 255, 0, "drawn back: bottom");
 }
 
+TEST_F(GlPixelTest, ScissorRectKeepsDrawsAndClearsInsideMeasuredFromTheTop) {
+  device->Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFFFF0000, 1.0f, 0);  // red
+  device->SetRenderState(gfx::RenderState::kZFunc, uint32_t(gfx::CompareFunc::kAlways));
+  device->SetTexture(0, nullptr);
+  device->SetScissorRect({8, 4, 24, 20});  // near the top-left corner
+  device->SetRenderState(gfx::RenderState::kScissorTestEnable, 1);
+  const gfx::VertexPosColorTex blue[4] = {{-1, -1, 0.5f, 0xFF0000FF, 0, 0}, {-1, 1, 0.5f, 0xFF0000FF, 0, 0},
+                                          {1, -1, 0.5f, 0xFF0000FF, 0, 0}, {1, 1, 0.5f, 0xFF0000FF, 0, 0}};
+  device->SetFVF(gfx::fvf::kXyz | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+  device->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, blue, sizeof blue[0]);
+  // A clear of the whole viewport reaches only the scissor rectangle.
+  device->SetScissorRect({40, 40, 56, 56});
+  device->Clear(gfx::clear::kTarget, 0xFF00FF00, 1.0f, 0);
+  gfx::ImageData img = Read();
+  ExpectPixel(img, 16, 12, 0, 0, 255, "inside the drawn rectangle");
+  ExpectPixel(img, 16, 52, 255, 0, 0, "the same columns near the bottom");
+  ExpectPixel(img, 40, 12, 255, 0, 0, "right of the drawn rectangle");
+  ExpectPixel(img, 48, 48, 0, 255, 0, "inside the cleared rectangle");
+  ExpectPixel(img, 48, 12, 255, 0, 0, "the same columns near the top");
+  // Off again: the whole target is drawn.
+  device->SetRenderState(gfx::RenderState::kScissorTestEnable, 0);
+  device->DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, blue, sizeof blue[0]);
+  img = Read();
+  ExpectPixel(img, 48, 48, 0, 0, 255, "scissor off");
+}
+
+TEST_F(GlPixelTest, ScissorRectOnARenderTextureIsMeasuredFromItsTop) {
+  auto target = device->CreateRenderTexture(32, 32);
+  ASSERT_NE(target, nullptr);
+  device->SetRenderTarget(target.get());
+  device->Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFF00FF00, 1.0f, 0);  // green
+  device->SetScissorRect({0, 0, 32, 8});  // the top quarter
+  device->SetRenderState(gfx::RenderState::kScissorTestEnable, 1);
+  device->Clear(gfx::clear::kTarget, 0xFFFF0000, 1.0f, 0);  // red
+  gfx::ImageData img = Read();
+  ExpectPixel(img, 16, 2, 255, 0, 0, "top rows of the target");
+  ExpectPixel(img, 16, 28, 0, 255, 0, "bottom rows of the target");
+}
+
+// A mesh drawn from the device's own copy, subset by subset, with streamed draws in
+// between (which use other buffers): each draw lands where its own vertices say,
+// also in the next frame, and a subset holding an index past the vertices is refused
+// while the sound one beside it draws.
+TEST_F(GlPixelTest, StaticGeometryDrawsItsSubsetsAmongStreamedDraws) {
+  // Two squares: the top-left one (indices 0..5) and the top-right one (6..11).
+  const gfx::VertexPosNormalTex v[8] = {
+      {-1, 0, 0.5f, 0, 0, -1, 0, 0}, {-1, 1, 0.5f, 0, 0, -1, 0, 0}, {0, 0, 0.5f, 0, 0, -1, 0, 0},
+      {0, 1, 0.5f, 0, 0, -1, 0, 0},  {0, 0, 0.5f, 0, 0, -1, 0, 0},  {0, 1, 0.5f, 0, 0, -1, 0, 0},
+      {1, 0, 0.5f, 0, 0, -1, 0, 0},  {1, 1, 0.5f, 0, 0, -1, 0, 0}};
+  const uint32_t indices[12] = {0, 1, 2, 2, 1, 3, 4, 5, 6, 6, 5, 7};
+  auto geometry = device->CreateStaticGeometry(v, 8, sizeof v[0], indices, 12);
+  ASSERT_NE(geometry, nullptr);
+  // Unlit by any light, a square shows its material's emissive colour.
+  device->SetRenderState(gfx::RenderState::kLighting, 1);
+  device->SetTexture(0, nullptr);
+  auto emissive = [&](float r, float g, float b) {
+    gfx::Material m;
+    m.diffuse = {0, 0, 0, 1};
+    m.emissive = {r, g, b, 1};
+    device->SetMaterial(m);
+  };
+  auto drawSubset = [&](const gfx::StaticGeometry& g, uint32_t first) {
+    device->SetFVF(gfx::fvf::kXyz | gfx::fvf::kNormal | gfx::fvf::kTex1);
+    device->DrawStaticGeometry(g, gfx::PrimitiveType::kTriangleList, first, 2);
+  };
+  for (int frame = 0; frame < 2; ++frame) {
+    device->BeginScene();
+    device->Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFF000000, 1.0f, 0);
+    emissive(1, 0, 0);
+    drawSubset(*geometry, 0);
+    emissive(0, 1, 0);
+    DrawSquare(-1, -1, 1, 0, 0.5f);  // the bottom half, streamed
+    emissive(0, 0, 1);
+    drawSubset(*geometry, 6);
+    gfx::ImageData img = Read();
+    ExpectPixel(img, 16, 16, 255, 0, 0, frame ? "first subset, next frame" : "first subset");
+    ExpectPixel(img, 48, 16, 0, 0, 255, frame ? "second subset, next frame" : "second subset");
+    ExpectPixel(img, 32, 48, 0, 255, 0, frame ? "streamed square, next frame" : "streamed square");
+  }
+
+  const uint32_t broken[12] = {0, 1, 2, 2, 1, 3, 4, 5, 6, 6, 5, 99};
+  auto half = device->CreateStaticGeometry(v, 8, sizeof v[0], broken, 12);
+  ASSERT_NE(half, nullptr);
+  device->Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFF000000, 1.0f, 0);
+  emissive(1, 1, 1);
+  drawSubset(*half, 0);
+  drawSubset(*half, 6);
+  device->DrawStaticGeometry(*half, gfx::PrimitiveType::kTriangleList, 9, 2);  // runs past the indices
+  gfx::ImageData img = Read();
+  ExpectPixel(img, 16, 16, 255, 255, 255, "sound subset of a broken mesh");
+  ExpectPixel(img, 48, 16, 0, 0, 0, "subset with an index past the vertices");
+}
+
 }  // namespace

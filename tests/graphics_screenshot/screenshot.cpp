@@ -1,11 +1,9 @@
 // Draws a test screen with the graphics foundation in a real window and saves it as a
-// PNG: bitmap text in several sizes and colours, justified left, centre and right, a
-// picture, and a lit model. Run under a display (for example Xvfb); the picture goes
-// to the path given as the first argument.
+// PNG: bitmap text in several sizes and colours, justified left, centre and right (in
+// the bitmap fonts the build generates into the run folder), a picture, and a lit
+// model. Run under a display (for example Xvfb); the picture goes to the path given as
+// the first argument.
 #include <SDL.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
-
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -26,37 +24,6 @@ namespace {
 
 namespace gfx = platform::gfx;
 constexpr int kWidth = 1280, kHeight = 720;
-
-// One white picture per character code, its alpha the face's coverage.
-bool BakeFont(const std::string& folder) {
-  std::filesystem::create_directories(folder);
-  FT_Library lib = nullptr;
-  FT_Face face = nullptr;
-  if (FT_Init_FreeType(&lib) || FT_New_Face(lib, "/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf", 0, &face))
-    return false;
-  FT_Set_Pixel_Sizes(face, 0, 48);
-  int ascender = int(face->size->metrics.ascender >> 6);
-  int height = int(face->size->metrics.height >> 6);
-  for (int code = 32; code < 127; ++code) {
-    if (FT_Load_Char(face, FT_ULong(code), FT_LOAD_RENDER)) continue;
-    FT_GlyphSlot g = face->glyph;
-    int w = std::max(1, int(g->advance.x >> 6));
-    std::vector<uint8_t> px(size_t(w) * height * 4, 0);
-    for (unsigned r = 0; r < g->bitmap.rows; ++r)
-      for (unsigned c = 0; c < g->bitmap.width; ++c) {
-        int x = g->bitmap_left + int(c), y = ascender - g->bitmap_top + int(r);
-        if (x < 0 || x >= w || y < 0 || y >= height) continue;
-        uint8_t* p = &px[(size_t(y) * w + x) * 4];
-        p[0] = p[1] = p[2] = 255;
-        p[3] = g->bitmap.buffer[r * g->bitmap.pitch + c];
-      }
-    std::string path = folder + "/" + std::to_string(code) + ".png";
-    stbi_write_png(path.c_str(), w, height, 4, px.data(), w * 4);
-  }
-  FT_Done_Face(face);
-  FT_Done_FreeType(lib);
-  return true;
-}
 
 bool WritePicture(const std::string& path) {
   const int w = 128, h = 96;
@@ -107,13 +74,13 @@ bool WriteCube(const std::string& path) {
 }
 
 void Text(graphics::FontManager& fonts, const char16_t* text, float x, float y, float size, glm::vec3 colour,
-          float justification) {
+          float justification, const char16_t* font = u"default") {
   graphics::Transform t;
   t.position = {x, y, 0};
   t.colour = colour;
   t.highlight = {1, 1, 0};
   t.justification.x = justification;
-  fonts.DrawText(&t, 0, 0, -1, -1, text, u"Sans", size);
+  fonts.DrawText(&t, 0, 0, -1, -1, text, font, size);
 }
 
 }  // namespace
@@ -123,8 +90,14 @@ int main(int argc, char** argv) {
   std::string work = std::filesystem::path(out).parent_path().string();
   if (work.empty()) work = ".";
   work += "/screenshot_assets";
-  if (!BakeFont(work + "/fonts/Sans") || !WritePicture(work + "/picture.png") || !WriteCube(work + "/cube.x")) {
+  std::filesystem::create_directories(work);
+  if (!WritePicture(work + "/picture.png") || !WriteCube(work + "/cube.x")) {
     std::fprintf(stderr, "screenshot: could not write the fixtures\n");
+    return 1;
+  }
+  const std::string fontsFolder = std::string(VELORIN_RUN_DIR) + "/data/fonts/";
+  if (!std::filesystem::is_regular_file(fontsFolder + "default/65.png")) {
+    std::fprintf(stderr, "screenshot: no bitmap fonts in %s (build the content first)\n", fontsFolder.c_str());
     return 1;
   }
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {
@@ -148,7 +121,7 @@ int main(int argc, char** argv) {
     graphics::GameAssets assets(device.get());
     graphics::FontManager fonts;
     fonts.Init(device.get(), &assets);
-    fonts.LoadAll(ToWide(work + "/fonts/"));
+    fonts.LoadAll(ToWide(fontsFolder));
     graphics::Quad quad(device.get());
     quad.Create();
     graphics::Image picture;
@@ -172,14 +145,17 @@ int main(int argc, char** argv) {
     device->SetTextureStageState(0, gfx::TextureStageState::kAlphaArg2, uint32_t(gfx::TextureArg::kDiffuse));
 
     Text(fonts, u"Left justified", -600, 300, 10, {1, 1, 1}, 0.0f);
-    Text(fonts, u"Centred text", 0, 230, 14, {1, 0.6f, 0.2f}, 0.5f);
+    Text(fonts, u"Centred title", 0, 230, 14, {1, 0.6f, 0.2f}, 0.5f, u"title");
     Text(fonts, u"Right justified", 600, 160, 8, {0.3f, 0.8f, 1}, 1.0f);
-    Text(fonts, u"small green 0123456789", -600, 100, 5, {0.3f, 1, 0.3f}, 0.0f);
+    Text(fonts, u"small green 0123456789 \u00e9\u00e0\u00fc\u00f1\u00c5\u00df", -600, 100, 5, {0.3f, 1, 0.3f}, 0.0f);
+    // Guides at the justification points: the lines of text must end on them.
+    const char16_t* bar = u"|";
+    Text(fonts, bar, 0, 170, 8, {0.5f, 0.5f, 0.5f}, 0.5f);
     graphics::Transform highlighted;
     highlighted.position = {-600, 40, 0};
     highlighted.colour = {0.8f, 0.8f, 0.8f};
     highlighted.highlight = {1, 0.2f, 0.2f};
-    fonts.DrawText(&highlighted, 1, 0, 10, 18, u"highlight: some of these letters", u"Sans", 7);
+    fonts.DrawText(&highlighted, 1, 0, 10, 18, u"highlight: some of these letters", u"default", 7);
 
     picture.transform.position = {-350, -200, 0};
     quad.Render3D(picture, false, 0.0f);
@@ -197,6 +173,7 @@ int main(int argc, char** argv) {
       model->transform.position = {300, -200, 0};
       model->transform.scale = glm::vec3(90.0f);
       model->transform.rotation = {0.5f, 0.6f, 0.0f};
+      model->transform.colour = {1.0f, 0.55f, 0.1f};  // a model's colour is its transform's
       model->Render();
     } else {
       std::fprintf(stderr, "screenshot: the model did not load\n");

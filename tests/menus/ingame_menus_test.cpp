@@ -1,8 +1,9 @@
 // The display over the boards with the level's in-game rules it follows: the end of a
 // passed and a failed song (art, hint, the end screen's confirm and back and its lock),
 // the rank list as the rating grows, time and score, the count-down, the lyrics lines
-// and the calibration read-out. The level's players are real Player records; the
-// controllers, the sounds and both clocks are the test's.
+// and the calibration read-out; each player's result box and solo box. The level's
+// players are real Player records; the controllers, the sounds and both clocks are the
+// test's.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -11,6 +12,7 @@
 #include "core/utils.h"
 #include "game/level/level.h"
 #include "game/lyrics.h"
+#include "game/lane_sections.h"
 #include "menus/screens/ingame_menus.h"
 #include "platform/clock.h"
 #include "tests/menus/menu_harness.h"
@@ -22,6 +24,7 @@ using menustest::MenuHarness;
 using menustest::RecordingTheme;
 using menustest::ThemeEvent;
 using Doc = InGameMenus::Doc;
+using menus::PlayerBox;
 
 // A player's controller whose presses the test queues; what the level does not read in
 // a frame is dropped at its end, as the player's own update does in the game.
@@ -360,6 +363,350 @@ TEST_F(InGameMenusTest, TheCalibrationSongShowsItsReadOutAndNothingOfTheSongBann
   display->Render();
   EXPECT_EQ(cal->renders, 1);
   EXPECT_EQ(T(Doc::kOsd)->renders, 0);
+}
+
+// The boxes of every slot, as the recording theme saw them.
+RecordingTheme* BoxTheme(InGameMenus& d, int32_t slot) { return static_cast<RecordingTheme*>(d.Box(slot).theme()); }
+RecordingTheme* SoloTheme(InGameMenus& d, int32_t slot) { return static_cast<RecordingTheme*>(d.Solo(slot).theme()); }
+
+// One box per joined player, none for the other slots; at the song's end each shows its
+// player's record, the percentages guarded against empty counts.
+TEST_F(InGameMenusTest, APlayerBoxPerJoinedPlayerShowsItsRecordAtTheSongsEnd) {
+  struct Row {
+    const char* name;
+    int32_t difficulty;
+    float score;
+    int32_t hits, notes, maxStreak, lives, perfect, good, late;
+    std::u16string skill, hitcounts, accuracy, perfectShare, goodShare, lateShare;
+  };
+  const Row rows[] = {
+      {"Ana", 4, 1234.9f, 412, 530, 97, 2, 1, 1, 1, Lang(LANG("LANG_SKILL_EXPERT_PLUS")), u"412/530", u"77%",
+       u"33.33%", u"33.33%", u"33.33%"},
+      {"Bo", 5, 0.0f, 0, 0, 0, 0, 0, 0, 0, u"", u"0/0", u"0%", u"0%", u"0%", u"0%"},
+      {"Céline", 0, 80.0f, 3, 4, 3, 3, 2, 1, 0, Lang(LANG("LANG_SKILL_EASY")), u"3/4", u"75%", u"66.67%",
+       u"33.33%", u"0%"},
+  };
+  const int32_t count = static_cast<int32_t>(std::size(rows));
+  StartLevel(count);
+  for (int32_t i = 0; i < count; ++i) {
+    const Row& r = rows[i];
+    Player& p = Level().players[static_cast<size_t>(i)];
+    p.options.name = r.name;
+    p.difficulty = r.difficulty;
+    p.score().score = r.score;
+    p.score().hits = r.hits;
+    p.score().noteCount = r.notes;
+    p.score().maxStreak = r.maxStreak;
+    p.revivesLeft = r.lives;
+    p.perfectCount = r.perfect;
+    p.goodCount = r.good;
+    p.lateCount = r.late;
+  }
+  for (int32_t slot = 0; slot < InGameMenus::kSlots; ++slot) {
+    ASSERT_NE(BoxTheme(*display, slot), nullptr) << slot;
+    EXPECT_EQ(display->Box(slot).player != nullptr, slot < count) << slot;
+  }
+  display->Render();
+  for (int32_t i = 0; i < count; ++i) EXPECT_EQ(BoxTheme(*display, i)->renders, 0) << "no box while all play";
+
+  Session().ingame.resultText[0] = u"New High Score";
+  Frame(187000.0);
+  screens.ShowSongEnd();
+  display->Render();
+  for (int32_t i = 0; i < InGameMenus::kSlots; ++i) {
+    EXPECT_EQ(BoxTheme(*display, i)->renders, i < count ? 1 : 0) << i;
+    EXPECT_EQ(display->Box(i).finished, i < count) << i;
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    const Row& r = rows[i];
+    SCOPED_TRACE(r.name);
+    RecordingTheme* t = BoxTheme(*display, i);
+    EXPECT_EQ(t->GetText("player_status"), u"");
+    EXPECT_EQ(t->GetText("player_name"), ToWide(r.name));
+    EXPECT_EQ(t->GetText("player_skill"), r.skill);
+    EXPECT_EQ(t->GetText("player_score"), ToWide(std::to_string(static_cast<int64_t>(r.score))));
+    EXPECT_EQ(t->GetText("player_hitcounts"), r.hitcounts);
+    EXPECT_EQ(t->GetText("player_accuracy"), r.accuracy);
+    EXPECT_EQ(t->GetText("player_maxcombo"), ToWide(std::to_string(r.maxStreak)));
+    EXPECT_EQ(t->GetText("player_lives"), ToWide(std::to_string(r.lives)));
+    EXPECT_EQ(t->GetText("player_accuracy_perfect"), r.perfectShare);
+    EXPECT_EQ(t->GetText("player_accuracy_normal"), r.goodShare);
+    EXPECT_EQ(t->GetText("player_accuracy_sloppy"), r.lateShare);
+    EXPECT_EQ(t->GetText("player_deathtime"), u"03:07:00") << "the song's end is the finished box's time";
+  }
+  EXPECT_EQ(BoxTheme(*display, 0)->GetText("player_scoreinfo"), u"New High Score");
+  EXPECT_EQ(BoxTheme(*display, 1)->GetText("player_scoreinfo"), u"");
+}
+
+// A player who fails is dead at that moment and keeps it; when the last one fails every
+// box shows the failed state; revived players and a new start clear the boxes.
+TEST_F(InGameMenusTest, PlayerBoxStatesFollowThePlayersRecord) {
+  StartLevel(2);
+  Player& first = Level().players[0];
+  Player& second = Level().players[1];
+  // A failure empties the meter, as the score's failure rule does.
+  auto fail = [](Player& p) {
+    p.score().failed = true;
+    p.score().rockMeter = 0.0f;
+  };
+  fail(first);
+  Frame(137450.0);
+  PlayerBox& box0 = display->Box(0);
+  EXPECT_TRUE(box0.dead);
+  EXPECT_FALSE(display->Box(1).AnyState());
+  EXPECT_EQ(BoxTheme(*display, 0)->GetText("player_status"), Lang(LANG("LANG_GENERAL_DEAD")));
+  EXPECT_EQ(BoxTheme(*display, 0)->GetText("player_deathtime"), u"02:17:45");
+  display->Render();
+  EXPECT_EQ(BoxTheme(*display, 0)->renders, 1);
+  EXPECT_EQ(BoxTheme(*display, 1)->renders, 0);
+  EXPECT_EQ(sounds.Count(98), 0) << "the failure's own sound is the score's, not played twice";
+
+  fail(second);
+  Frame(150000.0);
+  ASSERT_TRUE(Session().ingame.songFailed);
+  EXPECT_TRUE(display->Box(1).failed);
+  EXPECT_TRUE(box0.failed && box0.dead);
+  EXPECT_EQ(BoxTheme(*display, 0)->GetText("player_status"), u"") << "failed is read last and shows no word";
+  EXPECT_EQ(BoxTheme(*display, 0)->GetText("player_deathtime"), u"02:17:45") << "a dead box keeps its time";
+  EXPECT_EQ(BoxTheme(*display, 1)->GetText("player_deathtime"), u"02:30:00");
+  display->Render();
+  EXPECT_EQ(BoxTheme(*display, 1)->renders, 1);
+
+  // Playing again starts the players afresh, and the boxes with them.
+  screens.Restart();
+  for (int32_t i = 0; i < 2; ++i) Level().players[static_cast<size_t>(i)].score().Reset(false);
+  Frame(0.0);
+  for (int32_t i = 0; i < 2; ++i) {
+    EXPECT_FALSE(display->Box(i).AnyState()) << i;
+    EXPECT_EQ(BoxTheme(*display, i)->GetText("player_deathtime"), u"00:00:00");
+  }
+}
+
+TEST_F(InGameMenusTest, ARevivedPlayersBoxIsClearedWhetherTheReviveStepSaysSoOrNot) {
+  for (const bool toldByTheLevel : {true, false}) {
+    SCOPED_TRACE(toldByTheLevel);
+    StartLevel(2);
+    Player& p = Level().players[0];
+    p.score().failed = true;
+    p.score().rockMeter = 0.0f;
+    Frame(5000.0);
+    ASSERT_TRUE(display->Box(0).dead);
+    p.score().failed = false;
+    p.score().rockMeter = 75.0f;
+    if (toldByTheLevel) screens.UpdatePlayerBox(0);
+    Frame(6000.0);
+    EXPECT_FALSE(display->Box(0).AnyState());
+    EXPECT_EQ(BoxTheme(*display, 0)->GetText("player_status"), u"");
+    EXPECT_FALSE(Session().ingame.songFailed);
+  }
+}
+
+// In the head-to-head types the song ends once one player is left, that player the
+// winner; at a passed end those out or below the best score lose. A lone player is not
+// the last one standing.
+TEST_F(InGameMenusTest, HeadToHeadBoxesShowTheWinnerAndTheLosers) {
+  const std::u16string winner = Lang(LANG("LANG_GENERAL_WINNER"));
+  Session().gameType = 1;
+  StartLevel(3);
+  Level().players[0].score().failed = true;
+  Frame(1000.0);
+  EXPECT_FALSE(Session().ingame.songFinished) << "two players are still in";
+  Level().players[2].score().failed = true;
+  Frame(2000.0);
+  ASSERT_TRUE(Session().ingame.songFinished);
+  EXPECT_TRUE(Session().ingame.songPassed);
+  EXPECT_TRUE(display->Box(1).winner);
+  EXPECT_EQ(BoxTheme(*display, 1)->GetText("player_status"), winner);
+  for (int32_t i : {0, 2}) {
+    EXPECT_TRUE(display->Box(i).loser) << i;
+    EXPECT_EQ(BoxTheme(*display, i)->GetText("player_status"), u"") << i;
+  }
+  EXPECT_EQ(sounds.Count(90) + sounds.Count(91), 1);
+
+  // A passed versus song: the tied best both win, the lower score and the player who
+  // was out lose.
+  StartLevel(4);
+  const float scores[] = {500.0f, 900.0f, 900.0f, 2000.0f};
+  for (int32_t i = 0; i < 4; ++i) Level().players[static_cast<size_t>(i)].score().score = scores[i];
+  Level().players[3].score().failed = true;
+  Frame(1000.0);
+  screens.ShowSongEnd();
+  const bool wins[] = {false, true, true, false};
+  for (int32_t i = 0; i < 4; ++i) {
+    EXPECT_EQ(display->Box(i).winner, wins[i]) << i;
+    EXPECT_EQ(display->Box(i).loser, !wins[i]) << i;
+  }
+
+  StartLevel(1);
+  Frame(1000.0);
+  Frame(2000.0);
+  EXPECT_FALSE(Session().ingame.songFinished) << "one player alone plays on";
+  EXPECT_FALSE(display->Box(0).AnyState());
+}
+
+// The boxes stand where the boards are: one board in the middle at full size, four side
+// by side at the same smaller scale, left to right in player order.
+TEST_F(InGameMenusTest, BoxesArePlacedAtTheirBoards) {
+  StartLevel(1);
+  const InGameMenus::BoxPlacement one = display->PlaceBoxes(0, 1920.0f, 1080.0f);
+  EXPECT_NEAR(one.x, 0.0f, 0.01f);
+  EXPECT_FLOAT_EQ(one.scale, 1.0f);
+
+  StartLevel(4);
+  const float width = 1920.0f / 1080.0f * 1440.0f;
+  float lastX = -width;
+  for (int32_t i = 0; i < 4; ++i) {
+    const InGameMenus::BoxPlacement at = display->PlaceBoxes(i, 1920.0f, 1080.0f);
+    EXPECT_NEAR(at.scale, width * InGameMenus::kBoxFill / 4.0f / InGameMenus::kBoxBaseWidth, 1e-4f) << i;
+    EXPECT_GT(at.x, lastX + at.scale * InGameMenus::kBoxBaseWidth * 0.99f) << i;
+    EXPECT_LT(std::abs(at.x) + at.scale * InGameMenus::kBoxBaseWidth / 2.0f, width / 2.0f) << "on screen " << i;
+    lastX = at.x;
+  }
+  for (int32_t i = 0; i < 4; ++i) Level().players[static_cast<size_t>(i)].score().failed = true;
+  Frame(1000.0);
+  display->Render(1920.0f, 1080.0f);
+  for (int32_t i = 0; i < 4; ++i) {
+    const InGameMenus::BoxPlacement at = display->PlaceBoxes(i, 1920.0f, 1080.0f);
+    EXPECT_FLOAT_EQ(BoxTheme(*display, i)->lastRender.x, at.x) << i;
+    EXPECT_FLOAT_EQ(BoxTheme(*display, i)->lastRender.scale, at.scale) << i;
+  }
+}
+
+// A player's part with one solo of `notes` notes (at the player's skill) from 10 s to
+// 15 s, on a real section list.
+void AddSolo(Player& p, uint32_t notes) {
+  LaneSectionList& sections = p.track.sections;
+  sections.Setup(116, 2, 5, 0, 3);
+  static uint32_t spans[5];
+  std::fill(std::begin(spans), std::end(spans), notes);
+  ChartEventInfo on;
+  on.kind = 0x90;
+  on.note = 103;
+  on.velocity = 100;
+  on.timeMs = 10000.0;
+  on.tick = 19200.0;
+  on.spanNotes = spans;
+  sections.OnChartEvent(on, 480);
+  ChartEventInfo off = on;
+  off.kind = 0x80;
+  off.timeMs = 15000.0;
+  off.tick = 28800.0;
+  off.spanNotes = nullptr;
+  sections.OnChartEvent(off, 480);
+}
+
+// The solo box shows while its player is inside a solo: the share hit so far (0% for a
+// solo without notes), then the rating and points once the solo is graded, and it hides
+// again a little after.
+TEST_F(InGameMenusTest, TheSoloBoxShowsDuringASoloWithItsPercentageAndRating) {
+  StartLevel(2);
+  Player& p = Level().players[0];
+  AddSolo(p, 20);
+  AddSolo(Level().players[1], 0);
+  LaneSectionList& sections = p.track.sections;
+  RecordingTheme* solo = SoloTheme(*display, 0);
+  RecordingTheme* empty = SoloTheme(*display, 1);
+  auto at = [&](double t) {
+    for (int32_t i = 0; i < 2; ++i) Level().players[static_cast<size_t>(i)].track.sections.FindActive(t, 85.0);
+    Frame(t);
+    display->Render();
+  };
+  at(9000.0);
+  EXPECT_EQ(solo->renders, 0);
+  at(10500.0);
+  EXPECT_EQ(solo->renders, 1);
+  EXPECT_EQ(solo->GetText("solo_percent"), u"0%");
+  EXPECT_EQ(empty->GetText("solo_percent"), u"0%") << "a solo without notes";
+  for (int k = 0; k < 13; ++k) sections.CountSoloHit(19200.0 + 100.0 * k);
+  at(12000.0);
+  EXPECT_EQ(solo->GetText("solo_percent"), u"65%");
+  EXPECT_EQ(solo->GetText("solo_rating"), u"");
+  EXPECT_EQ(solo->GetText("solo_points"), u"");
+  at(15100.0);
+  EXPECT_EQ(solo->GetText("solo_rating"), Lang(LANG("LANG_GAME_SOLO_OKAY")));
+  EXPECT_EQ(solo->GetText("solo_points"), u"65");
+  EXPECT_EQ(empty->GetText("solo_rating"), Lang(LANG("LANG_GAME_SOLO_MESSY")));
+  EXPECT_EQ(empty->GetText("solo_points"), u"0");
+  const int shown = solo->renders;
+  at(18100.0);
+  EXPECT_EQ(solo->renders, shown) << "gone once the solo's rating has had its time";
+  EXPECT_EQ(BoxTheme(*display, 0)->renders, 0) << "the player box stays hidden throughout";
+}
+
+// A broken combo of ten or more flashes the solo box once per break, though the score's
+// flag stays set; a short streak breaking does nothing.
+TEST_F(InGameMenusTest, TheSoloBoxFlashesOncePerBrokenCombo) {
+  StartLevel(1);
+  PlayerScore& s = Level().players[0].score();
+  RecordingTheme* solo = SoloTheme(*display, 0);
+  const ThemeEvent flash{"state_event", "", "combo_break"};
+  struct Step {
+    int32_t streak;
+    bool broken;
+    int flashes;
+  };
+  const Step steps[] = {{5, false, 0}, {0, false, 0}, {12, false, 0}, {0, true, 1}, {0, true, 1},
+                        {3, true, 1},  {0, true, 1},  {10, true, 1},  {0, true, 2}};
+  for (const Step& step : steps) {
+    s.streak = step.streak;
+    s.comboBroken = step.broken;
+    Frame();
+    EXPECT_EQ(solo->Count(flash), step.flashes) << "streak " << step.streak;
+  }
+}
+
+// Weakest link: every 30 s the one player who gained the least since the last
+// checkpoint is out, after five ticks a second apart; a tie at the bottom marks no one
+// new. When one player is left, that player wins.
+TEST_F(InGameMenusTest, WeakestLinkPutsOutTheLowestGainAfterFiveTicks) {
+  Session().gameType = 6;
+  StartLevel(3);
+  auto scores = [&](float a, float b, float c) {
+    const float all[] = {a, b, c};
+    for (int32_t i = 0; i < 3; ++i) Level().players[static_cast<size_t>(i)].score().score = all[i];
+  };
+  struct Step {
+    double chartMs;
+    float a, b, c;
+    int ticks;           // sound 102 so far
+    bool out0, out1, out2;
+  };
+  const Step steps[] = {
+      {1000.0, 100, 50, 50, 0, false, false, false},    // a tie at the bottom: nobody marked
+      {20000.0, 100, 60, 50, 0, false, false, false},   // the third is marked
+      {24000.0, 100, 70, 70, 0, false, false, false},   // a tie again: the mark stays
+      {24999.0, 100, 70, 70, 0, false, false, false},
+      {25000.0, 100, 70, 70, 1, false, false, false},
+      {26000.0, 100, 70, 70, 2, false, false, false},
+      {29000.0, 100, 70, 70, 3, false, false, false},   // one tick a frame, not a burst
+      {29100.0, 100, 70, 70, 4, false, false, false},
+      {29200.0, 100, 70, 70, 5, false, false, false},
+      {29500.0, 100, 70, 70, 5, false, false, false},
+      {30000.0, 100, 70, 70, 5, false, false, true},    // out at the checkpoint
+      {31000.0, 100, 80, 70, 5, false, false, true},    // gains from here: 0 and 10
+      {55000.0, 100, 80, 70, 6, false, false, true},
+  };
+  for (const Step& st : steps) {
+    SCOPED_TRACE(st.chartMs);
+    scores(st.a, st.b, st.c);
+    Frame(st.chartMs);
+    EXPECT_EQ(sounds.Count(102), st.ticks);
+    const bool out[] = {st.out0, st.out1, st.out2};
+    for (int32_t i = 0; i < 3; ++i) {
+      EXPECT_EQ(Level().players[static_cast<size_t>(i)].failed(), out[i]) << i;
+      EXPECT_EQ(display->Box(i).dead, out[i]) << i;
+    }
+  }
+  EXPECT_EQ(sounds.Count(98), 1);
+  EXPECT_EQ(BoxTheme(*display, 2)->GetText("player_deathtime"), u"00:30:00");
+  EXPECT_FALSE(Session().ingame.songFinished);
+  // The first player gained nothing since 30 s and goes out at 60 s; the second is the
+  // last one standing.
+  Frame(60000.0);
+  EXPECT_TRUE(Level().players[0].failed());
+  EXPECT_TRUE(Session().ingame.songFinished);
+  EXPECT_TRUE(display->Box(1).winner);
+  EXPECT_EQ(BoxTheme(*display, 1)->GetText("player_status"), Lang(LANG("LANG_GENERAL_WINNER")));
 }
 
 }  // namespace

@@ -47,7 +47,10 @@ class RecordingTheme : public menus::ScreenTheme {
   void SetTextHighlight(const std::string& element, int32_t first, int32_t last) override {
     highlights[element] = {first, last};
   }
-  void Render(float, float, float) override { ++renders; }
+  void Render(float x, float y, float scale) override {
+    ++renders;
+    lastRender = {x, y, scale};
+  }
 
   int Count(const ThemeEvent& e) const { return static_cast<int>(std::count(events.begin(), events.end(), e)); }
   std::u16string Row(const std::string& list, int32_t i) const {
@@ -72,6 +75,9 @@ class RecordingTheme : public menus::ScreenTheme {
   std::map<std::string, std::shared_ptr<const menus::Picture>> images;
   std::map<std::string, std::pair<int32_t, int32_t>> highlights;
   int renders = 0;
+  struct Placement {
+    float x = 0.0f, y = 0.0f, scale = 0.0f;
+  } lastRender;
 };
 
 // One scripted controller.

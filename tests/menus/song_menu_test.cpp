@@ -174,6 +174,42 @@ TEST_F(SongMenuTest, PlaylistTakesTwentyFiveSongsAtMost) {
   EXPECT_EQ(h.session.songCount, 25);
 }
 
+// Back from a song, the played song's row shows what the level just stored: its new
+// best result and its play count; a song that was not played is not read again.
+TEST_F(SongMenuTest, AfterASongItsRowShowsTheStoredResultAndPlayCount) {
+  Open();
+  menu().scoreFilter = 2;  // the guitar's results
+  h.Frame();
+  const int32_t amber = RowOf(u"Amber"), cobalt = RowOf(u"Cobalt");
+  ASSERT_GE(amber, 2);
+  ASSERT_GE(cobalt, 2);
+  EXPECT_EQ(menu().Cell(menus::kColTopScore, amber), u"");
+  EXPECT_EQ(menu().Cell(menus::kColPlayCount, amber), u"");
+  menu().selectedRow = amber;
+  h.Press(0, 1);
+  h.Frames(2);
+  ASSERT_EQ(h.manager->current, static_cast<int32_t>(Menu::kPlayerSelect));
+
+  // What the end of the song writes: the result into the score file, the play count
+  // into "song.ini". Cobalt's file changes too, behind the screen's back.
+  const std::string player = menu().scorePlayerName;
+  for (const char* folder : {"Music/Amber/", "Music/Cobalt/"}) {
+    ScoreTable table;
+    ASSERT_TRUE(table.Load(h.dir.WPath(folder)));
+    ASSERT_TRUE(table.AddScore(1, 4321, 3, 88, 2, 2, player));
+    ASSERT_TRUE(SetSongIniValue(h.dir.WPath(folder), "count", "1"));
+  }
+  h.manager->ResetAfterSong();
+  h.manager->SwitchTo(static_cast<int32_t>(Menu::kSongSelect));
+  h.Frame();
+  EXPECT_EQ(menu().Cell(menus::kColTopScore, amber), u"4321");
+  EXPECT_EQ(menu().Cell(menus::kColTopAccuracy, amber), u"88%");
+  EXPECT_EQ(menu().Cell(menus::kColPlayCount, amber), u"1");
+  EXPECT_EQ(h.Theme("menu_songselect")->Row("list_topscore_score", amber), u"4321");
+  EXPECT_EQ(menu().Cell(menus::kColTopScore, cobalt), u"");
+  EXPECT_EQ(menu().Cell(menus::kColPlayCount, cobalt), u"");
+}
+
 TEST_F(SongMenuTest, NetworkChoiceIsAnnouncedAndReturnsToTheLobby) {
   Open();
   h.online = true;

@@ -5,13 +5,21 @@
 //   play_check --song DIR --players N --frames F --screenshot OUT.png
 //              [--second OUT2.png] [--gap G] [--loading OUT.png] [--width W --height H]
 //              [--run DIR] [--background MODE] [--resize WxH] [--toggle-fullscreen]
+//              [--multisample N] [--after OUT3.png] [--menus] [--idle K] [--at-ms MS]
 //
 // Frame F of play is saved to OUT.png (and frame F + G to OUT2.png); the first frame
 // of the start-up loading screen to --loading. Printed: the median and 99th
 // percentile of the frame times of play and the share spent in the game's code (frame
 // update and render calls) against the driver (the buffer swap and the event pump).
 // --resize and --toggle-fullscreen change the window after the shot and print the
-// size the next frame was drawn at ("size after resize: WxH").
+// size the next frame was drawn at ("size after resize: WxH"). --multisample asks for
+// a back buffer of N samples after the shot, which destroys the device and makes it
+// again (the window falls back to none when the driver has no such buffer); it prints
+// "devices destroyed: K". --after saves the first frame drawn after the change.
+// --menus draws the in-game screens over the boards (display, player boxes, solo
+// boxes); --idle K lets the last K players press nothing, so they fail; --at-ms MS
+// takes the shot at the first frame whose song time reaches MS instead of at frame F.
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -44,6 +52,7 @@
 #include "game/shell_services.h"
 #include "graphics/render_layers.h"
 #include "graphics/shell_services.h"
+#include "menus/shell_services.h"
 #include "platform/audio/audio.h"
 #include "platform/clock.h"
 #include "platform/gfx/framework.h"
@@ -54,6 +63,7 @@
 #include "song/song_stems.h"
 #include "tests/support/strum_bot.h"
 #include "theme/reactive_background.h"
+#include "theme/shell_services.h"
 
 namespace {
 
@@ -70,6 +80,11 @@ struct Options {
   int resizeWidth = 0, resizeHeight = 0;
   int background = 0;
   bool toggleFullscreen = false;
+  int multisample = 0;
+  std::string after;
+  bool menus = false;
+  int idle = 0;
+  double atMs = -1.0;
 };
 
 bool ParseOptions(int argc, char** argv, Options& o) {
@@ -79,6 +94,10 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     const char* v = nullptr;
     if (a == "--toggle-fullscreen") {
       o.toggleFullscreen = true;
+      continue;
+    }
+    if (a == "--menus") {
+      o.menus = true;
       continue;
     }
     if (!(v = value())) {
@@ -96,6 +115,10 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     else if (a == "--loading") o.loading = v;
     else if (a == "--run") o.run = v;
     else if (a == "--background") o.background = std::atoi(v);
+    else if (a == "--multisample") o.multisample = std::atoi(v);
+    else if (a == "--after") o.after = v;
+    else if (a == "--idle") o.idle = std::atoi(v);
+    else if (a == "--at-ms") o.atMs = std::atof(v);
     else if (a == "--resize") {
       if (std::sscanf(v, "%dx%d", &o.resizeWidth, &o.resizeHeight) != 2) {
         std::fprintf(stderr, "play_check: --resize wants WxH\n");
@@ -107,7 +130,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
     }
   }
   if (o.song.empty() || o.players < 1 || o.players > kMaxLevelPlayers || o.frames < 1 || o.gap < 1 ||
-      o.width < 64 || o.height < 64) {
+      o.width < 64 || o.height < 64 || o.idle < 0 || o.idle > o.players) {
     std::fprintf(stderr, "play_check: --song DIR --players 1..%d --frames F (>= 1) are needed\n", kMaxLevelPlayers);
     return false;
   }
@@ -117,7 +140,7 @@ bool ParseOptions(int argc, char** argv, Options& o) {
 // Plays a player's due notes: the chord's frets pressed, the others let go, a strum.
 class ScriptedPlayer : public LevelController {
  public:
-  explicit ScriptedPlayer(int32_t index) : index_(index) {
+  ScriptedPlayer(int32_t index, bool idle) : index_(index), idle_(idle) {
     getEvents = [this](InputEvent* events, int32_t& count) { return Fetch(events, count); };
     clearEvents = [] {};
   }
@@ -126,7 +149,7 @@ class ScriptedPlayer : public LevelController {
   bool Fetch(InputEvent* events, int32_t& count) {
     count = 0;
     const LevelState& level = Level();
-    if (!level.players || index_ >= level.playerCount) return true;
+    if (idle_ || !level.players || index_ >= level.playerCount) return true;
     const Player& p = level.players[size_t(index_)];
     const auto lanes = testsupport::TakeDueChord(p, p.songTime, played_);
     if (lanes) testsupport::PressChord(*lanes, held_, events, count);
@@ -134,6 +157,7 @@ class ScriptedPlayer : public LevelController {
   }
 
   int32_t index_;
+  bool idle_;
   std::set<int32_t> played_;
   std::set<int32_t> held_;
 };
@@ -167,15 +191,28 @@ struct Run {
   Phase phase = Phase::kStartup;
   bool loadingSaved = false;
   int playFrames = 0;
+  int shotFrame = -1;  // the play frame the first shot was taken at
   Clock::time_point frameStart{}, lastFrameStart{};
-  double oursMs = 0.0;  // of the current frame
-  std::vector<double> frameMs, ourMs;
+  double oursMs = 0.0;     // of the current frame
+  double oursCpuMs = 0.0;  // the main thread's CPU time in the same calls
+  std::vector<double> frameMs, ourMs, ourCpuMs;
   uint32_t phaseStart = 0;
+  int devicesDestroyed = 0;
+  // The samples the device settings ask for once the window changes (0: the game's own).
+  int forcedSamples = 0;
   int exitCode = 0;
   std::string failure;
 };
 
 Run* g_run = nullptr;
+
+// The main thread's own CPU time: less disturbed by a loaded machine than wall time,
+// since waiting for a core does not count.
+double ThreadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1.0e6;
+}
 
 void Fail(const std::string& why) {
   g_run->failure = why;
@@ -192,7 +229,7 @@ void StartSong() {
   s.songCount = 1;
   s.rosterCount = r.options.players;
   for (int i = 0; i < r.options.players; ++i) {
-    r.players.push_back(std::make_unique<ScriptedPlayer>(i));
+    r.players.push_back(std::make_unique<ScriptedPlayer>(i, i >= r.options.players - r.options.idle));
     s.roster[size_t(i)] = LevelSlot();
     s.roster[size_t(i)].kind = 2;
     s.roster[size_t(i)].difficulty = 3;
@@ -210,9 +247,12 @@ void OnMove(double time, float elapsed) {
   if (r.phase == Phase::kPlay && r.lastFrameStart != Clock::time_point{}) {
     r.frameMs.push_back(std::chrono::duration<double, std::milli>(now - r.lastFrameStart).count());
     r.ourMs.push_back(r.oursMs);
+    r.ourCpuMs.push_back(r.oursCpuMs);
   }
   r.lastFrameStart = now;
   r.oursMs = 0.0;
+  r.oursCpuMs = 0.0;
+  const double cpuStart = ThreadCpuMs();
   // The stems play on the loopback device, at the pace of the frames.
   platform::audio::testing::Render(std::max<uint32_t>(1, uint32_t(elapsed * 44100.0f)));
   shell::OnFrameMove(time, elapsed);
@@ -238,6 +278,11 @@ void OnMove(double time, float elapsed) {
         g_Settings.YRESWINDOWED = r.options.resizeHeight;
         shell::ApplyResolution();
       }
+      if (r.options.multisample > 0) {
+        // Another multisampling than the device has: the device is made again.
+        r.forcedSamples = r.options.multisample;
+        shell::ApplyResolution();
+      }
       if (r.options.toggleFullscreen) {
         r.framework->PostMessage(gfx::WM_SYSKEYDOWN, gfx::VK_RETURN, 0);
         r.phase = Phase::kToggling;
@@ -252,13 +297,16 @@ void OnMove(double time, float elapsed) {
       break;
   }
   r.oursMs += std::chrono::duration<double, std::milli>(Clock::now() - now).count();
+  r.oursCpuMs += ThreadCpuMs() - cpuStart;
 }
 
 void OnRender(gfx::Device& device, double time, float elapsed) {
   Run& r = *g_run;
   const Clock::time_point start = Clock::now();
+  const double cpuStart = ThreadCpuMs();
   shell::OnFrameRender(device, time, elapsed);
   r.oursMs += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  r.oursCpuMs += ThreadCpuMs() - cpuStart;
   if (r.phase == Phase::kStartup && !r.loadingSaved && !r.options.loading.empty() &&
       shell::CurrentState() == shell::State::kStartupLoading) {
     r.loadingSaved = SavePng(device, r.options.loading);
@@ -270,19 +318,29 @@ void OnRender(gfx::Device& device, double time, float elapsed) {
     if (device.Render().ReadPixels(image))
       std::printf("frame drawn: %dx%d\n", image.width, image.height);
     if (!r.options.second.empty() && r.options.screenshot.empty()) SavePng(device, r.options.second);
+    if (r.options.multisample > 0) std::printf("devices destroyed: %d\n", r.devicesDestroyed);
+    if (!r.options.after.empty() && !SavePng(device, r.options.after)) Fail("the frame after the change was not saved");
     r.phase = Phase::kDone;
     r.framework->Quit(r.exitCode);
     return;
   }
   if (r.phase != Phase::kPlay) return;
   ++r.playFrames;
-  if (r.playFrames == r.options.frames && !r.options.screenshot.empty() && !SavePng(device, r.options.screenshot))
+  if (r.options.atMs >= 0.0) {
+    const double songTime = Level().clock ? Level().clock->GetSongTime() : 0.0;
+    if (r.shotFrame < 0 && songTime >= r.options.atMs) r.shotFrame = r.playFrames;
+    else if (r.shotFrame < 0 && platform::TimeGetTime() - r.phaseStart > 600000) Fail("the song never reached --at-ms");
+    if (r.shotFrame < 0) return;
+  } else {
+    r.shotFrame = r.options.frames;
+  }
+  if (r.playFrames == r.shotFrame && !r.options.screenshot.empty() && !SavePng(device, r.options.screenshot))
     Fail("the screenshot was not saved");
-  const int last = r.options.second.empty() ? r.options.frames : r.options.frames + r.options.gap;
+  const int last = r.options.second.empty() ? r.shotFrame : r.shotFrame + r.options.gap;
   if (r.playFrames == last && !r.options.second.empty() && !SavePng(device, r.options.second))
     Fail("the second screenshot was not saved");
   if (r.playFrames < last) return;
-  if (r.options.resizeWidth > 0 || r.options.toggleFullscreen) {
+  if (r.options.resizeWidth > 0 || r.options.toggleFullscreen || r.options.multisample > 0) {
     r.phase = Phase::kChangeWindow;
     return;
   }
@@ -338,8 +396,14 @@ int main(int argc, char** argv) {
   SetSongStemsFactory(&devices::MakeSongAudioStems);
   game::RegisterShellServices(services);
   graphics::RegisterShellServices(services);
-  // Only the reactive background of the theme engine: play shows no menus.
-  theme::RegisterReactiveBackground(Session().Visuals(), graphics::Layers());
+  if (o.menus) {
+    // The theme set and the menus, for the in-game screens over the boards.
+    theme::RegisterShellServices(services);
+    menus::RegisterShellServices(services);
+  } else {
+    // Only the reactive background of the theme engine: play shows no menus.
+    theme::RegisterReactiveBackground(Session().Visuals(), graphics::Layers());
+  }
   services.song.updateSongAudio = [](int slot) {
     Song* song = song::SongSlot(slot);
     return song && song->audio && song->audio->Audio() ? song->audio->Audio()->Update() : false;
@@ -360,9 +424,16 @@ int main(int argc, char** argv) {
   cb.deviceCreated = shell::OnCreateDevice;
   cb.deviceReset = shell::OnResetDevice;
   cb.deviceLost = shell::OnLostDevice;
-  cb.deviceDestroyed = shell::OnDestroyDevice;
+  cb.deviceDestroyed = [] {
+    ++g_run->devicesDestroyed;
+    shell::OnDestroyDevice();
+  };
   cb.msgProc = shell::MsgProc;
-  cb.modifyDeviceSettings = shell::ModifyDeviceSettings;
+  cb.modifyDeviceSettings = [](gfx::DeviceSettings& s) {
+    const bool ok = shell::ModifyDeviceSettings(s);
+    if (g_run->forcedSamples > 0) s.multisampleSamples = g_run->forcedSamples;
+    return ok;
+  };
   cb.frameMove = OnMove;
   cb.frameRender = OnRender;
   framework->SetCallbacks(std::move(cb));
@@ -404,5 +475,7 @@ int main(int argc, char** argv) {
   std::printf("our code: %.1f %% of the frame time (driver and swap: %.1f %%)\n",
               frameTotal > 0 ? 100.0 * oursTotal / frameTotal : 0.0,
               frameTotal > 0 ? 100.0 * (frameTotal - oursTotal) / frameTotal : 0.0);
+  std::printf("our code CPU time per frame: median %.2f ms, p99 %.2f ms\n", Percentile(run.ourCpuMs, 0.5),
+              Percentile(run.ourCpuMs, 0.99));
   return run.exitCode;
 }

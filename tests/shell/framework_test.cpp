@@ -386,3 +386,71 @@ TEST(FrameworkSdl, AHiddenWindowIsNotDrawn) {
       },
       ::testing::ExitedWithCode(0), "");
 }
+
+// The game asks for multisampling while the device is made. A software rasterizer
+// refuses it, and the window and context its renderer probe made then serve as the
+// device: that window must come out exactly as a freshly made one would, shown, of
+// the size and kind asked for, and drawing into its back buffer.
+namespace {
+// Runs in a child process; its exit code is the number of failures (2: no window).
+int CheckRefusedMultisampleWindows() {
+        setenv("LP_NUM_THREADS", "0", 1);
+        struct Case {
+          uint32_t style;
+          int width, height;
+        };
+        int failures = 0;
+        auto fail = [&](const char* what, uint32_t style) {
+          std::fprintf(stderr, "style %u: %s\n", style, what);
+          ++failures;
+        };
+        for (const Case c : {Case{kWindowStyleCaption, 200, 150}, Case{kWindowStylePopup, 96, 64}}) {
+          std::unique_ptr<Framework> fw = CreateSdlFramework();
+          bool refused = false;
+          FrameworkCallbacks cb;
+          cb.modifyDeviceSettings = [&](DeviceSettings& s) {
+            int levels = 0;
+            if (fw->CheckMultiSample(0, 4, &levels)) s.multisampleSamples = 4;
+            else refused = true;
+            return true;
+          };
+          fw->SetCallbacks(cb);
+          if (!fw->CreateWindow(u"probe reuse", c.style, "") || !fw->CreateDevice(true, c.width, c.height))
+            return 2;
+          using GetStringFn = const unsigned char* (*)(unsigned);
+          auto getString = reinterpret_cast<GetStringFn>(SDL_GL_GetProcAddress("glGetString"));
+          const unsigned char* renderer = getString ? getString(0x1F01 /* GL_RENDERER */) : nullptr;
+          if (!renderer || std::string(reinterpret_cast<const char*>(renderer)).find("llvmpipe") == std::string::npos)
+            return 0;  // a hardware driver makes its device afresh; nothing to check here
+          if (!refused) fail("multisampling offered by a software rasterizer", c.style);
+          auto* window = static_cast<SDL_Window*>(fw->GetWindow());
+          const Uint32 flags = window ? SDL_GetWindowFlags(window) : static_cast<Uint32>(SDL_WINDOW_HIDDEN);
+          if (flags & SDL_WINDOW_HIDDEN) fail("window left hidden", c.style);
+          if (((flags & SDL_WINDOW_BORDERLESS) != 0) != (c.style == kWindowStylePopup)) fail("wrong border", c.style);
+          if (window && std::string(SDL_GetWindowTitle(window)) != "probe reuse") fail("wrong title", c.style);
+          int w = 0, h = 0;
+          if (window) SDL_GL_GetDrawableSize(window, &w, &h);
+          if (w != c.width || h != c.height) fail("wrong drawable size", c.style);
+          if (fw->GetDeviceSettings().multisampleSamples > 1) fail("multisampled device", c.style);
+          // The back buffer is the window's: a clear to green reads back green.
+          using ClearColorFn = void (*)(float, float, float, float);
+          using ClearFn = void (*)(unsigned);
+          using ReadPixelsFn = void (*)(int, int, int, int, unsigned, unsigned, void*);
+          auto clearColor = reinterpret_cast<ClearColorFn>(SDL_GL_GetProcAddress("glClearColor"));
+          auto clear = reinterpret_cast<ClearFn>(SDL_GL_GetProcAddress("glClear"));
+          auto readPixels = reinterpret_cast<ReadPixelsFn>(SDL_GL_GetProcAddress("glReadPixels"));
+          unsigned char px[4] = {0, 0, 0, 0};
+          fw->GetDevice()->BeginFrame();
+          clearColor(0.0f, 1.0f, 0.0f, 1.0f);
+          clear(0x4000 /* GL_COLOR_BUFFER_BIT */);
+          readPixels(c.width - 2, c.height - 2, 1, 1, 0x1908 /* GL_RGBA */, 0x1401 /* GL_UNSIGNED_BYTE */, px);
+          if (px[0] > 8 || px[1] < 247 || px[2] > 8) fail("back buffer does not take the clear", c.style);
+          fw->Shutdown();
+        }
+        return failures;
+}
+}  // namespace
+
+TEST(FrameworkSdl, ARefusedMultisampleRequestStillGivesTheWindowAskedFor) {
+  EXPECT_EXIT(std::_Exit(CheckRefusedMultisampleWindows()), ::testing::ExitedWithCode(0), "");
+}

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gfx/device.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -100,4 +101,69 @@ TEST(ImageDecode, DamagedAndForeignFilesAreRefusedWhole) {
     EXPECT_TRUE(image.rgba.empty());
     EXPECT_EQ(image.width, 0);
   }
+}
+
+// Pictures decoded ahead on another thread come out exactly as a decode at the time
+// of use would give them, whatever the file holds or lacks, and in any order taken.
+TEST(ImagePrefetch, TakesWhatADirectDecodeGives) {
+  testsupport::TempDir dir;
+  dir.WriteBytes("wide.jpg", MakeJpeg(96, 32));
+  dir.WriteBytes("small.jpg", MakeJpeg(8, 8));
+  dir.WriteBytes("broken.png", "\x89PNG\r\n\x1a\n but nothing after it");
+  dir.WriteBytes("later.jpg", MakeJpeg(16, 4));
+  const std::vector<std::string> listed = {dir.Path("wide.jpg"), dir.Path("missing.png"), dir.Path("broken.png"),
+                                           dir.Path("small.jpg")};
+  platform::gfx::ImagePrefetch prefetch(listed);
+  struct Case {
+    std::string path;
+    const char* what;
+  };
+  // Out of list order, one taken twice (the second time it is decoded again), and one
+  // never listed.
+  const Case cases[] = {{dir.Path("small.jpg"), "listed last, taken first"},
+                        {dir.Path("missing.png"), "a missing file"},
+                        {dir.Path("broken.png"), "a damaged file"},
+                        {dir.Path("wide.jpg"), "listed first"},
+                        {dir.Path("wide.jpg"), "taken a second time"},
+                        {dir.Path("later.jpg"), "never listed"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ImageData direct, taken;
+    const bool directOk = platform::gfx::DecodeImageFile(c.path, direct);
+    taken.width = 1;  // a refused file leaves nothing of an earlier picture behind
+    const bool takenOk = prefetch.Take(c.path, taken);
+    EXPECT_EQ(takenOk, directOk);
+    if (!directOk) {
+      EXPECT_EQ(taken.width, 0);
+      EXPECT_TRUE(taken.rgba.empty());
+      continue;
+    }
+    EXPECT_EQ(taken.width, direct.width);
+    EXPECT_EQ(taken.height, direct.height);
+    EXPECT_EQ(taken.rgba, direct.rgba);
+  }
+  ImageData wide;
+  ASSERT_TRUE(prefetch.Take(dir.Path("wide.jpg"), wide));
+  ExpectNear(Pixel(wide, 4, 16), {255, 0, 0, 255});
+  ExpectNear(Pixel(wide, 90, 16), {0, 0, 255, 255});
+}
+
+// Taking the first picture while the others are still being decoded, then dropping
+// the rest: the taken one is whole, and the decoding thread ends with the object.
+TEST(ImagePrefetch, UntakenPicturesEndWithTheObject) {
+  testsupport::TempDir dir;
+  std::vector<std::string> listed;
+  for (int i = 0; i < 6; ++i) {
+    dir.WriteBytes("p" + std::to_string(i) + ".jpg", MakeJpeg(512, 256));
+    listed.push_back(dir.Path("p" + std::to_string(i) + ".jpg"));
+  }
+  ImageData first;
+  {
+    platform::gfx::ImagePrefetch prefetch(listed);
+    ASSERT_TRUE(prefetch.Take(listed[0], first));
+  }
+  ASSERT_EQ(first.width, 512);
+  ASSERT_EQ(first.rgba.size(), size_t{512} * 256 * 4);
+  ExpectNear(Pixel(first, 10, 100), {255, 0, 0, 255});
+  ExpectNear(Pixel(first, 500, 100), {0, 0, 255, 255});
 }

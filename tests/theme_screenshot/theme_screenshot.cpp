@@ -4,8 +4,11 @@
 //   theme_screenshot <run folder> <output folder>
 // The same frame is drawn first without the hover; the probes then compare the lit
 // pixels in the band of each row: the hovered row must cover clearly more of them
-// (it is drawn larger), a row away from it about the same. Exit code 0 when every
-// language was saved and passed its probes.
+// (it is drawn larger), a row away from it about the same. Then the play screen's
+// score panel at three ranks ("game_osd_main_rank_<rows>.png"), probed for a lit star
+// in each reached rank's slot and nothing past the panel, and the count-in digit,
+// probed for its size. Exit code 0 when every frame
+// was saved and passed its probes.
 #include <SDL.h>
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -170,6 +173,129 @@ int SharedDocumentsShot(gfx::RenderDevice& device, graphics::SceneContext& scene
   return 0;
 }
 
+// Gold pixels (a lit rank star) in a small square around a point.
+int GoldPixelsAround(const gfx::ImageData& image, int cx, int cy) {
+  int gold = 0;
+  for (int y = cy - 4; y <= cy + 4; ++y) {
+    for (int x = cx - 4; x <= cx + 4; ++x) {
+      if (x < 0 || y < 0 || x >= image.width || y >= image.height) continue;
+      const uint8_t* p = &image.rgba[(static_cast<size_t>(y) * image.width + x) * 4];
+      if (p[0] > 190 && p[1] > 110 && p[2] < 140 && p[0] > p[2] + 80) ++gold;
+    }
+  }
+  return gold;
+}
+
+// The play screen's score panel with its rank list, at the first rank and at the
+// highest (six rows, the last half earned). The rank rows must stay inside the panel
+// however many there are: each reached rank is a lit star in its slot, the one being
+// earned grows with its value (nothing at 0), and nothing is drawn past the panel's
+// right edge. Saved as "game_osd_main_rank_<n>.png".
+int RankListShot(gfx::RenderDevice& device, graphics::SceneContext& scene, const std::string& runFolder,
+                 const std::string& outFolder) {
+  constexpr int kSlotX = 1085, kSlotStep = 22, kSlotY = 121;  // the document's list_rank, 2 units a pixel
+  constexpr int kPastPanelX = 1236;  // the panel ends at about 1222
+  struct Case {
+    std::vector<const char16_t*> rows;
+    const char* slots;  // per slot: F a full star, P a smaller one being earned, - none
+  };
+  const Case cases[] = {{{u"0"}, "------"},
+                        {{u"100", u"37"}, "FP----"},
+                        {{u"100", u"100", u"100", u"100", u"100", u"50"}, "FFFFFP"}};
+  int failures = 0;
+  for (const Case& c : cases) {
+    theme::MenuTheme osd(&scene);
+    if (!osd.Load(ToWide(runFolder + "themes/default/dynamic/"), u"game_osd_main")) {
+      std::fprintf(stderr, "theme_screenshot: game_osd_main did not load\n");
+      return 1;
+    }
+    std::vector<theme::MenuListEntry> rows(c.rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) rows[i].text = c.rows[i];
+    int32_t selected = 0;
+    osd.SetListItems(rows.data(), &selected, static_cast<int32_t>(rows.size()), "list_rank");
+    osd.SetText("game_score", u"1,234,567");
+    osd.SetText("game_time", u"3:07");
+    osd.SetText("game_time_progress", u"100");
+    device.BeginScene();
+    device.Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, gfx::Argb(255, 0, 0, 0), 1.0f, 0);
+    SetMenuStates(device);
+    device.SetRenderState(gfx::RenderState::kZEnable, 1);
+    device.SetRenderState(gfx::RenderState::kZWriteEnable, 1);
+    device.SetRenderState(gfx::RenderState::kZFunc, uint32_t(gfx::CompareFunc::kLessEqual));
+    osd.Render();
+    device.EndScene();
+    gfx::ImageData shot;
+    const std::string out = outFolder + "game_osd_main_rank_" + std::to_string(c.rows.size()) + ".png";
+    if (!device.ReadPixels(shot) ||
+        !stbi_write_png(out.c_str(), shot.width, shot.height, 4, shot.rgba.data(), shot.width * 4)) {
+      std::fprintf(stderr, "theme_screenshot: cannot write %s\n", out.c_str());
+      return 1;
+    }
+    std::printf("theme_screenshot: wrote %s; gold around the slots:", out.c_str());
+    for (int slot = 0; slot < 6; ++slot) {
+      const int gold = GoldPixelsAround(shot, kSlotX + slot * kSlotStep, kSlotY);
+      std::printf(" %d", gold);
+      const char seen = gold >= 30 ? 'F' : gold > 0 ? 'P' : '-';  // a full star covers about 45 of 81
+      if (seen != c.slots[slot]) {
+        std::fprintf(stderr, "\ntheme_screenshot: rank slot %d of %zu rows shows %c, wanted %c\n", slot,
+                     c.rows.size(), seen, c.slots[slot]);
+        failures = 1;
+      }
+    }
+    int past = 0;  // anything drawn right of the panel, on the rank row's band
+    for (int y = kSlotY - 12; y <= kSlotY + 12; ++y) {
+      for (int x = kPastPanelX; x < shot.width; ++x) {
+        const uint8_t* p = &shot.rgba[(static_cast<size_t>(y) * shot.width + x) * 4];
+        if (p[0] + p[1] + p[2] > 150) ++past;
+      }
+    }
+    std::printf("; past the panel %d\n", past);
+    if (past > 0) {
+      std::fprintf(stderr, "theme_screenshot: rank rows drawn past the score panel\n");
+      failures = 1;
+    }
+  }
+  return failures;
+}
+
+// The count-in and resume count-down of "game_osd": one digit in the middle of the
+// screen, over a busy board, so it must be large. Saved as "game_osd_count_in.png"; the
+// probe counts the digit's lit pixels in the screen's middle.
+int CountInShot(gfx::RenderDevice& device, graphics::SceneContext& scene, const std::string& runFolder,
+                const std::string& outFolder) {
+  theme::MenuTheme osd(&scene);
+  if (!osd.Load(ToWide(runFolder + "themes/default/dynamic/"), u"game_osd")) {
+    std::fprintf(stderr, "theme_screenshot: game_osd did not load\n");
+    return 1;
+  }
+  osd.SetText("countdown_timer", u"3");
+  device.BeginScene();
+  device.Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, gfx::Argb(255, 0, 0, 0), 1.0f, 0);
+  SetMenuStates(device);
+  osd.Render();
+  device.EndScene();
+  gfx::ImageData shot;
+  const std::string out = outFolder + "game_osd_count_in.png";
+  if (!device.ReadPixels(shot) ||
+      !stbi_write_png(out.c_str(), shot.width, shot.height, 4, shot.rgba.data(), shot.width * 4)) {
+    std::fprintf(stderr, "theme_screenshot: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  int lit = 0;
+  for (int y = kHeight / 2 - 120; y < kHeight / 2 + 120; ++y) {
+    for (int x = kWidth / 2 - 120; x < kWidth / 2 + 120; ++x) {
+      const uint8_t* p = &shot.rgba[(static_cast<size_t>(y) * shot.width + x) * 4];
+      if (p[0] + p[1] + p[2] > 360) ++lit;
+    }
+  }
+  std::printf("theme_screenshot: wrote %s; lit pixels of the digit %d\n", out.c_str(), lit);
+  if (lit < 700) {  // the digit, about 55 pixels high, lights some 1400; at half that height a quarter
+    std::fprintf(stderr, "theme_screenshot: the count-in digit is too small to read over the board\n");
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -293,6 +419,8 @@ int main(int argc, char** argv) {
       }
     }
     if (!failures) failures = SharedDocumentsShot(*device, scene, runFolder, outFolder);
+    if (!failures) failures = RankListShot(*device, scene, runFolder, outFolder);
+    if (!failures) failures = CountInShot(*device, scene, runFolder, outFolder);
     scene.fonts.Release();
   }
   SDL_GL_DeleteContext(context);

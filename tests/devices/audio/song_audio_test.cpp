@@ -580,3 +580,77 @@ TEST_F(SongAudioTest, PumpAndMainThreadShareTheObject) {
   pump.join();
   EXPECT_GT(last, 0.0);
 }
+
+namespace {
+// The amplitude of one frequency in the left channel (Hann-windowed Goertzel), for
+// output rendered at `rate`.
+double ToneAmplitude(const std::vector<float>& stereo, double frequency, double rate) {
+  const size_t n = stereo.size() / 2;
+  const double pi = std::acos(-1.0);
+  const double w = 2.0 * pi * frequency / rate;
+  double re = 0.0, im = 0.0, windowSum = 0.0;
+  for (size_t i = 0; i < n; ++i) {
+    const double hann = 0.5 - 0.5 * std::cos(2.0 * pi * static_cast<double>(i) / static_cast<double>(n - 1));
+    const double x = static_cast<double>(stereo[2 * i]) * hann;
+    re += x * std::cos(w * static_cast<double>(i));
+    im -= x * std::sin(w * static_cast<double>(i));
+    windowSum += hann;
+  }
+  return 2.0 * std::sqrt(re * re + im * im) / windowSum;
+}
+}  // namespace
+
+// Two stems mixed at their levels and, where the device keeps a rate of its own,
+// converted to it: each tone comes out at its own pitch and at its stem's level
+// times the music level, whichever way the rates lie.
+TEST_F(SongAudioTest, StemsMixAtTheirLevelsAndKeepTheirPitchAtAnyDeviceRate) {
+  struct Case {
+    int stemRate;
+    uint32_t deviceRate;
+    bool deviceFollows;
+    uint32_t mixedAt;
+  };
+  const Case cases[] = {{44100, 48000, false, 48000},
+                        {48000, 44100, false, 44100},
+                        {44100, 48000, true, 44100},
+                        {48000, 48000, false, 48000}};
+  constexpr double kGuitarHz = 220.0, kSongHz = 330.0, kToneAmplitude = 0.25;
+  mix_.GAMEMUSICVOL = 80;
+  mix_.stemVolume[2] = 100;  // guitar
+  mix_.stemVolume[11] = 50;  // song
+  int folder = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("stems at " + std::to_string(c.stemRate) + " Hz, device at " + std::to_string(c.deviceRate) +
+                 (c.deviceFollows ? " (follows)" : " (held)"));
+    ASSERT_TRUE(platform::audio::testing::UseLoopback(c.deviceRate, c.deviceFollows));
+    const std::string name = "rates" + std::to_string(folder++);
+    WriteTone(name + "/guitar.ogg", 3 * c.stemRate, kGuitarHz, static_cast<float>(kToneAmplitude), 2, c.stemRate);
+    WriteTone(name + "/song.ogg", 3 * c.stemRate, kSongHz, static_cast<float>(kToneAmplitude), 2, c.stemRate);
+    std::vector<float> out;
+    {
+      SongAudio audio;
+      audio.ApplyMixer(&mix_);
+      ASSERT_TRUE(audio.LoadStems(WPath(name + "/")));
+      ASSERT_EQ(ReadySlots(audio), (std::set<int>{2, 11}));
+      ASSERT_EQ(platform::audio::GetDeviceInfo().sampleRate, c.mixedAt);
+      audio.Update();
+      ASSERT_TRUE(audio.Start());
+      Play(audio, c.mixedAt / 5);  // past the start
+      out = Play(audio, c.mixedAt);
+    }
+    const double rate = c.mixedAt;
+    EXPECT_NEAR(ToneAmplitude(out, kGuitarHz, rate), kToneAmplitude * 1.0 * 0.8, 0.01);
+    EXPECT_NEAR(ToneAmplitude(out, kSongHz, rate), kToneAmplitude * 0.5 * 0.8, 0.01);
+    // A stem played at the wrong rate would put its tone where the ratio of the
+    // rates moves it: nothing of either tone may be there.
+    const double shift = static_cast<double>(c.stemRate) / rate;
+    if (shift != 1.0) {
+      EXPECT_LT(ToneAmplitude(out, kGuitarHz * shift, rate), 0.01);
+      EXPECT_LT(ToneAmplitude(out, kSongHz * shift, rate), 0.01);
+    }
+    // Nothing but the two tones: the output's power is theirs.
+    const double a = kToneAmplitude * 0.8, b = kToneAmplitude * 0.4;
+    EXPECT_NEAR(audiotest::Rms(out), std::sqrt((a * a + b * b) / 2.0), 0.01);
+  }
+  ASSERT_TRUE(platform::audio::testing::UseLoopback(kRate));
+}
