@@ -196,3 +196,8 @@ e2e_step() {
 
 # The default theme's main menu with its first row (Quickplay) highlighted.
 e2e_is_main_menu() { e2e_is "$1" 400 238 orange; }
+# The song-load screen: black at the side, its panel and lines in the middle.
+e2e_is_song_load() { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 380 480 140 2; }
+# The board: its fret row is drawn (on the song-load screen only the "Ready" line is
+# there), whatever background the settings put behind it.
+e2e_is_board() { e2e_region_varied "$1" 430 567 420 60 16 && e2e_region_varied "$1" 400 500 480 200 10; }

@@ -34,8 +34,6 @@ player_select(){ e2e_is "$1" 570 374 orange; }
 # Joined: the lone free box in the middle gives way to the player's box on the left
 # and a free one on the right, whose join prompt is lit; the middle is background.
 joined_box()   { e2e_is "$1" 890 374 orange && ! e2e_is "$1" 570 374 orange && e2e_is "$1" 640 416 dark; }
-song_load()    { e2e_is "$1" 100 400 black && e2e_region_varied "$1" 400 380 480 140 2; }
-board()        { e2e_region_varied "$1" 430 567 420 60 16 && e2e_region_varied "$1" 400 500 480 200 10; }
 
 e2e_step main_menu e2e_is_main_menu
 e2e_key 1
@@ -50,7 +48,7 @@ e2e_key 1 1
 e2e_shot ready
 e2e_key 1
 e2e_wait_log "Load Complete"
-e2e_step song_load song_load
+e2e_step song_load e2e_is_song_load
 
 # Confirm starts the song: its clock starts with the frame that reads the press. One
 # xdotool process plays the whole song from its own timeline (confirm, the green fret
@@ -71,7 +69,7 @@ play=$E2E_WORK/play.xdo
 xdotool windowfocus --sync "$E2E_WIN" 2>/dev/null || true
 xdotool - < "$play" &
 player=$!
-e2e_step board board
+e2e_step board e2e_is_board
 wait "$player" || e2e_fail "xdotool could not play the song"
 e2e_shot played
 
