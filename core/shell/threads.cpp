@@ -225,12 +225,18 @@ void MusicThread() {
   WakeWord& flag = ThreadRunFlag(ThreadId::kMusic);
   if (!EnterRunning(flag)) return;
   for (;;) {
+    // The sleep below compares against the words as this pass read them: a pause
+    // or a state change written after these reads must wake the thread, so they
+    // are never read again after the pass has decided what to do.
     int v = flag.load();
+    if (v == kThreadStopRequested) break;
+    const int seenState = GameState.load();
     bool streaming = false;
     if (v == kThreadPauseRequested) {
-      flag.compare_exchange_strong(v, kThreadPaused);  // no audio service in this pass
+      if (!flag.compare_exchange_strong(v, kThreadPaused)) continue;  // changed again; look anew
+      v = kThreadPaused;  // no audio service in this pass
     } else if (v == kThreadRunning) {
-      const State state = CurrentState();
+      const State state = static_cast<State>(seenState);
       if (state == State::kMenus) {
         streaming = true;
         if (g_made.menuManager.load()) Query(g_services.menus.updateJukebox, "Menu screens: jukebox audio", false);
@@ -245,9 +251,7 @@ void MusicThread() {
     if (streaming) {
       WaitForWords([&flag] { return flag.load() != kThreadRunning; }, WakeClock::now() + kStreamPeriod);
     } else {
-      const int seenFlag = flag.load();
-      const int seenState = GameState.load();
-      WaitForWords([&flag, seenFlag, seenState] { return flag.load() != seenFlag || GameState.load() != seenState; });
+      WaitForWords([&flag, v, seenState] { return flag.load() != v || GameState.load() != seenState; });
     }
     if (StopRequested(flag)) break;
   }

@@ -167,6 +167,27 @@ TEST_F(ThreadsTest, BlockedThreadsWakeForEveryHandOverAndStopPromptly) {
   }
 }
 
+// A pause written just after the Music thread looked at its flag must still be
+// answered: back-to-back pauses and resumes land in every gap of its pass.
+TEST_F(ThreadsTest, PausesAndResumesBackToBackAreAllAnswered) {
+  constexpr int kRounds = 3000;
+  std::atomic<int> answered{0};
+  std::atomic<bool> done{false};
+  std::thread requester([&] {
+    for (int i = 0; i < kRounds; ++i) {
+      if (!shell::PauseMusicThread()) break;
+      answered.fetch_add(1);
+      shell::ResumeMusicThread();
+    }
+    done = true;
+  });
+  // A lost wake-up leaves the requester waiting; the stop below frees it either way.
+  WaitUntil([&done] { return done.load(); }, 60000);
+  shell::Shutdown();
+  requester.join();
+  EXPECT_EQ(answered.load(), kRounds);
+}
+
 TEST_F(ThreadsTest, WithoutPadsTheCtrlThreadSleepsUntilADeviceChange) {
   world_.padsConnected = false;
   shell::internal::StartThread(ThreadId::kCtrl);
