@@ -94,6 +94,12 @@ class ScreenTheme {
   // Null gives the element its own image back. The theme keeps its own reference.
   virtual void SetImage(const std::string& element, std::shared_ptr<const Picture> picture) = 0;
   virtual void Render(float x, float y, float scale) = 0;
+  // Every running animation stopped, and every element back at its loaded state, so
+  // a screen shown again starts as it did the first time.
+  virtual void StopAnimations() {}
+  virtual void ResetElements() {}
+  // A command to the document's background video, when it plays one.
+  virtual void ControlVideo(int32_t command) { (void)command; }
 };
 
 // A stream the preview thread plays: made and ended on that thread.
@@ -195,6 +201,10 @@ struct MenuContext {
   void ClearHeld() const { if (clearHeld) clearHeld(); }
   std::function<void(bool)> resetHeld;
   void ResetHeld(bool on) const { if (resetHeld) resetHeld(on); }
+  // A video command (0 run muted .. 5 restore after a device reset) to every theme's
+  // background video, the in-game screens' included.
+  std::function<void(int32_t command)> controlAllVideos;
+  void ControlAllVideos(int32_t command) const { if (controlAllVideos) controlAllVideos(command); }
   std::function<void()> clearAllEvents;
   void ClearAllEvents() const { if (clearAllEvents) clearAllEvents(); }
   // The keyboard key's display name bound to a button id; empty when none.

@@ -242,13 +242,25 @@ void MenuManager::Render(float screenWidth, float screenHeight) {
 }
 
 void MenuManager::ResetAfterSong() {
+  // The legend's animations ran on during the song: back to how the menus first showed it.
+  if (overlay_) {
+    overlay_->StopAnimations();
+    overlay_->ResetElements();
+  }
   exitRequest.store(false);
   exitCode.store(0);
   ctx_.ResetHeld(true);
+  ctx_.ControlAllVideos(0);
   if (player_) player_->ResetSlots();
   for (int32_t c = 0; c < std::min(ctx_.ControllerCount(), kMaxControllers); ++c) ctx_.ClearEvents(c);
   if (song_) {
-    song_->ClearPlaylist();
+    // A career's set list is the career's own and is chosen again from its screen; a
+    // play list the player built stays, so the way back from a song keeps it.
+    if (ctx_.session && ctx_.session->career) {
+      const int32_t selected = song_->selectedRow;
+      song_->ClearPlaylist();
+      song_->selectedRow = selected;
+    }
     song_->RefreshAfterSong();
   }
 }

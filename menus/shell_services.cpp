@@ -87,6 +87,18 @@ std::shared_ptr<const Picture> DecodePicture(const std::u16string& path) {
   return picture;
 }
 
+std::u16string DynamicFolder(std::u16string_view themeFolder) {
+  std::u16string dynamic(themeFolder);
+  if (!dynamic.empty() && dynamic.back() != u'/') dynamic += u'/';
+  return dynamic + u"dynamic/";
+}
+
+// Every theme's background video, with the documents over the boards.
+void ControlAllVideos(int32_t command) {
+  theme::MenuThemes().ControlAllVideos(command);
+  if (InGameMenus* inGame = g_inGameReady.load()) inGame->ControlVideo(command);
+}
+
 void FillContext(MenuContext& c) {
   c.settings = &g_Settings;
   c.session = &Session();
@@ -135,6 +147,7 @@ void FillContext(MenuContext& c) {
   c.clearHeld = [] { if (g_CtrlMain) g_CtrlMain->ClearHeld(); };
   c.resetHeld = [](bool on) { if (g_CtrlMain) g_CtrlMain->ResetHeld(on); };
   c.clearAllEvents = [] { if (g_CtrlMain) g_CtrlMain->ClearAllEvents(); };
+  c.controlAllVideos = &ControlAllVideos;
   c.levelController = [](int32_t i) -> LevelController* {
     CtrlDevice* d = Device(i);
     if (!d) return nullptr;
@@ -178,7 +191,7 @@ void FillLevelMenus(LevelMenus& m) {
   };
   m.resetAfterSong = [] { if (g_manager) g_manager->ResetAfterSong(); };
   m.setCurrentMenu = [](int32_t menu) { if (g_manager) g_manager->SwitchTo(menu); };
-  m.controlAllVideos = [](int32_t command) { theme::MenuThemes().ControlAllVideos(command); };
+  m.controlAllVideos = &ControlAllVideos;
   m.resetSlots = [] { if (g_manager && g_manager->playerMenu()) g_manager->playerMenu()->ResetSlots(); };
   m.removePlayer = [](int32_t id) { if (g_manager && g_manager->playerMenu()) g_manager->playerMenu()->RemovePlayer(id); };
   m.getSlotCount = [] { return g_manager && g_manager->playerMenu() ? g_manager->playerMenu()->slotCount : 0; };
@@ -282,9 +295,7 @@ void RegisterShellServices(shell::Services& services) {
     theme::MenuThemes().LoadAll(graphics::CurrentSceneContext(), g_Settings.themeFolder);
     g_manager->InitMenus(musicFolder, g_Settings.themeFolder);
     if (g_inGame) {
-      std::u16string dynamic = g_Settings.themeFolder;
-      if (!dynamic.empty() && dynamic.back() != u'/') dynamic += u'/';
-      g_inGame->LoadTheme(dynamic + u"dynamic/");
+      g_inGame->LoadTheme(DynamicFolder(g_Settings.themeFolder));
       g_inGame->Attach(LevelScreens());
     }
     g_inGameReady.store(g_inGame.get());
@@ -292,8 +303,10 @@ void RegisterShellServices(shell::Services& services) {
   };
   // A reload of the theme set (the theme chosen in the options, the reload key)
   // rebuilds the screens from the same folder, once the set's fonts are in again.
+  // The documents over the boards come from the same theme and are read again with it.
   theme::MenuThemes().AddReloadListener([](std::u16string_view themeFolder) {
     if (MenuManager* manager = g_ready.load()) manager->LoadMenuThemes(std::u16string(themeFolder));
+    if (InGameMenus* inGame = g_inGameReady.load()) inGame->LoadTheme(DynamicFolder(themeFolder));
   });
   m.update = [] { if (MenuManager* manager = g_ready.load()) manager->Update(); };
   m.exitRequested = [] { MenuManager* manager = g_ready.load(); return manager && manager->exitRequest.load(); };

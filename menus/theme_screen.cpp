@@ -32,6 +32,9 @@ class MenuThemeScreen : public ScreenTheme {
   void SetImage(const std::string& element, std::shared_ptr<const Picture> picture) override {
     pending_[element] = std::move(picture);
   }
+  void StopAnimations() override { theme_.StopAnimations(); }
+  void ResetElements() override { theme_.ResetElements(); }
+  void ControlVideo(int32_t command) override { theme_.ControlVideo(command); }
   void Render(float x, float y, float scale) override {
     UploadPendingImages();
     graphics::Transform parent;

@@ -63,9 +63,13 @@ bool InGameMenus::LoadTheme(const std::u16string& folder) {
 }
 
 void InGameMenus::ControlVideo(int32_t command) {
-  // The screens' view of a theme has no video of its own yet; the shared theme set
-  // carries the commands of the documents that play one.
-  (void)command;
+  for (const auto& theme : themes_)
+    if (theme) theme->ControlVideo(command);
+  for (int32_t i = 0; i < std::min(playerCount_, kSlots); ++i) {
+    const size_t slot = static_cast<size_t>(i);
+    if (ScreenTheme* box = boxes_[slot]->theme()) box->ControlVideo(command);
+    if (ScreenTheme* solo = solos_[slot]->theme()) solo->ControlVideo(command);
+  }
 }
 
 void InGameMenus::Start(int32_t playerCount) {

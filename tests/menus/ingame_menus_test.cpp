@@ -139,6 +139,41 @@ TEST_F(InGameMenusTest, EveryDocumentLoadsAndTheBannerShowsTheSongForThreeSecond
   EXPECT_EQ(T(Doc::kPassHolder)->renders + T(Doc::kFailHolder)->renders, 0);
 }
 
+// A video command reaches every document over the boards and the boxes of the slots
+// in play; the boxes of empty slots are not drawn and hear nothing.
+TEST_F(InGameMenusTest, VideoCommandsReachEveryDocumentAndTheBoxesInPlay) {
+  StartLevel(2);
+  display->ControlVideo(2);
+  for (int32_t d = 0; d < static_cast<int32_t>(Doc::kCount); ++d)
+    EXPECT_EQ(T(static_cast<Doc>(d))->videoCommands, std::vector<int32_t>{2})
+        << InGameMenus::DocumentName(static_cast<Doc>(d));
+  for (int32_t slot = 0; slot < 3; ++slot) {
+    const std::vector<int32_t> expected = slot < 2 ? std::vector<int32_t>{2} : std::vector<int32_t>{};
+    auto* box = static_cast<RecordingTheme*>(display->Box(slot).theme());
+    auto* solo = static_cast<RecordingTheme*>(display->Solo(slot).theme());
+    ASSERT_NE(box, nullptr);
+    ASSERT_NE(solo, nullptr);
+    EXPECT_EQ(box->videoCommands, expected) << "slot " << slot;
+    EXPECT_EQ(solo->videoCommands, expected) << "slot " << slot;
+  }
+}
+
+// A theme read again mid-game (another theme chosen, the reload key) gives every
+// document a fresh copy, and the rank list and the display's texts are written on the
+// new ones at once rather than on documents that are gone.
+TEST_F(InGameMenusTest, ReadingTheThemeAgainRebuildsTheDocumentsWithTheirTexts) {
+  StartLevel(1);
+  display->ShowRankAlert(0, 1234567.0f, 2.37f);
+  const size_t loaded = h.themes["game_osd_main"].size();
+  display->LoadTheme(u"dynamic/");
+  ASSERT_EQ(h.themes["game_osd_main"].size(), loaded + 1);
+  RecordingTheme* newMain = T(Doc::kOsdMain);
+  ASSERT_EQ(newMain, h.Theme("game_osd_main"));
+  EXPECT_EQ(newMain->Row("list_rank", 2), u"37");
+  EXPECT_EQ(newMain->GetText("game_score"), u"1,234,567");
+  EXPECT_EQ(T(Doc::kOsd)->GetText("song_name"), u"Night Drive");
+}
+
 // After a pass confirm goes on and back plays again; after a failure confirm plays
 // again and back quits. Neither answers for 2000 ms after the end.
 TEST_F(InGameMenusTest, TheEndScreenAnswersConfirmAndBackOnlyOnceItsLockIsOver) {

@@ -54,6 +54,7 @@ MenuHarness::MenuHarness(int count) : controllers(static_cast<size_t>(count)) {
   ctx.ownId = [] { return 0; };
   ctx.send = [this](const menus::NetOut& m) { sent.push_back(m); };
   ctx.showAlert = [this](const std::string& text) { alerts.push_back(text); };
+  ctx.controlAllVideos = [this](int32_t command) { videoCommands.push_back(command); };
   ctx.keyName = [](uint32_t b) { return u"K" + ToWide(std::to_string(b)); };
   AddProfile("Guest");
   manager = std::make_unique<menus::MenuManager>(ctx);

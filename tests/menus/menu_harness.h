@@ -51,6 +51,9 @@ class RecordingTheme : public menus::ScreenTheme {
     ++renders;
     lastRender = {x, y, scale};
   }
+  void StopAnimations() override { ++animationStops; }
+  void ResetElements() override { ++elementResets; }
+  void ControlVideo(int32_t command) override { videoCommands.push_back(command); }
 
   int Count(const ThemeEvent& e) const { return static_cast<int>(std::count(events.begin(), events.end(), e)); }
   std::u16string Row(const std::string& list, int32_t i) const {
@@ -75,6 +78,8 @@ class RecordingTheme : public menus::ScreenTheme {
   std::map<std::string, std::shared_ptr<const menus::Picture>> images;
   std::map<std::string, std::pair<int32_t, int32_t>> highlights;
   int renders = 0;
+  int animationStops = 0, elementResets = 0;
+  std::vector<int32_t> videoCommands;
   struct Placement {
     float x = 0.0f, y = 0.0f, scale = 0.0f;
   } lastRender;
@@ -118,6 +123,7 @@ class MenuHarness {
   std::vector<menus::Sound> sounds;
   std::vector<menus::NetOut> sent;
   std::vector<std::string> alerts;
+  std::vector<int32_t> videoCommands;  // sent to every theme at once
   bool online = false;
   std::mutex themesMutex;
   std::map<std::string, std::vector<RecordingTheme*>> themes;  // by document, newest last

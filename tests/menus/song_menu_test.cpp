@@ -174,6 +174,50 @@ TEST_F(SongMenuTest, PlaylistTakesTwentyFiveSongsAtMost) {
   EXPECT_EQ(h.session.songCount, 25);
 }
 
+// The way back from a song: the legend's animations stopped and its elements reset,
+// every video told to run muted, and the play list the player built kept for the next
+// round; only a career's set list, which its own screen chooses, is emptied, and the
+// song under the cursor stays selected either way.
+TEST_F(SongMenuTest, TheWayBackFromASongResetsTheLegendAndKeepsAPlayerBuiltPlayList) {
+  struct Case {
+    const char* name;
+    bool career;
+    int32_t listAfter;
+  };
+  for (const Case& c : {Case{"free play", false, 2}, Case{"career", true, 0}}) {
+    SCOPED_TRACE(c.name);
+    MenuHarness fresh{1};
+    fresh.AddSong("Cobalt", "Cobalt", "Zed", {2}, 1);
+    fresh.AddSong("Amber", "Amber", "Yuri", {2}, 5);
+    fresh.Init();
+    fresh.Join(0);
+    fresh.Frame();
+    SongMenu& m = *fresh.manager->songMenu();
+    m.Enter(true, false, fresh.music);
+    m.selectedRow = 0;
+    m.Confirm(0);  // play list mode on
+    ASSERT_TRUE(m.playlistMode);
+    for (int32_t row = 2; row < m.EntryCount(); ++row) {
+      m.selectedRow = row;
+      m.Confirm(0);
+    }
+    ASSERT_EQ(m.PlaylistCount(), 2);
+    const int32_t selected = m.selectedRow;
+    RecordingTheme* legend = fresh.Theme("menu_overlay");
+    ASSERT_NE(legend, nullptr);
+    const int stops = legend->animationStops, resets = legend->elementResets;
+
+    fresh.session.career = c.career;
+    fresh.manager->ResetAfterSong();
+    EXPECT_EQ(legend->animationStops, stops + 1);
+    EXPECT_EQ(legend->elementResets, resets + 1);
+    EXPECT_EQ(fresh.videoCommands, std::vector<int32_t>{0});
+    EXPECT_EQ(m.PlaylistCount(), c.listAfter);
+    EXPECT_EQ(m.State(2).inPlaylist, c.listAfter > 0);
+    EXPECT_EQ(m.selectedRow, selected);
+  }
+}
+
 // Back from a song, the played song's row shows what the level just stored: its new
 // best result and its play count; a song that was not played is not read again.
 TEST_F(SongMenuTest, AfterASongItsRowShowsTheStoredResultAndPlayCount) {
