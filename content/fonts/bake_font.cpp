@@ -34,6 +34,38 @@ uint32_t CodePoint(int code) {
   return static_cast<uint32_t>(code);
 }
 
+// The dot of "i" and "j" sits a few pixels over the stem; the pictures are drawn at a
+// fraction of their size, where so narrow a gap closes and "i" reads as "l". The dot
+// is lifted until the gap is kMinDotGap of the picture's height, as far as the
+// picture's top allows; everything else of the glyph stays where it was.
+constexpr float kMinDotGap = 0.12f;
+
+void OpenDotGap(std::vector<uint8_t>& rgba, int width, int height) {
+  auto inked = [&](int y) {
+    for (int x = 0; x < width; ++x)
+      if (rgba[(static_cast<size_t>(y) * width + x) * 4 + 3] != 0) return true;
+    return false;
+  };
+  int dotTop = 0;
+  while (dotTop < height && !inked(dotTop)) ++dotTop;
+  int dotEnd = dotTop;
+  while (dotEnd < height && inked(dotEnd)) ++dotEnd;
+  int stemTop = dotEnd;
+  while (stemTop < height && !inked(stemTop)) ++stemTop;
+  if (dotTop >= height || stemTop >= height || stemTop == dotEnd) return;  // no separate dot
+  const int wanted = static_cast<int>(std::ceil(kMinDotGap * static_cast<float>(height)));
+  const int lift = std::min(wanted - (stemTop - dotEnd), dotTop - 1);
+  if (lift <= 0) return;
+  for (int y = dotTop; y < dotEnd; ++y) {
+    uint8_t* from = &rgba[static_cast<size_t>(y) * width * 4];
+    uint8_t* to = &rgba[static_cast<size_t>(y - lift) * width * 4];
+    for (int x = 0; x < width; ++x) {
+      to[x * 4 + 3] = from[x * 4 + 3];
+      from[x * 4 + 3] = 0;
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -88,6 +120,7 @@ int main(int argc, char** argv) {
         }
       }
     }
+    if (drawn && (code == 'i' || code == 'j')) OpenDotGap(rgba, width, height);
     std::string path = (folder / (std::to_string(code) + ".png")).string();
     if (!stbi_write_png(path.c_str(), width, height, 4, rgba.data(), width * 4)) {
       std::fprintf(stderr, "could not write %s\n", path.c_str());

@@ -82,6 +82,54 @@ Canvas MessagePanel() {
   return canvas;
 }
 
+// The song-load screen's banner for a song that brings none of its own: the message
+// panel's frame around a small stage at night, two spotlights crossing over a row of
+// level-meter bars, so the space reads as a stage waiting for the song.
+Canvas SongBanner() {
+  Canvas canvas(768, 384);
+  const Distance panel = [](float x, float y) { return BoxDistance(x, y, 384, 192, 360, 168, 24); };
+  AddGlow(canvas, panel, Hex(0x000000, 0.6f), 20);
+  FillShape(canvas, panel, [](float x, float y) {
+    const float t = Clamp01((y - 24.0f) / 336.0f);
+    return Grainy(Mix(Hex(0x1C2150, 0.97f), Hex(0x090A14, 0.97f), t), x, y, 0.02f, 97);
+  });
+  // Spotlight cones from the top corners meeting over the stage.
+  for (const float source : {120.0f, 648.0f}) {
+    canvas.Add([source](float x, float y) {
+      if (y < 24.0f || y > 360.0f) return Hex(0, 0.0f);
+      const float toward = source < 384.0f ? 1.0f : -1.0f;
+      const float axisX = source + toward * (y - 24.0f) * 0.75f;
+      const float halfWidth = 10.0f + (y - 24.0f) * 0.22f;
+      const float across = std::fabs(x - axisX) / halfWidth;
+      const float fade = Clamp01(1.0f - (y - 24.0f) / 380.0f);
+      return Hex(0xFFD37A, 0.22f * Clamp01(1.0f - across * across) * fade);
+    });
+  }
+  // Level-meter bars along the stage floor, tallest in the middle.
+  constexpr int kBars = 24;
+  for (int i = 0; i < kBars; ++i) {
+    const float cx = 132.0f + 21.0f * static_cast<float>(i);
+    const float wave = 0.5f + 0.5f * std::sin(static_cast<float>(i) * 0.9f);
+    const float middle = 1.0f - std::fabs(static_cast<float>(i) - (kBars - 1) / 2.0f) / kBars;
+    const float height = 30.0f + 120.0f * middle * (0.45f + 0.55f * wave);
+    const float top = 322.0f - height;
+    const Distance bar = [cx, top](float x, float y) {
+      return BoxDistance(x, y, cx, (top + 322.0f) / 2.0f, 7.0f, (322.0f - top) / 2.0f, 2.5f);
+    };
+    FillShape(canvas, bar, [top](float, float y) {
+      return Mix(Hex(0xFFF0B8, 0.95f), Hex(Palette::kAccent, 0.85f), Clamp01((y - top) / 140.0f));
+    });
+  }
+  // The stage's edge, lit.
+  canvas.Add(24, 322, 744, 336, [](float x, float y) {
+    const float line = std::exp(-std::pow((y - 326.0f) / 2.5f, 2.0f));
+    return Hex(Palette::kAccent, 0.8f * line * SmoothStep(24, 160, x) * SmoothStep(744, 608, x));
+  });
+  FillShape(canvas, [&](float x, float y) { return std::max(panel(x, y), y - 40.0f); }, Hex(Palette::kAccent, 0.9f));
+  FillShape(canvas, Outline(panel, 2.5f), Hex(0xFFFFFF, 0.35f));
+  return canvas;
+}
+
 // A round lit button in a lane colour.
 Canvas RoundButton(Hue hue) {
   Canvas canvas(64, 64);
@@ -150,6 +198,7 @@ std::optional<Canvas> PaintMenuPicture(const std::string& name) {
   if (name == "scroll_track") return ScrollTrack();
   if (name == "scroll_thumb") return ScrollThumb();
   if (name == "message_panel") return MessagePanel();
+  if (name == "song_banner") return SongBanner();
   if (name == "button_green") return RoundButton(Hue::Green);
   if (name == "button_red") return RoundButton(Hue::Red);
   if (name == "button_orange") return RoundButton(Hue::Orange);

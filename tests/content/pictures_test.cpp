@@ -255,6 +255,25 @@ TEST(BitmapFonts, EveryGlyphSharesOneLineBox) {
     EXPECT_GT(lowest_ink_row(glyphs['g']), baseline + 2);
     // Widths are advances: a wide letter is wider than a narrow one.
     EXPECT_GT(glyphs['W'].width, glyphs['i'].width);
+    // Drawn small, "i" and "j" must not read as "l": the blank rows between the dot and
+    // the stem are a tenth of the line box at least, and the stem keeps its place on
+    // the baseline.
+    auto dot_gap = [](const Image& g) {
+      auto inked_row = [&g](int y) {
+        for (int x = 0; x < g.width; ++x)
+          if (g.At(x, y)[3] > 128) return true;
+        return false;
+      };
+      int y = 0;
+      while (y < g.height && !inked_row(y)) ++y;
+      while (y < g.height && inked_row(y)) ++y;
+      const int dot_end = y;
+      while (y < g.height && !inked_row(y)) ++y;
+      return y < g.height ? y - dot_end : 0;  // no second piece: no dot
+    };
+    for (int code : {int('i'), int('j')}) EXPECT_GE(dot_gap(glyphs[code]) * 10, height) << "code " << code;
+    EXPECT_NEAR(lowest_ink_row(glyphs['i']), baseline, 1);
+    EXPECT_EQ(dot_gap(glyphs['l']), 0) << "l has no dot";
   }
 }
 

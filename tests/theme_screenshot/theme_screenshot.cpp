@@ -7,7 +7,8 @@
 // (it is drawn larger), a row away from it about the same. Then the play screen's
 // score panel at three ranks ("game_osd_main_rank_<rows>.png"), probed for a lit star
 // in each reached rank's slot and nothing past the panel, and the count-in digit,
-// probed for its size. Exit code 0 when every frame
+// probed for its size; the song-load screen lit as in the game, its gold heading probed
+// for its colour. Exit code 0 when every frame
 // was saved and passed its probes.
 #include <SDL.h>
 #if defined(__SANITIZE_ADDRESS__)
@@ -296,6 +297,70 @@ int CountInShot(gfx::RenderDevice& device, graphics::SceneContext& scene, const 
   return 0;
 }
 
+// The song-load screen as the game draws it, with the menus' light on: a text is lit
+// as a surface (its colour is its diffuse and its emissive colour), so a document's
+// colour must be the one that comes out lit. The heading is the theme's gold: its
+// inked pixels must read gold (red full, green well below it, blue low), not cream.
+// Saved as "menu_songload_lit.png".
+int LitTextShot(gfx::RenderDevice& device, graphics::SceneContext& scene, const std::string& runFolder,
+                const std::string& outFolder) {
+  theme::MenuTheme songLoad(&scene);
+  if (!songLoad.Load(ToWide(runFolder + "themes/default/dynamic/"), u"menu_songload")) {
+    std::fprintf(stderr, "theme_screenshot: menu_songload did not load\n");
+    return 1;
+  }
+  device.BeginScene();
+  device.Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, gfx::Argb(255, 0, 0, 0), 1.0f, 0);
+  SetMenuStates(device);
+  gfx::Light sun;  // the frame's light 0 and ambient light
+  sun.type = gfx::LightType::kDirectional;
+  sun.diffuse = gfx::Vec4(1.0f);
+  sun.specular = gfx::Vec4(0.0f);
+  sun.ambient = gfx::Vec4(0.0f);
+  sun.direction = glm::normalize(gfx::Vec3(0.0f, -10.0f, 10.0f));
+  sun.range = 1000.0f;
+  sun.attenuation0 = 1.0f;
+  device.SetLight(0, sun);
+  device.LightEnable(0, true);
+  device.SetRenderState(gfx::RenderState::kAmbient, 0xFF505050u);
+  device.SetRenderState(gfx::RenderState::kLighting, 1);
+  songLoad.Render();
+  device.EndScene();
+  device.SetRenderState(gfx::RenderState::kLighting, 0);
+  device.LightEnable(0, false);
+  gfx::ImageData shot;
+  const std::string out = outFolder + "menu_songload_lit.png";
+  if (!device.ReadPixels(shot) ||
+      !stbi_write_png(out.c_str(), shot.width, shot.height, 4, shot.rgba.data(), shot.width * 4)) {
+    std::fprintf(stderr, "theme_screenshot: cannot write %s\n", out.c_str());
+    return 1;
+  }
+  // The heading stands at 9% from the top, centred; its inked pixels are the bright
+  // ones on the black.
+  double r = 0, g = 0, b = 0;
+  int inked = 0;
+  for (int y = kHeight * 9 / 100 - 14; y <= kHeight * 9 / 100 + 14; ++y) {
+    for (int x = kWidth / 2 - 80; x <= kWidth / 2 + 80; ++x) {
+      const uint8_t* p = &shot.rgba[(static_cast<size_t>(y) * shot.width + x) * 4];
+      if (p[0] < 200) continue;
+      r += p[0], g += p[1], b += p[2];
+      ++inked;
+    }
+  }
+  if (inked < 40) {
+    std::fprintf(stderr, "theme_screenshot: the song-load heading is not drawn (%d pixels)\n", inked);
+    return 1;
+  }
+  r /= inked, g /= inked, b /= inked;
+  std::printf("theme_screenshot: wrote %s; heading %d pixels, mean colour %.0f,%.0f,%.0f\n", out.c_str(), inked, r,
+              g, b);
+  if (g > 235 || g < 165 || b > 150 || r - b < 100) {
+    std::fprintf(stderr, "theme_screenshot: the gold heading is drawn %.0f,%.0f,%.0f, not gold\n", r, g, b);
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -421,6 +486,7 @@ int main(int argc, char** argv) {
     if (!failures) failures = SharedDocumentsShot(*device, scene, runFolder, outFolder);
     if (!failures) failures = RankListShot(*device, scene, runFolder, outFolder);
     if (!failures) failures = CountInShot(*device, scene, runFolder, outFolder);
+    if (!failures) failures = LitTextShot(*device, scene, runFolder, outFolder);
     scene.fonts.Release();
   }
   SDL_GL_DeleteContext(context);
