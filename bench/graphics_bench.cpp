@@ -3,6 +3,7 @@
 // drawing layer's own CPU time per frame (state caching, uniform and vertex packing,
 // with the GL calls going to a counting stub) beside the Null back end's, and, when an
 // OpenGL context can be made, the time with the real driver (glFinish each frame).
+// Then a screen of sprites held for the frame against the same sent draw by draw.
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -133,6 +134,104 @@ void BM_GlyphScreenDriver(benchmark::State& state) {
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 BENCHMARK(BM_GlyphScreenDriver)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A menu's text as sprites: 2,000 screen-space quads in runs of 50 on one of four
+// glyph pictures. Held for the frame, runs of one state go to GL as single draws;
+// the reference is the same frame sent draw by draw (not held), in the same run.
+struct SpriteScreen {
+  explicit SpriteScreen(gfx::RenderDevice& device) {
+    for (int i = 0; i < 4; ++i) {
+      gfx::ImageData img;
+      img.width = img.height = 16;
+      img.rgba.assign(16 * 16 * 4, uint8_t(50 * i + 40));
+      textures.push_back(device.CreateTexture(img));
+    }
+  }
+  void Frame(gfx::RenderDevice& device, bool held) {
+    if (held) device.BeginFrameRecording();
+    device.BeginScene();
+    device.SetRenderState(gfx::RenderState::kLighting, 0);
+    device.SetRenderState(gfx::RenderState::kZEnable, 0);
+    device.SetRenderState(gfx::RenderState::kAlphaBlendEnable, 1);
+    device.SetRenderState(gfx::RenderState::kSrcBlend, uint32_t(gfx::BlendFactor::kSrcAlpha));
+    device.SetRenderState(gfx::RenderState::kDestBlend, uint32_t(gfx::BlendFactor::kInvSrcAlpha));
+    device.SetFVF(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+    for (int i = 0; i < kGlyphs; ++i) {
+      if (i % 50 == 0) device.SetTexture(0, textures[size_t(i / 50 % 4)].get());
+      const float x = float(i % 80) * 16.0f, y = float(i / 80) * 28.0f;
+      const gfx::VertexScreenColorTex v[4] = {{x, y, 0, 1, 0xC0FFFFFF, 0, 0},
+                                              {x + 12, y, 0, 1, 0xC0FFFFFF, 1, 0},
+                                              {x, y + 24, 0, 1, 0xC0FFFFFF, 0, 1},
+                                              {x + 12, y + 24, 0, 1, 0xC0FFFFFF, 1, 1}};
+      device.DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, v, sizeof v[0]);
+    }
+    device.EndScene();
+    if (held) device.EndFrameRecording(true);
+  }
+  std::vector<std::unique_ptr<gfx::Texture>> textures;
+};
+
+double SpriteMs(gfx::RenderDevice& device, SpriteScreen& scene, bool held, bool finish) {
+  auto start = std::chrono::steady_clock::now();
+  scene.Frame(device, held);
+  if (finish) glFinish();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_SpriteRunsHeld(benchmark::State& state) {
+  auto layer = gfx::CreateGlRenderDeviceOverStub(1280, 720);
+  SpriteScreen scene(*layer);
+  double heldMs = 0, directMs = 0;
+  int64_t frames = 0;
+  for (auto _ : state) {
+    heldMs += SpriteMs(*layer, scene, true, false);
+    directMs += SpriteMs(*layer, scene, false, false);
+    ++frames;
+  }
+  state.counters["held_ms_per_frame"] = heldMs / double(frames);
+  state.counters["draw_by_draw_ms_per_frame"] = directMs / double(frames);
+  state.counters["held_over_draw_by_draw"] = directMs > 0 ? heldMs / directMs : 0;
+  state.counters["gl_draws_held"] = double(layer->LastFrameSendStats().sentDraws);
+}
+BENCHMARK(BM_SpriteRunsHeld)->Unit(benchmark::kMillisecond);
+
+void BM_SpriteRunsHeldDriver(benchmark::State& state) {
+  if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    state.SkipWithError("no video driver for an OpenGL context");
+    return;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_Window* window = SDL_CreateWindow("bench", 0, 0, 1280, 720, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+  if (!context) {
+    if (window) SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    state.SkipWithError("no OpenGL 3.3 context");
+    return;
+  }
+  {
+    auto gl = gfx::CreateGlRenderDevice(1280, 720);
+    SpriteScreen scene(*gl);
+    double heldMs = 0, directMs = 0;
+    int64_t frames = 0;
+    for (auto _ : state) {
+      heldMs += SpriteMs(*gl, scene, true, true);
+      directMs += SpriteMs(*gl, scene, false, true);
+      ++frames;
+    }
+    state.counters["held_ms_per_frame"] = heldMs / double(frames);
+    state.counters["draw_by_draw_ms_per_frame"] = directMs / double(frames);
+    state.counters["held_over_draw_by_draw"] = directMs > 0 ? heldMs / directMs : 0;
+  }
+  SDL_GL_DeleteContext(context);
+  SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+BENCHMARK(BM_SpriteRunsHeldDriver)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace
 

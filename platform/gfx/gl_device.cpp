@@ -1300,45 +1300,59 @@ class GlRenderDevice : public StateDevice {
     digest_.Word(version);
   }
 
-  void DigestState(const DeviceState& st) {
-    for (const Matrix& m : st.transforms) digest_.Bytes(m.data(), 16 * sizeof(float));
+  // Everything of the state that shapes a draw but its textures (whose pixels can
+  // change under the same pointer), digested anew only when the state's bytes differ
+  // from those it was last digested for: a run of draws under one state costs a
+  // compare each, not a digest.
+  uint64_t PlainStateDigest(const DeviceState& st) {
+    if (plainValid_ && std::memcmp(&plainState_, &st, sizeof st) == 0) return plainDigest_;
+    Digest d;
+    for (const Matrix& m : st.transforms) d.Bytes(m.data(), 16 * sizeof(float));
     const Material& mat = st.material;
-    digest_.Value(mat.diffuse);
-    digest_.Value(mat.ambient);
-    digest_.Value(mat.specular);
-    digest_.Value(mat.emissive);
-    digest_.Value(mat.power);
+    d.Value(mat.diffuse);
+    d.Value(mat.ambient);
+    d.Value(mat.specular);
+    d.Value(mat.emissive);
+    d.Value(mat.power);
     for (int i = 0; i < kMaxLights; ++i) {
-      digest_.Value(st.lightOn[i]);
+      d.Value(st.lightOn[i]);
       if (!st.lightOn[i]) continue;
       const Light& l = st.lights[i];
-      digest_.Value(l.type);
-      digest_.Value(l.diffuse);
-      digest_.Value(l.specular);
-      digest_.Value(l.ambient);
-      digest_.Value(l.position);
-      digest_.Value(l.direction);
-      digest_.Value(l.range);
-      digest_.Value(l.attenuation0);
-      digest_.Value(l.attenuation1);
-      digest_.Value(l.attenuation2);
+      d.Value(l.type);
+      d.Value(l.diffuse);
+      d.Value(l.specular);
+      d.Value(l.ambient);
+      d.Value(l.position);
+      d.Value(l.direction);
+      d.Value(l.range);
+      d.Value(l.attenuation0);
+      d.Value(l.attenuation1);
+      d.Value(l.attenuation2);
     }
-    digest_.Value(st.render);
-    digest_.Value(st.stage);
-    digest_.Value(st.sampler);
-    for (const Texture* t : st.textures) DigestTexture(t);
+    d.Value(st.render);
+    d.Value(st.stage);
+    d.Value(st.sampler);
     const Viewport& v = st.viewport;
-    digest_.Value(v.x);
-    digest_.Value(v.y);
-    digest_.Value(v.width);
-    digest_.Value(v.height);
-    digest_.Value(v.minZ);
-    digest_.Value(v.maxZ);
-    DigestTexture(st.target);
-    digest_.Value(st.fvf);
-    digest_.Value(st.streamStride);
+    d.Value(v.x);
+    d.Value(v.y);
+    d.Value(v.width);
+    d.Value(v.height);
+    d.Value(v.minZ);
+    d.Value(v.maxZ);
+    d.Value(st.fvf);
+    d.Value(st.streamStride);
     // The rectangle matters only while the test is on (the test itself is a render state).
-    if (st.render[size_t(RenderState::kScissorTestEnable)]) digest_.Value(st.scissor);
+    if (st.render[size_t(RenderState::kScissorTestEnable)]) d.Value(st.scissor);
+    std::memcpy(&plainState_, &st, sizeof st);
+    plainDigest_ = d.Value();
+    plainValid_ = true;
+    return plainDigest_;
+  }
+
+  void DigestState(const DeviceState& st) {
+    digest_.Word(PlainStateDigest(st));
+    for (const Texture* t : st.textures) DigestTexture(t);
+    DigestTexture(st.target);
   }
 
   void CloseLastPacket() {
@@ -1553,6 +1567,10 @@ class GlRenderDevice : public StateDevice {
   // What the frame being recorded cost to send, and what the last one did.
   uint32_t recordedDraws_ = 0, sentDraws_ = 0;
   FrameSendStats lastStats_;
+  // The state PlainStateDigest last digested, byte for byte, and its digest.
+  DeviceState plainState_{};
+  uint64_t plainDigest_ = 0;
+  bool plainValid_ = false;
   std::vector<const Texture*> written_;  // render textures drawn into this frame
   Digest digest_;  // of the packet being recorded
   uint64_t lastDrawnDigest_ = 0;
