@@ -3,6 +3,8 @@
 // drawing layer's own CPU time per frame (state caching, uniform and vertex packing,
 // with the GL calls going to a counting stub) beside the Null back end's, and, when an
 // OpenGL context can be made, the time with the real driver (glFinish each frame).
+// Then a held screen of sprites whose draws join, against the same picture in draws
+// that cannot join.
 #include <benchmark/benchmark.h>
 
 #include <SDL.h>
@@ -133,6 +135,110 @@ void BM_GlyphScreenDriver(benchmark::State& state) {
   SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 BENCHMARK(BM_GlyphScreenDriver)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// A menu's text as sprites: 2,000 screen-space quads in runs of 50 on one of four
+// glyph pictures, in a held frame. Runs under one state go to GL as single draws.
+// The reference, in the same run, is the same picture with every sprite on the other
+// of two copies of its picture than the sprite before, so that no two draws join.
+struct SpriteScreen {
+  explicit SpriteScreen(gfx::RenderDevice& device) {
+    for (int i = 0; i < 8; ++i) {
+      gfx::ImageData img;
+      img.width = img.height = 16;
+      img.rgba.assign(16 * 16 * 4, uint8_t(50 * (i / 2) + 40));
+      textures.push_back(device.CreateTexture(img));
+    }
+  }
+  void Frame(gfx::RenderDevice& device, bool joinable) {
+    device.BeginFrameRecording();
+    device.BeginScene();
+    device.SetRenderState(gfx::RenderState::kLighting, 0);
+    device.SetRenderState(gfx::RenderState::kZEnable, 0);
+    device.SetRenderState(gfx::RenderState::kAlphaBlendEnable, 1);
+    device.SetRenderState(gfx::RenderState::kSrcBlend, uint32_t(gfx::BlendFactor::kSrcAlpha));
+    device.SetRenderState(gfx::RenderState::kDestBlend, uint32_t(gfx::BlendFactor::kInvSrcAlpha));
+    device.SetFVF(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+    for (int i = 0; i < kGlyphs; ++i) {
+      const size_t picture = size_t(i / 50 % 4) * 2 + (joinable ? 0 : size_t(i % 2));
+      device.SetTexture(0, textures[picture].get());
+      const float x = float(i % 80) * 16.0f, y = float(i / 80) * 28.0f;
+      const gfx::VertexScreenColorTex v[4] = {{x, y, 0, 1, 0xC0FFFFFF, 0, 0},
+                                              {x + 12, y, 0, 1, 0xC0FFFFFF, 1, 0},
+                                              {x, y + 24, 0, 1, 0xC0FFFFFF, 0, 1},
+                                              {x + 12, y + 24, 0, 1, 0xC0FFFFFF, 1, 1}};
+      device.DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, v, sizeof v[0]);
+    }
+    device.EndScene();
+    device.EndFrameRecording(true);
+  }
+  std::vector<std::unique_ptr<gfx::Texture>> textures;
+};
+
+double SpriteMs(gfx::RenderDevice& device, SpriteScreen& scene, bool joinable, bool finish) {
+  auto start = std::chrono::steady_clock::now();
+  scene.Frame(device, joinable);
+  if (finish) glFinish();
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+void BM_HeldSpriteRuns(benchmark::State& state) {
+  auto layer = gfx::CreateGlRenderDeviceOverStub(1280, 720);
+  SpriteScreen scene(*layer);
+  double joinedMs = 0, apartMs = 0;
+  int64_t frames = 0;
+  uint32_t joinedDraws = 0, apartDraws = 0;
+  for (auto _ : state) {
+    joinedMs += SpriteMs(*layer, scene, true, false);
+    joinedDraws = layer->LastFrameSendStats().sentDraws;
+    apartMs += SpriteMs(*layer, scene, false, false);
+    apartDraws = layer->LastFrameSendStats().sentDraws;
+    ++frames;
+  }
+  state.counters["joined_ms_per_frame"] = joinedMs / double(frames);
+  state.counters["apart_ms_per_frame"] = apartMs / double(frames);
+  state.counters["joined_over_apart"] = apartMs > 0 ? joinedMs / apartMs : 0;
+  state.counters["gl_draws_joined"] = double(joinedDraws);
+  state.counters["gl_draws_apart"] = double(apartDraws);
+}
+BENCHMARK(BM_HeldSpriteRuns)->Unit(benchmark::kMillisecond);
+
+void BM_HeldSpriteRunsDriver(benchmark::State& state) {
+  if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    state.SkipWithError("no video driver for an OpenGL context");
+    return;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+  SDL_Window* window = SDL_CreateWindow("bench", 0, 0, 1280, 720, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+  if (!context) {
+    if (window) SDL_DestroyWindow(window);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    state.SkipWithError("no OpenGL 3.3 context");
+    return;
+  }
+  {
+    auto gl = gfx::CreateGlRenderDevice(1280, 720);
+    SpriteScreen scene(*gl);
+    double joinedMs = 0, apartMs = 0;
+    int64_t frames = 0;
+    for (auto _ : state) {
+      joinedMs += SpriteMs(*gl, scene, true, true);
+      apartMs += SpriteMs(*gl, scene, false, true);
+      ++frames;
+    }
+    state.counters["joined_ms_per_frame"] = joinedMs / double(frames);
+    state.counters["apart_ms_per_frame"] = apartMs / double(frames);
+    state.counters["joined_over_apart"] = apartMs > 0 ? joinedMs / apartMs : 0;
+  }
+  SDL_GL_DeleteContext(context);
+  SDL_DestroyWindow(window);
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+BENCHMARK(BM_HeldSpriteRunsDriver)->Unit(benchmark::kMillisecond)->Iterations(20);
 
 }  // namespace
 

@@ -10,11 +10,15 @@
 // When the digest equals the last drawn frame's, the frame would paint the same
 // picture again and nothing of it goes to GL; otherwise the packets are played to GL
 // in order. On software OpenGL a menu that stands still then costs its per-frame
-// logic only.
+// logic only. Played packets in a row that see the same state (sprites of one
+// texture, say) go as one indexed triangle list, and a draw under the state of the
+// draw before sends no new uniforms; either way GL gets the same triangles in the
+// same order, so the picture does not change.
 #include <epoxy/gl.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <type_traits>
@@ -353,6 +357,7 @@ class GlRenderDevice : public StateDevice {
     frameBytes_.clear();
     frameIndices_.clear();
     written_.clear();
+    recordedDraws_ = sentDraws_ = 0;
     t_recording = this;
     Record(PacketKind::kFrameClear);
     digest_.Value(width_);
@@ -367,6 +372,7 @@ class GlRenderDevice : public StateDevice {
     for (size_t i = 0; i < packetCount_; ++i) frame.Word(packets_[i].digest);
     const uint64_t digest = frame.Value();
     const bool drawn = force || committed_ || !lastDrawnValid_ || digest != lastDrawnDigest_;
+    double sendMs = 0.0;
     if (drawn) {
       GlRect damage{0, 0, width_, height_};
       const bool partial = !force && !committed_ && lastDrawnValid_ && havePicture_ && Damage(damage);
@@ -374,12 +380,15 @@ class GlRenderDevice : public StateDevice {
         damage_ = damage;
         damageOn_ = true;
       }
+      const auto sendStart = std::chrono::steady_clock::now();
       Commit();
+      sendMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sendStart).count();
       damageOn_ = false;
       lastDamage_ = partial ? damage : GlRect{0, 0, width_, height_};
       if (havePicture_ && pictureFbo_) gl_.copyToBackBuffer(pictureFbo_, width_, height_);
       Invalidate();
     }
+    lastStats_ = FrameSendStats{recordedDraws_, sentDraws_, sendMs};
     recording_ = false;
     committed_ = false;
     // This frame is the one compared with next.
@@ -391,6 +400,8 @@ class GlRenderDevice : public StateDevice {
     lastDrawnValid_ = true;
     return drawn;
   }
+
+  FrameSendStats LastFrameSendStats() const override { return lastStats_; }
 
   // Nothing on screen is known any more: the kept picture is made again by the next
   // frame, which is drawn whole.
@@ -492,6 +503,7 @@ class GlRenderDevice : public StateDevice {
     if (recording_) {
       // The geometry's content is fixed once made, so which geometry and which range
       // stand for the vertices.
+      ++recordedDraws_;
       Packet& p = Record(PacketKind::kStatic);
       p.geometry = geometry;
       p.type = type;
@@ -516,6 +528,7 @@ class GlRenderDevice : public StateDevice {
     ApplyUniforms();
     ApplyFormat(format, g.Stride(), geometry->vertexBuffer);
     BindIndexBuffer(geometry->indexBuffer);
+    ++sentDraws_;
     gl_.drawElementsBaseVertex(GlMode(type), int(count), size_t(firstIndex) * 4, 0);
   }
 
@@ -1070,6 +1083,7 @@ class GlRenderDevice : public StateDevice {
     if (bytes > kVertexRing || size_t(count) * 4 > kIndexRing) return;
     WroteTarget();
     if (recording_) {
+      ++recordedDraws_;
       Packet& p = Record(PacketKind::kDraw);
       p.type = type;
       p.count = count;
@@ -1102,6 +1116,7 @@ class GlRenderDevice : public StateDevice {
     ApplyTextures();
     ApplyUniforms();
     ApplyFormat(format, stride, vbo_);
+    ++sentDraws_;
     size_t at = (vertexOffset_ + stride - 1) / stride * stride;
     if (at + bytes > kVertexRing) {
       gl_.bufferOrphan(GL_ARRAY_BUFFER, kVertexRing);
@@ -1140,6 +1155,7 @@ class GlRenderDevice : public StateDevice {
     // are followed to it: the geometry can be gone by the next frame.
     const GlStaticGeometry* geometry = nullptr;
     uint64_t digest = 0;  // of everything above that shapes the picture
+    uint64_t stateDigest = 0;  // of the device state alone (draws only)
   };
 
   static GlRect Intersect(const GlRect& a, const GlRect& b) {
@@ -1284,45 +1300,59 @@ class GlRenderDevice : public StateDevice {
     digest_.Word(version);
   }
 
-  void DigestState(const DeviceState& st) {
-    for (const Matrix& m : st.transforms) digest_.Bytes(m.data(), 16 * sizeof(float));
+  // Everything of the state that shapes a draw but its textures (whose pixels can
+  // change under the same pointer), digested anew only when the state's bytes differ
+  // from those it was last digested for: a run of draws under one state costs a
+  // compare each, not a digest.
+  uint64_t PlainStateDigest(const DeviceState& st) {
+    if (plainValid_ && std::memcmp(&plainState_, &st, sizeof st) == 0) return plainDigest_;
+    Digest d;
+    for (const Matrix& m : st.transforms) d.Bytes(m.data(), 16 * sizeof(float));
     const Material& mat = st.material;
-    digest_.Value(mat.diffuse);
-    digest_.Value(mat.ambient);
-    digest_.Value(mat.specular);
-    digest_.Value(mat.emissive);
-    digest_.Value(mat.power);
+    d.Value(mat.diffuse);
+    d.Value(mat.ambient);
+    d.Value(mat.specular);
+    d.Value(mat.emissive);
+    d.Value(mat.power);
     for (int i = 0; i < kMaxLights; ++i) {
-      digest_.Value(st.lightOn[i]);
+      d.Value(st.lightOn[i]);
       if (!st.lightOn[i]) continue;
       const Light& l = st.lights[i];
-      digest_.Value(l.type);
-      digest_.Value(l.diffuse);
-      digest_.Value(l.specular);
-      digest_.Value(l.ambient);
-      digest_.Value(l.position);
-      digest_.Value(l.direction);
-      digest_.Value(l.range);
-      digest_.Value(l.attenuation0);
-      digest_.Value(l.attenuation1);
-      digest_.Value(l.attenuation2);
+      d.Value(l.type);
+      d.Value(l.diffuse);
+      d.Value(l.specular);
+      d.Value(l.ambient);
+      d.Value(l.position);
+      d.Value(l.direction);
+      d.Value(l.range);
+      d.Value(l.attenuation0);
+      d.Value(l.attenuation1);
+      d.Value(l.attenuation2);
     }
-    digest_.Value(st.render);
-    digest_.Value(st.stage);
-    digest_.Value(st.sampler);
-    for (const Texture* t : st.textures) DigestTexture(t);
+    d.Value(st.render);
+    d.Value(st.stage);
+    d.Value(st.sampler);
     const Viewport& v = st.viewport;
-    digest_.Value(v.x);
-    digest_.Value(v.y);
-    digest_.Value(v.width);
-    digest_.Value(v.height);
-    digest_.Value(v.minZ);
-    digest_.Value(v.maxZ);
-    DigestTexture(st.target);
-    digest_.Value(st.fvf);
-    digest_.Value(st.streamStride);
+    d.Value(v.x);
+    d.Value(v.y);
+    d.Value(v.width);
+    d.Value(v.height);
+    d.Value(v.minZ);
+    d.Value(v.maxZ);
+    d.Value(st.fvf);
+    d.Value(st.streamStride);
     // The rectangle matters only while the test is on (the test itself is a render state).
-    if (st.render[size_t(RenderState::kScissorTestEnable)]) digest_.Value(st.scissor);
+    if (st.render[size_t(RenderState::kScissorTestEnable)]) d.Value(st.scissor);
+    std::memcpy(&plainState_, &st, sizeof st);
+    plainDigest_ = d.Value();
+    plainValid_ = true;
+    return plainDigest_;
+  }
+
+  void DigestState(const DeviceState& st) {
+    digest_.Word(PlainStateDigest(st));
+    for (const Texture* t : st.textures) DigestTexture(t);
+    DigestTexture(st.target);
   }
 
   void CloseLastPacket() {
@@ -1342,6 +1372,7 @@ class GlRenderDevice : public StateDevice {
     digest_.Value(kind);
     if (kind == PacketKind::kDraw || kind == PacketKind::kStatic) {
       DigestState(state_);
+      p.stateDigest = digest_.Value();
     } else if (kind == PacketKind::kClear) {
       // A clear reads only where it clears.
       digest_.Value(state_.viewport.x);
@@ -1379,34 +1410,136 @@ class GlRenderDevice : public StateDevice {
   }
 
   // Plays the held packets to GL; the rest of the frame then goes to GL at once.
+  // Draws in a row under the same state go as one (Batch), and a draw under the
+  // state of the draw before sends no new uniforms.
   void Commit() {
     if (!recording_ || committed_) return;
     committed_ = true;
     const DeviceState live = state_;
     Invalidate();
+    const Packet* lastDraw = nullptr;  // the last draw played, while its state is GL's
     for (size_t i = 0; i < packetCount_; ++i) {
       const Packet& p = packets_[i];
-      if (damageOn_ && p.kind != PacketKind::kFrameClear) {
-        // What lies wholly outside the damaged part would be cut away by the scissor.
-        GlRect r;
-        if (PacketRect(p, frameBytes_, r) && (r.w <= 0 || r.h <= 0 || Intersect(r, damage_).w <= 0 ||
-                                              Intersect(r, damage_).h <= 0))
-          continue;
-      }
+      if (damageOn_ && p.kind != PacketKind::kFrameClear && OutsideDamage(p)) continue;
+      const bool draw = p.kind == PacketKind::kDraw || p.kind == PacketKind::kStatic;
+      const bool sameState = draw && lastDraw && SameDrawState(*lastDraw, p);
       state_ = p.state;
-      dirty_ = true;
+      if (!sameState) dirty_ = true;
       switch (p.kind) {
         case PacketKind::kFrameClear: FrameClearNow(); break;
         case PacketKind::kClear: ClearNow(p.flags, p.color, p.z, p.stencil); break;
-        case PacketKind::kDraw:
-          DrawNow(p.type, p.count, frameBytes_.data() + p.dataAt, p.stride,
-                  p.indexed ? frameIndices_.data() + p.indexAt : nullptr, p.vertexCount);
-          break;
+        case PacketKind::kDraw: i = Batch(i); break;
         case PacketKind::kStatic: DrawStaticNow(*p.geometry, p.type, uint32_t(p.indexAt), p.count); break;
       }
+      // A clear leaves GL's draw state as it was, but the frame clear forgets it.
+      if (draw) lastDraw = &packets_[i];
+      else if (p.kind == PacketKind::kFrameClear) lastDraw = nullptr;
     }
     state_ = live;
     dirty_ = true;
+  }
+
+  // What lies wholly outside the damaged part would be cut away by the scissor.
+  bool OutsideDamage(const Packet& p) const {
+    GlRect r;
+    if (!PacketRect(p, frameBytes_, r)) return false;
+    const GlRect in = Intersect(r, damage_);
+    return r.w <= 0 || r.h <= 0 || in.w <= 0 || in.h <= 0;
+  }
+
+  static bool Batchable(PrimitiveType type) {
+    return type == PrimitiveType::kTriangleList || type == PrimitiveType::kTriangleStrip;
+  }
+
+  // Whether two recorded draws see the same device state, so that one draw can stand
+  // for both (the digest first, then every field, so that no collision can join two
+  // draws that look different).
+  static bool SameDrawState(const Packet& a, const Packet& b) {
+    if (a.stateDigest != b.stateDigest) return false;
+    const DeviceState &x = a.state, &y = b.state;
+    for (size_t t = 0; t < x.transforms.size(); ++t)
+      if (std::memcmp(x.transforms[t].data(), y.transforms[t].data(), 16 * sizeof(float)) != 0) return false;
+    auto same4 = [](const Vec4& u, const Vec4& v) { return u.x == v.x && u.y == v.y && u.z == v.z && u.w == v.w; };
+    auto same3 = [](const Vec3& u, const Vec3& v) { return u.x == v.x && u.y == v.y && u.z == v.z; };
+    const Material &m = x.material, &n = y.material;
+    if (!same4(m.diffuse, n.diffuse) || !same4(m.ambient, n.ambient) || !same4(m.specular, n.specular) ||
+        !same4(m.emissive, n.emissive) || m.power != n.power)
+      return false;
+    for (int l = 0; l < kMaxLights; ++l) {
+      if (x.lightOn[l] != y.lightOn[l]) return false;
+      if (!x.lightOn[l]) continue;
+      const Light &g = x.lights[l], &h = y.lights[l];
+      if (g.type != h.type || !same4(g.diffuse, h.diffuse) || !same4(g.specular, h.specular) ||
+          !same4(g.ambient, h.ambient) || !same3(g.position, h.position) || !same3(g.direction, h.direction) ||
+          g.range != h.range || g.attenuation0 != h.attenuation0 || g.attenuation1 != h.attenuation1 ||
+          g.attenuation2 != h.attenuation2)
+        return false;
+    }
+    if (x.render != y.render || x.stage != y.stage || x.sampler != y.sampler || x.textures != y.textures ||
+        !(x.viewport == y.viewport) || x.target != y.target || x.fvf != y.fvf)
+      return false;
+    return !x.render[size_t(RenderState::kScissorTestEnable)] || x.scissor == y.scissor;
+  }
+
+  // The held draw at `first` and the triangle draws after it under the same state go
+  // to GL as one indexed triangle list, their triangles in their order, so the
+  // picture is the one the separate draws paint. Returns the last packet it drew.
+  size_t Batch(size_t first) {
+    const Packet& head = packets_[first];
+    size_t last = first;
+    size_t vertices = head.vertexCount, indices = TriangleIndices(head);
+    if (Batchable(head.type)) {
+      for (size_t j = first + 1; j < packetCount_; ++j) {
+        const Packet& q = packets_[j];
+        if (damageOn_ && q.kind != PacketKind::kFrameClear && OutsideDamage(q)) continue;
+        if (q.kind != PacketKind::kDraw || !Batchable(q.type) || q.stride != head.stride ||
+            !SameDrawState(head, q))
+          break;
+        // Kept well inside the rings, which a single draw must fit.
+        if ((vertices + q.vertexCount) * head.stride > kVertexRing / 2 ||
+            (indices + TriangleIndices(q)) * 4 > kIndexRing / 2)
+          break;
+        vertices += q.vertexCount;
+        indices += TriangleIndices(q);
+        last = j;
+      }
+    }
+    if (last == first) {
+      DrawNow(head.type, head.count, frameBytes_.data() + head.dataAt, head.stride,
+              head.indexed ? frameIndices_.data() + head.indexAt : nullptr, head.vertexCount);
+      return first;
+    }
+    batchBytes_.clear();
+    batchIndices_.clear();
+    for (size_t j = first; j <= last; ++j) {
+      const Packet& q = packets_[j];
+      if (q.kind != PacketKind::kDraw) continue;
+      if (damageOn_ && OutsideDamage(q)) continue;
+      const uint32_t base = uint32_t(batchBytes_.size() / head.stride);
+      const uint8_t* bytes = frameBytes_.data() + q.dataAt;
+      batchBytes_.insert(batchBytes_.end(), bytes, bytes + q.dataBytes);
+      const uint32_t* from = q.indexed ? frameIndices_.data() + q.indexAt : nullptr;
+      auto at = [&](uint32_t k) { return base + (from ? from[k] : k); };
+      if (q.type == PrimitiveType::kTriangleList) {
+        for (uint32_t k = 0; k + 2 < q.count; k += 3)
+          batchIndices_.insert(batchIndices_.end(), {at(k), at(k + 1), at(k + 2)});
+      } else {
+        // A strip's odd triangles turn their first two corners round, as GL does.
+        for (uint32_t k = 0; k + 2 < q.count; ++k) {
+          if (k & 1) batchIndices_.insert(batchIndices_.end(), {at(k + 1), at(k), at(k + 2)});
+          else batchIndices_.insert(batchIndices_.end(), {at(k), at(k + 1), at(k + 2)});
+        }
+      }
+    }
+    DrawNow(PrimitiveType::kTriangleList, uint32_t(batchIndices_.size()), batchBytes_.data(), head.stride,
+            batchIndices_.data(), uint32_t(batchBytes_.size() / head.stride));
+    return last;
+  }
+
+  // The indices a draw takes as a triangle list.
+  static size_t TriangleIndices(const Packet& p) {
+    if (p.count < 3) return 0;
+    return p.type == PrimitiveType::kTriangleStrip ? size_t(p.count - 2) * 3 : size_t(p.count) / 3 * 3;
   }
 
   // The back buffer, whole, cleared to black.
@@ -1428,6 +1561,16 @@ class GlRenderDevice : public StateDevice {
   size_t packetCount_ = 0;
   std::vector<uint8_t> frameBytes_;
   std::vector<uint32_t> frameIndices_;
+  // One batch of draws as it goes to GL (kept between frames so as not to allocate).
+  std::vector<uint8_t> batchBytes_;
+  std::vector<uint32_t> batchIndices_;
+  // What the frame being recorded cost to send, and what the last one did.
+  uint32_t recordedDraws_ = 0, sentDraws_ = 0;
+  FrameSendStats lastStats_;
+  // The state PlainStateDigest last digested, byte for byte, and its digest.
+  DeviceState plainState_{};
+  uint64_t plainDigest_ = 0;
+  bool plainValid_ = false;
   std::vector<const Texture*> written_;  // render textures drawn into this frame
   Digest digest_;  // of the packet being recorded
   uint64_t lastDrawnDigest_ = 0;

@@ -64,6 +64,14 @@ const GlFunctions kReal = {
 
 std::mutex stubMutex;
 StubRect lastScissor;
+std::vector<StubDraw> draws;
+std::atomic<bool> logDraws{false};
+
+void LogDraw(const StubDraw& d) {
+  if (!logDraws.load(std::memory_order_relaxed)) return;
+  std::lock_guard<std::mutex> lock(stubMutex);
+  draws.push_back(d);
+}
 
 void Count() { stubCalls.fetch_add(1, std::memory_order_relaxed); }
 
@@ -96,8 +104,14 @@ const GlFunctions kStub = {
     [](uint32_t, int, uint32_t, bool, int, size_t) { Count(); },
     [](uint32_t, bool) { Count(); },
     [](uint32_t, float, float, float, float) { Count(); },
-    [](uint32_t, int, int) { Count(); },
-    [](uint32_t, int, size_t, int) { Count(); },
+    [](uint32_t mode, int first, int count) {
+      Count();
+      LogDraw(StubDraw{mode, count, first, false});
+    },
+    [](uint32_t mode, int count, size_t, int baseVertex) {
+      Count();
+      LogDraw(StubDraw{mode, count, baseVertex, true});
+    },
     [](uint32_t, int, int) { Count(); },
 };
 
@@ -106,6 +120,13 @@ const GlFunctions kStub = {
 const GlFunctions& RealGlFunctions() { return kReal; }
 const GlFunctions& StubGlFunctions() { return kStub; }
 uint64_t StubGlCallCount() { return stubCalls.load(std::memory_order_relaxed); }
+void StubGlLogDraws(bool on) { logDraws.store(on); }
+std::vector<StubDraw> StubGlTakeDraws() {
+  std::lock_guard<std::mutex> lock(stubMutex);
+  std::vector<StubDraw> out;
+  out.swap(draws);
+  return out;
+}
 StubRect StubGlLastScissor() {
   std::lock_guard<std::mutex> lock(stubMutex);
   return lastScissor;

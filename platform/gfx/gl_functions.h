@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace platform::gfx {
 
@@ -48,5 +49,17 @@ struct StubRect {
   int x = 0, y = 0, w = 0, h = 0;
 };
 StubRect StubGlLastScissor();
+// A draw given to the stub: its mode, how many vertices (or indices) and where the
+// vertices start (drawArrays' first, drawElementsBaseVertex's base vertex).
+struct StubDraw {
+  uint32_t mode = 0;
+  int count = 0, first = 0;
+  bool indexed = false;
+  bool operator==(const StubDraw&) const = default;
+};
+// While on, the stub keeps every draw (off at start, so benchmarks pay nothing for it).
+void StubGlLogDraws(bool on);
+// The draws kept since the last call, in order.
+std::vector<StubDraw> StubGlTakeDraws();
 
 }  // namespace platform::gfx

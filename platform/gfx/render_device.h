@@ -191,6 +191,14 @@ class StaticGeometry {
 
 enum class BackEnd { kOpenGL, kNull, kRecording };
 
+// What handing the last held frame to GL took (zeros from back ends that hold none):
+// a back end may send draws in a row under the same state as one.
+struct FrameSendStats {
+  uint32_t recordedDraws = 0;  // draws the frame made
+  uint32_t sentDraws = 0;      // draws that reached GL (draws joined into one count once)
+  double sendMs = 0.0;         // main-thread time of the hand-over, the driver's part included
+};
+
 class RenderDevice {
  public:
   virtual ~RenderDevice() = default;
@@ -293,6 +301,7 @@ class RenderDevice {
     (void)force;
     return true;
   }
+  virtual FrameSendStats LastFrameSendStats() const { return {}; }
 };
 
 // Called as a texture is deleted: a back end holding a frame's draws that use it
