@@ -14,6 +14,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -156,8 +157,8 @@ class GlStaticGeometry : public StaticGeometry {
   bool real_;
 };
 
-GLuint Compile(GLenum kind, const char* body) {
-  std::string source = std::string("#version 330 core\n") + kFixedFunctionBlock + body;
+GLuint Compile(GLenum kind, const std::string& prelude, const char* body) {
+  std::string source = std::string("#version 330 core\n") + kFixedFunctionBlock + prelude + body;
   const char* text = source.c_str();
   GLuint shader = glCreateShader(kind);
   glShaderSource(shader, 1, &text, nullptr);
@@ -212,8 +213,8 @@ thread_local GlRenderDevice* t_recording = nullptr;
 
 class GlRenderDevice : public StateDevice {
  public:
-  GlRenderDevice(int width, int height, const GlFunctions& gl, bool real)
-      : StateDevice(width, height), gl_(gl), real_(real) {
+  GlRenderDevice(int width, int height, const GlFunctions& gl, bool real, bool specialise = true)
+      : StateDevice(width, height), gl_(gl), real_(real), specialise_(specialise) {
     havePicture_ = !real_;
     if (real_) CreateObjects();
     Invalidate();
@@ -603,25 +604,121 @@ class GlRenderDevice : public StateDevice {
     int activeUnit;
     uint32_t format, stride;
     uint32_t arrayBuffer, indexBuffer;
+    uint32_t program;
   };
 
-  void CreateObjects() {
-    GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShaderBody);
-    GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragmentShaderBody);
-    program_ = glCreateProgram();
-    glAttachShader(program_, vs);
-    glAttachShader(program_, fs);
-    glLinkProgram(program_);
+  // The state that picks the shaders' paths, as the uniform block gives it, with
+  // what the shaders cannot tell apart made equal (an unused argument, the stages
+  // after a disabled one, the alpha function of an alpha test that is off), so that
+  // states drawing alike share one program.
+  using ProgramKey = std::array<int32_t, 24>;
+  static ProgramKey KeyOf(const Uniforms& u) {
+    ProgramKey k{};
+    const bool lit = u.flags[0] != 0 && u.flags[3] == 0;
+    k[0] = lit ? 1 : 0;
+    k[1] = lit && u.flags[1] != 0 ? 1 : 0;
+    k[2] = u.flags[2] != 0 ? 1 : 0;
+    k[3] = u.flags[3] != 0 ? 1 : 0;
+    for (int i = 0; i < 3; ++i) k[4 + i] = lit && u.sources[i] == 1 ? 1 : 0;
+    auto op = [](int32_t o) { return o >= 2 && o <= 7 ? o : 2; };  // any other op takes argument 1
+    auto arg = [](int32_t a) { return a >= 0 && a <= 2 ? a : 3; };  // any other argument is the factor
+    const int32_t* stages[2][2] = {{u.stage0, u.stage0b}, {u.stage1, u.stage1b}};
+    const float* texT[2] = {u.tex0T, u.tex1T};
+    for (int s = 0; s < 2; ++s) {
+      int32_t* out = &k[size_t(7 + s * 8)];
+      const int32_t* a = stages[s][0];
+      const int32_t* b = stages[s][1];
+      out[0] = 1;  // disabled, and so is every stage after it
+      if (a[0] == 1) break;
+      out[0] = op(a[0]);
+      out[1] = out[0] == 3 ? 0 : arg(a[1]);
+      out[2] = out[0] == 2 ? 0 : arg(a[2]);
+      out[3] = a[3] == 1 ? 1 : op(a[3]);
+      out[4] = out[3] == 1 || out[3] == 3 ? 0 : arg(b[0]);
+      out[5] = out[3] == 1 || out[3] == 2 ? 0 : arg(b[1]);
+      out[6] = b[3] != 0 ? 1 : 0;
+      out[7] = texT[s][2] != 0.0f ? 1 : 0;
+    }
+    if (u.alphaTest[0] != 0.0f) {
+      k[23] = 1;
+      const float f = u.alphaTest[1];
+      k[22] = f >= 1.0f && f <= 7.0f ? int32_t(f + 0.5f) : 0;  // any other function lets all through
+    }
+    return k;
+  }
+
+  // The prelude that writes a key's state into the shaders as constants; what the key
+  // leaves open is still read from the uniform block.
+  static std::string PreludeOf(const ProgramKey& k) {
+    auto iv = [&](size_t at, const char* z, const char* w) {
+      std::string s = "ivec4(" + std::to_string(k[at]) + ", " + std::to_string(k[at + 1]) + ", ";
+      s += z ? std::string(z) : std::to_string(k[at + 2]);
+      s += ", ";
+      s += w ? std::string(w) : std::to_string(k[at + 3]);
+      return s + ")";
+    };
+    auto b = [](int32_t v) { return std::string(v ? "true" : "false"); };
+    std::string p = "\n";
+    p += "#define kFlags " + iv(0, nullptr, nullptr) + "\n";
+    p += "#define kSources ivec4(" + std::to_string(k[4]) + ", " + std::to_string(k[5]) + ", " + std::to_string(k[6]) +
+         ", uSources.w)\n";
+    const char* coords[2] = {"uStage0b.z", "uStage1b.z"};
+    for (int s = 0; s < 2; ++s) {
+      const size_t at = size_t(7 + s * 8);
+      const std::string n = std::to_string(s);
+      p += "#define kStage" + n + " " + iv(at, nullptr, nullptr) + "\n";
+      p += "#define kStage" + n + "b ivec4(" + std::to_string(k[at + 4]) + ", " + std::to_string(k[at + 5]) + ", " +
+           coords[s] + ", " + std::to_string(k[at + 6]) + ")\n";
+      p += "#define kTex" + n + "On " + b(k[at + 7]) + "\n";
+    }
+    p += "#define kAlphaOn " + b(k[23]) + "\n";
+    p += "#define kAlphaFunc " + std::to_string(k[22]) + "\n";
+    return p;
+  }
+
+  GLuint MakeProgram(const std::string& prelude) {
+    GLuint vs = Compile(GL_VERTEX_SHADER, prelude, kVertexShaderBody);
+    GLuint fs = Compile(GL_FRAGMENT_SHADER, prelude, kFragmentShaderBody);
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
+    glLinkProgram(program);
     GLint ok = 0;
-    glGetProgramiv(program_, GL_LINK_STATUS, &ok);
-    if (!ok) platform::ConsoleWriteLine("gfx: shader program did not link");
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
     glDeleteShader(vs);
     glDeleteShader(fs);
-    glUseProgram(program_);
-    glUniform1i(glGetUniformLocation(program_, "uTexture0"), 0);
-    glUniform1i(glGetUniformLocation(program_, "uTexture1"), 1);
-    GLuint block = glGetUniformBlockIndex(program_, "State");
-    glUniformBlockBinding(program_, block, 0);
+    if (!ok) {
+      platform::ConsoleWriteLine("gfx: shader program did not link");
+      glDeleteProgram(program);
+      return 0;
+    }
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, "uTexture0"), 0);
+    glUniform1i(glGetUniformLocation(program, "uTexture1"), 1);
+    glUniformBlockBinding(program, glGetUniformBlockIndex(program, "State"), 0);
+    cache_.program = program;
+    return program;
+  }
+
+  // The program for the state in uniforms_: its own, made at its first use and kept
+  // with the context, or the general one where that cannot be made.
+  GLuint ProgramFor(const Uniforms& u) {
+    if (!specialise_) return program_;
+    const ProgramKey key = KeyOf(u);
+    if (haveLastKey_ && key == lastKey_) return lastProgram_;
+    auto it = programs_.find(key);
+    if (it == programs_.end()) {
+      GLuint made = MakeProgram(PreludeOf(key));
+      it = programs_.emplace(key, made ? made : program_).first;
+    }
+    lastKey_ = key;
+    lastProgram_ = it->second;
+    haveLastKey_ = true;
+    return it->second;
+  }
+
+  void CreateObjects() {
+    program_ = MakeProgram(kGeneralPrelude);
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
     GLuint buffers[3];
@@ -792,6 +889,10 @@ class GlRenderDevice : public StateDevice {
     GLuint buffers[] = {vbo_, ebo_, ubo_};
     glDeleteBuffers(3, buffers);
     glDeleteVertexArrays(1, &vao_);
+    for (auto& [key, program] : programs_)
+      if (program != program_) glDeleteProgram(program);
+    programs_.clear();
+    haveLastKey_ = false;
     glDeleteProgram(program_);
     program_ = vao_ = vbo_ = ebo_ = ubo_ = 0;
   }
@@ -932,6 +1033,13 @@ class GlRenderDevice : public StateDevice {
     if (!dirty_) return;
     dirty_ = false;
     FillUniforms(uniforms_);
+    if (real_) {
+      const GLuint program = ProgramFor(uniforms_);
+      if (cache_.program != program) {
+        glUseProgram(program);
+        cache_.program = program;
+      }
+    }
     if (uniformOffset_ + uniformStride_ > kUniformRing) {
       gl_.bufferOrphan(GL_UNIFORM_BUFFER, kUniformRing);
       uniformOffset_ = 0;
@@ -1447,6 +1555,11 @@ class GlRenderDevice : public StateDevice {
 
   const GlFunctions& gl_;
   bool real_;
+  bool specialise_;  // false: everything drawn with the general program
+  std::map<ProgramKey, GLuint> programs_;
+  ProgramKey lastKey_{};
+  GLuint lastProgram_ = 0;
+  bool haveLastKey_ = false;
   bool attached_ = true;
   std::shared_ptr<TextureRegistry> textures_ = std::make_shared<TextureRegistry>();
   GLuint program_ = 0, vao_ = 0, vbo_ = 0, ebo_ = 0, ubo_ = 0;
@@ -1471,6 +1584,10 @@ void TextureReleasing(const Texture* texture) {
 
 std::unique_ptr<RenderDevice> CreateGlRenderDevice(int width, int height) {
   return std::make_unique<GlRenderDevice>(width, height, RealGlFunctions(), true);
+}
+
+std::unique_ptr<RenderDevice> CreateGlRenderDeviceGeneral(int width, int height) {
+  return std::make_unique<GlRenderDevice>(width, height, RealGlFunctions(), true, false);
 }
 
 std::unique_ptr<RenderDevice> CreateGlRenderDeviceOverStub(int width, int height) {
