@@ -370,12 +370,15 @@ class GlRenderDevice : public StateDevice {
     const bool drawn = force || committed_ || !lastDrawnValid_ || digest != lastDrawnDigest_;
     if (drawn) {
       GlRect damage{0, 0, width_, height_};
-      const bool partial = !force && !committed_ && lastDrawnValid_ && havePicture_ && Damage(damage);
+      size_t head = 0;
+      const bool partial = !force && !committed_ && lastDrawnValid_ && havePicture_ && Damage(damage, head);
+      size_t from = 0;
       if (partial) {
         damage_ = damage;
         damageOn_ = true;
+        from = FromUnderlay(head);
       }
-      Commit();
+      Commit(from);
       damageOn_ = false;
       lastDamage_ = partial ? damage : GlRect{0, 0, width_, height_};
       if (havePicture_ && pictureFbo_) gl_.copyToBackBuffer(pictureFbo_, width_, height_);
@@ -396,6 +399,7 @@ class GlRenderDevice : public StateDevice {
   // Nothing on screen is known any more: the kept picture is made again by the next
   // frame, which is drawn whole.
   void ForgetLastFrame() {
+    underlayValid_ = false;
     pictureChecked_ = false;
     havePicture_ = !real_;
     lastDrawnValid_ = false;
@@ -1318,7 +1322,7 @@ class GlRenderDevice : public StateDevice {
   // Where this frame's picture can differ from the last drawn one: the packets
   // between the longest run alike at the start and the longest alike at the end, in
   // both frames. False when that is most of the picture or cannot be bounded.
-  bool Damage(GlRect& out) const {
+  bool Damage(GlRect& out, size_t& headOut) const {
     const size_t n = packetCount_, m = lastPacketCount_;
     size_t head = 0;
     while (head < n && head < m && packets_[head].digest == lastPackets_[head].digest) ++head;
@@ -1339,7 +1343,124 @@ class GlRenderDevice : public StateDevice {
     damage = Intersect(damage, GlRect{0, 0, width_, height_});
     if (int64_t(damage.w) * damage.h * 2 > int64_t(width_) * height_) return false;
     out = damage;
+    headOut = head;
     return true;
+  }
+
+  // ---- the underlay ----
+  // While a small part of a still picture animates, the packets before the first one
+  // that changes (the background's layers, mostly) paint the damaged part the same
+  // way every frame. The underlay keeps what they painted (colour, depth, stencil)
+  // over the area the later packets can reach, so a frame copies that back and plays
+  // only the later packets. It is known by the digests of the packets it holds.
+
+  static bool Contains(const GlRect& outer, const GlRect& inner) {
+    return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.w <= outer.x + outer.w &&
+           inner.y + inner.h <= outer.y + outer.h;
+  }
+
+  // The underlay holds this frame's first packets (and no more than the unchanged ones).
+  bool UnderlayHoldsHead(size_t head) const {
+    if (!underlayValid_ || underlayDigests_.size() > head) return false;
+    for (size_t i = 0; i < underlayDigests_.size(); ++i)
+      if (packets_[i].digest != underlayDigests_[i]) return false;
+    return true;
+  }
+
+  // False when GL refused the copy.
+  bool CopyPicture(GLuint from, GLuint to, const GlRect& r) {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+    glDisable(GL_SCISSOR_TEST);  // the copy is cut by the scissor too
+    glBlitFramebuffer(r.x, r.y, r.x + r.w, r.y + r.h, r.x, r.y, r.x + r.w, r.y + r.h,
+                      GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, GL_NEAREST);
+    const bool ok = glGetError() == GL_NO_ERROR;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    Invalidate();
+    return ok;
+  }
+
+  bool MakeUnderlay() {
+    if (underlayFbo_) return true;
+    if (underlayRefused_) return false;
+    glGenRenderbuffers(2, underlayBuffers_);
+    glBindRenderbuffer(GL_RENDERBUFFER, underlayBuffers_[0]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+    glBindRenderbuffer(GL_RENDERBUFFER, underlayBuffers_[1]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+    glGenFramebuffers(1, &underlayFbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, underlayFbo_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, underlayBuffers_[0]);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, underlayBuffers_[1]);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    Invalidate();
+    if (!complete) DropUnderlay();
+    return complete;
+  }
+
+  void DropUnderlay() {
+    if (underlayFbo_) glDeleteFramebuffers(1, &underlayFbo_);
+    if (underlayBuffers_[0]) glDeleteRenderbuffers(2, underlayBuffers_);
+    underlayFbo_ = 0;
+    underlayBuffers_[0] = underlayBuffers_[1] = 0;
+    underlayValid_ = false;
+    underlayDigests_.clear();
+  }
+
+  // The first packet a partial frame has to play: after the underlay's, copied into
+  // the damaged part, where one holds this frame's first packets or can be made for
+  // them; 0 where not.
+  size_t FromUnderlay(size_t head) {
+    if (!real_ || underlayRefused_) return 0;
+    const bool holdsHead = UnderlayHoldsHead(head);
+    if (holdsHead && Contains(underlayRect_, damage_)) {
+      if (CopyPicture(underlayFbo_, pictureFbo_, damage_)) return underlayDigests_.size();
+      RefuseUnderlay();
+      return 0;
+    }
+    // Worth keeping once it holds a draw besides the frame's clear, and only for
+    // packets that draw into the picture alone.
+    if (head < 2) return 0;
+    for (size_t i = 0; i < head; ++i)
+      if (packets_[i].state.target) return 0;
+    // An animation moves its damaged part about: the underlay grows to every part it
+    // was asked for while it holds the same packets, up to half the picture.
+    GlRect reach = damage_;
+    if (holdsHead) {
+      const GlRect grown = Union(underlayRect_, damage_);
+      if (int64_t(grown.w) * grown.h * 2 <= int64_t(width_) * height_) reach = grown;
+    }
+    if (!MakeUnderlay()) return 0;
+    // The first packets are played into the underlay over that area, then copied.
+    const GlRect damage = damage_;
+    const DeviceState live = state_;
+    std::swap(pictureFbo_, underlayFbo_);
+    damage_ = reach;
+    Invalidate();
+    Play(0, head);
+    std::swap(pictureFbo_, underlayFbo_);
+    damage_ = damage;
+    state_ = live;
+    dirty_ = true;
+    Invalidate();
+    underlayDigests_.resize(head);
+    for (size_t i = 0; i < head; ++i) underlayDigests_[i] = packets_[i].digest;
+    underlayRect_ = reach;
+    underlayValid_ = true;
+    if (CopyPicture(underlayFbo_, pictureFbo_, damage_)) return head;
+    RefuseUnderlay();
+    return 0;
+  }
+
+  // A picture GL cannot copy into from the underlay (the back buffer's depth and
+  // stencil of other sizes, say): frames play all their packets again, as before.
+  void RefuseUnderlay() {
+    platform::ConsoleWriteLine("gfx: the picture cannot be copied from a kept underlay; drawing in full");
+    DropUnderlay();
+    underlayRefused_ = true;
   }
 
   // The picture the frames are drawn into and copied from to the back buffer, so that
@@ -1369,6 +1490,7 @@ class GlRenderDevice : public StateDevice {
   }
 
   void DropPicture() {
+    DropUnderlay();
     if (pictureFbo_) glDeleteFramebuffers(1, &pictureFbo_);
     if (pictureBuffers_[0]) glDeleteRenderbuffers(2, pictureBuffers_);
     pictureFbo_ = 0;
@@ -1487,12 +1609,18 @@ class GlRenderDevice : public StateDevice {
   }
 
   // Plays the held packets to GL; the rest of the frame then goes to GL at once.
-  void Commit() {
+  void Commit(size_t from = 0) {
     if (!recording_ || committed_) return;
     committed_ = true;
     const DeviceState live = state_;
     Invalidate();
-    for (size_t i = 0; i < packetCount_; ++i) {
+    Play(from, packetCount_);
+    state_ = live;
+    dirty_ = true;
+  }
+
+  void Play(size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i) {
       const Packet& p = packets_[i];
       if (damageOn_ && p.kind != PacketKind::kFrameClear) {
         // What lies wholly outside the damaged part would be cut away by the scissor.
@@ -1513,8 +1641,6 @@ class GlRenderDevice : public StateDevice {
         case PacketKind::kStatic: DrawStaticNow(*p.geometry, p.type, uint32_t(p.indexAt), p.count); break;
       }
     }
-    state_ = live;
-    dirty_ = true;
   }
 
   // The back buffer, whole, cleared to black.
@@ -1552,6 +1678,12 @@ class GlRenderDevice : public StateDevice {
   bool havePicture_ = false;
   GLuint pictureFbo_ = 0;
   GLuint pictureBuffers_[2] = {0, 0};
+  GLuint underlayFbo_ = 0;
+  GLuint underlayBuffers_[2] = {0, 0};
+  bool underlayValid_ = false;
+  bool underlayRefused_ = false;
+  std::vector<uint64_t> underlayDigests_;  // of the packets it holds, from the frame's first
+  GlRect underlayRect_{0, 0, 0, 0};
 
   const GlFunctions& gl_;
   bool real_;
