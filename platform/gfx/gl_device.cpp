@@ -17,6 +17,7 @@
 #include <epoxy/gl.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -160,8 +161,8 @@ class GlStaticGeometry : public StaticGeometry {
   bool real_;
 };
 
-GLuint Compile(GLenum kind, const char* body) {
-  std::string source = std::string("#version 330 core\n") + kFixedFunctionBlock + body;
+GLuint Compile(GLenum kind, const std::string& prelude, const char* body) {
+  std::string source = std::string("#version 330 core\n") + kFixedFunctionBlock + prelude + body;
   const char* text = source.c_str();
   GLuint shader = glCreateShader(kind);
   glShaderSource(shader, 1, &text, nullptr);
@@ -216,8 +217,8 @@ thread_local GlRenderDevice* t_recording = nullptr;
 
 class GlRenderDevice : public StateDevice {
  public:
-  GlRenderDevice(int width, int height, const GlFunctions& gl, bool real)
-      : StateDevice(width, height), gl_(gl), real_(real) {
+  GlRenderDevice(int width, int height, const GlFunctions& gl, bool real, bool specialise = true)
+      : StateDevice(width, height), gl_(gl), real_(real), specialise_(specialise) {
     havePicture_ = !real_;
     if (real_) CreateObjects();
     Invalidate();
@@ -375,13 +376,16 @@ class GlRenderDevice : public StateDevice {
     double sendMs = 0.0;
     if (drawn) {
       GlRect damage{0, 0, width_, height_};
-      const bool partial = !force && !committed_ && lastDrawnValid_ && havePicture_ && Damage(damage);
+      size_t head = 0;
+      const bool partial = !force && !committed_ && lastDrawnValid_ && havePicture_ && Damage(damage, head);
+      size_t from = 0;
       if (partial) {
         damage_ = damage;
         damageOn_ = true;
+        from = FromUnderlay(head);
       }
       const auto sendStart = std::chrono::steady_clock::now();
-      Commit();
+      Commit(from);
       sendMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - sendStart).count();
       damageOn_ = false;
       lastDamage_ = partial ? damage : GlRect{0, 0, width_, height_};
@@ -406,6 +410,7 @@ class GlRenderDevice : public StateDevice {
   // Nothing on screen is known any more: the kept picture is made again by the next
   // frame, which is drawn whole.
   void ForgetLastFrame() {
+    underlayValid_ = false;
     pictureChecked_ = false;
     havePicture_ = !real_;
     lastDrawnValid_ = false;
@@ -616,25 +621,121 @@ class GlRenderDevice : public StateDevice {
     int activeUnit;
     uint32_t format, stride;
     uint32_t arrayBuffer, indexBuffer;
+    uint32_t program;
   };
 
-  void CreateObjects() {
-    GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShaderBody);
-    GLuint fs = Compile(GL_FRAGMENT_SHADER, kFragmentShaderBody);
-    program_ = glCreateProgram();
-    glAttachShader(program_, vs);
-    glAttachShader(program_, fs);
-    glLinkProgram(program_);
+  // The state that picks the shaders' paths, as the uniform block gives it, with
+  // what the shaders cannot tell apart made equal (an unused argument, the stages
+  // after a disabled one, the alpha function of an alpha test that is off), so that
+  // states drawing alike share one program.
+  using ProgramKey = std::array<int32_t, 24>;
+  static ProgramKey KeyOf(const Uniforms& u) {
+    ProgramKey k{};
+    const bool lit = u.flags[0] != 0 && u.flags[3] == 0;
+    k[0] = lit ? 1 : 0;
+    k[1] = lit && u.flags[1] != 0 ? 1 : 0;
+    k[2] = u.flags[2] != 0 ? 1 : 0;
+    k[3] = u.flags[3] != 0 ? 1 : 0;
+    for (int i = 0; i < 3; ++i) k[4 + i] = lit && u.sources[i] == 1 ? 1 : 0;
+    auto op = [](int32_t o) { return o >= 2 && o <= 7 ? o : 2; };  // any other op takes argument 1
+    auto arg = [](int32_t a) { return a >= 0 && a <= 2 ? a : 3; };  // any other argument is the factor
+    const int32_t* stages[2][2] = {{u.stage0, u.stage0b}, {u.stage1, u.stage1b}};
+    const float* texT[2] = {u.tex0T, u.tex1T};
+    for (int s = 0; s < 2; ++s) {
+      int32_t* out = &k[size_t(7 + s * 8)];
+      const int32_t* a = stages[s][0];
+      const int32_t* b = stages[s][1];
+      out[0] = 1;  // disabled, and so is every stage after it
+      if (a[0] == 1) break;
+      out[0] = op(a[0]);
+      out[1] = out[0] == 3 ? 0 : arg(a[1]);
+      out[2] = out[0] == 2 ? 0 : arg(a[2]);
+      out[3] = a[3] == 1 ? 1 : op(a[3]);
+      out[4] = out[3] == 1 || out[3] == 3 ? 0 : arg(b[0]);
+      out[5] = out[3] == 1 || out[3] == 2 ? 0 : arg(b[1]);
+      out[6] = b[3] != 0 ? 1 : 0;
+      out[7] = texT[s][2] != 0.0f ? 1 : 0;
+    }
+    if (u.alphaTest[0] != 0.0f) {
+      k[23] = 1;
+      const float f = u.alphaTest[1];
+      k[22] = f >= 1.0f && f <= 7.0f ? int32_t(f + 0.5f) : 0;  // any other function lets all through
+    }
+    return k;
+  }
+
+  // The prelude that writes a key's state into the shaders as constants; what the key
+  // leaves open is still read from the uniform block.
+  static std::string PreludeOf(const ProgramKey& k) {
+    auto iv = [&](size_t at, const char* z, const char* w) {
+      std::string s = "ivec4(" + std::to_string(k[at]) + ", " + std::to_string(k[at + 1]) + ", ";
+      s += z ? std::string(z) : std::to_string(k[at + 2]);
+      s += ", ";
+      s += w ? std::string(w) : std::to_string(k[at + 3]);
+      return s + ")";
+    };
+    auto b = [](int32_t v) { return std::string(v ? "true" : "false"); };
+    std::string p = "\n";
+    p += "#define kFlags " + iv(0, nullptr, nullptr) + "\n";
+    p += "#define kSources ivec4(" + std::to_string(k[4]) + ", " + std::to_string(k[5]) + ", " + std::to_string(k[6]) +
+         ", uSources.w)\n";
+    const char* coords[2] = {"uStage0b.z", "uStage1b.z"};
+    for (int s = 0; s < 2; ++s) {
+      const size_t at = size_t(7 + s * 8);
+      const std::string n = std::to_string(s);
+      p += "#define kStage" + n + " " + iv(at, nullptr, nullptr) + "\n";
+      p += "#define kStage" + n + "b ivec4(" + std::to_string(k[at + 4]) + ", " + std::to_string(k[at + 5]) + ", " +
+           coords[s] + ", " + std::to_string(k[at + 6]) + ")\n";
+      p += "#define kTex" + n + "On " + b(k[at + 7]) + "\n";
+    }
+    p += "#define kAlphaOn " + b(k[23]) + "\n";
+    p += "#define kAlphaFunc " + std::to_string(k[22]) + "\n";
+    return p;
+  }
+
+  GLuint MakeProgram(const std::string& prelude) {
+    GLuint vs = Compile(GL_VERTEX_SHADER, prelude, kVertexShaderBody);
+    GLuint fs = Compile(GL_FRAGMENT_SHADER, prelude, kFragmentShaderBody);
+    GLuint program = glCreateProgram();
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
+    glLinkProgram(program);
     GLint ok = 0;
-    glGetProgramiv(program_, GL_LINK_STATUS, &ok);
-    if (!ok) platform::ConsoleWriteLine("gfx: shader program did not link");
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
     glDeleteShader(vs);
     glDeleteShader(fs);
-    glUseProgram(program_);
-    glUniform1i(glGetUniformLocation(program_, "uTexture0"), 0);
-    glUniform1i(glGetUniformLocation(program_, "uTexture1"), 1);
-    GLuint block = glGetUniformBlockIndex(program_, "State");
-    glUniformBlockBinding(program_, block, 0);
+    if (!ok) {
+      platform::ConsoleWriteLine("gfx: shader program did not link");
+      glDeleteProgram(program);
+      return 0;
+    }
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, "uTexture0"), 0);
+    glUniform1i(glGetUniformLocation(program, "uTexture1"), 1);
+    glUniformBlockBinding(program, glGetUniformBlockIndex(program, "State"), 0);
+    cache_.program = program;
+    return program;
+  }
+
+  // The program for the state in uniforms_: its own, made at its first use and kept
+  // with the context, or the general one where that cannot be made.
+  GLuint ProgramFor(const Uniforms& u) {
+    if (!specialise_) return program_;
+    const ProgramKey key = KeyOf(u);
+    if (haveLastKey_ && key == lastKey_) return lastProgram_;
+    auto it = programs_.find(key);
+    if (it == programs_.end()) {
+      GLuint made = MakeProgram(PreludeOf(key));
+      it = programs_.emplace(key, made ? made : program_).first;
+    }
+    lastKey_ = key;
+    lastProgram_ = it->second;
+    haveLastKey_ = true;
+    return it->second;
+  }
+
+  void CreateObjects() {
+    program_ = MakeProgram(kGeneralPrelude);
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
     GLuint buffers[3];
@@ -805,6 +906,10 @@ class GlRenderDevice : public StateDevice {
     GLuint buffers[] = {vbo_, ebo_, ubo_};
     glDeleteBuffers(3, buffers);
     glDeleteVertexArrays(1, &vao_);
+    for (auto& [key, program] : programs_)
+      if (program != program_) glDeleteProgram(program);
+    programs_.clear();
+    haveLastKey_ = false;
     glDeleteProgram(program_);
     program_ = vao_ = vbo_ = ebo_ = ubo_ = 0;
   }
@@ -945,6 +1050,13 @@ class GlRenderDevice : public StateDevice {
     if (!dirty_) return;
     dirty_ = false;
     FillUniforms(uniforms_);
+    if (real_) {
+      const GLuint program = ProgramFor(uniforms_);
+      if (cache_.program != program) {
+        glUseProgram(program);
+        cache_.program = program;
+      }
+    }
     if (uniformOffset_ + uniformStride_ > kUniformRing) {
       gl_.bufferOrphan(GL_UNIFORM_BUFFER, kUniformRing);
       uniformOffset_ = 0;
@@ -1226,7 +1338,7 @@ class GlRenderDevice : public StateDevice {
   // Where this frame's picture can differ from the last drawn one: the packets
   // between the longest run alike at the start and the longest alike at the end, in
   // both frames. False when that is most of the picture or cannot be bounded.
-  bool Damage(GlRect& out) const {
+  bool Damage(GlRect& out, size_t& headOut) const {
     const size_t n = packetCount_, m = lastPacketCount_;
     size_t head = 0;
     while (head < n && head < m && packets_[head].digest == lastPackets_[head].digest) ++head;
@@ -1247,7 +1359,124 @@ class GlRenderDevice : public StateDevice {
     damage = Intersect(damage, GlRect{0, 0, width_, height_});
     if (int64_t(damage.w) * damage.h * 2 > int64_t(width_) * height_) return false;
     out = damage;
+    headOut = head;
     return true;
+  }
+
+  // ---- the underlay ----
+  // While a small part of a still picture animates, the packets before the first one
+  // that changes (the background's layers, mostly) paint the damaged part the same
+  // way every frame. The underlay keeps what they painted (colour, depth, stencil)
+  // over the area the later packets can reach, so a frame copies that back and plays
+  // only the later packets. It is known by the digests of the packets it holds.
+
+  static bool Contains(const GlRect& outer, const GlRect& inner) {
+    return inner.x >= outer.x && inner.y >= outer.y && inner.x + inner.w <= outer.x + outer.w &&
+           inner.y + inner.h <= outer.y + outer.h;
+  }
+
+  // The underlay holds this frame's first packets (and no more than the unchanged ones).
+  bool UnderlayHoldsHead(size_t head) const {
+    if (!underlayValid_ || underlayDigests_.size() > head) return false;
+    for (size_t i = 0; i < underlayDigests_.size(); ++i)
+      if (packets_[i].digest != underlayDigests_[i]) return false;
+    return true;
+  }
+
+  // False when GL refused the copy.
+  bool CopyPicture(GLuint from, GLuint to, const GlRect& r) {
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+    glDisable(GL_SCISSOR_TEST);  // the copy is cut by the scissor too
+    glBlitFramebuffer(r.x, r.y, r.x + r.w, r.y + r.h, r.x, r.y, r.x + r.w, r.y + r.h,
+                      GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, GL_NEAREST);
+    const bool ok = glGetError() == GL_NO_ERROR;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    Invalidate();
+    return ok;
+  }
+
+  bool MakeUnderlay() {
+    if (underlayFbo_) return true;
+    if (underlayRefused_) return false;
+    glGenRenderbuffers(2, underlayBuffers_);
+    glBindRenderbuffer(GL_RENDERBUFFER, underlayBuffers_[0]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+    glBindRenderbuffer(GL_RENDERBUFFER, underlayBuffers_[1]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+    glGenFramebuffers(1, &underlayFbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, underlayFbo_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, underlayBuffers_[0]);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, underlayBuffers_[1]);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    Invalidate();
+    if (!complete) DropUnderlay();
+    return complete;
+  }
+
+  void DropUnderlay() {
+    if (underlayFbo_) glDeleteFramebuffers(1, &underlayFbo_);
+    if (underlayBuffers_[0]) glDeleteRenderbuffers(2, underlayBuffers_);
+    underlayFbo_ = 0;
+    underlayBuffers_[0] = underlayBuffers_[1] = 0;
+    underlayValid_ = false;
+    underlayDigests_.clear();
+  }
+
+  // The first packet a partial frame has to play: after the underlay's, copied into
+  // the damaged part, where one holds this frame's first packets or can be made for
+  // them; 0 where not.
+  size_t FromUnderlay(size_t head) {
+    if (!real_ || underlayRefused_) return 0;
+    const bool holdsHead = UnderlayHoldsHead(head);
+    if (holdsHead && Contains(underlayRect_, damage_)) {
+      if (CopyPicture(underlayFbo_, pictureFbo_, damage_)) return underlayDigests_.size();
+      RefuseUnderlay();
+      return 0;
+    }
+    // Worth keeping once it holds a draw besides the frame's clear, and only for
+    // packets that draw into the picture alone.
+    if (head < 2) return 0;
+    for (size_t i = 0; i < head; ++i)
+      if (packets_[i].state.target) return 0;
+    // An animation moves its damaged part about: the underlay grows to every part it
+    // was asked for while it holds the same packets, up to half the picture.
+    GlRect reach = damage_;
+    if (holdsHead) {
+      const GlRect grown = Union(underlayRect_, damage_);
+      if (int64_t(grown.w) * grown.h * 2 <= int64_t(width_) * height_) reach = grown;
+    }
+    if (!MakeUnderlay()) return 0;
+    // The first packets are played into the underlay over that area, then copied.
+    const GlRect damage = damage_;
+    const DeviceState live = state_;
+    std::swap(pictureFbo_, underlayFbo_);
+    damage_ = reach;
+    Invalidate();
+    Play(0, head);
+    std::swap(pictureFbo_, underlayFbo_);
+    damage_ = damage;
+    state_ = live;
+    dirty_ = true;
+    Invalidate();
+    underlayDigests_.resize(head);
+    for (size_t i = 0; i < head; ++i) underlayDigests_[i] = packets_[i].digest;
+    underlayRect_ = reach;
+    underlayValid_ = true;
+    if (CopyPicture(underlayFbo_, pictureFbo_, damage_)) return head;
+    RefuseUnderlay();
+    return 0;
+  }
+
+  // A picture GL cannot copy into from the underlay (the back buffer's depth and
+  // stencil of other sizes, say): frames play all their packets again, as before.
+  void RefuseUnderlay() {
+    platform::ConsoleWriteLine("gfx: the picture cannot be copied from a kept underlay; drawing in full");
+    DropUnderlay();
+    underlayRefused_ = true;
   }
 
   // The picture the frames are drawn into and copied from to the back buffer, so that
@@ -1277,6 +1506,7 @@ class GlRenderDevice : public StateDevice {
   }
 
   void DropPicture() {
+    DropUnderlay();
     if (pictureFbo_) glDeleteFramebuffers(1, &pictureFbo_);
     if (pictureBuffers_[0]) glDeleteRenderbuffers(2, pictureBuffers_);
     pictureFbo_ = 0;
@@ -1412,13 +1642,19 @@ class GlRenderDevice : public StateDevice {
   // Plays the held packets to GL; the rest of the frame then goes to GL at once.
   // Draws in a row under the same state go as one (Batch), and a draw under the
   // state of the draw before sends no new uniforms.
-  void Commit() {
+  void Commit(size_t from = 0) {
     if (!recording_ || committed_) return;
     committed_ = true;
     const DeviceState live = state_;
     Invalidate();
+    Play(from, packetCount_);
+    state_ = live;
+    dirty_ = true;
+  }
+
+  void Play(size_t from, size_t to) {
     const Packet* lastDraw = nullptr;  // the last draw played, while its state is GL's
-    for (size_t i = 0; i < packetCount_; ++i) {
+    for (size_t i = from; i < to; ++i) {
       const Packet& p = packets_[i];
       if (damageOn_ && p.kind != PacketKind::kFrameClear && OutsideDamage(p)) continue;
       const bool draw = p.kind == PacketKind::kDraw || p.kind == PacketKind::kStatic;
@@ -1428,15 +1664,13 @@ class GlRenderDevice : public StateDevice {
       switch (p.kind) {
         case PacketKind::kFrameClear: FrameClearNow(); break;
         case PacketKind::kClear: ClearNow(p.flags, p.color, p.z, p.stencil); break;
-        case PacketKind::kDraw: i = Batch(i); break;
+        case PacketKind::kDraw: i = Batch(i, to); break;
         case PacketKind::kStatic: DrawStaticNow(*p.geometry, p.type, uint32_t(p.indexAt), p.count); break;
       }
       // A clear leaves GL's draw state as it was, but the frame clear forgets it.
       if (draw) lastDraw = &packets_[i];
       else if (p.kind == PacketKind::kFrameClear) lastDraw = nullptr;
     }
-    state_ = live;
-    dirty_ = true;
   }
 
   // What lies wholly outside the damaged part would be cut away by the scissor.
@@ -1484,12 +1718,12 @@ class GlRenderDevice : public StateDevice {
   // The held draw at `first` and the triangle draws after it under the same state go
   // to GL as one indexed triangle list, their triangles in their order, so the
   // picture is the one the separate draws paint. Returns the last packet it drew.
-  size_t Batch(size_t first) {
+  size_t Batch(size_t first, size_t end) {
     const Packet& head = packets_[first];
     size_t last = first;
     size_t vertices = head.vertexCount, indices = TriangleIndices(head);
     if (Batchable(head.type)) {
-      for (size_t j = first + 1; j < packetCount_; ++j) {
+      for (size_t j = first + 1; j < end; ++j) {
         const Packet& q = packets_[j];
         if (damageOn_ && q.kind != PacketKind::kFrameClear && OutsideDamage(q)) continue;
         if (q.kind != PacketKind::kDraw || !Batchable(q.type) || q.stride != head.stride ||
@@ -1587,9 +1821,20 @@ class GlRenderDevice : public StateDevice {
   bool havePicture_ = false;
   GLuint pictureFbo_ = 0;
   GLuint pictureBuffers_[2] = {0, 0};
+  GLuint underlayFbo_ = 0;
+  GLuint underlayBuffers_[2] = {0, 0};
+  bool underlayValid_ = false;
+  bool underlayRefused_ = false;
+  std::vector<uint64_t> underlayDigests_;  // of the packets it holds, from the frame's first
+  GlRect underlayRect_{0, 0, 0, 0};
 
   const GlFunctions& gl_;
   bool real_;
+  bool specialise_;  // false: everything drawn with the general program
+  std::map<ProgramKey, GLuint> programs_;
+  ProgramKey lastKey_{};
+  GLuint lastProgram_ = 0;
+  bool haveLastKey_ = false;
   bool attached_ = true;
   std::shared_ptr<TextureRegistry> textures_ = std::make_shared<TextureRegistry>();
   GLuint program_ = 0, vao_ = 0, vbo_ = 0, ebo_ = 0, ubo_ = 0;
@@ -1614,6 +1859,10 @@ void TextureReleasing(const Texture* texture) {
 
 std::unique_ptr<RenderDevice> CreateGlRenderDevice(int width, int height) {
   return std::make_unique<GlRenderDevice>(width, height, RealGlFunctions(), true);
+}
+
+std::unique_ptr<RenderDevice> CreateGlRenderDeviceGeneral(int width, int height) {
+  return std::make_unique<GlRenderDevice>(width, height, RealGlFunctions(), true, false);
 }
 
 std::unique_ptr<RenderDevice> CreateGlRenderDeviceOverStub(int width, int height) {

@@ -2,6 +2,13 @@
 // positions, per-vertex lighting (emissive, ambient, diffuse with vertex colour as a
 // material source), two texture stages with colour and alpha operations and
 // texture-matrix scrolling, and the alpha test.
+//
+// The bodies read the state that picks their paths through k-names. The general
+// prelude maps those to the uniform block, so one program draws every state; a
+// specialised prelude (made by the back end) writes them as constants, and the
+// compiler drops every path that state cannot take, the texture reads no stage
+// uses included. Software rasterisers run every path of a branch for every pixel,
+// so the specialised programs cost a fraction of the general one.
 #pragma once
 
 namespace platform::gfx {
@@ -35,6 +42,20 @@ layout(std140) uniform State {
 };
 )";
 
+// Every state read from the uniform block: the program that draws anything.
+inline constexpr const char* kGeneralPrelude = R"(
+#define kFlags uFlags
+#define kSources uSources
+#define kStage0 uStage0
+#define kStage0b uStage0b
+#define kStage1 uStage1
+#define kStage1b uStage1b
+#define kTex0On (uTex0T.z != 0.0)
+#define kTex1On (uTex1T.z != 0.0)
+#define kAlphaOn (uAlphaTest.x != 0.0)
+#define kAlphaFunc int(uAlphaTest.y + 0.5)
+)";
+
 inline constexpr const char* kVertexShaderBody = R"(
 layout(location = 0) in vec4 aPos;
 layout(location = 1) in vec3 aNormal;
@@ -45,16 +66,16 @@ out vec4 vDiffuse;
 out vec2 vUv0;
 out vec2 vUv1;
 
-vec2 StageCoord(int index, vec4 m, vec4 t) {
+vec2 StageCoord(int index, bool on, vec4 m, vec4 t) {
   vec2 uv = index == 1 ? aUv1 : aUv0;
-  if (t.z != 0.0) uv = vec2(uv.x * m.x + uv.y * m.z + t.x, uv.x * m.y + uv.y * m.w + t.y);
+  if (on) uv = vec2(uv.x * m.x + uv.y * m.z + t.x, uv.x * m.y + uv.y * m.w + t.y);
   return uv;
 }
 
 void main() {
   vec4 clip;
   vec4 world = vec4(0.0);
-  if (uFlags.w != 0) {
+  if (kFlags.w != 0) {
     vec2 ndc = vec2((aPos.x - uTarget.x) / uTarget.z * 2.0 - 1.0, 1.0 - (aPos.y - uTarget.y) / uTarget.w * 2.0);
     float w = aPos.w > 0.0 ? 1.0 / aPos.w : 1.0;
     clip = vec4(ndc * w, aPos.z * w, w);
@@ -62,14 +83,14 @@ void main() {
     world = uWorld * vec4(aPos.xyz, 1.0);
     clip = uViewProj * world;
   }
-  vec4 vertexColour = uFlags.z != 0 ? aColor : vec4(1.0);
-  if (uFlags.x != 0 && uFlags.w == 0) {
-    vec4 md = (uSources.x == 1 && uFlags.z != 0) ? aColor : uMatDiffuse;
-    vec4 ma = (uSources.y == 1 && uFlags.z != 0) ? aColor : uMatAmbient;
-    vec4 me = (uSources.z == 1 && uFlags.z != 0) ? aColor : uMatEmissive;
+  vec4 vertexColour = kFlags.z != 0 ? aColor : vec4(1.0);
+  if (kFlags.x != 0 && kFlags.w == 0) {
+    vec4 md = (kSources.x == 1 && kFlags.z != 0) ? aColor : uMatDiffuse;
+    vec4 ma = (kSources.y == 1 && kFlags.z != 0) ? aColor : uMatAmbient;
+    vec4 me = (kSources.z == 1 && kFlags.z != 0) ? aColor : uMatEmissive;
     vec3 n = mat3(uWorld) * aNormal;
     float len = length(n);
-    n = (uFlags.y != 0 && len > 0.0) ? n / len : vec3(0.0);
+    n = (kFlags.y != 0 && len > 0.0) ? n / len : vec3(0.0);
     vec3 c = me.rgb + ma.rgb * uGlobalAmbient.rgb;
     for (int i = 0; i < uSources.w; ++i) {
       int type = int(uLightVec[i].w + 0.5);
@@ -91,8 +112,8 @@ void main() {
   } else {
     vDiffuse = vertexColour;
   }
-  vUv0 = StageCoord(uStage0b.z, uTex0M, uTex0T);
-  vUv1 = StageCoord(uStage1b.z, uTex1M, uTex1T);
+  vUv0 = StageCoord(uStage0b.z, kTex0On, uTex0M, uTex0T);
+  vUv1 = StageCoord(uStage1b.z, kTex1On, uTex1M, uTex1T);
   clip.y *= uTarget2.x;
   clip.z = 2.0 * clip.z - clip.w;
   gl_Position = clip;
@@ -143,15 +164,15 @@ bool Passes(int f, float a, float ref) {
 
 void main() {
   vec4 cur = vDiffuse;
-  if (uStage0.x != 1) {
-    vec4 t0 = uStage0b.w != 0 ? texture(uTexture0, vUv0) : vec4(1.0);
-    cur = Stage(uStage0, uStage0b, t0, cur);
-    if (uStage1.x != 1) {
-      vec4 t1 = uStage1b.w != 0 ? texture(uTexture1, vUv1) : vec4(1.0);
-      cur = Stage(uStage1, uStage1b, t1, cur);
+  if (kStage0.x != 1) {
+    vec4 t0 = kStage0b.w != 0 ? texture(uTexture0, vUv0) : vec4(1.0);
+    cur = Stage(kStage0, kStage0b, t0, cur);
+    if (kStage1.x != 1) {
+      vec4 t1 = kStage1b.w != 0 ? texture(uTexture1, vUv1) : vec4(1.0);
+      cur = Stage(kStage1, kStage1b, t1, cur);
     }
   }
-  if (uAlphaTest.x != 0.0 && !Passes(int(uAlphaTest.y + 0.5), floor(cur.a * 255.0 + 0.5), uAlphaTest.z)) discard;
+  if (kAlphaOn && !Passes(kAlphaFunc, floor(cur.a * 255.0 + 0.5), uAlphaTest.z)) discard;
   fragColour = clamp(cur, 0.0, 1.0);
 }
 )";

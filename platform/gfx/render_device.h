@@ -312,6 +312,9 @@ void TextureReleasing(const Texture* texture);
 std::unique_ptr<RenderDevice> CreateNullRenderDevice(int width, int height);
 // The OpenGL 3.3 back end; a context must be current on the calling thread.
 std::unique_ptr<RenderDevice> CreateGlRenderDevice(int width, int height);
+// The same back end drawing everything with its one general program, none made for
+// the state in force: the reference its specialised programs must match.
+std::unique_ptr<RenderDevice> CreateGlRenderDeviceGeneral(int width, int height);
 // The OpenGL back end with every GL call going to a counting stub (no context needed):
 // what the back end itself costs, for benchmarks.
 std::unique_ptr<RenderDevice> CreateGlRenderDeviceOverStub(int width, int height);

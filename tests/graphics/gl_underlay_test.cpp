@@ -1,0 +1,128 @@
+// Recorded frames on a headless OpenGL context where one layer in the middle of a
+// still picture animates: the frames that draw only the damaged part again, from the
+// kept copy of the layers beneath it, must give the picture a full draw of the same
+// frame gives. Checked with the picture in a framebuffer of the back end's own and in
+// the kept back buffer, with a later layer that is depth-tested against the
+// animated one (so depth must be restored as well as colour).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "gfx_fixtures.h"
+#include "platform/gfx/render_device.h"
+
+namespace {
+
+namespace gfx = platform::gfx;
+using gfx::RenderState;
+constexpr int kSize = 64;
+
+void Quad(gfx::RenderDevice& d, float x0, float y0, float x1, float y1, float z, uint32_t colour) {
+  const gfx::VertexScreenColorTex v[4] = {{x0, y0, z, 1, colour, 0, 0},
+                                          {x1, y0, z, 1, colour, 1, 0},
+                                          {x0, y1, z, 1, colour, 0, 1},
+                                          {x1, y1, z, 1, colour, 1, 1}};
+  d.SetFVF(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+  d.DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, v, sizeof v[0]);
+}
+
+// Frame f of the scene: two background layers, a bar in the middle that moves and
+// changes colour, a translucent band over it and a depth-tested strip behind it.
+void DrawScene(gfx::RenderDevice& d, gfx::Texture* checker, int f) {
+  d.BeginScene();
+  d.SetViewport(gfx::Viewport{0, 0, kSize, kSize, 0.0f, 1.0f});
+  d.SetRenderState(RenderState::kCullMode, uint32_t(gfx::CullMode::kNone));
+  d.SetRenderState(RenderState::kLighting, 0);
+  d.SetRenderState(RenderState::kZEnable, 1);
+  d.SetRenderState(RenderState::kZWriteEnable, 1);
+  d.SetRenderState(RenderState::kZFunc, uint32_t(gfx::CompareFunc::kLess));
+  d.Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFF000000u, 1.0f, 0);
+  d.SetTexture(0, checker);
+  Quad(d, 0, 0, kSize, kSize, 0.8f, 0xFFFFFFFFu);  // textured background
+  d.SetTexture(0, nullptr);
+  d.SetRenderState(RenderState::kAlphaBlendEnable, 1);
+  d.SetRenderState(RenderState::kSrcBlend, uint32_t(gfx::BlendFactor::kSrcAlpha));
+  d.SetRenderState(RenderState::kDestBlend, uint32_t(gfx::BlendFactor::kInvSrcAlpha));
+  Quad(d, 0, 0, kSize, kSize, 0.7f, 0x80204080u);  // translucent wash, writes depth 0.7
+  // The bar: moves right 5 pixels a frame, back every fourth, and changes colour, so
+  // that the later frames' damage lies inside what the earlier ones asked for.
+  const float x = float(2 + 5 * (f % 4));
+  const uint32_t colours[3] = {0xFFFF2020u, 0xFF20FF20u, 0xFF2020FFu};
+  Quad(d, x, 20, x + 14, 32, 0.3f, colours[f % 3]);
+  Quad(d, 0, 24, kSize, 30, 0.2f, 0x6060F0F0u);    // translucent band over the bar
+  Quad(d, 0, 28, kSize, 36, 0.5f, 0xFFF0E000u);    // behind the bar, in front of the wash
+  d.SetRenderState(RenderState::kAlphaBlendEnable, 0);
+  d.EndScene();
+}
+
+std::unique_ptr<gfx::Texture> Checker(gfx::RenderDevice& d) {
+  gfx::ImageData image;
+  image.width = 4;
+  image.height = 4;
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) {
+      const bool on = (x + y) % 2 == 0;
+      const uint8_t px[4] = {uint8_t(on ? 230 : 40), uint8_t(on ? 180 : 90), uint8_t(on ? 60 : 160), 255};
+      image.rgba.insert(image.rgba.end(), px, px + 4);
+    }
+  return d.CreateTexture(image);
+}
+
+class GlUnderlayTest : public ::testing::TestWithParam<bool> {};
+
+TEST_P(GlUnderlayTest, FramesDrawnFromTheUnderlayMatchFullDraws) {
+  gfxtest::GlContext context(kSize, kSize);
+  if (!context.Ok()) GTEST_SKIP() << "no OpenGL context could be made: " << context.Error();
+  // One device at a time: a device keeps GL objects bound (its vertex array) that
+  // another one in the same context would replace.
+  constexpr int kFrames = 10;
+  std::vector<gfx::ImageData> got(kFrames);
+  {
+    auto recorded = gfx::CreateGlRenderDevice(kSize, kSize);
+    recorded->SetBackBufferKept(GetParam());
+    auto checker = Checker(*recorded);
+    for (int f = 0; f < kFrames; ++f) {
+      recorded->BeginFrameRecording();
+      DrawScene(*recorded, checker.get(), f);
+      ASSERT_TRUE(recorded->EndFrameRecording(false)) << "frame " << f << " changed and must be drawn";
+      ASSERT_TRUE(recorded->ReadPixels(got[size_t(f)]));
+    }
+  }
+  for (int f = 0; f < kFrames; ++f) {
+    // The same frame drawn whole by a device that holds nothing from earlier frames.
+    gfx::ImageData want;
+    {
+      auto full = gfx::CreateGlRenderDevice(kSize, kSize);
+      auto checker = Checker(*full);
+      DrawScene(*full, checker.get(), f);
+      ASSERT_TRUE(full->ReadPixels(want));
+    }
+    const gfx::ImageData& img = got[size_t(f)];
+    ASSERT_EQ(img.rgba.size(), want.rgba.size());
+    // Probes along the rows the bar, the band and the strip cover, where the bar is,
+    // where it was and where it has not been yet, and one row above it.
+    int mismatches = 0;
+    for (int y : {18, 22, 26, 29, 31, 34})
+      for (int x = 1; x < kSize; x += 3) {
+        const size_t at = (size_t(y) * kSize + size_t(x)) * 4;
+        for (int ch = 0; ch < 3; ++ch)
+          if (std::abs(int(img.rgba[at + ch]) - int(want.rgba[at + ch])) > 2) {
+            if (++mismatches <= 5)
+              ADD_FAILURE() << "frame " << f << " at " << x << "," << y << " channel " << ch << ": "
+                            << int(img.rgba[at + ch]) << " where a full draw gives " << int(want.rgba[at + ch]);
+            break;
+          }
+      }
+    EXPECT_EQ(mismatches, 0) << "frame " << f;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Picture, GlUnderlayTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& i) {
+                           return std::string(i.param ? "BackBufferKept" : "OwnFramebuffer");
+                         });
+
+}  // namespace
