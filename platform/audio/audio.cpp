@@ -371,6 +371,7 @@ struct SourceVoice::Impl {
   std::atomic<uint32_t> volumeCalls{0};
   // Mixed stream members only.
   bool endOfStream = false;   // the last buffer submitted ends the stream
+  bool late = false;          // the stream went on without it
   uint64_t mixedEnd = 0;      // frames handed to the stream so far
   uint64_t segmentBase = 0;   // position once every segment below has played
   std::deque<Segment> segments;
@@ -567,7 +568,7 @@ struct Bus {
         if (!m->started || m->dead) continue;
         const uint64_t available = m->queuedEnd - m->mixedEnd;
         if (available == 0) {
-          waiting = waiting || !m->endOfStream;
+          waiting = waiting || (!m->endOfStream && !m->late);
           continue;
         }
         anyData = true;
@@ -579,6 +580,9 @@ struct Bus {
       for (SourceVoice::Impl* m : members) {
         if (!m->started || m->dead) continue;
         const uint64_t n = std::min(step, m->queuedEnd - m->mixedEnd);
+        // A member the stream had to go on without holds it back no more until it
+        // has PCM again; it then plays late, as a source of its own would.
+        m->late = n == 0 && !m->endOfStream;
         if (n == 0) continue;
         MixMember(*m, n, mix.data(), scratch);
         m->AddSegment(queuedEnd, n);
@@ -702,6 +706,7 @@ void SourceVoice::Impl::ApplyGain(float master) {
 void SourceVoice::Impl::ApplyRatio() {
   if (bus) {
     bus->ratio = ratio;
+    for (Impl* m : bus->members) m->ratio = std::clamp(ratio, kMinRatio, m->maxRatio);
     if (!bus->dead) alSourcef(bus->source, AL_PITCH, ratio);
     return;
   }

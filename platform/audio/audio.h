@@ -1,7 +1,9 @@
 // The audio layer: one OpenAL Soft device and context for the whole process, and on
 // top of it any number of engines. An engine is a group of source voices with a
 // master gain of its own (the mastering voice); a source voice is one OpenAL source
-// fed with queued PCM buffers, with its own gain and a frequency ratio (pitch).
+// fed with queued PCM buffers, with its own gain and a frequency ratio (pitch), or a
+// mixed voice, summed by the layer with the engine's other mixed voices of its rate
+// into one stream that is one OpenAL source (see CreateMixedVoice).
 //
 // The position of a voice counts source frames consumed, so it is song time whatever
 // the frequency ratio, and it keeps counting across Stop/Start and buffer recycling.

@@ -172,4 +172,110 @@ TEST_F(MixedStemsTest, EachStemKeepsItsOwnLevel) {
   }
 }
 
+// Mixed voices straight on the layer, with PCM of known levels.
+class MixedVoicesTest : public audiotest::LoopbackTest {
+ protected:
+  using Voice = std::unique_ptr<platform::audio::SourceVoice>;
+
+  void SetUp() override {
+    LoopbackTest::SetUp();
+    engine_ = platform::audio::Engine::Create();
+    ASSERT_TRUE(engine_);
+    ASSERT_TRUE(engine_->CreateMastering());
+  }
+  void TearDown() override {
+    engine_.reset();
+    LoopbackTest::TearDown();
+  }
+
+  Voice Make() {
+    Voice v = engine_->CreateMixedVoice(platform::audio::WaveFormat::Pcm16(2, kRate), 2.0f);
+    EXPECT_TRUE(v);
+    return v;
+  }
+  // A buffer of one level on both sides; kept until the test ends (the layer reads it).
+  const std::vector<int16_t>& Level(float level, uint32_t frames) {
+    pcm_.emplace_back(2 * frames, static_cast<int16_t>(std::lround(level * 32768.0f)));
+    return pcm_.back();
+  }
+  static bool Submit(platform::audio::SourceVoice& v, const std::vector<int16_t>& pcm, bool last = false) {
+    return v.Submit(pcm.data(), static_cast<uint32_t>(pcm.size() * sizeof(int16_t)), last);
+  }
+  // The mean of the left side over frames [from, to).
+  static double Mean(const std::vector<float>& out, size_t from, size_t to) {
+    double sum = 0.0;
+    for (size_t f = from; f < to; ++f) sum += out[2 * f];
+    return sum / static_cast<double>(to - from);
+  }
+
+  std::unique_ptr<platform::audio::Engine> engine_;
+  std::vector<std::vector<int16_t>> pcm_;
+};
+
+// A stream that runs dry goes on from where it stopped when PCM comes again, playing
+// nothing twice; a member with nothing queued does not hold the others back once the
+// stream is dry, and plays its own PCM late (as a source of its own would).
+TEST_F(MixedVoicesTest, ADryStreamGoesOnWithoutReplaying) {
+  Voice a = Make(), b = Make();
+  ASSERT_TRUE(Submit(*a, Level(0.25f, 4410)));
+  ASSERT_TRUE(Submit(*b, Level(0.125f, 4410)));
+  platform::audio::SourceVoice* both[] = {a.get(), b.get()};
+  engine_->StartVoices(both);
+  std::vector<float> out = Render(8820);
+  EXPECT_NEAR(Mean(out, 0, 4410), 0.375, 1e-3);
+  EXPECT_NEAR(Mean(out, 4410, 8820), 0.0, 1e-6);
+  EXPECT_EQ(a->GetState().samplesPlayed, 4410u);
+  EXPECT_EQ(b->GetState().samplesPlayed, 4410u);
+  EXPECT_EQ(a->GetState().buffersQueued, 0u);
+
+  ASSERT_TRUE(Submit(*a, Level(0.5f, 2205)));
+  out = Render(4410);
+  EXPECT_NEAR(Mean(out, 0, 2205), 0.5, 1e-3);
+  EXPECT_NEAR(Mean(out, 2205, 4410), 0.0, 1e-6);
+  EXPECT_EQ(a->GetState().samplesPlayed, 6615u);
+  EXPECT_EQ(b->GetState().samplesPlayed, 4410u);
+
+  ASSERT_TRUE(Submit(*b, Level(0.125f, 2205), true));
+  out = Render(4410);
+  EXPECT_NEAR(Mean(out, 0, 2205), 0.125, 1e-3);
+  EXPECT_NEAR(Mean(out, 2205, 4410), 0.0, 1e-6);
+  EXPECT_EQ(b->GetState().samplesPlayed, 6615u);
+}
+
+// Stop pauses the whole stream at once when no member plays on; a member stopped
+// alone stops counting once what was mixed of it has played. A ratio set on one
+// member is every member's.
+TEST_F(MixedVoicesTest, StopRatioAndVolumeOfMembers) {
+  Voice a = Make(), b = Make();
+  for (int i = 0; i < 20; ++i) {
+    ASSERT_TRUE(Submit(*a, Level(0.25f, 4410)));
+    ASSERT_TRUE(Submit(*b, Level(0.125f, 4410)));
+  }
+  platform::audio::SourceVoice* both[] = {a.get(), b.get()};
+  engine_->StartVoices(both);
+  Render(4410);
+  engine_->StopVoices(both);
+  std::vector<float> out = Render(4410);
+  EXPECT_NEAR(Mean(out, 0, 4410), 0.0, 1e-6) << "the stream played on while stopped";
+  EXPECT_EQ(a->GetState().samplesPlayed, 4410u);
+  engine_->StartVoices(both);
+  out = Render(4410);
+  EXPECT_NEAR(Mean(out, 0, 4410), 0.375, 1e-3);
+  EXPECT_EQ(b->GetState().samplesPlayed, 8820u);
+
+  b->Stop();
+  out = Render(kRate);  // a second: far past what is mixed ahead
+  const uint64_t bStopped = b->GetState().samplesPlayed;
+  EXPECT_LT(bStopped, 8820u + kRate / 4);
+  EXPECT_NEAR(Mean(out, kRate / 2, kRate), 0.25, 1e-3) << "the stopped member still sounds";
+  EXPECT_EQ(a->GetState().samplesPlayed, 8820u + kRate);
+
+  a->SetFrequencyRatio(1.5f);
+  EXPECT_FLOAT_EQ(b->GetFrequencyRatio(), 1.5f);
+  a->SetVolume(2.0f);
+  out = Render(kRate / 2);
+  EXPECT_NEAR(Mean(out, kRate / 4, kRate / 2), 0.5, 1e-3);
+  EXPECT_EQ(b->GetState().samplesPlayed, bStopped);
+}
+
 }  // namespace
