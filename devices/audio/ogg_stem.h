@@ -1,5 +1,5 @@
 // One streamed audio stem: an Ogg Vorbis file decoded into a ring of PCM buffers that
-// feed one source voice. The first stem of a song's set owns the set's engine (its
+// feed one mixed voice (the set's stems of one rate reach the device as one stream). The first stem of a song's set owns the set's engine (its
 // mastering gain carries the fades); the others share it. The stem also carries the
 // mixing state the song's stem set drives.
 #pragma once

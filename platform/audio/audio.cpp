@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -53,6 +54,8 @@ bool SilentByChoice() {
   const char* choice = std::getenv("VELORIN_AUDIO");
   return choice && std::strcmp(choice, "null") == 0;
 }
+
+void PumpAllBuses();
 
 class Device {
  public:
@@ -98,6 +101,7 @@ class Device {
     float chunk[2 * 1024];
     while (frames > 0) {
       const uint32_t n = std::min<uint32_t>(frames, 1024);
+      PumpAllBuses();
       render_(device_, chunk, static_cast<ALCsizei>(n));
       if (out) out->insert(out->end(), chunk, chunk + 2 * n);
       frames -= n;
@@ -307,6 +311,24 @@ float Sanitize(float v, float hi) {
 
 // ---------------------------------------------------------------------------------
 // Voices and engines.
+//
+// A voice is either a source of its own, or a member of one of its engine's mixed
+// streams (one per sample rate): the stream sums the PCM of its started members,
+// each at its own volume, into one block at a time and feeds the blocks to a single
+// source, so the device converts and mixes one stream where it would otherwise do
+// that once per voice. The master gain and the frequency ratio are the stream
+// source's. Members play in step: a block is mixed only as far as every started
+// member that has not ended its stream has PCM queued, unless the stream has run
+// dry, when the others go on without the late one (as a source of its own would).
+// A member's position maps its frames onto the stream's frames through the blocks
+// they were mixed into, so it is as exact as a source's own.
+//
+// The stream is mixed only a short way ahead of what the device has played, so that
+// a member's volume change is heard after at most that much.
+
+using VoiceMutex = std::recursive_mutex;
+
+struct Bus;
 
 struct SourceVoice::Impl {
   struct Entry {
@@ -315,9 +337,18 @@ struct SourceVoice::Impl {
     uint64_t startFrame = 0;
     ALuint buffer = 0;
   };
+  // Frames of the voice mixed into the stream, from a stream frame on.
+  struct Segment {
+    uint64_t busStart = 0;
+    uint64_t voiceStart = 0;
+    uint64_t frames = 0;
+  };
 
-  mutable std::mutex mutex;
+  // Members of a mixed stream share the stream's lock.
+  std::shared_ptr<VoiceMutex> mutexp = std::make_shared<VoiceMutex>();
+  VoiceMutex& mutex() const { return *mutexp; }
   ALuint source = 0;
+  Bus* bus = nullptr;  // set for a member of a mixed stream
   bool dead = false;
   WaveFormat format;
   pcm::Target target = pcm::Target::kStereo16Direct;
@@ -338,6 +369,12 @@ struct SourceVoice::Impl {
   std::vector<ALuint> spare;
   std::vector<uint8_t> scratch;
   std::atomic<uint32_t> volumeCalls{0};
+  // Mixed stream members only.
+  bool endOfStream = false;   // the last buffer submitted ends the stream
+  bool late = false;          // the stream went on without it
+  uint64_t mixedEnd = 0;      // frames handed to the stream so far
+  uint64_t segmentBase = 0;   // position once every segment below has played
+  std::deque<Segment> segments;
 
   ALint State() const {
     ALint s = AL_INITIAL;
@@ -347,9 +384,11 @@ struct SourceVoice::Impl {
 
   void PopFront() {
     Entry& e = ring[head];
-    ALuint b = e.buffer;
-    alSourceUnqueueBuffers(source, 1, &b);
-    spare.push_back(e.buffer);
+    if (!bus) {
+      ALuint b = e.buffer;
+      alSourceUnqueueBuffers(source, 1, &b);
+      spare.push_back(e.buffer);
+    }
     framesDone += e.frames;
     e = Entry{};
     head = (head + 1) % kMaxQueuedBuffers;
@@ -359,34 +398,35 @@ struct SourceVoice::Impl {
   // Takes back the buffers the source has played. The source never holds a buffer
   // it has not played while it reads as stopped (Submit sees to that), so the
   // processed count is always the truth.
-  void Settle() {
-    ALint processed = 0;
-    alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
-    while (processed-- > 0 && count > 0) PopFront();
-  }
+  void Settle();
+  uint64_t Position();
+  void ApplyGain(float master);
+  // A member's ratio is its whole stream's: the members play in step.
+  void ApplyRatio();
 
-  uint64_t Position() {
-    Settle();
-    ALint offset = 0;
-    alGetSourcei(source, AL_SAMPLE_OFFSET, &offset);
-    const ALint state = State();
-    uint64_t pos;
-    if (state == AL_STOPPED) {
-      Settle();
-      pos = framesDone;
-    } else if (state == AL_INITIAL) {
-      pos = framesDone;
-    } else {
-      pos = framesDone + static_cast<uint64_t>(std::max<ALint>(offset, 0));
+  // Where the voice's frames have got to, given the frames the stream has played.
+  uint64_t MemberPosition(uint64_t busPlayed) {
+    while (!segments.empty() && segments.front().busStart + segments.front().frames <= busPlayed) {
+      segmentBase = segments.front().voiceStart + segments.front().frames;
+      segments.pop_front();
     }
-    pos = std::min(pos, queuedEnd);
-    lastPosition = std::max(lastPosition, pos);
-    return lastPosition;
+    if (!segments.empty() && segments.front().busStart < busPlayed) {
+      return segments.front().voiceStart + (busPlayed - segments.front().busStart);
+    }
+    return segmentBase;
   }
 
-  void ApplyGain(float master) {
-    const float g = Sanitize(volume * master, TheDevice().gainLimit());
-    alSourcef(source, AL_GAIN, g);
+  void AddSegment(uint64_t busStart, uint64_t frames) {
+    if (!segments.empty()) {
+      Segment& last = segments.back();
+      if (last.busStart + last.frames == busStart && last.voiceStart + last.frames == mixedEnd) {
+        last.frames += frames;
+        mixedEnd += frames;
+        return;
+      }
+    }
+    segments.push_back({busStart, mixedEnd, frames});
+    mixedEnd += frames;
   }
 
   // Ready to play when started: a paused source resumes, an idle one with buffers starts.
@@ -396,26 +436,311 @@ struct SourceVoice::Impl {
     return s == AL_PAUSED || s == AL_INITIAL || s == AL_STOPPED;
   }
 
+  void Release();
+};
+
+namespace {
+constexpr uint32_t kBusBlockMs = 25;
+constexpr uint32_t kBusLeadMs = 150;
+constexpr size_t kMaxBusBuffers = 16;
+}  // namespace
+
+struct Bus {
+  std::shared_ptr<VoiceMutex> mutexp = std::make_shared<VoiceMutex>();
+  ALuint source = 0;
+  bool dead = false;
+  uint32_t rate = 0;
+  bool floatOut = true;
+  float ratio = 1.0f;
+  std::vector<SourceVoice::Impl*> members;
+  struct Block {
+    ALuint buffer = 0;
+    uint32_t frames = 0;
+  };
+  std::deque<Block> queued;
+  std::vector<ALuint> spare;
+  uint64_t framesDone = 0;  // frames of the blocks played and taken back
+  uint64_t queuedEnd = 0;   // frames of every block queued
+  uint64_t lastPlayed = 0;
+  std::vector<float> mix;
+  std::vector<int16_t> narrow;
+  std::vector<uint8_t> scratch;
+
+  ALint State() const {
+    ALint s = AL_INITIAL;
+    alGetSourcei(source, AL_SOURCE_STATE, &s);
+    return s;
+  }
+
+  bool Running() const {
+    if (dead) return false;
+    for (const SourceVoice::Impl* m : members) {
+      if (m->started && !m->dead) return true;
+    }
+    return false;
+  }
+
+  void PopFront() {
+    ALuint b = queued.front().buffer;
+    alSourceUnqueueBuffers(source, 1, &b);
+    spare.push_back(b);
+    framesDone += queued.front().frames;
+    queued.pop_front();
+  }
+
+  void Settle() {
+    ALint processed = 0;
+    alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
+    while (processed-- > 0 && !queued.empty()) PopFront();
+  }
+
+  // Stream frames the device has played.
+  uint64_t Played() {
+    if (dead) return lastPlayed;
+    Settle();
+    ALint offset = 0;
+    alGetSourcei(source, AL_SAMPLE_OFFSET, &offset);
+    const ALint state = State();
+    uint64_t pos = framesDone;
+    if (state == AL_STOPPED) {
+      Settle();
+      pos = framesDone;
+    } else if (state != AL_INITIAL) {
+      pos = framesDone + static_cast<uint64_t>(std::max<ALint>(offset, 0));
+    }
+    pos = std::min(pos, queuedEnd);
+    lastPlayed = std::max(lastPlayed, pos);
+    return lastPlayed;
+  }
+
+  // Adds frames of a member, from its next unmixed frame, into the block.
+  static void MixMember(SourceVoice::Impl& m, uint64_t frames, float* out, std::vector<uint8_t>& scratch) {
+    const float gain = Sanitize(m.volume, TheDevice().gainLimit());
+    uint64_t at = m.mixedEnd;
+    uint64_t left = frames;
+    for (uint32_t i = 0; i < m.count && left > 0; ++i) {
+      const SourceVoice::Impl::Entry& e = m.ring[(m.head + i) % kMaxQueuedBuffers];
+      if (at >= e.startFrame + e.frames) continue;
+      const uint32_t offset = static_cast<uint32_t>(at - e.startFrame);
+      const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(left, e.frames - offset));
+      if (gain > 0.0f) {
+        const uint8_t* data = e.data + static_cast<size_t>(offset) * m.format.blockAlign;
+        if (m.target == pcm::Target::kStereo16Direct) {
+          const float g = gain * (1.0f / 32768.0f);
+          for (uint32_t f = 0; f < 2 * n; ++f) {
+            int16_t s;  // little-endian, as every target here is
+            std::memcpy(&s, data + 2 * static_cast<size_t>(f), sizeof s);
+            out[f] += static_cast<float>(s) * g;
+          }
+        } else if (m.target == pcm::Target::kStereo8Direct || m.target == pcm::Target::kStereo16) {
+          // Stereo as it is, or mono on both sides, as a source of its own plays them.
+          const uint32_t right = m.format.channels > 1 ? 1 : 0;
+          for (uint32_t f = 0; f < n; ++f) {
+            out[2 * f] += pcm::SampleAt(m.format, data, f, 0) * gain;
+            out[2 * f + 1] += pcm::SampleAt(m.format, data, f, right) * gain;
+          }
+        } else {
+          pcm::Convert(m.format, m.gains, pcm::Target::kStereoFloat, data, n, scratch);
+          const float* s = reinterpret_cast<const float*>(scratch.data());
+          for (uint32_t f = 0; f < 2 * n; ++f) out[f] += s[f] * gain;
+        }
+      }
+      out += 2 * static_cast<size_t>(n);
+      at += n;
+      left -= n;
+    }
+  }
+
+  // Mixes blocks until the stream is a lead ahead of the device or its members have
+  // nothing more; starts the source when play is set and a member is started.
+  void Pump(bool play) {
+    if (dead) return;
+    const uint64_t played = Played();
+    if (!Running()) return;
+    const uint64_t block = std::max<uint64_t>(rate * kBusBlockMs / 1000, 64);
+    const uint64_t lead = static_cast<uint64_t>(rate) * kBusLeadMs / 1000;
+    size_t fresh = 0;
+    while (queuedEnd - played < lead && queued.size() < kMaxBusBuffers) {
+      uint64_t step = block;
+      bool anyData = false;
+      bool waiting = false;
+      for (const SourceVoice::Impl* m : members) {
+        if (!m->started || m->dead) continue;
+        const uint64_t available = m->queuedEnd - m->mixedEnd;
+        if (available == 0) {
+          waiting = waiting || (!m->endOfStream && !m->late);
+          continue;
+        }
+        anyData = true;
+        step = std::min(step, available);
+      }
+      if (!anyData) break;
+      if (waiting && queuedEnd > played) break;  // the late member still has time to catch up
+      mix.assign(2 * static_cast<size_t>(step), 0.0f);
+      for (SourceVoice::Impl* m : members) {
+        if (!m->started || m->dead) continue;
+        const uint64_t n = std::min(step, m->queuedEnd - m->mixedEnd);
+        // A member the stream had to go on without holds it back no more until it
+        // has PCM again; it then plays late, as a source of its own would.
+        m->late = n == 0 && !m->endOfStream;
+        if (n == 0) continue;
+        MixMember(*m, n, mix.data(), scratch);
+        m->AddSegment(queuedEnd, n);
+      }
+      if (!QueueBlock(static_cast<uint32_t>(step))) break;
+      ++fresh;
+    }
+    if (fresh > 0 && State() == AL_STOPPED) {
+      // The source ran dry while the blocks were queued: everything ahead of them has played.
+      while (queued.size() > fresh) PopFront();
+    }
+    if (play) StartSource();
+  }
+
+  bool WantsPlay() const {
+    if (queued.empty() || !Running()) return false;
+    const ALint s = State();
+    return s == AL_PAUSED || s == AL_INITIAL || s == AL_STOPPED;
+  }
+
+  void StartSource() {
+    if (WantsPlay()) alSourcePlay(source);
+  }
+
+  bool QueueBlock(uint32_t frames) {
+    ALuint buffer = 0;
+    if (!spare.empty()) {
+      buffer = spare.back();
+      spare.pop_back();
+    } else {
+      alGetError();
+      alGenBuffers(1, &buffer);
+      if (alGetError() != AL_NO_ERROR) return false;
+    }
+    alGetError();
+    if (floatOut) {
+      alBufferData(buffer, AL_FORMAT_STEREO_FLOAT32, mix.data(), static_cast<ALsizei>(mix.size() * sizeof(float)),
+                   static_cast<ALsizei>(rate));
+    } else {
+      narrow.resize(mix.size());
+      for (size_t i = 0; i < mix.size(); ++i) {
+        narrow[i] = static_cast<int16_t>(std::lround(std::clamp(mix[i], -1.0f, 32767.0f / 32768.0f) * 32768.0f));
+      }
+      alBufferData(buffer, AL_FORMAT_STEREO16, narrow.data(), static_cast<ALsizei>(narrow.size() * sizeof(int16_t)),
+                   static_cast<ALsizei>(rate));
+    }
+    if (alGetError() == AL_NO_ERROR) alSourceQueueBuffers(source, 1, &buffer);
+    if (alGetError() != AL_NO_ERROR) {
+      spare.push_back(buffer);
+      return false;
+    }
+    queued.push_back({buffer, frames});
+    queuedEnd += frames;
+    return true;
+  }
+
+  void ApplyGain(float master) {
+    if (!dead) alSourcef(source, AL_GAIN, Sanitize(master, TheDevice().gainLimit()));
+  }
+
   void Release() {
     if (dead) return;
-    Position();  // an orphaned voice keeps reporting where it stopped
+    Played();
     alSourceStop(source);
     alSourcei(source, AL_BUFFER, 0);
     alDeleteSources(1, &source);
-    for (uint32_t i = 0; i < count; ++i) {
-      Entry& e = ring[(head + i) % kMaxQueuedBuffers];
-      spare.push_back(e.buffer);
-      e = Entry{};
-    }
-    count = 0;
+    for (const Block& b : queued) spare.push_back(b.buffer);
+    queued.clear();
     if (!spare.empty()) alDeleteBuffers(static_cast<ALsizei>(spare.size()), spare.data());
     spare.clear();
     alGetError();
     source = 0;
     dead = true;
-    g_liveVoices.fetch_sub(1);
   }
 };
+
+void SourceVoice::Impl::Settle() {
+  if (bus) {
+    const uint64_t pos = MemberPosition(bus->Played());
+    while (count > 0 && ring[head].startFrame + ring[head].frames <= pos) PopFront();
+    return;
+  }
+  ALint processed = 0;
+  alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
+  while (processed-- > 0 && count > 0) PopFront();
+}
+
+uint64_t SourceVoice::Impl::Position() {
+  uint64_t pos;
+  if (bus) {
+    Settle();
+    pos = MemberPosition(bus->Played());
+  } else {
+    Settle();
+    ALint offset = 0;
+    alGetSourcei(source, AL_SAMPLE_OFFSET, &offset);
+    const ALint state = State();
+    if (state == AL_STOPPED) {
+      Settle();
+      pos = framesDone;
+    } else if (state == AL_INITIAL) {
+      pos = framesDone;
+    } else {
+      pos = framesDone + static_cast<uint64_t>(std::max<ALint>(offset, 0));
+    }
+  }
+  pos = std::min(pos, queuedEnd);
+  lastPosition = std::max(lastPosition, pos);
+  return lastPosition;
+}
+
+void SourceVoice::Impl::ApplyGain(float master) {
+  if (bus) {
+    bus->ApplyGain(master);  // the voice's own volume is applied as it is mixed
+    return;
+  }
+  const float g = Sanitize(volume * master, TheDevice().gainLimit());
+  alSourcef(source, AL_GAIN, g);
+}
+
+void SourceVoice::Impl::ApplyRatio() {
+  if (bus) {
+    bus->ratio = ratio;
+    for (Impl* m : bus->members) m->ratio = std::clamp(ratio, kMinRatio, m->maxRatio);
+    if (!bus->dead) alSourcef(bus->source, AL_PITCH, ratio);
+    return;
+  }
+  alSourcef(source, AL_PITCH, ratio);
+}
+
+void SourceVoice::Impl::Release() {
+  if (dead) return;
+  Position();  // an orphaned voice keeps reporting where it stopped
+  if (bus) {
+    auto& list = bus->members;
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    // What was mixed of it already plays out beside the other members; its own
+    // bytes are no longer read. The last member takes the stream with it.
+    if (list.empty()) bus->Release();
+    bus = nullptr;
+  } else {
+    alSourceStop(source);
+    alSourcei(source, AL_BUFFER, 0);
+    alDeleteSources(1, &source);
+  }
+  for (uint32_t i = 0; i < count; ++i) {
+    Entry& e = ring[(head + i) % kMaxQueuedBuffers];
+    if (e.buffer) spare.push_back(e.buffer);
+    e = Entry{};
+  }
+  count = 0;
+  if (!spare.empty()) alDeleteBuffers(static_cast<ALsizei>(spare.size()), spare.data());
+  spare.clear();
+  alGetError();
+  source = 0;
+  dead = true;
+  g_liveVoices.fetch_sub(1);
+}
 
 struct EngineCore {
   std::mutex mutex;
@@ -423,9 +748,40 @@ struct EngineCore {
   bool mastering = false;
   std::atomic<float> master{1.0f};
   std::vector<SourceVoice::Impl*> voices;
+  std::vector<std::shared_ptr<Bus>> buses;  // dead ones stay until the engine goes
 
   float EffectiveMaster() const { return mastering ? master.load() : 0.0f; }
 };
+
+namespace {
+std::atomic<bool> g_mixing{true};
+
+// Every mixed stream of the process, for a device rendered on request.
+std::mutex g_busListMutex;
+std::vector<std::weak_ptr<Bus>> g_busList;
+
+void RegisterBus(const std::shared_ptr<Bus>& bus) {
+  std::lock_guard<std::mutex> lock(g_busListMutex);
+  std::erase_if(g_busList, [](const std::weak_ptr<Bus>& b) { return b.expired(); });
+  g_busList.push_back(bus);
+}
+
+// A real device plays while the pumping threads top its mixed streams up; a device
+// rendered on request has none running beside it, so it tops them up itself.
+void PumpAllBuses() {
+  std::vector<std::shared_ptr<Bus>> live;
+  {
+    std::lock_guard<std::mutex> lock(g_busListMutex);
+    for (const std::weak_ptr<Bus>& b : g_busList) {
+      if (std::shared_ptr<Bus> bus = b.lock()) live.push_back(std::move(bus));
+    }
+  }
+  for (const std::shared_ptr<Bus>& bus : live) {
+    std::lock_guard<VoiceMutex> lock(*bus->mutexp);
+    bus->Pump(true);
+  }
+}
+}  // namespace
 
 WaveFormat WaveFormat::Pcm16(uint16_t channels, uint32_t rate, ChannelOrder order) {
   WaveFormat f;
@@ -458,13 +814,13 @@ SourceVoice::~SourceVoice() {
   std::lock_guard<std::mutex> coreLock(core_->mutex);
   auto& list = core_->voices;
   list.erase(std::remove(list.begin(), list.end(), impl_.get()), list.end());
-  std::lock_guard<std::mutex> lock(impl_->mutex);
+  std::lock_guard<VoiceMutex> lock(impl_->mutex());
   impl_->Release();
 }
 
-bool SourceVoice::Submit(const void* data, uint32_t bytes, bool /*endOfStream*/, int32_t* error) {
+bool SourceVoice::Submit(const void* data, uint32_t bytes, bool endOfStream, int32_t* error) {
   Impl& v = *impl_;
-  std::lock_guard<std::mutex> lock(v.mutex);
+  std::lock_guard<VoiceMutex> lock(v.mutex());
   if (v.dead) return SetError(error, kErrorEngineGone), false;
   if (ShouldFail(testing::Operation::kSubmit)) return SetError(error, kErrorInjected), false;
   if (!data && bytes) return SetError(error, kErrorBadBuffer), false;
@@ -472,6 +828,19 @@ bool SourceVoice::Submit(const void* data, uint32_t bytes, bool /*endOfStream*/,
   if (frames == 0) return true;  // nothing whole to play
   v.Settle();
   if (v.count >= kMaxQueuedBuffers) return SetError(error, kErrorQueueFull), false;
+
+  if (v.bus) {
+    // The stream reads the caller's bytes as it mixes them.
+    Impl::Entry& e = v.ring[(v.head + v.count) % kMaxQueuedBuffers];
+    e.data = static_cast<const uint8_t*>(data);
+    e.frames = frames;
+    e.startFrame = v.queuedEnd;
+    ++v.count;
+    v.queuedEnd += frames;
+    v.endOfStream = endOfStream;
+    v.bus->Pump(true);
+    return true;
+  }
 
   ALuint buffer = 0;
   if (!v.spare.empty()) {
@@ -527,12 +896,13 @@ bool SourceVoice::Submit(const void* data, uint32_t bytes, bool /*endOfStream*/,
 
 VoiceState SourceVoice::GetState() {
   Impl& v = *impl_;
-  std::lock_guard<std::mutex> lock(v.mutex);
+  std::lock_guard<VoiceMutex> lock(v.mutex());
   VoiceState s;
   if (v.dead) {
     s.samplesPlayed = v.lastPosition;
     return s;
   }
+  if (v.bus) v.bus->Pump(true);  // whoever watches a member keeps its stream topped up
   s.samplesPlayed = v.Position();
   s.buffersQueued = v.count;
   return s;
@@ -540,36 +910,45 @@ VoiceState SourceVoice::GetState() {
 
 void SourceVoice::Start() {
   Impl& v = *impl_;
-  std::lock_guard<std::mutex> lock(v.mutex);
+  std::lock_guard<VoiceMutex> lock(v.mutex());
   if (v.dead) return;
   v.started = true;
+  if (v.bus) {
+    v.bus->Pump(true);
+    return;
+  }
   v.Settle();
   if (v.WantsPlay()) alSourcePlay(v.source);
 }
 
 void SourceVoice::Stop() {
   Impl& v = *impl_;
-  std::lock_guard<std::mutex> lock(v.mutex);
+  std::lock_guard<VoiceMutex> lock(v.mutex());
   if (v.dead) return;
   v.started = false;
+  if (v.bus) {
+    // What is mixed of it already still plays unless the whole stream stops.
+    if (!v.bus->Running() && v.bus->State() == AL_PLAYING) alSourcePause(v.bus->source);
+    return;
+  }
   if (v.State() == AL_PLAYING) alSourcePause(v.source);
 }
 
 bool SourceVoice::IsStarted() const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
+  std::lock_guard<VoiceMutex> lock(impl_->mutex());
   return impl_->started && !impl_->dead;
 }
 
 void SourceVoice::SetVolume(float volume) {
   Impl& v = *impl_;
   v.volumeCalls.fetch_add(1);
-  std::lock_guard<std::mutex> lock(v.mutex);
+  std::lock_guard<VoiceMutex> lock(v.mutex());
   v.volume = (volume == volume) ? volume : 0.0f;
   if (!v.dead) v.ApplyGain(core_->EffectiveMaster());
 }
 
 float SourceVoice::GetVolume() const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
+  std::lock_guard<VoiceMutex> lock(impl_->mutex());
   return impl_->volume;
 }
 
@@ -577,32 +956,32 @@ uint32_t SourceVoice::SetVolumeCalls() const { return impl_->volumeCalls.load();
 
 void SourceVoice::SetFrequencyRatio(float ratio) {
   Impl& v = *impl_;
-  std::lock_guard<std::mutex> lock(v.mutex);
+  std::lock_guard<VoiceMutex> lock(v.mutex());
   if (!(ratio == ratio)) ratio = 1.0f;
   v.ratio = std::clamp(ratio, kMinRatio, v.maxRatio);
-  if (!v.dead) alSourcef(v.source, AL_PITCH, v.ratio);
+  if (!v.dead) v.ApplyRatio();
 }
 
 float SourceVoice::GetFrequencyRatio() const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
+  std::lock_guard<VoiceMutex> lock(impl_->mutex());
   return impl_->ratio;
 }
 
 void SourceVoice::EnableMeter(bool on) {
   Impl& v = *impl_;
-  std::lock_guard<std::mutex> lock(v.mutex);
+  std::lock_guard<VoiceMutex> lock(v.mutex());
   v.meter = on;
   if (on && !v.dead) v.meterFrom = v.Position();
 }
 
 bool SourceVoice::MeterEnabled() const {
-  std::lock_guard<std::mutex> lock(impl_->mutex);
+  std::lock_guard<VoiceMutex> lock(impl_->mutex());
   return impl_->meter;
 }
 
 uint32_t SourceVoice::ReadMeter(float* peaks, float* rms, uint32_t channels) {
   Impl& v = *impl_;
-  std::lock_guard<std::mutex> lock(v.mutex);
+  std::lock_guard<VoiceMutex> lock(v.mutex());
   const uint32_t n = std::min<uint32_t>(channels, format_.channels);
   double sum[kMaxChannels] = {};
   float peak[kMaxChannels] = {};
@@ -648,10 +1027,14 @@ Engine::~Engine() {
     core_->alive = false;
     core_->mastering = false;
     for (SourceVoice::Impl* v : core_->voices) {
-      std::lock_guard<std::mutex> lock(v->mutex);
+      std::lock_guard<VoiceMutex> lock(v->mutex());
       v->Release();
     }
     core_->voices.clear();
+    for (const std::shared_ptr<Bus>& bus : core_->buses) {
+      std::lock_guard<VoiceMutex> lock(*bus->mutexp);
+      bus->Release();
+    }
   }
   g_liveEngines.fetch_sub(1);
 }
@@ -661,7 +1044,7 @@ bool Engine::CreateMastering(int32_t* error) {
   std::lock_guard<std::mutex> coreLock(core_->mutex);
   core_->mastering = true;
   for (SourceVoice::Impl* v : core_->voices) {
-    std::lock_guard<std::mutex> lock(v->mutex);
+    std::lock_guard<VoiceMutex> lock(v->mutex());
     if (!v->dead) v->ApplyGain(core_->EffectiveMaster());
   }
   return true;
@@ -676,7 +1059,7 @@ void Engine::DestroyMastering() {
   std::lock_guard<std::mutex> coreLock(core_->mutex);
   core_->mastering = false;
   for (SourceVoice::Impl* v : core_->voices) {
-    std::lock_guard<std::mutex> lock(v->mutex);
+    std::lock_guard<VoiceMutex> lock(v->mutex());
     if (!v->dead) v->ApplyGain(0.0f);
   }
 }
@@ -686,7 +1069,7 @@ void Engine::SetMasterVolume(float volume) {
   core_->master = (volume == volume) ? volume : 0.0f;
   TheDevice().Defer();
   for (SourceVoice::Impl* v : core_->voices) {
-    std::lock_guard<std::mutex> lock(v->mutex);
+    std::lock_guard<VoiceMutex> lock(v->mutex());
     if (!v->dead) v->ApplyGain(core_->EffectiveMaster());
   }
   TheDevice().Process();
@@ -695,6 +1078,15 @@ void Engine::SetMasterVolume(float volume) {
 float Engine::GetMasterVolume() const { return core_->master.load(); }
 
 std::unique_ptr<SourceVoice> Engine::CreateSourceVoice(const WaveFormat& format, float maxRatio, int32_t* error) {
+  return MakeVoice(format, maxRatio, false, error);
+}
+
+std::unique_ptr<SourceVoice> Engine::CreateMixedVoice(const WaveFormat& format, float maxRatio, int32_t* error) {
+  return MakeVoice(format, maxRatio, g_mixing.load(), error);
+}
+
+std::unique_ptr<SourceVoice> Engine::MakeVoice(const WaveFormat& format, float maxRatio, bool mixed,
+                                               int32_t* error) {
   if (ShouldFail(testing::Operation::kCreateSource)) return SetError(error, kErrorInjected), nullptr;
   if (!IsPlayable(format)) return SetError(error, kErrorBadFormat), nullptr;
   std::lock_guard<std::mutex> coreLock(core_->mutex);
@@ -722,6 +1114,39 @@ std::unique_ptr<SourceVoice> Engine::CreateSourceVoice(const WaveFormat& format,
   impl->gains = pcm::DownmixGains(format);
   impl->maxRatio = std::clamp(maxRatio == maxRatio ? maxRatio : 2.0f, kMinRatio, 1024.0f);
 
+  if (mixed) {
+    Bus* bus = nullptr;
+    for (const std::shared_ptr<Bus>& b : core_->buses) {
+      if (!b->dead && b->rate == format.sampleRate) bus = b.get();
+    }
+    if (!bus) {
+      auto made = std::make_shared<Bus>();
+      made->rate = format.sampleRate;
+      made->floatOut = TheDevice().floatFormat();
+      alGetError();
+      alGenSources(1, &made->source);
+      if (alGetError() != AL_NO_ERROR) return SetError(error, kErrorNoSource), nullptr;
+      alSourcei(made->source, AL_SOURCE_RELATIVE, AL_TRUE);
+      alSource3f(made->source, AL_POSITION, 0.0f, 0.0f, 0.0f);
+      alSourcef(made->source, AL_ROLLOFF_FACTOR, 0.0f);
+      alSourcef(made->source, AL_MAX_GAIN, TheDevice().gainLimit());
+      if (TheDevice().directChannels()) alSourcei(made->source, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+      made->ApplyGain(core_->EffectiveMaster());
+      alGetError();
+      bus = made.get();
+      RegisterBus(made);
+      core_->buses.push_back(std::move(made));
+    }
+    std::lock_guard<VoiceMutex> lock(*bus->mutexp);
+    impl->bus = bus;
+    impl->mutexp = bus->mutexp;
+    impl->ratio = std::clamp(bus->ratio, kMinRatio, impl->maxRatio);
+    bus->members.push_back(impl.get());
+    g_liveVoices.fetch_add(1);
+    core_->voices.push_back(impl.get());
+    return std::unique_ptr<SourceVoice>(new SourceVoice(core_, std::move(impl), format));
+  }
+
   alGetError();
   alGenSources(1, &impl->source);
   if (alGetError() != AL_NO_ERROR) return SetError(error, kErrorNoSource), nullptr;
@@ -745,43 +1170,61 @@ size_t Engine::VoiceCount() const {
 
 void Engine::StartVoices(std::span<SourceVoice* const> voices) {
   std::lock_guard<std::mutex> coreLock(core_->mutex);
-  std::vector<std::unique_lock<std::mutex>> locks;
+  std::vector<std::unique_lock<VoiceMutex>> locks;
   std::vector<ALuint> play;
+  std::vector<Bus*> buses;
   locks.reserve(voices.size());
   for (SourceVoice* voice : voices) {
     if (!voice) continue;
     SourceVoice::Impl& v = *voice->impl_;
-    locks.emplace_back(v.mutex);
+    locks.emplace_back(v.mutex());
     if (v.dead) continue;
     v.started = true;
+    if (v.bus) {
+      if (std::find(buses.begin(), buses.end(), v.bus) == buses.end()) buses.push_back(v.bus);
+      continue;
+    }
     v.Settle();
     if (v.WantsPlay()) play.push_back(v.source);
+  }
+  // Every member is marked before its stream mixes, so they all begin on one frame.
+  for (Bus* bus : buses) {
+    bus->Pump(false);
+    if (bus->WantsPlay()) play.push_back(bus->source);
   }
   if (!play.empty()) alSourcePlayv(static_cast<ALsizei>(play.size()), play.data());
 }
 
 void Engine::StopVoices(std::span<SourceVoice* const> voices) {
   std::lock_guard<std::mutex> coreLock(core_->mutex);
-  std::vector<std::unique_lock<std::mutex>> locks;
+  std::vector<std::unique_lock<VoiceMutex>> locks;
   std::vector<ALuint> pause;
+  std::vector<Bus*> buses;
   locks.reserve(voices.size());
   for (SourceVoice* voice : voices) {
     if (!voice) continue;
     SourceVoice::Impl& v = *voice->impl_;
-    locks.emplace_back(v.mutex);
+    locks.emplace_back(v.mutex());
     if (v.dead) continue;
     v.started = false;
+    if (v.bus) {
+      if (std::find(buses.begin(), buses.end(), v.bus) == buses.end()) buses.push_back(v.bus);
+      continue;
+    }
     if (v.State() == AL_PLAYING) pause.push_back(v.source);
+  }
+  for (Bus* bus : buses) {
+    if (!bus->Running() && !bus->dead && bus->State() == AL_PLAYING) pause.push_back(bus->source);
   }
   if (!pause.empty()) alSourcePausev(static_cast<ALsizei>(pause.size()), pause.data());
 }
 
 void Engine::SetFrequencyRatios(std::span<SourceVoice* const> voices, float ratio) {
   std::lock_guard<std::mutex> coreLock(core_->mutex);
-  std::vector<std::unique_lock<std::mutex>> locks;
+  std::vector<std::unique_lock<VoiceMutex>> locks;
   locks.reserve(voices.size());
   for (SourceVoice* voice : voices) {
-    if (voice) locks.emplace_back(voice->impl_->mutex);
+    if (voice) locks.emplace_back(voice->impl_->mutex());
   }
   if (!(ratio == ratio)) ratio = 1.0f;
   TheDevice().Defer();
@@ -789,7 +1232,7 @@ void Engine::SetFrequencyRatios(std::span<SourceVoice* const> voices, float rati
     if (!voice) continue;
     SourceVoice::Impl& v = *voice->impl_;
     v.ratio = std::clamp(ratio, kMinRatio, v.maxRatio);
-    if (!v.dead) alSourcef(v.source, AL_PITCH, v.ratio);
+    if (!v.dead) v.ApplyRatio();
   }
   TheDevice().Process();
 }
@@ -807,6 +1250,8 @@ bool UseLoopback(uint32_t sampleRate, bool followsStreams) {
 }
 bool UseDefaultDevice() { return TheDevice().UseLoopback(false, 0); }
 bool Render(uint32_t frames, std::vector<float>* out) { return TheDevice().Render(frames, out); }
+
+void MixVoices(bool on) { g_mixing.store(on); }
 
 void FailNext(Operation op, int count) { g_failures[static_cast<size_t>(op)].store(count); }
 void ClearFailures() {

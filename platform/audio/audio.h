@@ -1,7 +1,9 @@
 // The audio layer: one OpenAL Soft device and context for the whole process, and on
 // top of it any number of engines. An engine is a group of source voices with a
 // master gain of its own (the mastering voice); a source voice is one OpenAL source
-// fed with queued PCM buffers, with its own gain and a frequency ratio (pitch).
+// fed with queued PCM buffers, with its own gain and a frequency ratio (pitch), or a
+// mixed voice, summed by the layer with the engine's other mixed voices of its rate
+// into one stream that is one OpenAL source (see CreateMixedVoice).
 //
 // The position of a voice counts source frames consumed, so it is song time whatever
 // the frequency ratio, and it keeps counting across Stop/Start and buffer recycling.
@@ -65,6 +67,7 @@ struct VoiceState {
 
 class Engine;
 struct EngineCore;
+struct Bus;
 
 class SourceVoice {
  public:
@@ -100,6 +103,7 @@ class SourceVoice {
  private:
   friend class Engine;
   friend struct EngineCore;
+  friend struct Bus;
   struct Impl;
   SourceVoice(std::shared_ptr<EngineCore> core, std::unique_ptr<Impl> impl, const WaveFormat& format);
   std::shared_ptr<EngineCore> core_;
@@ -127,6 +131,14 @@ class Engine {
 
   std::unique_ptr<SourceVoice> CreateSourceVoice(const WaveFormat& format, float maxFrequencyRatio,
                                                  int32_t* error = nullptr);
+  // A voice the layer mixes with the engine's other mixed voices of the same rate into
+  // one stream to the device, so the device converts and mixes that one stream rather
+  // than each voice (a song's stems). It behaves as a voice of its own except that:
+  // the mixed voices of a rate play in step and share one frequency ratio (setting
+  // one's sets them all); a volume change, or a Stop while others play on, is heard
+  // after the short stretch already mixed ahead (at most 175 ms).
+  std::unique_ptr<SourceVoice> CreateMixedVoice(const WaveFormat& format, float maxFrequencyRatio,
+                                                int32_t* error = nullptr);
   size_t VoiceCount() const;
 
   // Several voices at once: they change at the same output frame.
@@ -136,6 +148,8 @@ class Engine {
 
  private:
   explicit Engine(std::shared_ptr<EngineCore> core);
+  std::unique_ptr<SourceVoice> MakeVoice(const WaveFormat& format, float maxFrequencyRatio, bool mixed,
+                                         int32_t* error);
   std::shared_ptr<EngineCore> core_;
 };
 
@@ -166,6 +180,9 @@ bool UseLoopback(uint32_t sampleRate = 44100, bool followsStreams = false);
 bool UseDefaultDevice();
 // Renders frames of the loopback device; the stereo float output is appended to out.
 bool Render(uint32_t frames, std::vector<float>* out = nullptr);
+
+// False makes CreateMixedVoice give voices of their own (to compare the two paths).
+void MixVoices(bool on);
 
 enum class Operation { kCreateEngine, kCreateMastering, kCreateSource, kSubmit };
 // The next count calls of the operation fail with kErrorInjected.
