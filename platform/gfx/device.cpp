@@ -131,7 +131,33 @@ void Texture::ForgetDeviceCopy(std::vector<uint8_t> pixels) {
   framebuffer_ = 0;
   depthRenderbuffer_ = 0;
   uploaded_ = false;
+  shared_.reset();
   pending_ = std::move(pixels);
+}
+
+std::vector<uint8_t>& Texture::PendingPixels() {
+  if (shared_) {
+    pending_ = shared_->rgba;
+    shared_.reset();
+  }
+  return pending_;
+}
+
+const uint8_t* Texture::PendingData() const {
+  if (shared_) return shared_->rgba.empty() ? nullptr : shared_->rgba.data();
+  return pending_.empty() ? nullptr : pending_.data();
+}
+
+void Texture::SharePendingPixels(std::shared_ptr<const ImageData> image) {
+  pending_.clear();
+  pending_.shrink_to_fit();
+  shared_ = std::move(image);
+}
+
+void Texture::DropPendingPixels() {
+  pending_.clear();
+  pending_.shrink_to_fit();
+  shared_.reset();
 }
 
 ImagePrefetch::ImagePrefetch(std::vector<std::string> paths) {
