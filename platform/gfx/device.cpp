@@ -26,6 +26,7 @@
 #include <stb_image.h>
 
 #include "platform/gfx/jpeg_decoder.h"
+#include "platform/gfx/png_plain.h"
 #include "platform/gfx/render_device.h"
 
 namespace platform::gfx {
@@ -70,6 +71,8 @@ bool DecodeImageBytes(std::string_view bytes, std::string_view nameForLog, Image
   if (bytes.empty() || !platform::ImageFitsTheGame(bytes, nameForLog)) return false;
   if (bytes.size() > static_cast<size_t>(INT_MAX)) return false;
   if (IsJpeg(bytes)) return DecodeJpeg(bytes, out.width, out.height, out.rgba);
+  // The game's own pictures take the fast path; every other file the general reader.
+  if (DecodePlainPng(bytes, kMaxImageSide, out) == PlainPng::kDecoded) return true;
   int w = 0, h = 0, channels = 0;
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
   const int len = static_cast<int>(bytes.size());

@@ -28,6 +28,19 @@ namespace gfx = platform::gfx;
 using graphics::GameAssets;
 using graphics::ImageDecodePool;
 
+// A w x h picture whose pixels follow from seed; the pixels written, or none when the
+// file could not be written.
+std::vector<uint8_t> WriteSizedPicture(const std::string& path, int w, int h, int seed) {
+  std::vector<uint8_t> px(size_t(w) * size_t(h) * 4);
+  uint32_t noise = uint32_t(seed) * 2654435761u + 1;
+  for (uint8_t& b : px) {
+    noise = noise * 1664525u + 1013904223u;
+    b = uint8_t(noise >> 24);
+  }
+  if (!stbi_write_png(path.c_str(), w, h, 4, px.data(), w * 4)) px.clear();
+  return px;
+}
+
 // A picture whose size and pixels follow from seed, so every file differs.
 bool WritePicture(const std::string& path, int seed) {
   const int w = 3 + seed % 17, h = 2 + seed % 11;
@@ -449,6 +462,39 @@ TEST_F(DecodePoolTest, AParsedModelQueuesItsPicturesOnceAcrossModels) {
     EXPECT_EQ(pool.Take(dir.Path("b.png"), out), ImageDecodePool::Taken::kDecoded);
     EXPECT_EQ(pool.Take(dir.Path("gone.png"), out), ImageDecodePool::Taken::kNotQueued);
   }
+}
+
+// Pictures decoded in a row on one thread, growing, shrinking and growing again (the
+// allocator hands the decoder memory of the pictures before), each come out as
+// written, on the loading thread and on workers alike.
+TEST_F(DecodePoolTest, PicturesInARowOfChangingSizesComeOutAsWritten) {
+  struct Size {
+    int w, h;
+  };
+  const Size sizes[] = {{300, 200}, {40, 30}, {700, 500}, {300, 200}, {1000, 20}, {64, 64}, {701, 499}, {2, 2}};
+  std::vector<std::vector<uint8_t>> written;
+  for (size_t i = 0; i < std::size(sizes); ++i) {
+    written.push_back(WriteSizedPicture(dir.Path("s" + std::to_string(i) + ".png"), sizes[i].w, sizes[i].h, int(i)));
+    ASSERT_FALSE(written.back().empty());
+  }
+  for (int round = 0; round < 2; ++round)
+    for (size_t i = 0; i < std::size(sizes); ++i) {
+      SCOPED_TRACE("picture " + std::to_string(i) + " round " + std::to_string(round));
+      gfx::ImageData out;
+      ASSERT_TRUE(gfx::DecodeImageFile(dir.Path("s" + std::to_string(i) + ".png"), out));
+      EXPECT_EQ(out.width, sizes[i].w);
+      EXPECT_TRUE(out.rgba == written[i]);
+    }
+  ImageDecodePool pool(2);
+  for (int round = 0; round < 3; ++round)
+    for (size_t i = 0; i < std::size(sizes); ++i) pool.Queue(dir.Path("s" + std::to_string(i) + ".png"));
+  for (int round = 0; round < 3; ++round)
+    for (size_t i = 0; i < std::size(sizes); ++i) {
+      SCOPED_TRACE("pooled picture " + std::to_string(i) + " round " + std::to_string(round));
+      gfx::ImageData out;
+      ASSERT_EQ(pool.Take(dir.Path("s" + std::to_string(i) + ".png"), out), ImageDecodePool::Taken::kDecoded);
+      EXPECT_TRUE(out.rgba == written[i]);
+    }
 }
 
 TEST_F(DecodePoolTest, ClosingWithUntakenWorkNeitherHangsNorLeaks) {
