@@ -73,6 +73,7 @@ bool DecodeImageBytes(std::string_view bytes, std::string_view nameForLog, Image
   if (IsJpeg(bytes)) return DecodeJpeg(bytes, out.width, out.height, out.rgba);
   // The game's own pictures take the fast path; every other file the general reader.
   if (DecodePlainPng(bytes, kMaxImageSide, out) == PlainPng::kDecoded) return true;
+  if (!PngFitsTheGeneralReader(bytes)) return false;
   int w = 0, h = 0, channels = 0;
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
   const int len = static_cast<int>(bytes.size());

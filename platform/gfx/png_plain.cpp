@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -180,6 +181,25 @@ PlainPng Decode(std::string_view bytes, int maxSide, ImageData& out) {
 }
 
 }  // namespace
+
+bool PngFitsTheGeneralReader(std::string_view bytes) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t size = bytes.size();
+  if (size < 8 || std::memcmp(data, "\x89PNG", 4) != 0) return true;
+  bool sawData = false;
+  for (size_t at = 8; size - at >= 8;) {
+    const uint32_t length = ReadBe32(data + at);
+    const unsigned char* type = data + at + 4;
+    if (length > size - at - 8) return false;
+    if (std::memcmp(type, "IDAT", 4) == 0) {
+      if (!sawData && length == 0) return false;
+      sawData = true;
+    }
+    if (std::memcmp(type, "IEND", 4) == 0) return true;
+    at += size_t(length) + 8 + std::min<size_t>(4, size - at - 8 - length);
+  }
+  return true;
+}
 
 PlainPng DecodePlainPng(std::string_view bytes, int maxSide, ImageData& out) {
   out = ImageData();

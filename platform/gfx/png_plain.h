@@ -17,4 +17,10 @@ enum class PlainPng { kDecoded, kNotPlain };
 // maxSide bounds each side.
 PlainPng DecodePlainPng(std::string_view bytes, int maxSide, ImageData& out);
 
+// False for a PNG file the general reader mishandles though it would refuse it in the
+// end: a chunk that claims more bytes than the file holds (it allocates for the claim
+// first, up to gigabytes), or an empty first data chunk (it copies from a null
+// buffer). True for every other file, PNG or not.
+bool PngFitsTheGeneralReader(std::string_view bytes);
+
 }  // namespace platform::gfx

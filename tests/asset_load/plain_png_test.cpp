@@ -130,6 +130,8 @@ TEST(PlainPng, OtherKindsAndDamageGoToTheGeneralReader) {
       {"16 bits a channel", wide, false},  // the data no longer fits the header
       {"interlaced", laced, false},
       {"a stream that is not deflate", badStream, false},
+      {"an empty first data chunk, then damage", good.substr(0, 8 + 25) + Chunk("IDAT", "") + "x\xda\x95 junk", false},
+      {"a chunk claiming a gigabyte", good.substr(0, 8 + 25) + std::string("\x40\0\0\0IDATx\xda", 10), false},
       {"cut short", good.substr(0, good.size() - 20), false},
       {"header only", good.substr(0, 8 + 25), false},
       {"not a PNG", std::string("GIF89a") + std::string(40, '\0'), false},
@@ -147,6 +149,11 @@ TEST(PlainPng, OtherKindsAndDamageGoToTheGeneralReader) {
       EXPECT_EQ(general.rgba.size(), size_t(20 * 10 * 4));
     }
   }
+  // An empty data chunk before the data is allowed.
+  gfx::ImageData spaced;
+  EXPECT_EQ(gfx::DecodePlainPng(good.substr(0, 8 + 25) + Chunk("IDAT", "") + good.substr(8 + 25), 16384, spaced),
+            PlainPng::kDecoded);
+  EXPECT_TRUE(spaced.rgba == rgba);
   // A side past the bound is not read here.
   gfx::ImageData out;
   EXPECT_EQ(gfx::DecodePlainPng(good, 19, out), PlainPng::kNotPlain);
