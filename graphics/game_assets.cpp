@@ -158,12 +158,25 @@ void GameAssets::LoadTextures(std::u16string_view theme) {
 
 void GameAssets::LoadModels(std::u16string_view theme) {
   modelsLoaded = 0;
+  auto modelFile = [](const StaticAssetRow& row) {
+    return std::u16string(row.folder) + u"/" + std::u16string(row.name) + u".X";
+  };
+  // Parsing and the pictures the models name are most of this load; the pool does both
+  // ahead of the walk (as the walk will first look: in the theme's own folder), which
+  // still fills the slots and writes its log lines one row after another.
+  std::unique_ptr<ImageDecodePool> pool;
+  if (device_ && decodeThreads_ > 0) {
+    pool = std::make_unique<ImageDecodePool>(decodeThreads_);
+    std::u16string base = GetCurrentFolder();
+    if (!base.empty() && base.back() != u'/') base += u'/';
+    for (const StaticAssetRow& row : kModelRows)
+      pool->QueueModel(Narrow(base + std::u16string(theme) + u"static/" + modelFile(row)));
+  }
   // The models name many of the same pictures: decode each once for this load.
-  meshDevice_.ShareDecodes(true);
+  meshDevice_.ShareDecodes(true, pool.get());
   for (const StaticAssetRow& row : kModelRows) {
     MeshInstance& mesh = meshes.at(size_t(row.slot));
-    std::u16string file = std::u16string(row.folder) + u"/" + std::u16string(row.name) + u".X";
-    LoadStaticModel(&meshDevice_, mesh, &modelsLoaded, file, theme);
+    LoadStaticModel(&meshDevice_, mesh, &modelsLoaded, modelFile(row), theme);
     if (Contains(kKeysFretSlots, row.slot)) mesh.pivot.z = 15.0f;
     // The hierarchy keeps the slot's address, so it draws whatever the slot holds then.
     if (Contains(kNeckMaskedSlots, row.slot) && mesh.Hierarchy())

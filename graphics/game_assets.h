@@ -53,8 +53,9 @@ class GameAssets {
   GameAssets& operator=(const GameAssets&) = delete;
 
   void LoadTextures(std::u16string_view themeFolder);
-  // How many worker threads decode the fixed tables' pictures during LoadTextures
-  // (0: the loading thread decodes each itself). One per core unless set.
+  // How many worker threads decode the fixed tables' pictures during LoadTextures, and
+  // parse the models and decode their pictures during LoadModels (0: the loading thread
+  // does it all itself). One per core unless set.
   void SetDecodeThreads(int threads);
   int DecodeThreads() const { return decodeThreads_; }
   void LoadModels(std::u16string_view themeFolder);

@@ -61,6 +61,24 @@ bool FindTextureBesideModel(const std::string& folder, const std::string& name, 
 
 }  // namespace
 
+std::vector<std::string> ModelPictureFiles(std::string_view path, const platform::model::XModel& model) {
+  std::string folder, name;
+  SplitPathNarrow(path, &folder, &name);
+  std::vector<std::string> files;
+  for (const auto& frame : model.frames)
+    for (int meshIndex : frame.meshes) {
+      if (meshIndex < 0 || size_t(meshIndex) >= model.meshes.size()) continue;
+      const XMesh& mesh = model.meshes[size_t(meshIndex)];
+      if (!mesh.materialsFromFile) continue;
+      for (const auto& material : mesh.materials) {
+        std::string found;
+        if (material.textureFile.empty() || !FindTextureBesideModel(folder, material.textureFile, found)) continue;
+        if (std::find(files.begin(), files.end(), found) == files.end()) files.push_back(std::move(found));
+      }
+    }
+  return files;
+}
+
 MeshHierarchy::MeshHierarchy(MeshDevice* device) : lastUpdate(platform::TimeGetTime()), device_(device) {}
 
 MeshHierarchy::~MeshHierarchy() = default;
@@ -71,7 +89,9 @@ bool MeshHierarchy::Load(std::string_view path) {
   SplitPathNarrow(path, &folder, &name);
   fileName = ToWide(name);
   std::string error;
-  if (!platform::model::LoadXFile(path, model_, &error)) {
+  const bool parsed = device_ ? device_->LoadModelFile(path, model_, &error)
+                              : platform::model::LoadXFile(path, model_, &error);
+  if (!parsed) {
     Log(0, u"Could Not Load:" + fileName);
     return false;
   }

@@ -32,6 +32,11 @@ struct MeshMaterial {
 class MeshDevice {
  public:
   virtual ~MeshDevice() = default;
+  // Reads and parses a model file (a loader may have parsed it ahead on another
+  // thread). False, with error set, when it cannot be read or is no model.
+  virtual bool LoadModelFile(std::string_view path, platform::model::XModel& out, std::string* error) {
+    return platform::model::LoadXFile(path, out, error);
+  }
   // Null when the image cannot be read.
   virtual std::unique_ptr<platform::gfx::Texture> CreateTextureFromFile(std::string_view path) = 0;
   virtual void SetWorldTransform(const glm::mat4& world) = 0;
@@ -52,6 +57,10 @@ class MeshDevice {
     DrawTriangles(mesh.vertices.data(), mesh.vertices.size(), mesh.indices.data() + firstIndex, indexCount);
   }
 };
+
+// The picture files a hierarchy loaded from path asks its device for, in the order it
+// asks (each once): the materials' textures as found beside the model.
+std::vector<std::string> ModelPictureFiles(std::string_view path, const platform::model::XModel& model);
 
 // The place a texture pointer is kept (a slot of a texture table of the asset store).
 // A hierarchy keeps the slot and reads it at every draw, so it draws with whatever

@@ -1,26 +1,46 @@
 // The mesh code's drawing calls on the renderer's device.
 #include "graphics/render_mesh_device.h"
 
+#include "graphics/image_decode_pool.h"
+
 namespace graphics {
 
 namespace gfx = platform::gfx;
 
-void RenderMeshDevice::ShareDecodes(bool on) {
+void RenderMeshDevice::ShareDecodes(bool on, ImageDecodePool* pool) {
   shareDecodes_ = on;
+  pool_ = on ? pool : nullptr;
   if (!on) decoded_.clear();
+}
+
+bool RenderMeshDevice::LoadModelFile(std::string_view path, platform::model::XModel& out, std::string* error) {
+  if (pool_) {
+    std::string reason;
+    switch (pool_->TakeModel(std::string(path), out, reason)) {
+      case ImageDecodePool::Taken::kDecoded: return true;
+      case ImageDecodePool::Taken::kFailed:
+        if (error) *error = std::move(reason);
+        return false;
+      case ImageDecodePool::Taken::kNotQueued: break;
+    }
+  }
+  return MeshDevice::LoadModelFile(path, out, error);
 }
 
 std::unique_ptr<gfx::Texture> RenderMeshDevice::CreateTextureFromFile(std::string_view path) {
   if (!device_) return nullptr;
   if (!shareDecodes_) return device_->CreateTextureFromFile(path);
-  auto it = decoded_.find(std::string(path));
+  const std::string key(path);
+  auto it = decoded_.find(key);
   if (it == decoded_.end()) {
-    gfx::ImageData image;
+    auto image = std::make_shared<gfx::ImageData>();
+    const ImageDecodePool::Taken taken = pool_ ? pool_->Take(key, *image) : ImageDecodePool::Taken::kNotQueued;
     // A file that does not decode is tried again next time, as without sharing.
-    if (!gfx::DecodeImageFile(path, image)) return nullptr;
-    it = decoded_.emplace(std::string(path), std::move(image)).first;
+    if (taken == ImageDecodePool::Taken::kFailed) return nullptr;
+    if (taken == ImageDecodePool::Taken::kNotQueued && !gfx::DecodeImageFile(path, *image)) return nullptr;
+    it = decoded_.emplace(key, std::move(image)).first;
   }
-  return device_->CreateTexture(it->second);
+  return device_->CreateSharedTexture(it->second);
 }
 
 void RenderMeshDevice::SetWorldTransform(const glm::mat4& world) {

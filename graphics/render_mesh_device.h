@@ -3,6 +3,7 @@
 // an indexed draw in the model vertex format (position, normal, two coordinate pairs).
 #pragma once
 
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -11,15 +12,20 @@
 
 namespace graphics {
 
+class ImageDecodePool;
+
 class RenderMeshDevice : public MeshDevice {
  public:
   explicit RenderMeshDevice(platform::gfx::RenderDevice* device) : device_(device) {}
   platform::gfx::RenderDevice* Device() const { return device_; }
-  // While on, each picture file is decoded once and every texture made from it gets
-  // its own copy of the pixels (the gameplay models name the same pictures many
-  // times). Turning it off frees the kept pixels. Used by one thread at a time.
-  void ShareDecodes(bool on);
+  // While on, each picture file is decoded once and every texture made from it reads
+  // the same pixels until its upload (the gameplay models name the same pictures many
+  // times). With a pool, models and pictures it has queued are taken from it instead
+  // of being read here. Turning it off lets go of the kept pixels and the pool. Used by
+  // one thread at a time.
+  void ShareDecodes(bool on, ImageDecodePool* pool = nullptr);
 
+  bool LoadModelFile(std::string_view path, platform::model::XModel& out, std::string* error) override;
   std::unique_ptr<platform::gfx::Texture> CreateTextureFromFile(std::string_view path) override;
   void SetWorldTransform(const glm::mat4& world) override;
   void SetMaterial(const MeshMaterial& material) override;
@@ -33,7 +39,8 @@ class RenderMeshDevice : public MeshDevice {
  private:
   platform::gfx::RenderDevice* device_;
   bool shareDecodes_ = false;
-  std::unordered_map<std::string, platform::gfx::ImageData> decoded_;
+  ImageDecodePool* pool_ = nullptr;
+  std::unordered_map<std::string, std::shared_ptr<const platform::gfx::ImageData>> decoded_;
 };
 
 }  // namespace graphics

@@ -26,6 +26,7 @@
 #include <stb_image.h>
 
 #include "platform/gfx/jpeg_decoder.h"
+#include "platform/gfx/png_plain.h"
 #include "platform/gfx/render_device.h"
 
 namespace platform::gfx {
@@ -70,6 +71,9 @@ bool DecodeImageBytes(std::string_view bytes, std::string_view nameForLog, Image
   if (bytes.empty() || !platform::ImageFitsTheGame(bytes, nameForLog)) return false;
   if (bytes.size() > static_cast<size_t>(INT_MAX)) return false;
   if (IsJpeg(bytes)) return DecodeJpeg(bytes, out.width, out.height, out.rgba);
+  // The game's own pictures take the fast path; every other file the general reader.
+  if (DecodePlainPng(bytes, kMaxImageSide, out) == PlainPng::kDecoded) return true;
+  if (!PngFitsTheGeneralReader(bytes)) return false;
   int w = 0, h = 0, channels = 0;
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
   const int len = static_cast<int>(bytes.size());
@@ -131,7 +135,33 @@ void Texture::ForgetDeviceCopy(std::vector<uint8_t> pixels) {
   framebuffer_ = 0;
   depthRenderbuffer_ = 0;
   uploaded_ = false;
+  shared_.reset();
   pending_ = std::move(pixels);
+}
+
+std::vector<uint8_t>& Texture::PendingPixels() {
+  if (shared_) {
+    pending_ = shared_->rgba;
+    shared_.reset();
+  }
+  return pending_;
+}
+
+const uint8_t* Texture::PendingData() const {
+  if (shared_) return shared_->rgba.empty() ? nullptr : shared_->rgba.data();
+  return pending_.empty() ? nullptr : pending_.data();
+}
+
+void Texture::SharePendingPixels(std::shared_ptr<const ImageData> image) {
+  pending_.clear();
+  pending_.shrink_to_fit();
+  shared_ = std::move(image);
+}
+
+void Texture::DropPendingPixels() {
+  pending_.clear();
+  pending_.shrink_to_fit();
+  shared_.reset();
 }
 
 ImagePrefetch::ImagePrefetch(std::vector<std::string> paths) {

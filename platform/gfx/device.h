@@ -103,9 +103,15 @@ class Texture {
   int Height() const { return height_; }
   TextureKind Kind() const { return kind_; }
 
-  // Pixels waiting for upload (RGBA, top row first); empty once uploaded.
-  bool HasPendingPixels() const { return !pending_.empty(); }
-  std::vector<uint8_t>& PendingPixels() { return pending_; }
+  // Pixels waiting for upload (RGBA, top row first); empty once uploaded. They may be
+  // held in a decode that other textures share (a picture several models name);
+  // PendingPixels then first gives the texture its own copy, PendingData does not.
+  bool HasPendingPixels() const { return !pending_.empty() || (shared_ && !shared_->rgba.empty()); }
+  std::vector<uint8_t>& PendingPixels();
+  const uint8_t* PendingData() const;
+  void SharePendingPixels(std::shared_ptr<const ImageData> image);
+  // After the upload: the texture's hold on its pixels ends.
+  void DropPendingPixels();
   // Back-end names (set by the OpenGL back end; deleted with the texture).
   void SetGlNames(uint32_t texture, uint32_t framebuffer, uint32_t depth) {
     glName_ = texture;
@@ -144,6 +150,7 @@ class Texture {
   TextureKind kind_ = TextureKind::kStatic;
   uint32_t framebuffer_ = 0, depthRenderbuffer_ = 0;
   std::vector<uint8_t> pending_;
+  std::shared_ptr<const ImageData> shared_;  // read only; pending_ is empty while set
 };
 
 // A surface that can be rendered into: a framebuffer object with a colour and a

@@ -549,6 +549,15 @@ class GlRenderDevice : public StateDevice {
     t->Track(textures_);
     return t;
   }
+  std::unique_ptr<Texture> CreateSharedTexture(std::shared_ptr<const ImageData> image) override {
+    if (!image || image->width <= 0 || image->height <= 0 ||
+        image->rgba.size() != size_t(image->width) * image->height * 4)
+      return nullptr;
+    auto t = std::make_unique<Texture>(image->width, image->height, TextureKind::kStatic);
+    t->SharePendingPixels(std::move(image));
+    t->Track(textures_);
+    return t;
+  }
   std::unique_ptr<Texture> CreateDynamicTexture(int w, int h) override {
     if (w <= 0 || h <= 0) return nullptr;
     auto t = std::make_unique<Texture>(w, h, TextureKind::kDynamic);
@@ -917,26 +926,23 @@ class GlRenderDevice : public StateDevice {
   void Upload(Texture& t) {
     if (t.Uploaded()) return;
     if (!real_) {
-      t.PendingPixels().clear();
-      t.PendingPixels().shrink_to_fit();
+      t.DropPendingPixels();
       t.MarkUploaded();
       return;
     }
     if (t.Kind() == TextureKind::kRenderTarget) {
-      MakeRenderTargetNames(t, t.HasPendingPixels() ? t.PendingPixels().data() : nullptr);
-      t.PendingPixels().clear();
-      t.PendingPixels().shrink_to_fit();
+      MakeRenderTargetNames(t, t.PendingData());
+      t.DropPendingPixels();
       return;
     }
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    const uint8_t* pixels = t.HasPendingPixels() ? t.PendingPixels().data() : nullptr;
+    const uint8_t* pixels = t.PendingData();
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, t.Width(), t.Height(), 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
-    t.PendingPixels().clear();
-    t.PendingPixels().shrink_to_fit();
+    t.DropPendingPixels();
     t.SetGlNames(name, t.Framebuffer(), 0);
     cache_.textures[0] = cache_.textures[1] = ~0u;
     cache_.activeUnit = -1;

@@ -260,6 +260,11 @@ class RenderDevice {
   // A texture made from pixels keeps them until its first use uploads them.
   virtual std::unique_ptr<Texture> CreateTexture(const ImageData& image) = 0;
   virtual std::unique_ptr<Texture> CreateTexture(ImageData&& image) = 0;
+  // A texture that reads its pixels from a decode shared with other textures until
+  // its upload, instead of copying them. By default a copy is made.
+  virtual std::unique_ptr<Texture> CreateSharedTexture(std::shared_ptr<const ImageData> image) {
+    return image ? CreateTexture(*image) : nullptr;
+  }
   std::unique_ptr<Texture> CreateTextureFromFile(std::string_view path);
   // Makes the texture resident now (uploads waiting pixels) instead of at first use.
   virtual void Preload(const Texture& texture) { (void)texture; }
