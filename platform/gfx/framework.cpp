@@ -281,17 +281,15 @@ int Framework::MainLoop() {
     if (callbacks_.frameMove) callbacks_.frameMove(time, elapsed);
     if (quit_ || !device_) break;
     if (WindowShown()) {
-      // Taken before the frame: the present may ask for the next one whole again.
-      const bool force = redrawNeeded_;
-      redrawNeeded_ = false;
       device_->BeginFrame();
       if (callbacks_.frameRender) callbacks_.frameRender(*device_, time, elapsed);
       // A frame that would paint the picture already on screen is neither drawn nor
       // presented (software OpenGL pays for every pixel of both).
-      if (device_ && device_->EndFrame(force)) {
+      if (device_ && device_->EndFrame(redrawNeeded_)) {
         Present();
         ++presentedFrames_;
       }
+      redrawNeeded_ = false;
       ++drawnFrames_;
     } else {
       redrawNeeded_ = true;  // a window shown again has no picture of ours
