@@ -21,6 +21,40 @@
 namespace {
 
 namespace gfx = platform::gfx;
+
+// A hidden 1280x720 window with an OpenGL 3.3 core context for the driver benchmarks
+// (offscreen unless SDL_VIDEODRIVER names another driver); skips the benchmark when
+// none can be made.
+class GlWindow {
+ public:
+  bool Open(benchmark::State& state) {
+    if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+      state.SkipWithError("no video driver for an OpenGL context");
+      return false;
+    }
+    video_ = true;
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    window_ = SDL_CreateWindow("bench", 0, 0, 1280, 720, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    context_ = window_ ? SDL_GL_CreateContext(window_) : nullptr;
+    if (!context_) state.SkipWithError("no OpenGL 3.3 context");
+    return context_ != nullptr;
+  }
+  ~GlWindow() {
+    if (context_) SDL_GL_DeleteContext(context_);
+    if (window_) SDL_DestroyWindow(window_);
+    if (video_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+
+ private:
+  bool video_ = false;
+  SDL_Window* window_ = nullptr;
+  SDL_GLContext context_ = nullptr;
+};
+
 constexpr int kGlyphs = 2000;
 
 struct Scene {
@@ -98,23 +132,8 @@ void BM_GlyphScreen(benchmark::State& state) {
 BENCHMARK(BM_GlyphScreen)->Unit(benchmark::kMillisecond);
 
 void BM_GlyphScreenDriver(benchmark::State& state) {
-  if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    state.SkipWithError("no video driver for an OpenGL context");
-    return;
-  }
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-  SDL_Window* window = SDL_CreateWindow("bench", 0, 0, 1280, 720, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-  if (!context) {
-    if (window) SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    state.SkipWithError("no OpenGL 3.3 context");
-    return;
-  }
+  GlWindow gl3;
+  if (!gl3.Open(state)) return;
   {
     auto gl = gfx::CreateGlRenderDevice(1280, 720);
     auto null = gfx::CreateNullRenderDevice(1280, 720);
@@ -130,9 +149,6 @@ void BM_GlyphScreenDriver(benchmark::State& state) {
     state.counters["null_ms_per_frame"] = nullMs / double(frames);
     state.counters["driver_over_null"] = nullMs > 0 ? glMs / nullMs : 0;
   }
-  SDL_GL_DeleteContext(context);
-  SDL_DestroyWindow(window);
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 BENCHMARK(BM_GlyphScreenDriver)->Unit(benchmark::kMillisecond)->Iterations(20);
 
@@ -203,23 +219,8 @@ void BM_HeldSpriteRuns(benchmark::State& state) {
 BENCHMARK(BM_HeldSpriteRuns)->Unit(benchmark::kMillisecond);
 
 void BM_HeldSpriteRunsDriver(benchmark::State& state) {
-  if (!std::getenv("SDL_VIDEODRIVER")) setenv("SDL_VIDEODRIVER", "offscreen", 1);
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    state.SkipWithError("no video driver for an OpenGL context");
-    return;
-  }
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-  SDL_Window* window = SDL_CreateWindow("bench", 0, 0, 1280, 720, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-  if (!context) {
-    if (window) SDL_DestroyWindow(window);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    state.SkipWithError("no OpenGL 3.3 context");
-    return;
-  }
+  GlWindow gl3;
+  if (!gl3.Open(state)) return;
   {
     auto gl = gfx::CreateGlRenderDevice(1280, 720);
     SpriteScreen scene(*gl);
@@ -234,9 +235,6 @@ void BM_HeldSpriteRunsDriver(benchmark::State& state) {
     state.counters["apart_ms_per_frame"] = apartMs / double(frames);
     state.counters["joined_over_apart"] = apartMs > 0 ? joinedMs / apartMs : 0;
   }
-  SDL_GL_DeleteContext(context);
-  SDL_DestroyWindow(window);
-  SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 BENCHMARK(BM_HeldSpriteRunsDriver)->Unit(benchmark::kMillisecond)->Iterations(20);
 

@@ -1404,19 +1404,25 @@ class GlRenderDevice : public StateDevice {
     return ok;
   }
 
+  // A framebuffer of the device's size with a colour and a depth-stencil buffer of
+  // its own, left bound; true when GL takes it as complete.
+  bool MakeTarget(GLuint (&buffers)[2], GLuint& fbo) {
+    glGenRenderbuffers(2, buffers);
+    glBindRenderbuffer(GL_RENDERBUFFER, buffers[0]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
+    glBindRenderbuffer(GL_RENDERBUFFER, buffers[1]);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers[0]);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, buffers[1]);
+    return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  }
+
   bool MakeUnderlay() {
     if (underlayFbo_) return true;
     if (underlayRefused_) return false;
-    glGenRenderbuffers(2, underlayBuffers_);
-    glBindRenderbuffer(GL_RENDERBUFFER, underlayBuffers_[0]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
-    glBindRenderbuffer(GL_RENDERBUFFER, underlayBuffers_[1]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
-    glGenFramebuffers(1, &underlayFbo_);
-    glBindFramebuffer(GL_FRAMEBUFFER, underlayFbo_);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, underlayBuffers_[0]);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, underlayBuffers_[1]);
-    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    const bool complete = MakeTarget(underlayBuffers_, underlayFbo_);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     Invalidate();
     if (!complete) DropUnderlay();
@@ -1496,16 +1502,7 @@ class GlRenderDevice : public StateDevice {
     GLint samples = 0;
     glGetIntegerv(GL_SAMPLES, &samples);
     if (samples > 1 || width_ <= 0 || height_ <= 0) return;
-    glGenRenderbuffers(2, pictureBuffers_);
-    glBindRenderbuffer(GL_RENDERBUFFER, pictureBuffers_[0]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width_, height_);
-    glBindRenderbuffer(GL_RENDERBUFFER, pictureBuffers_[1]);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width_, height_);
-    glGenFramebuffers(1, &pictureFbo_);
-    glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo_);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, pictureBuffers_[0]);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, pictureBuffers_[1]);
-    havePicture_ = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    havePicture_ = MakeTarget(pictureBuffers_, pictureFbo_);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     if (!havePicture_) DropPicture();
     Invalidate();
