@@ -237,30 +237,7 @@ void SetupProjection() {
   const float divisor = board && board->fovDivisor != 0.0f ? board->fovDivisor : 5.0f;
   frame::SetPerspective(divisor, 5000.0f, frame::Aspect());
 
-  gfx::Light sun;
-  sun.type = gfx::LightType::kDirectional;
-  sun.diffuse = gfx::Vec4(1.0f);
-  sun.specular = gfx::Vec4(0.0f);
-  sun.ambient = gfx::Vec4(0.0f);
-  sun.direction = glm::normalize(gfx::Vec3(0.0f, -10.0f, 10.0f));
-  sun.range = 1000.0f;
-  sun.attenuation0 = 1.0f;
-  device->SetLight(0, sun);
-  device->LightEnable(0, true);
-  if (g_Settings.SPECULARHIGHLIGHTS) {
-    gfx::Light shine;
-    shine.type = gfx::LightType::kPoint;
-    shine.diffuse = gfx::Vec4(0.0f);
-    shine.specular = gfx::Vec4(1.0f);
-    shine.ambient = gfx::Vec4(0.0f);
-    shine.position = gfx::Vec3(0.0f, 400.0f, 220.0f);
-    shine.range = 1000.0f;
-    shine.attenuation0 = 1.0f;
-    device->SetLight(1, shine);
-    device->LightEnable(1, true);
-    device->SetRenderState(RenderState::kSpecularEnable, 1);
-  }
-  device->SetRenderState(RenderState::kAmbient, 0xFF505050u);
+  SetFrameLights(*device, g_Settings.SPECULARHIGHLIGHTS);
 }
 
 bool SecondEyePass() { return F().secondEye; }

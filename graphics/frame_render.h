@@ -18,6 +18,10 @@ void RenderFrame();
 // Puts the device into the render state every renderer assumes; run after the
 // device was made or reset, before the first frame on it.
 void SetupProjection();
+// The frame's lights: the directional sun as light 0, the specular point light as
+// light 1 when asked for, and the menus' ambient light. Part of SetupProjection; a
+// program that draws without the frame render calls it alone.
+void SetFrameLights(platform::gfx::RenderDevice& device, bool specularHighlights);
 
 // Game state 0 (full) and the loading screen fading out over the menus (not full).
 void RenderLoadingScreen(int32_t eye, bool full, float alpha);

@@ -28,6 +28,7 @@
 #include "core/log.h"
 #include "core/settings.h"
 #include "core/utils.h"
+#include "graphics/frame_render.h"
 #include "graphics/game_assets.h"
 #include "graphics/image.h"
 #include "graphics/scene_context.h"
@@ -312,17 +313,7 @@ int LitTextShot(gfx::RenderDevice& device, graphics::SceneContext& scene, const 
   device.BeginScene();
   device.Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, gfx::Argb(255, 0, 0, 0), 1.0f, 0);
   SetMenuStates(device);
-  gfx::Light sun;  // the frame's light 0 and ambient light
-  sun.type = gfx::LightType::kDirectional;
-  sun.diffuse = gfx::Vec4(1.0f);
-  sun.specular = gfx::Vec4(0.0f);
-  sun.ambient = gfx::Vec4(0.0f);
-  sun.direction = glm::normalize(gfx::Vec3(0.0f, -10.0f, 10.0f));
-  sun.range = 1000.0f;
-  sun.attenuation0 = 1.0f;
-  device.SetLight(0, sun);
-  device.LightEnable(0, true);
-  device.SetRenderState(gfx::RenderState::kAmbient, 0xFF505050u);
+  graphics::SetFrameLights(device, false);
   device.SetRenderState(gfx::RenderState::kLighting, 1);
   songLoad.Render();
   device.EndScene();
