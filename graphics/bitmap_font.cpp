@@ -90,7 +90,9 @@ bool FontManager::DrawText(const Transform* transform, int32_t textCase, int32_t
   float s2 = size * 2.0f;
   BitmapFont* font = const_cast<BitmapFont*>(FindFont(fontName));
   if (!font) return false;
-  std::u16string line(text);
+  // Texts are drawn every frame: the line is built in storage kept from the last one.
+  line_.assign(text);
+  std::u16string& line = line_;
   if (maxLength != 0 && maxLength > 0 && size_t(maxLength) < line.size()) line.resize(size_t(maxLength));
   // Only the unaccented letters change case, as the C library's per-character rule does.
   for (char16_t& c : line) {

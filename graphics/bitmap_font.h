@@ -56,6 +56,7 @@ class FontManager {
   platform::gfx::RenderDevice* device_ = nullptr;
   GameAssets* assets_ = nullptr;
   std::list<BitmapFont> fonts_;
+  std::u16string line_;  // the line as drawn (cut, case changed); kept to reuse its storage
 };
 
 }  // namespace graphics

@@ -1,6 +1,7 @@
 // The once-per-code log of characters a font cannot draw.
 #include "theme/glyph_log.h"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <unordered_set>
@@ -14,6 +15,7 @@ namespace {
 
 std::mutex g_loggedMutex;
 std::unordered_set<char16_t> g_logged;
+std::atomic<uint32_t> g_epoch{1};  // 1: never the value of a text that has not checked yet
 
 bool HasGlyph(const graphics::BitmapFont& font, char16_t c) {
   return c >= 32 && c <= 255 && font.glyphs[c].texture != nullptr;
@@ -45,6 +47,9 @@ size_t NoteMissingGlyphs(const graphics::BitmapFont& font, std::u16string_view t
 void ForgetLoggedGlyphs() {
   std::lock_guard<std::mutex> lock(g_loggedMutex);
   g_logged.clear();
+  g_epoch.fetch_add(1);
 }
+
+uint32_t LoggedGlyphsEpoch() { return g_epoch.load(std::memory_order_relaxed); }
 
 }  // namespace theme

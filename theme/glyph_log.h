@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace graphics {
@@ -20,5 +21,9 @@ size_t NoteMissingGlyphs(const graphics::BitmapFont& font, std::u16string_view t
 
 // Forgets which codes were logged (tests).
 void ForgetLoggedGlyphs();
+
+// Changes whenever the logged codes are forgotten: a text that remembers it checked
+// its characters under one value must check them again under another.
+uint32_t LoggedGlyphsEpoch();
 
 }  // namespace theme

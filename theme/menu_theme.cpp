@@ -132,7 +132,9 @@ bool MenuTheme::SetListItems(const MenuListEntry* entries, const int32_t* select
 
 bool MenuTheme::SetText(std::string_view textId, std::u16string_view text) {
   for (auto& element : texts_) {
-    if (element->dynamic && SameName(textId, element->id)) element->text = std::u16string(text);
+    // Screens set their texts every frame; an unchanged one is left as it is, and a
+    // changed one reuses the element's storage.
+    if (element->dynamic && SameName(textId, element->id) && element->text != text) element->text.assign(text);
   }
   return true;
 }

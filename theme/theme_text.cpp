@@ -83,6 +83,15 @@ void ThemeText::ClearChildren() {
 
 int32_t ThemeText::NumericValue() const { return ParseInt(text); }
 
+void ThemeText::NoteMissingGlyphsOnce(const graphics::BitmapFont& bitmapFont) {
+  const uint32_t epoch = LoggedGlyphsEpoch();
+  if (glyphsCheckedFont_ == &bitmapFont && glyphsCheckedEpoch_ == epoch && glyphsCheckedText_ == text) return;
+  NoteMissingGlyphs(bitmapFont, text);
+  glyphsCheckedFont_ = &bitmapFont;
+  glyphsCheckedEpoch_ = epoch;
+  glyphsCheckedText_.assign(text);  // reuses its storage: no allocation per change of a short text
+}
+
 bool ThemeText::Draw(const graphics::Transform* parent, ThemeImage* replacement) {
   const int32_t value = NumericValue();
   BeginDrawStates();
@@ -108,7 +117,7 @@ bool ThemeText::Draw(const graphics::Transform* parent, ThemeImage* replacement)
   if (replacement) {
     if (!replaced) replacement->Draw(&t, value);
   } else if (!replaced && owner) {
-    if (const graphics::BitmapFont* bitmapFont = owner->fonts.FindFont(font)) NoteMissingGlyphs(*bitmapFont, text);
+    if (const graphics::BitmapFont* bitmapFont = owner->fonts.FindFont(font)) NoteMissingGlyphsOnce(*bitmapFont);
     owner->fonts.DrawText(&t, textCase, maxLength, highlightFrom, highlightTo, text, font, size);
   }
   EndDrawStates();

@@ -14,6 +14,10 @@
 #include "theme/theme_element.h"
 #include "theme/theme_image.h"
 
+namespace graphics {
+struct BitmapFont;
+}
+
 namespace theme {
 
 class ThemeText : public ThemeElement {
@@ -47,6 +51,15 @@ class ThemeText : public ThemeElement {
   float size = 10.0f;
   int32_t highlightFrom = -1;
   int32_t highlightTo = -1;
+
+ private:
+  // Logs the characters of the text its font cannot draw, once per text and font:
+  // a caption drawn every frame is not searched again until it changes.
+  void NoteMissingGlyphsOnce(const graphics::BitmapFont& font);
+
+  const graphics::BitmapFont* glyphsCheckedFont_ = nullptr;
+  std::u16string glyphsCheckedText_;
+  uint32_t glyphsCheckedEpoch_ = 0;
 };
 
 }  // namespace theme

@@ -33,16 +33,16 @@ bool SameName(std::u16string_view a, std::u16string_view b) {
 }
 
 bool SameName(std::string_view a, std::u16string_view b) {
-  for (char c : a) {
-    // Narrow names are UTF-8: anything beyond ASCII is compared after widening.
-    if (static_cast<unsigned char>(c) >= 0x80) return SameName(std::u16string_view(ToWide(a)), b);
-  }
-  if (a.size() != b.size()) return false;
+  // Screens look elements up by name every frame, so a mismatch ends at the first
+  // differing character. An ASCII prefix widens to itself, so a difference within it
+  // is a difference after widening too.
   for (size_t i = 0; i < a.size(); ++i) {
-    const char16_t ca = static_cast<char16_t>(static_cast<unsigned char>(a[i]));
-    if (FoldAscii(ca) != FoldAscii(b[i])) return false;
+    const auto byte = static_cast<unsigned char>(a[i]);
+    // Narrow names are UTF-8: anything beyond ASCII is compared after widening.
+    if (byte >= 0x80) return SameName(std::u16string_view(ToWide(a)), b);
+    if (i >= b.size() || FoldAscii(static_cast<char16_t>(byte)) != FoldAscii(b[i])) return false;
   }
-  return true;
+  return a.size() == b.size();
 }
 
 bool ParseBool(std::u16string_view value) { return SameName(u"true", value) || SameName(u"yes", value); }

@@ -93,6 +93,53 @@ TEST_F(QuadImageTest, PlacementTable) {
   }
 }
 
+// The world matrix of an unturned picture is written out rather than multiplied
+// through the whole chain; it must hold the very floats the chain gives (pivot,
+// post-scale and post-offset included), and a turn by a hair must land next to it.
+TEST(QuadWorld, UnturnedMatrixHoldsTheFloatsOfTheFullChain) {
+  struct Case {
+    const char* what;
+    int width, height;
+    float size;
+    glm::vec3 position, scale, pivot, postScale, postOffset;
+  };
+  const Case cases[] = {
+      {"neutral", 64, 32, 0.0f, {0, 0, 0}, {1, 1, 1}, {0, 0, 0}, {1, 1, 1}, {0, 0, 0}},
+      {"glyph with a pivot", 13, 37, 0.35f, {-120.1f, 33.3f, 0.7f}, {0.9f, 1.1f, 1}, {17.3f, -2.2f, 0}, {1, 1, 1},
+       {0, 0, 0}},
+      {"mirrored, post-placed", 7, 3, 0.0f, {0.1f, -0.3f, 5}, {-1.5f, 0.25f, -2}, {-4.4f, 9.9f, 1.1f},
+       {0.3f, -3, 1.7f}, {11.1f, -0.01f, 2.5f}},
+      {"no height", 8, 0, 2.5f, {1, 2, 3}, {2, 2, 2}, {1, 1, 1}, {1, 1, 1}, {0.5f, 0.5f, 0.5f}},
+  };
+  for (const Case& c : cases) {
+    graphics::Transform t;
+    t.position = c.position;
+    t.scale = c.scale;
+    t.pivot = c.pivot;
+    t.postScale = c.postScale;
+    t.postOffset = c.postOffset;
+    float sx = float(c.width) * t.scale.x, sy = float(c.height) * t.scale.y;
+    if (c.size != 0.0f) {
+      sy = t.scale.y * c.size;
+      sx = (c.height > 0 ? float(c.width) / float(c.height) : 0.0f) * c.size * t.scale.x;
+    }
+    const gfx::Matrix chain = gfx::Matrix::Scaling(sx, sy, t.scale.z) * gfx::Matrix::Translation(-t.pivot) *
+                              gfx::Matrix::RotationX(0) * gfx::Matrix::RotationY(0) * gfx::Matrix::RotationZ(0) *
+                              gfx::Matrix::Translation(t.pivot) * gfx::Matrix::Translation(t.position) *
+                              gfx::Matrix::Scaling(t.postScale) * gfx::Matrix::Translation(t.postOffset);
+    const gfx::Matrix fast = Quad::WorldFor(c.width, c.height, t, c.size);
+    for (int r = 1; r <= 4; ++r)
+      for (int col = 1; col <= 4; ++col)
+        EXPECT_EQ(fast.at(r, col), chain.at(r, col)) << c.what << " _" << r << col;
+
+    t.rotation.z = 1e-6f;
+    const gfx::Matrix turned = Quad::WorldFor(c.width, c.height, t, c.size);
+    for (int r = 1; r <= 4; ++r)
+      for (int col = 1; col <= 4; ++col)
+        EXPECT_NEAR(turned.at(r, col), fast.at(r, col), 1e-3f) << c.what << " turned _" << r << col;
+  }
+}
+
 TEST_F(QuadImageTest, TextureUprightAndScrolledOnlyWhileDrawing) {
   Image image = Loaded("pic.png");
   quad.Render3D(image, false, 0.0f);

@@ -50,6 +50,30 @@ TEST(ThemeValues, ReadAsDocumentsWriteThem) {
   EXPECT_EQ(theme::JoinThemePath(u"themes/a/dynamic/", u"images\\x.png"), u"themes/a/dynamic/images/x.png");
 }
 
+// Element names given by the program (UTF-8) against names read from documents:
+// ASCII letters fold, lengths must agree, and a name with non-ASCII letters matches
+// its widened form only.
+TEST(ThemeNames, NarrowNamesMatchWideOnesIgnoringAsciiCase) {
+  struct Case {
+    const char* narrow;
+    std::u16string_view wide;
+    bool same;
+  } cases[] = {
+      {"song_name", u"SONG_NAME", true},
+      {"song_name", u"song_nam", false},
+      {"song_nam", u"song_name", false},
+      {"", u"", true},
+      {"", u"a", false},
+      {"a", u"", false},
+      {"b_caf\xc3\xa9", u"B_CAF\u00e9", true},   // ASCII folds, the accented letter as it is
+      {"b_caf\xc3\xa9", u"b_caf\u00c9", false},  // no folding beyond ASCII
+      {"x_caf\xc3\xa9", u"b_caf\u00e9", false},  // differs before the wide letter
+      {"caf\xc3\xa9", u"caf\u00e9s", false},
+      {"[name]", u"{name}", false},               // no folding of the other ASCII signs
+  };
+  for (const Case& c : cases) EXPECT_EQ(theme::SameName(c.narrow, c.wide), c.same) << c.narrow;
+}
+
 TEST(MenuThemeLoad, DocumentWithoutElementsLoadsAndDrawsNothing) {
   RecordingTheme h;
   h.WriteDocument("themes/t/dynamic/empty.ini", "<menu><foo>bar</foo></menu>");

@@ -3,8 +3,10 @@
 // highlights, value fxs, swapped textures and background fall-backs.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "graphics/bitmap_font.h"
 #include "platform/clock.h"
@@ -231,6 +233,44 @@ TEST_F(ThemeTextDraw, CharactersWithoutGlyphsAreLeftOutAndLoggedOnce) {
   h.Render(*theme);
   EXPECT_EQ(h.CountLogLines("No Glyph For Character Code 233 In Font default"), 1u);
   EXPECT_EQ(h.CountLogLines("No Glyph For Character Code 8364 In Font default"), 1u);
+}
+
+// A screen sets its texts every frame. Setting the same text again must draw exactly
+// what it drew before; a changed text is looked at again for characters without
+// pictures, and so is every text once the logged codes were forgotten.
+TEST_F(ThemeTextDraw, TextSetAgainDrawsTheSameAndAChangedOneIsCheckedAgain) {
+  theme::ForgetLoggedGlyphs();
+  auto theme = LoadText("<text><id>t</id><dynamic>true</dynamic></text>");
+  ASSERT_NE(theme, nullptr);
+  auto rects = [&](const auto& draws) {
+    std::vector<std::array<float, 4>> out;
+    for (const auto& d : draws) {
+      const auto r = RectOf(d);
+      out.push_back({r.min.x, r.min.y, r.max.x, r.max.y});
+    }
+    return out;
+  };
+  theme->SetText("t", u"a\u00e9aa");
+  const auto first = rects(h.Render(*theme));
+  ASSERT_EQ(first.size(), 3u);
+  for (int frame = 0; frame < 3; ++frame) {
+    theme->SetText("t", u"a\u00e9aa");
+    EXPECT_EQ(rects(h.Render(*theme)), first) << "frame " << frame;
+  }
+  EXPECT_EQ(theme->GetText("t"), u"a\u00e9aa");
+  EXPECT_EQ(h.CountLogLines("No Glyph For Character Code 233 In Font default"), 1u);
+
+  theme->SetText("t", u"a\u00e8");  // a new missing code in a changed text
+  EXPECT_EQ(h.Render(*theme).size(), 1u);
+  EXPECT_EQ(h.CountLogLines("No Glyph For Character Code 232 In Font default"), 1u);
+  theme->SetText("t", u"aa");
+  EXPECT_EQ(h.Render(*theme).size(), 2u);
+
+  theme->SetText("t", u"a\u00e8");
+  h.Render(*theme);
+  theme::ForgetLoggedGlyphs();
+  h.Render(*theme);  // the same text, but the log was forgotten: it is noted again
+  EXPECT_EQ(h.CountLogLines("No Glyph For Character Code 232 In Font default"), 2u);
 }
 
 TEST_F(ThemeTextDraw, KindsDrawInAFixedOrderWhateverTheDocumentSays) {

@@ -1,5 +1,7 @@
 // The audio layer over the loopback device: positions, queue, output PCM, gains,
 // meter, engine lifetime and the silent device.
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -344,6 +346,50 @@ TEST(AudioSilentDevice, PlaysOutWithoutASoundDevice) {
     EXPECT_TRUE(drained);
     EXPECT_EQ(voice->GetState().samplesPlayed, 2205u);
     EXPECT_FALSE(platform::audio::testing::Render(100));  // only a loopback device renders on request
+  }
+  ::unsetenv("VELORIN_AUDIO");
+  platform::audio::Shutdown();
+  EXPECT_FALSE(platform::audio::GetDeviceInfo().open);
+}
+
+// The silent device renders a period at a time, but never ahead of the clock: a
+// second of sound takes a second to play out, and at no point has more been played
+// than the time since the start allows (plus the one period rendered at once).
+// Slowness on a loaded machine only makes the positions lag, which is allowed.
+TEST(AudioSilentDevice, PlaysNoFasterThanRealTime) {
+  ASSERT_EQ(platform::audio::testing::LiveEngineCount(), 0u);
+  ::setenv("VELORIN_AUDIO", "null", 1);
+  ASSERT_TRUE(platform::audio::testing::UseDefaultDevice());
+  {
+    auto engine = Engine::Create();
+    ASSERT_TRUE(engine);
+    ASSERT_TRUE(engine->CreateMastering());
+    const uint32_t rate = platform::audio::GetDeviceInfo().sampleRate;
+    ASSERT_GT(rate, 0u);
+    auto voice = engine->CreateSourceVoice(WaveFormat::Pcm16(2, rate), 2.0f);
+    ASSERT_TRUE(voice);
+    const uint32_t frames = rate;  // one second
+    std::vector<int16_t> pcm = Constant(frames, 100, 100);
+    ASSERT_TRUE(voice->Submit(pcm.data(), frames * 4, true));
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    voice->Start();
+    const double periodAllowance = 0.040;  // one rendering period and some
+    bool drained = false;
+    double worstLead = -1.0;
+    while (!drained && Clock::now() - start < std::chrono::seconds(30)) {
+      const platform::audio::VoiceState state = voice->GetState();
+      const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+      const double played = static_cast<double>(state.samplesPlayed) / rate;
+      worstLead = std::max(worstLead, played - elapsed);
+      drained = state.buffersQueued == 0;
+      if (!drained) std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    }
+    const double total = std::chrono::duration<double>(Clock::now() - start).count();
+    ASSERT_TRUE(drained) << "a second of sound did not play out in 30 s";
+    EXPECT_EQ(voice->GetState().samplesPlayed, frames);
+    EXPECT_LE(worstLead, periodAllowance) << "the silent device ran ahead of the clock";
+    EXPECT_GE(total, 1.0 - periodAllowance);
   }
   ::unsetenv("VELORIN_AUDIO");
   platform::audio::Shutdown();
