@@ -111,11 +111,23 @@ void* PixelArena::Allocate(size_t bytes) {
     fresh.bytes = chunkBytes_;
     fresh.base = Map(fresh.bytes);
     if (!fresh.base) return nullptr;
-    chunks_.push_back(fresh);
+    fresh.pageLive.assign(chunkBytes_ / kHugePage, 0);
+    fresh.pageReleased.assign(chunkBytes_ / kHugePage, false);
+    if (current_ != SIZE_MAX) {
+      // Nothing more is cut from the old chunk: its idle tail pages can go.
+      Chunk& old = chunks_[current_];
+      const size_t firstIdle = old.used / kHugePage;
+      old.used = old.bytes;
+      ReleaseIdlePages(old, firstIdle, old.pageLive.size() - 1);
+    }
+    chunks_.push_back(std::move(fresh));
     current_ = chunks_.size() - 1;
   }
   Chunk& c = chunks_[current_];
   uint8_t* block = c.base + c.used;
+  // The block starts on the page the last one ended on, so every page behind the
+  // bump offset had a block until its last one is freed, which releases it then.
+  for (size_t page = c.used / kHugePage; page <= (c.used + need - 1) / kHugePage; ++page) ++c.pageLive[page];
   c.used += need;
   ++c.live;
   ++liveBlocks_;
@@ -132,7 +144,15 @@ bool PixelArena::Free(void* block, size_t bytes) {
     if (p < c.base || p >= c.base + c.used) continue;
     Poison(p, bytes);
     --liveBlocks_;
-    if (--c.live > 0) return true;
+    if (--c.live > 0) {
+      if (!c.pageLive.empty()) {
+        const size_t offset = size_t(p - c.base), need = RoundUp(bytes + kRedZone, kAlignment);
+        const size_t first = offset / kHugePage, last = (offset + need - 1) / kHugePage;
+        for (size_t page = first; page <= last; ++page) --c.pageLive[page];
+        ReleaseIdlePages(c, first, last);
+      }
+      return true;
+    }
     // The last block of the chunk: the whole chunk goes back to the system, the
     // current one included (a load frees everything it decoded at once).
     Unmap(c);
@@ -150,6 +170,25 @@ size_t PixelArena::MappedBytes() {
   std::lock_guard<std::mutex> lock(mutex_);
   size_t total = 0;
   for (const Chunk& c : chunks_) total += c.bytes;
+  return total;
+}
+
+void PixelArena::ReleaseIdlePages(Chunk& c, size_t firstPage, size_t lastPage) {
+  for (size_t page = firstPage; page <= lastPage && page < c.pageLive.size(); ++page) {
+    if (c.pageLive[page] != 0 || c.pageReleased[page] || (page + 1) * kHugePage > c.used) continue;
+    // The range stays mapped (and poisoned); its memory goes back to the system.
+    madvise(c.base + page * kHugePage, kHugePage, MADV_DONTNEED);
+    c.pageReleased[page] = true;
+  }
+}
+
+size_t PixelArena::ResidentBytes() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t total = 0;
+  for (const Chunk& c : chunks_) {
+    total += c.bytes;
+    for (bool released : c.pageReleased) total -= released ? kHugePage : 0;
+  }
   return total;
 }
 

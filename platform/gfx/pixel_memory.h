@@ -49,8 +49,10 @@ class PixelArena {
   // nothing done, for any other pointer.
   bool Free(void* block, size_t bytes);
 
-  // For tests and reports: bytes mapped now, and blocks given and not yet freed.
+  // For tests and reports: bytes mapped now; of those, the ones not handed back page by
+  // page (an upper bound of what is resident); blocks given and not yet freed.
   size_t MappedBytes();
+  size_t ResidentBytes();
   size_t LiveBlocks();
 
  private:
@@ -59,9 +61,15 @@ class PixelArena {
     size_t bytes = 0;
     size_t used = 0;  // bump offset: blocks are never reused before the whole chunk is free
     size_t live = 0;
+    // Per huge page: the live blocks that overlap it, and whether it went back. A page
+    // the bump offset has passed and no live block overlaps goes back at once, so a few
+    // pictures left waiting for a first draw keep only their own pages, not the chunk.
+    std::vector<uint32_t> pageLive;
+    std::vector<bool> pageReleased;
   };
   uint8_t* Map(size_t bytes);
   void Unmap(Chunk& chunk);
+  void ReleaseIdlePages(Chunk& chunk, size_t firstPage, size_t lastPage);
 
   const size_t chunkBytes_;
   const bool hugePages_;

@@ -100,6 +100,36 @@ TEST_P(PixelArenaTest, AChunkStaysWhileABlockInItLivesAndIsReusedOnceEmpty) {
   EXPECT_EQ(arena.MappedBytes(), 0u);
 }
 
+TEST_P(PixelArenaTest, PagesNoLiveBlockUsesGoBackWhileTheChunkStays) {
+  PixelArena arena(Options(8 * kMiB));
+  // Eight blocks a little under 1 MB: about two to a huge page, some across a boundary.
+  const size_t bytes = kMiB - 256;
+  std::vector<void*> blocks;
+  for (int i = 0; i < 8; ++i) {
+    blocks.push_back(arena.Allocate(bytes));
+    ASSERT_NE(blocks.back(), nullptr);
+    Stamp(blocks.back(), bytes, uint8_t(i));
+  }
+  EXPECT_EQ(arena.ResidentBytes(), 8 * kMiB);
+  // The first four freed: the first page holds none of the others any more.
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(arena.Free(blocks[size_t(i)], bytes));
+  EXPECT_EQ(arena.MappedBytes(), 8 * kMiB);
+  EXPECT_EQ(arena.ResidentBytes(), 6 * kMiB);
+  for (int i = 4; i < 8; ++i) EXPECT_TRUE(StampIntact(blocks[size_t(i)], bytes, uint8_t(i)));
+  // A block that does not fit starts the next chunk; the old chunk's idle pages go as
+  // its blocks do, down to the one page its last block holds.
+  void* next = arena.Allocate(bytes);
+  ASSERT_NE(next, nullptr);
+  for (int i = 4; i < 7; ++i) EXPECT_TRUE(arena.Free(blocks[size_t(i)], bytes));
+  EXPECT_TRUE(StampIntact(blocks[7], bytes, 7));
+  EXPECT_EQ(arena.MappedBytes(), 16 * kMiB);
+  EXPECT_EQ(arena.ResidentBytes(), 8 * kMiB + 2 * kMiB);
+  EXPECT_TRUE(arena.Free(blocks[7], bytes));
+  EXPECT_TRUE(arena.Free(next, bytes));
+  EXPECT_EQ(arena.MappedBytes(), 0u);
+  EXPECT_EQ(arena.ResidentBytes(), 0u);
+}
+
 TEST_P(PixelArenaTest, RefusesWhatItCannotGiveAndPointersItDidNotGive) {
   PixelArena arena(Options());
   EXPECT_EQ(arena.Allocate(0), nullptr);
