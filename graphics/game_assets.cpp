@@ -140,20 +140,36 @@ void GameAssets::LoadTextures(std::u16string_view theme) {
   texturesLoaded = 0;
   // Decoding is most of a load; the pool decodes ahead of the walk, which still fills
   // the slots and writes its log lines one row after another.
-  std::unique_ptr<ImageDecodePool> pool;
+  pool_.reset();
+  pooledModels_.clear();
   if (device_ && decodeThreads_ > 0) {
-    pool = std::make_unique<ImageDecodePool>(decodeThreads_);
-    QueueTable(*pool, kNoteTextureRows, theme);
-    QueueTable(*pool, kTailTextureRows, theme);
-    QueueTable(*pool, kFretTextureRows, theme);
-    QueueTable(*pool, kMeterTextureRows, theme);
-    QueueTable(*pool, kNumberTextureRows, theme);
+    pool_ = std::make_unique<ImageDecodePool>(decodeThreads_);
+    QueueTable(*pool_, kNoteTextureRows, theme);
+    QueueTable(*pool_, kTailTextureRows, theme);
+    QueueTable(*pool_, kFretTextureRows, theme);
+    QueueTable(*pool_, kMeterTextureRows, theme);
+    QueueTable(*pool_, kNumberTextureRows, theme);
+    // The models come next in every load: the workers parse them (and decode their
+    // pictures) while this thread is still making the tables' textures.
+    pooledModels_ = ModelFiles(theme);
+    for (const std::string& file : pooledModels_) pool_->QueueModel(file);
   }
-  LoadTable(device_, noteTextures, kNoteTextureRows, texturesLoaded, theme, pool.get());
-  LoadTable(device_, tailTextures, kTailTextureRows, texturesLoaded, theme, pool.get());
-  LoadTable(device_, fretTextures, kFretTextureRows, texturesLoaded, theme, pool.get());
-  LoadTable(device_, meterTextures, kMeterTextureRows, texturesLoaded, theme, pool.get());
-  LoadTable(device_, numberTextures, kNumberTextureRows, texturesLoaded, theme, pool.get());
+  LoadTable(device_, noteTextures, kNoteTextureRows, texturesLoaded, theme, pool_.get());
+  LoadTable(device_, tailTextures, kTailTextureRows, texturesLoaded, theme, pool_.get());
+  LoadTable(device_, fretTextures, kFretTextureRows, texturesLoaded, theme, pool_.get());
+  LoadTable(device_, meterTextures, kMeterTextureRows, texturesLoaded, theme, pool_.get());
+  LoadTable(device_, numberTextures, kNumberTextureRows, texturesLoaded, theme, pool_.get());
+}
+
+std::vector<std::string> GameAssets::ModelFiles(std::u16string_view theme) {
+  // As the walk will first look: in the theme's own folder.
+  std::u16string base = GetCurrentFolder();
+  if (!base.empty() && base.back() != u'/') base += u'/';
+  std::vector<std::string> files;
+  for (const StaticAssetRow& row : kModelRows)
+    files.push_back(Narrow(base + std::u16string(theme) + u"static/" + std::u16string(row.folder) + u"/" +
+                           std::u16string(row.name) + u".X"));
+  return files;
 }
 
 void GameAssets::LoadModels(std::u16string_view theme) {
@@ -162,15 +178,16 @@ void GameAssets::LoadModels(std::u16string_view theme) {
     return std::u16string(row.folder) + u"/" + std::u16string(row.name) + u".X";
   };
   // Parsing and the pictures the models name are most of this load; the pool does both
-  // ahead of the walk (as the walk will first look: in the theme's own folder), which
-  // still fills the slots and writes its log lines one row after another.
-  std::unique_ptr<ImageDecodePool> pool;
-  if (device_ && decodeThreads_ > 0) {
+  // ahead of the walk, which still fills the slots and writes its log lines one row
+  // after another. The textures' pool has them under way already when it was started
+  // for the same files (same theme, same working folder).
+  std::unique_ptr<ImageDecodePool> pool = std::move(pool_);
+  std::vector<std::string> files = ModelFiles(theme);
+  if (pool && files != pooledModels_) pool.reset();
+  pooledModels_.clear();
+  if (!pool && device_ && decodeThreads_ > 0) {
     pool = std::make_unique<ImageDecodePool>(decodeThreads_);
-    std::u16string base = GetCurrentFolder();
-    if (!base.empty() && base.back() != u'/') base += u'/';
-    for (const StaticAssetRow& row : kModelRows)
-      pool->QueueModel(Narrow(base + std::u16string(theme) + u"static/" + modelFile(row)));
+    for (const std::string& file : files) pool->QueueModel(file);
   }
   // The models name many of the same pictures: decode each once for this load.
   meshDevice_.ShareDecodes(true, pool.get());

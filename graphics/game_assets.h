@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "graphics/mesh_instance.h"
 #include "graphics/model.h"
@@ -55,7 +56,9 @@ class GameAssets {
   void LoadTextures(std::u16string_view themeFolder);
   // How many worker threads decode the fixed tables' pictures during LoadTextures, and
   // parse the models and decode their pictures during LoadModels (0: the loading thread
-  // does it all itself). One per core unless set.
+  // does it all itself). One per core unless set. The workers LoadTextures starts go on
+  // to the same theme's models once the pictures are done, and LoadModels takes them
+  // over, so no worker waits between the two.
   void SetDecodeThreads(int threads);
   int DecodeThreads() const { return decodeThreads_; }
   void LoadModels(std::u16string_view themeFolder);
@@ -99,9 +102,16 @@ class GameAssets {
     bool Load(MeshDevice* device, std::u16string_view path);
   };
 
+  // The model files LoadModels reads for a theme, as the pool is given them.
+  static std::vector<std::string> ModelFiles(std::u16string_view themeFolder);
+
   platform::gfx::RenderDevice* device_;
   int decodeThreads_;
   RenderMeshDevice meshDevice_;
+  // Started by LoadTextures with the models of modelsTheme_ queued after the pictures;
+  // taken over by the next LoadModels of that theme (from the same folder).
+  std::unique_ptr<ImageDecodePool> pool_;
+  std::vector<std::string> pooledModels_;
   std::list<TextureCacheEntry> textureCache_;
   std::list<ModelCacheEntry> modelCache_;
 };

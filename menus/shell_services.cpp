@@ -83,7 +83,9 @@ std::shared_ptr<const Picture> DecodePicture(const std::u16string& path) {
   auto picture = std::make_shared<Picture>();
   picture->width = image.width;
   picture->height = image.height;
-  picture->rgba = std::move(image.rgba);
+  // Screens keep their pictures (a banner, album art) for as long as they show: on the
+  // general heap, not in the decode arena whose chunks a load hands back whole.
+  picture->rgba.assign(image.rgba.begin(), image.rgba.end());
   return picture;
 }
 

@@ -51,7 +51,7 @@ class MenuThemeScreen : public ScreenTheme {
         platform::gfx::ImageData image;
         image.width = picture->width;
         image.height = picture->height;
-        image.rgba = picture->rgba;
+        image.rgba.assign(picture->rgba.begin(), picture->rgba.end());
         texture = scene_->device->CreateTexture(std::move(image));
       }
       if (texture) theme_.SetImageTexture(std::move(texture), element);

@@ -73,6 +73,7 @@ bool DecodeImageBytes(std::string_view bytes, std::string_view nameForLog, Image
   if (IsJpeg(bytes)) return DecodeJpeg(bytes, out.width, out.height, out.rgba);
   // The game's own pictures take the fast path; every other file the general reader.
   if (DecodePlainPng(bytes, kMaxImageSide, out) == PlainPng::kDecoded) return true;
+  out = ImageData();  // what the fast path left half-written goes; a refusal leaves out empty
   if (!PngFitsTheGeneralReader(bytes)) return false;
   int w = 0, h = 0, channels = 0;
   const auto* data = reinterpret_cast<const stbi_uc*>(bytes.data());
@@ -130,7 +131,7 @@ void Texture::Track(std::shared_ptr<TextureRegistry> registry) {
   if (registry_) registry_->Add(this);
 }
 
-void Texture::ForgetDeviceCopy(std::vector<uint8_t> pixels) {
+void Texture::ForgetDeviceCopy(PixelVector pixels) {
   glName_ = 0;
   framebuffer_ = 0;
   depthRenderbuffer_ = 0;
@@ -139,7 +140,7 @@ void Texture::ForgetDeviceCopy(std::vector<uint8_t> pixels) {
   pending_ = std::move(pixels);
 }
 
-std::vector<uint8_t>& Texture::PendingPixels() {
+PixelVector& Texture::PendingPixels() {
   if (shared_) {
     pending_ = shared_->rgba;
     shared_.reset();

@@ -14,6 +14,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/gfx/pixel_memory.h"
+
 namespace platform::gfx {
 
 class RenderDevice;
@@ -44,7 +46,7 @@ class TextureRegistry {
 struct ImageData {
   int width = 0;
   int height = 0;
-  std::vector<uint8_t> rgba;  // width * height * 4 bytes, top row first
+  PixelVector rgba;  // width * height * 4 bytes, top row first
 };
 
 // Reads and decodes an image file (through the case-insensitive resolver). Any
@@ -107,7 +109,7 @@ class Texture {
   // held in a decode that other textures share (a picture several models name);
   // PendingPixels then first gives the texture its own copy, PendingData does not.
   bool HasPendingPixels() const { return !pending_.empty() || (shared_ && !shared_->rgba.empty()); }
-  std::vector<uint8_t>& PendingPixels();
+  PixelVector& PendingPixels();
   const uint8_t* PendingData() const;
   void SharePendingPixels(std::shared_ptr<const ImageData> image);
   // After the upload: the texture's hold on its pixels ends.
@@ -126,7 +128,7 @@ class Texture {
   // The context that held the back end's copy is going: its names are dropped without
   // being deleted (the back end has deleted them), and the pixels wait for the next
   // context's first use, as after the texture was made.
-  void ForgetDeviceCopy(std::vector<uint8_t> pixels);
+  void ForgetDeviceCopy(PixelVector pixels);
   // Listed in the registry until freed.
   void Track(std::shared_ptr<TextureRegistry> registry);
 
@@ -149,7 +151,7 @@ class Texture {
   int width_, height_;
   TextureKind kind_ = TextureKind::kStatic;
   uint32_t framebuffer_ = 0, depthRenderbuffer_ = 0;
-  std::vector<uint8_t> pending_;
+  PixelVector pending_;
   std::shared_ptr<const ImageData> shared_;  // read only; pending_ is empty while set
 };
 

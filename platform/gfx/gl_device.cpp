@@ -896,7 +896,7 @@ class GlRenderDevice : public StateDevice {
       return;
     }
     if (!t.GlName()) return;
-    std::vector<uint8_t> pixels(size_t(t.Width()) * size_t(t.Height()) * 4);
+    PixelVector pixels(size_t(t.Width()) * size_t(t.Height()) * 4);
     glBindTexture(GL_TEXTURE_2D, t.GlName());
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());

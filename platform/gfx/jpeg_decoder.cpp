@@ -1,6 +1,8 @@
 #include "platform/gfx/jpeg_decoder.h"
 
+#include <algorithm>
 #include <csetjmp>
+#include <cstddef>
 #include <cstdio>
 
 #include <jpeglib.h>
@@ -27,7 +29,7 @@ void OnMessage(j_common_ptr) {}  // warnings of damaged data: the result decides
 
 }  // namespace
 
-bool DecodeJpeg(std::string_view bytes, int& width, int& height, std::vector<uint8_t>& rgba) {
+bool DecodeJpeg(std::string_view bytes, int& width, int& height, PixelVector& rgba) {
   width = height = 0;
   rgba.clear();
   if (bytes.size() < 4 || bytes.size() > 0xFFFFFFFFu) return false;
@@ -64,12 +66,16 @@ bool DecodeJpeg(std::string_view bytes, int& width, int& height, std::vector<uin
     jpeg_destroy_decompress(&info);
     return false;
   }
-  rgba.assign(static_cast<size_t>(w) * static_cast<size_t>(h) * 4, 0);
+  rgba.resize(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
   const size_t stride = static_cast<size_t>(w) * 4;
   while (info.output_scanline < info.output_height) {
     JSAMPROW row = rgba.data() + static_cast<size_t>(info.output_scanline) * stride;
     if (jpeg_read_scanlines(&info, &row, 1) != 1) break;
   }
+  // The buffer is not cleared beforehand, so rows a damaged file never gave are
+  // blanked here: the picture is the same on every decode.
+  const size_t written = static_cast<size_t>(info.output_scanline) * stride;
+  std::fill(rgba.begin() + static_cast<std::ptrdiff_t>(written), rgba.end(), uint8_t{0});
   jpeg_finish_decompress(&info);
   jpeg_destroy_decompress(&info);
   width = static_cast<int>(w);

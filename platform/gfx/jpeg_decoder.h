@@ -6,11 +6,13 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/gfx/pixel_memory.h"
+
 namespace platform::gfx {
 
 // Decodes a whole JPEG file held in memory to RGBA, top row first. False (and the
 // output left empty) for bytes that are no JPEG or that the library finds damaged;
 // the caller has checked the size from the header already.
-bool DecodeJpeg(std::string_view bytes, int& width, int& height, std::vector<uint8_t>& rgba);
+bool DecodeJpeg(std::string_view bytes, int& width, int& height, PixelVector& rgba);
 
 }  // namespace platform::gfx

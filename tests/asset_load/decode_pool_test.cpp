@@ -56,7 +56,7 @@ bool WritePicture(const std::string& path, int seed) {
   return stbi_write_png(path.c_str(), w, h, 4, px.data(), w * 4) != 0;
 }
 
-uint64_t Checksum(const std::vector<uint8_t>& bytes) {
+uint64_t Checksum(const platform::gfx::PixelVector& bytes) {
   uint64_t h = 1469598103934665603ull;
   for (uint8_t b : bytes) h = (h ^ b) * 1099511628211ull;
   return h;
@@ -296,13 +296,16 @@ class PooledModelLoadTest : public ::testing::Test {
     }
   }
 
-  ModelLoadPrint Load(int threads) {
+  // texturesTheme: the fixed tables are loaded from that theme first, as a level load
+  // does, so the models may be under way before LoadModels begins.
+  ModelLoadPrint Load(int threads, std::u16string_view texturesTheme = {}) {
     auto device = gfx::CreateGlRenderDeviceOverStub(64, 64);
     const size_t before = dir.GameLogTexts().size();
     ModelLoadPrint print;
     {
       GameAssets assets(device.get());
       assets.SetDecodeThreads(threads);
+      if (!texturesTheme.empty()) assets.LoadTextures(texturesTheme);
       assets.LoadModels(u"themes/mine/");
       print.counted = assets.modelsLoaded.load();
       for (const graphics::MeshInstance& mesh : assets.meshes) {
@@ -374,6 +377,27 @@ TEST_F(PooledModelLoadTest, SameMeshesPicturesAndLogAsOneThread) {
     ASSERT_EQ(pooled.meshes.size(), alone.meshes.size());
     for (size_t i = 0; i < alone.meshes.size(); ++i) EXPECT_EQ(pooled.meshes[i], alone.meshes[i]) << "mesh slot " << i;
     EXPECT_EQ(pooled.log, alone.log);
+  }
+}
+
+// The textures' workers go on to the models; a LoadModels of another theme than the
+// textures' must not take those over.
+TEST_F(PooledModelLoadTest, TexturesThenModelsGiveTheSameMeshesPicturesAndLogAsOneThread) {
+  for (std::u16string_view texturesTheme : {u"themes/mine/", u"themes/default/"}) {
+    SCOPED_TRACE("textures from " + ToNarrow(std::u16string(texturesTheme)));
+    const ModelLoadPrint alone = Load(0, texturesTheme);
+    ASSERT_EQ(alone.counted, GameAssets::StaticModelCount());
+    ASSERT_GT(std::count_if(alone.meshes.begin(), alone.meshes.end(), [](const MeshPrint& m) { return m.present; }),
+              0);
+    for (int threads : {1, ImageDecodePool::kMaxThreads}) {
+      SCOPED_TRACE("decode threads " + std::to_string(threads));
+      const ModelLoadPrint pooled = Load(threads, texturesTheme);
+      EXPECT_EQ(pooled.counted, alone.counted);
+      ASSERT_EQ(pooled.meshes.size(), alone.meshes.size());
+      for (size_t i = 0; i < alone.meshes.size(); ++i)
+        EXPECT_EQ(pooled.meshes[i], alone.meshes[i]) << "mesh slot " << i;
+      EXPECT_EQ(pooled.log, alone.log);
+    }
   }
 }
 

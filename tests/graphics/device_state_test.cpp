@@ -297,7 +297,7 @@ class FrameSkipTest : public ::testing::Test {
     quad[1] = {110, 10, 0, 1, 0xFFFFFFFF, 1, 0};
     quad[2] = {10, 60, 0, 1, 0xFFFFFFFF, 0, 1};
     quad[3] = {110, 60, 0, 1, 0xFFFFFFFF, 1, 1};
-    gfx::ImageData pixels{2, 2, std::vector<uint8_t>(16, 200)};
+    gfx::ImageData pixels{2, 2, gfx::PixelVector(16, 200)};
     picture = d->CreateTexture(pixels);
     dynamic = d->CreateDynamicTexture(2, 2);
   }
@@ -388,7 +388,7 @@ TEST_F(FrameSkipTest, TextureDeletedOrReplacedInsideTheFrameIsSafe) {
   ASSERT_FALSE(Frame().first);
   // A texture made where the old one lived is a new picture even at the same address.
   picture.reset();
-  gfx::ImageData other{2, 2, std::vector<uint8_t>(16, 10)};
+  gfx::ImageData other{2, 2, gfx::PixelVector(16, 10)};
   picture = d->CreateTexture(other);
   EXPECT_TRUE(Frame().first);
   // A texture drawn and then deleted before the frame ends is drawn while it exists.

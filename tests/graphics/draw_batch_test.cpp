@@ -32,7 +32,7 @@ const uint32_t kQuadList[6] = {0, 1, 2, 2, 1, 3};  // the same quad as an indexe
 class DrawBatchTest : public ::testing::Test {
  protected:
   DrawBatchTest() {
-    gfx::ImageData pixels{2, 2, std::vector<uint8_t>(16, 200)};
+    gfx::ImageData pixels{2, 2, gfx::PixelVector(16, 200)};
     a = d->CreateTexture(pixels);
     b = d->CreateTexture(pixels);
     geometry = d->CreateStaticGeometry(quad.v, 4, sizeof quad.v[0], kQuadList, 6);
