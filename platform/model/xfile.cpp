@@ -90,9 +90,11 @@ std::vector<PieceFacts> RebuildPieces(const detail::FileFacts& facts, const aiSc
     const uint32_t groups = std::max<uint32_t>(mesh.materialCount, 1);
     for (uint32_t b = 0; b < groups; ++b) {
       PieceFacts piece{&mesh, {}};
-      for (size_t f = 0; f < mesh.faces.size(); ++f) {
+      for (size_t f = 0; f < mesh.FaceCount(); ++f) {
         bool chosen = mesh.faceMaterials.empty() || (f < mesh.faceMaterials.size() && mesh.faceMaterials[f] == b);
-        if (chosen) piece.corners.insert(piece.corners.end(), mesh.faces[f].begin(), mesh.faces[f].end());
+        if (chosen)
+          piece.corners.insert(piece.corners.end(), mesh.faceCorners.begin() + mesh.FaceBegin(f),
+                               mesh.faceCorners.begin() + mesh.faceEnds[f]);
       }
       if (!piece.corners.empty()) pieces.push_back(std::move(piece));
     }
