@@ -203,6 +203,17 @@ class Converter {
     if (node.mNumMeshes > 0) {
       XMesh mesh;
       mesh.name = node.mName.C_Str();
+      // The pieces' own arrays say how much the joined mesh holds (a triangle per face;
+      // the rare polygon adds a little), so it is filled without growing step by step.
+      size_t vertices = 0, faces = 0;
+      for (unsigned m = 0; m < node.mNumMeshes; ++m) {
+        if (node.mMeshes[m] >= scene_.mNumMeshes) continue;
+        vertices += scene_.mMeshes[node.mMeshes[m]]->mNumVertices;
+        faces += scene_.mMeshes[node.mMeshes[m]]->mNumFaces;
+      }
+      mesh.vertices.reserve(vertices);
+      mesh.sourceIndices.reserve(vertices);
+      mesh.indices.reserve(faces * 3);
       for (unsigned m = 0; m < node.mNumMeshes; ++m) {
         const unsigned index = node.mMeshes[m];
         if (index >= scene_.mNumMeshes) continue;
