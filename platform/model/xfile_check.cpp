@@ -38,16 +38,16 @@ bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
 bool EndsTextToken(char c) { return IsSpace(c) || c == ';' || c == ',' || c == '{' || c == '}'; }
 
 // Whether a word is a number as the C library's strtod reads it (the whole word
-// taken) and its value. from_chars reads the common forms; the rest (a leading plus,
-// hexadecimal, a value out of range) take the slow road, so the answer is the same.
+// taken) and its value. Every word from_chars takes whole, strtod takes whole with the
+// same value; the words it stops short on or refuses (a leading plus, hexadecimal, a
+// value out of range) take the slow road, so the answer is the same.
 bool ParseNumber(std::string_view word, double& out) {
   if (word.empty() || word.size() > 64) return false;
   const char c = word[0];
   if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) return false;
-  if (c != '+' && word.find_first_of("xX") == std::string_view::npos) {
+  if (c != '+') {
     const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), out);
     if (error == std::errc() && end == word.data() + word.size()) return true;
-    if (error == std::errc::invalid_argument) return false;
   }
   char buffer[72];
   std::memcpy(buffer, word.data(), word.size());
