@@ -5,6 +5,7 @@
 #include "platform/model/xfile_check.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
 #include <charconv>
@@ -33,9 +34,19 @@ constexpr int kMaxDepth = 64;
 
 // The importer's text tokens end at white space and at the one-character tokens
 // ';' ',' '{' '}'; nothing else (quotes, angle brackets) splits them.
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+// One table lookup per byte in place of a chain of comparisons: bit 1 for white space
+// and the separators ';' ',' (skipped between tokens), bit 2 for every byte that ends a
+// word (those and the braces).
+constexpr std::array<uint8_t, 256> kByteClass = [] {
+  std::array<uint8_t, 256> table{};
+  for (unsigned char c : {' ', '\t', '\r', '\n', '\f', '\v', ';', ','}) table[c] = 3;
+  table['{'] = table['}'] = 2;
+  return table;
+}();
 
-bool EndsTextToken(char c) { return IsSpace(c) || c == ';' || c == ',' || c == '{' || c == '}'; }
+bool SkippedBetweenTokens(char c) { return kByteClass[static_cast<unsigned char>(c)] & 1; }
+
+bool EndsTextToken(char c) { return kByteClass[static_cast<unsigned char>(c)] & 2; }
 
 // Whether a word is a number as the C library's strtod reads it (the whole word
 // taken) and its value. Every word from_chars takes whole, strtod takes whole with the
@@ -45,6 +56,17 @@ bool ParseNumber(std::string_view word, double& out) {
   if (word.empty() || word.size() > 64) return false;
   const char c = word[0];
   if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) return false;
+  // Plain whole numbers (indices, counts) are most words: exact in a double up to 15
+  // digits, as strtod gives them.
+  if (word.size() <= 15) {
+    size_t i = c == '-' ? 1 : 0;
+    double value = 0.0;
+    for (; i < word.size() && word[i] >= '0' && word[i] <= '9'; ++i) value = value * 10.0 + (word[i] - '0');
+    if (i == word.size() && word.size() > (c == '-' ? 1u : 0u)) {
+      out = c == '-' ? -value : value;
+      return true;
+    }
+  }
   if (c != '+') {
     const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), out);
     if (error == std::errc() && end == word.data() + word.size()) return true;
@@ -126,7 +148,7 @@ class Lexer {
     const std::string_view body = body_;
     while (i < body.size()) {
       const char c = body[i];
-      if (IsSpace(c) || c == ';' || c == ',') {
+      if (SkippedBetweenTokens(c)) {
         ++i;
       } else if (c == '#' || (c == '/' && i + 1 < body.size() && body[i + 1] == '/')) {
         while (i < body.size() && body[i] != '\n' && body[i] != '\r') ++i;
