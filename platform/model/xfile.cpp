@@ -90,9 +90,11 @@ std::vector<PieceFacts> RebuildPieces(const detail::FileFacts& facts, const aiSc
     const uint32_t groups = std::max<uint32_t>(mesh.materialCount, 1);
     for (uint32_t b = 0; b < groups; ++b) {
       PieceFacts piece{&mesh, {}};
-      for (size_t f = 0; f < mesh.faces.size(); ++f) {
+      for (size_t f = 0; f < mesh.FaceCount(); ++f) {
         bool chosen = mesh.faceMaterials.empty() || (f < mesh.faceMaterials.size() && mesh.faceMaterials[f] == b);
-        if (chosen) piece.corners.insert(piece.corners.end(), mesh.faces[f].begin(), mesh.faces[f].end());
+        if (chosen)
+          piece.corners.insert(piece.corners.end(), mesh.faceCorners.begin() + mesh.FaceBegin(f),
+                               mesh.faceCorners.begin() + mesh.faceEnds[f]);
       }
       if (!piece.corners.empty()) pieces.push_back(std::move(piece));
     }
@@ -201,6 +203,17 @@ class Converter {
     if (node.mNumMeshes > 0) {
       XMesh mesh;
       mesh.name = node.mName.C_Str();
+      // The pieces' own arrays say how much the joined mesh holds (a triangle per face;
+      // the rare polygon adds a little), so it is filled without growing step by step.
+      size_t vertices = 0, faces = 0;
+      for (unsigned m = 0; m < node.mNumMeshes; ++m) {
+        if (node.mMeshes[m] >= scene_.mNumMeshes) continue;
+        vertices += scene_.mMeshes[node.mMeshes[m]]->mNumVertices;
+        faces += scene_.mMeshes[node.mMeshes[m]]->mNumFaces;
+      }
+      mesh.vertices.reserve(vertices);
+      mesh.sourceIndices.reserve(vertices);
+      mesh.indices.reserve(faces * 3);
       for (unsigned m = 0; m < node.mNumMeshes; ++m) {
         const unsigned index = node.mMeshes[m];
         if (index >= scene_.mNumMeshes) continue;

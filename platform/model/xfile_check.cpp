@@ -1,12 +1,16 @@
-// The pre-import guard for .X files: a tokenizer for both file forms and a walk over
-// the mesh objects that checks every count against the data present and every index
-// against the array it points into.
+// The pre-import guard for .X files: a tokenizer for both file forms that hands out one
+// token at a time, and a walk over the mesh objects, fed by it, that checks every count
+// against the data present and every index against the array it points into. The file
+// is walked once and no token is stored.
 #include "platform/model/xfile_check.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdlib>
+#include <charconv>
 #include <cstring>
+#include <system_error>
 #include <vector>
 
 namespace platform::model::detail {
@@ -30,14 +34,43 @@ constexpr int kMaxDepth = 64;
 
 // The importer's text tokens end at white space and at the one-character tokens
 // ';' ',' '{' '}'; nothing else (quotes, angle brackets) splits them.
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+// One table lookup per byte in place of a chain of comparisons: bit 1 for white space
+// and the separators ';' ',' (skipped between tokens), bit 2 for every byte that ends a
+// word (those and the braces).
+constexpr std::array<uint8_t, 256> kByteClass = [] {
+  std::array<uint8_t, 256> table{};
+  for (unsigned char c : {' ', '\t', '\r', '\n', '\f', '\v', ';', ','}) table[c] = 3;
+  table['{'] = table['}'] = 2;
+  return table;
+}();
 
-bool EndsTextToken(char c) { return IsSpace(c) || c == ';' || c == ',' || c == '{' || c == '}'; }
+bool SkippedBetweenTokens(char c) { return kByteClass[static_cast<unsigned char>(c)] & 1; }
 
+bool EndsTextToken(char c) { return kByteClass[static_cast<unsigned char>(c)] & 2; }
+
+// Whether a word is a number as the C library's strtod reads it (the whole word
+// taken) and its value. Every word from_chars takes whole, strtod takes whole with the
+// same value; the words it stops short on or refuses (a leading plus, hexadecimal, a
+// value out of range) take the slow road, so the answer is the same.
 bool ParseNumber(std::string_view word, double& out) {
   if (word.empty() || word.size() > 64) return false;
-  char c = word[0];
+  const char c = word[0];
   if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.')) return false;
+  // Plain whole numbers (indices, counts) are most words: exact in a double up to 15
+  // digits, as strtod gives them.
+  if (word.size() <= 15) {
+    size_t i = c == '-' ? 1 : 0;
+    double value = 0.0;
+    for (; i < word.size() && word[i] >= '0' && word[i] <= '9'; ++i) value = value * 10.0 + (word[i] - '0');
+    if (i == word.size() && word.size() > (c == '-' ? 1u : 0u)) {
+      out = c == '-' ? -value : value;
+      return true;
+    }
+  }
+  if (c != '+') {
+    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), out);
+    if (error == std::errc() && end == word.data() + word.size()) return true;
+  }
   char buffer[72];
   std::memcpy(buffer, word.data(), word.size());
   buffer[word.size()] = '\0';
@@ -51,45 +84,6 @@ bool ParseNumber(std::string_view word, double& out) {
 // gives the same block structure either way, so only such texts are accepted.
 bool QuotedTextIsSafe(std::string_view text) {
   return text.find_first_of("{}\"#\r\n") == std::string_view::npos && text.find("//") == std::string_view::npos;
-}
-
-bool TokenizeText(std::string_view body, std::vector<Token>& tokens, std::string& reason) {
-  size_t i = 0;
-  while (i < body.size()) {
-    char c = body[i];
-    if (IsSpace(c) || c == ';' || c == ',') {
-      ++i;
-    } else if (c == '#' || (c == '/' && i + 1 < body.size() && body[i + 1] == '/')) {
-      while (i < body.size() && body[i] != '\n' && body[i] != '\r') ++i;
-    } else if (c == '{') {
-      tokens.push_back({TokenKind::kOpen, {}});
-      ++i;
-    } else if (c == '}') {
-      tokens.push_back({TokenKind::kClose, {}});
-      ++i;
-    } else if (c == '"') {
-      size_t close = body.find('"', i + 1);
-      if (close == std::string_view::npos) {
-        reason = "unterminated string";
-        return false;
-      }
-      std::string_view text = body.substr(i + 1, close - i - 1);
-      if (!QuotedTextIsSafe(text)) {
-        reason = "a quoted text holds a brace, comment mark or line end";
-        return false;
-      }
-      tokens.push_back({TokenKind::kString, text});
-      i = close + 1;
-    } else {
-      size_t start = i;
-      while (i < body.size() && !EndsTextToken(body[i])) ++i;
-      std::string_view word = body.substr(start, i - start);
-      Token token{TokenKind::kName, word};
-      if (ParseNumber(word, token.number)) token.kind = TokenKind::kNumber;
-      tokens.push_back(token);
-    }
-  }
-  return true;
 }
 
 uint16_t ReadU16(std::string_view b, size_t at) {
@@ -116,93 +110,232 @@ enum BinaryToken : uint16_t {
   kTokTemplate = 0x1f,
 };
 
-bool TokenizeBinary(std::string_view body, bool doubles, std::vector<Token>& tokens,
-                    std::string& reason) {
-  size_t i = 0;
-  auto need = [&](size_t n) {
-    if (body.size() - i < n) {
-      reason = "binary token runs past the end of the file";
-      return false;
-    }
-    return true;
+// Hands out the tokens of either form one at a time, straight from the bytes: nothing
+// is stored, so the walk over a file costs no allocation for its tokens. Its whole
+// state is a position (and, inside a binary number list, the list's place), so the
+// walk can return to an earlier token. A damaged token ends the stream; failed()
+// then holds, with the reason.
+class Lexer {
+ public:
+  struct Place {
+    size_t at = 0;
+    uint32_t listLeft = 0;  // numbers of the current binary list still to come
+    uint16_t listCode = 0;
   };
-  while (i < body.size()) {
-    if (!need(2)) return false;
-    uint16_t code = ReadU16(body, i);
-    i += 2;
-    switch (code) {
-      case kTokName:
-      case kTokString: {
-        if (!need(4)) return false;
-        uint32_t length = ReadU32(body, i);
-        i += 4;
-        if (!need(length)) return false;
-        tokens.push_back({code == kTokName ? TokenKind::kName : TokenKind::kString, body.substr(i, length)});
-        i += length;
-        if (code == kTokString) {  // the terminator that follows a string
-          if (!need(2)) return false;
-          i += 2;
-        }
-        break;
-      }
-      case kTokInteger:
-        if (!need(4)) return false;
-        tokens.push_back({TokenKind::kNumber, {}, static_cast<double>(ReadU32(body, i)), true, true});
-        i += 4;
-        break;
-      case kTokGuid:
-        if (!need(16)) return false;
-        i += 16;
-        break;
-      case kTokIntegerList:
-      case kTokFloatList: {
-        if (!need(4)) return false;
-        uint32_t count = ReadU32(body, i);
-        i += 4;
-        size_t width = code == kTokIntegerList ? 4 : (doubles ? 8 : 4);
-        // An empty list makes the importer's element counter wrap around.
-        if (count == 0) {
-          reason = "empty binary number list";
-          return false;
-        }
-        if (count > (body.size() - i) / width) {
-          reason = "binary number list runs past the end of the file";
-          return false;
-        }
-        for (uint32_t n = 0; n < count; ++n, i += width) {
-          double value;
-          if (code == kTokIntegerList) {
-            value = static_cast<double>(ReadU32(body, i));
-          } else if (doubles) {
-            uint64_t bits = ReadU32(body, i) | (static_cast<uint64_t>(ReadU32(body, i + 4)) << 32);
-            std::memcpy(&value, &bits, 8);
-          } else {
-            uint32_t bits = ReadU32(body, i);
-            float f;
-            std::memcpy(&f, &bits, 4);
-            value = f;
-          }
-          tokens.push_back({TokenKind::kNumber, {}, value, code == kTokIntegerList, n + 1 == count});
-        }
-        break;
-      }
-      case kTokOpenBrace:
-        tokens.push_back({TokenKind::kOpen, {}});
-        break;
-      case kTokCloseBrace:
-        tokens.push_back({TokenKind::kClose, {}});
-        break;
-      case kTokTemplate:
-        tokens.push_back({TokenKind::kName, "template"});
-        break;
-      default:
-        if (code >= 0x0c && code <= 0x34) break;  // punctuation and type keywords
-        reason = "unknown binary token";
-        return false;
-    }
+
+  Lexer(std::string_view body, bool binary, bool doubles) : body_(body), binary_(binary), doubles_(doubles) {}
+
+  Place Where() const { return place_; }
+  void Return(const Place& place) { place_ = place; }
+  bool failed() const { return !reason_.empty(); }
+  size_t BytesLeft() const { return body_.size() - place_.at; }
+  const std::string& reason() const { return reason_; }
+
+  // False at the end of the file or at a damaged token.
+  bool Next(Token& out) {
+    if (failed()) return false;
+    return binary_ ? NextBinary(out) : NextText(out);
   }
-  return true;
-}
+
+ private:
+  bool Fail(const char* why) {
+    reason_ = why;
+    return false;
+  }
+
+  bool NextText(Token& out) {
+    size_t& i = place_.at;
+    const std::string_view body = body_;
+    while (i < body.size()) {
+      const char c = body[i];
+      if (SkippedBetweenTokens(c)) {
+        ++i;
+      } else if (c == '#' || (c == '/' && i + 1 < body.size() && body[i + 1] == '/')) {
+        while (i < body.size() && body[i] != '\n' && body[i] != '\r') ++i;
+      } else if (c == '{') {
+        out = {TokenKind::kOpen, {}};
+        ++i;
+        return true;
+      } else if (c == '}') {
+        out = {TokenKind::kClose, {}};
+        ++i;
+        return true;
+      } else if (c == '"') {
+        const size_t close = body.find('"', i + 1);
+        if (close == std::string_view::npos) return Fail("unterminated string");
+        const std::string_view text = body.substr(i + 1, close - i - 1);
+        if (!QuotedTextIsSafe(text)) return Fail("a quoted text holds a brace, comment mark or line end");
+        out = {TokenKind::kString, text};
+        i = close + 1;
+        return true;
+      } else {
+        const size_t start = i;
+        while (i < body.size() && !EndsTextToken(body[i])) ++i;
+        out = {TokenKind::kName, body.substr(start, i - start)};
+        if (ParseNumber(out.text, out.number)) out.kind = TokenKind::kNumber;
+        return true;
+      }
+    }
+    return false;
+  }
+
+  bool Need(size_t n) {
+    if (body_.size() - place_.at < n) return Fail("binary token runs past the end of the file");
+    return true;
+  }
+
+  bool NextBinary(Token& out) {
+    size_t& i = place_.at;
+    const std::string_view body = body_;
+    if (place_.listLeft > 0) {
+      const bool integers = place_.listCode == kTokIntegerList;
+      double value;
+      if (integers) {
+        value = static_cast<double>(ReadU32(body, i));
+        i += 4;
+      } else if (doubles_) {
+        const uint64_t bits = ReadU32(body, i) | (static_cast<uint64_t>(ReadU32(body, i + 4)) << 32);
+        std::memcpy(&value, &bits, 8);
+        i += 8;
+      } else {
+        const uint32_t bits = ReadU32(body, i);
+        float f;
+        std::memcpy(&f, &bits, 4);
+        value = f;
+        i += 4;
+      }
+      --place_.listLeft;
+      out = {TokenKind::kNumber, {}, value, integers, place_.listLeft == 0};
+      return true;
+    }
+    while (i < body.size()) {
+      if (!Need(2)) return false;
+      const uint16_t code = ReadU16(body, i);
+      i += 2;
+      switch (code) {
+        case kTokName:
+        case kTokString: {
+          if (!Need(4)) return false;
+          const uint32_t length = ReadU32(body, i);
+          i += 4;
+          if (!Need(length)) return false;
+          out = {code == kTokName ? TokenKind::kName : TokenKind::kString, body.substr(i, length)};
+          i += length;
+          if (code == kTokString) {  // the terminator that follows a string
+            if (!Need(2)) return false;
+            i += 2;
+          }
+          return true;
+        }
+        case kTokInteger:
+          if (!Need(4)) return false;
+          out = {TokenKind::kNumber, {}, static_cast<double>(ReadU32(body, i)), true, true};
+          i += 4;
+          return true;
+        case kTokGuid:
+          if (!Need(16)) return false;
+          i += 16;
+          break;
+        case kTokIntegerList:
+        case kTokFloatList: {
+          if (!Need(4)) return false;
+          const uint32_t count = ReadU32(body, i);
+          i += 4;
+          const size_t width = code == kTokIntegerList ? 4 : (doubles_ ? 8 : 4);
+          // An empty list makes the importer's element counter wrap around.
+          if (count == 0) return Fail("empty binary number list");
+          if (count > (body.size() - i) / width) return Fail("binary number list runs past the end of the file");
+          place_.listLeft = count;
+          place_.listCode = code;
+          return NextBinary(out);
+        }
+        case kTokOpenBrace:
+          out = {TokenKind::kOpen, {}};
+          return true;
+        case kTokCloseBrace:
+          out = {TokenKind::kClose, {}};
+          return true;
+        case kTokTemplate:
+          out = {TokenKind::kName, "template"};
+          return true;
+        default:
+          if (code >= 0x0c && code <= 0x34) break;  // punctuation and type keywords
+          return Fail("unknown binary token");
+      }
+    }
+    return false;
+  }
+
+  std::string_view body_;
+  bool binary_, doubles_;
+  Place place_;
+  std::string reason_;
+};
+
+// The walk's view of the token stream: the current token and two behind it, the one
+// just passed, and a way back to an earlier token.
+class Tokens {
+ public:
+  explicit Tokens(Lexer& lexer) : lexer_(lexer) {}
+
+  // The token k places ahead of the current one (0: the current one), or null past
+  // the end.
+  const Token* At(size_t k) {
+    while (count_ <= k) {
+      const size_t slot = (head_ + count_) % kAhead;
+      places_[slot] = lexer_.Where();
+      if (!lexer_.Next(ahead_[slot])) return nullptr;
+      ++count_;
+    }
+    return &ahead_[(head_ + k) % kAhead];
+  }
+
+  bool AtEnd() { return At(0) == nullptr; }
+
+  // Moves past the current token (there must be one).
+  void Advance() {
+    if (!At(0)) return;
+    previous_ = ahead_[head_];
+    hasPrevious_ = true;
+    head_ = (head_ + 1) % kAhead;
+    --count_;
+  }
+
+  const Token* Previous() const { return hasPrevious_ ? &previous_ : nullptr; }
+
+  // At most n, and no more than the numbers the rest of the file could hold (each
+  // takes at least two bytes), for reserving room by a count the file states.
+  size_t Bounded(uint64_t n) const {
+    return static_cast<size_t>(std::min<uint64_t>(n, lexer_.BytesLeft() / 2 + 1));
+  }
+
+  struct Mark {
+    Lexer::Place place;
+    Token previous;
+    bool hasPrevious;
+  };
+
+  Mark Here() {
+    At(0);
+    return {count_ > 0 ? places_[head_] : lexer_.Where(), previous_, hasPrevious_};
+  }
+
+  void Return(const Mark& mark) {
+    lexer_.Return(mark.place);
+    count_ = 0;
+    previous_ = mark.previous;
+    hasPrevious_ = mark.hasPrevious;
+  }
+
+ private:
+  static constexpr size_t kAhead = 3;
+  Lexer& lexer_;
+  Token ahead_[kAhead];
+  Lexer::Place places_[kAhead];
+  size_t head_ = 0, count_ = 0;
+  Token previous_{TokenKind::kOpen, {}};
+  bool hasPrevious_ = false;
+};
 
 // Walks the token list the way the importer will read it. In the binary form the
 // importer takes numbers list by list: an integer read must meet an integer list, a
@@ -210,12 +343,11 @@ bool TokenizeBinary(std::string_view body, bool doubles, std::vector<Token>& tok
 // or it would read the rest of the list as tokens.
 class Walker {
  public:
-  Walker(const std::vector<Token>& tokens, std::string& reason, bool binary)
-      : t_(tokens), reason_(reason), binary_(binary) {}
+  Walker(Tokens& tokens, std::string& reason, bool binary) : t_(tokens), reason_(reason), binary_(binary) {}
 
   bool WalkAll() {
     frames_.push_back({});  // meshes outside any frame
-    while (at_ < t_.size()) {
+    while (!t_.AtEnd()) {
       if (!WalkObject(0)) return false;
     }
     return true;
@@ -234,26 +366,32 @@ class Walker {
     return false;
   }
 
-  bool Peek(TokenKind kind) const { return at_ < t_.size() && t_[at_].kind == kind; }
+  bool Peek(TokenKind kind) { return KindAhead(0, kind); }
 
-  bool KindAt(size_t i, TokenKind kind) const { return i < t_.size() && t_[i].kind == kind; }
+  bool KindAhead(size_t k, TokenKind kind) {
+    const Token* token = t_.At(k);
+    return token && token->kind == kind;
+  }
 
   // A name that opens an object ("Kind {" or "Kind name {"), rather than a name
   // standing alone, as inside a reference "{ name }".
-  bool AtObjectStart() const {
-    return KindAt(at_, TokenKind::kName) &&
-           (KindAt(at_ + 1, TokenKind::kOpen) || (KindAt(at_ + 1, TokenKind::kName) && KindAt(at_ + 2, TokenKind::kOpen)));
+  bool AtObjectStart() {
+    return KindAhead(0, TokenKind::kName) &&
+           (KindAhead(1, TokenKind::kOpen) || (KindAhead(1, TokenKind::kName) && KindAhead(2, TokenKind::kOpen)));
   }
 
   bool Number(double& out, bool integer) {
     if (!Peek(TokenKind::kNumber)) return Fail("a number is missing");
-    if (binary_ && t_[at_].integer != integer) return Fail("a binary number list has the wrong type");
-    out = t_[at_++].number;
+    const Token& token = *t_.At(0);
+    if (binary_ && token.integer != integer) return Fail("a binary number list has the wrong type");
+    out = token.number;
+    t_.Advance();
     return true;
   }
 
   bool EndOfNumbers() {
-    if (binary_ && at_ > 0 && t_[at_ - 1].kind == TokenKind::kNumber && !t_[at_ - 1].lastInList)
+    const Token* previous = t_.Previous();
+    if (binary_ && previous && previous->kind == TokenKind::kNumber && !previous->lastInList)
       return Fail("a binary number list runs on past its object's numbers");
     return true;
   }
@@ -305,31 +443,32 @@ class Walker {
 
   // At a name: reads "Name [ident] {" and leaves the position after the brace.
   bool Head(std::string_view& kind) {
-    kind = t_[at_++].text;
-    if (Peek(TokenKind::kName)) ++at_;
+    kind = t_.At(0)->text;
+    t_.Advance();
+    if (Peek(TokenKind::kName)) t_.Advance();
     if (!Peek(TokenKind::kOpen)) return Fail("an object has no opening brace");
-    ++at_;
+    t_.Advance();
     return true;
   }
 
   // One element of an object body or of the top level.
   bool WalkObject(int depth) {
     if (depth > kMaxDepth) return Fail("objects nest too deeply");
-    if (at_ >= t_.size()) return Fail("the file ends inside an object");
-    const Token& token = t_[at_];
-    switch (token.kind) {
+    const Token* token = t_.At(0);
+    if (!token) return Fail("the file ends inside an object");
+    switch (token->kind) {
       case TokenKind::kNumber:
       case TokenKind::kString:
-        ++at_;
+        t_.Advance();
         return true;
       case TokenKind::kClose:
         return Fail("an unmatched closing brace");
       case TokenKind::kOpen:  // a reference "{ name }"
-        ++at_;
+        t_.Advance();
         return Body(depth);
       case TokenKind::kName:
         if (!AtObjectStart()) {
-          ++at_;
+          t_.Advance();
           return true;
         }
         break;
@@ -366,32 +505,36 @@ class Walker {
   }
 
   bool SkipTemplate() {
-    while (at_ < t_.size() && t_[at_].kind != TokenKind::kClose) ++at_;
-    if (at_ >= t_.size()) return Fail("the file ends inside a template");
-    ++at_;
+    while (!t_.AtEnd() && !Peek(TokenKind::kClose)) t_.Advance();
+    if (t_.AtEnd()) return Fail("the file ends inside a template");
+    t_.Advance();
     return true;
   }
 
   // Children until the closing brace of the current object.
   bool Body(int depth) {
     while (!Peek(TokenKind::kClose)) {
-      if (at_ >= t_.size()) return Fail("the file ends inside an object");
+      if (t_.AtEnd()) return Fail("the file ends inside an object");
       if (!WalkObject(depth + 1)) return false;
     }
-    ++at_;
+    t_.Advance();
     return true;
   }
 
-  bool Faces(uint32_t faceCount, uint32_t arraySize, std::vector<std::vector<uint32_t>>* faces) {
+  bool Faces(uint32_t faceCount, uint32_t arraySize, MeshFacts* facts) {
+    if (facts) {
+      facts->faceEnds.reserve(t_.Bounded(faceCount));
+      facts->faceCorners.reserve(t_.Bounded(uint64_t{faceCount} * 3));
+    }
     for (uint32_t f = 0; f < faceCount; ++f) {
       uint32_t corners;
       if (!Count(corners, kMaxFaceCorners)) return false;
-      if (faces) faces->emplace_back();
       for (uint32_t c = 0; c < corners; ++c) {
         uint32_t index;
         if (!Index(index, arraySize)) return false;
-        if (faces) faces->back().push_back(index);
+        if (facts) facts->faceCorners.push_back(index);
       }
+      if (facts) facts->faceEnds.push_back(static_cast<uint32_t>(facts->faceCorners.size()));
     }
     return true;
   }
@@ -407,11 +550,11 @@ class Walker {
     uint32_t vertexCount, faceCount;
     if (!Count(vertexCount, kMaxElements) || !SkipNumbers(uint64_t{vertexCount} * 3)) return false;
     facts.vertexCount = vertexCount;
-    if (!Count(faceCount, kMaxElements) || !Faces(faceCount, vertexCount, &facts.faces) || !EndOfNumbers())
+    if (!Count(faceCount, kMaxElements) || !Faces(faceCount, vertexCount, &facts) || !EndOfNumbers())
       return false;
     int materialLists = 0;
     while (!Peek(TokenKind::kClose)) {
-      if (at_ >= t_.size()) return Fail("the file ends inside a mesh");
+      if (t_.AtEnd()) return Fail("the file ends inside a mesh");
       if (!AtObjectStart()) {
         if (!WalkObject(depth + 1)) return false;
         continue;
@@ -448,7 +591,7 @@ class Walker {
       }
       if (!ok || !EndOfNumbers() || !Body(depth + 1)) return false;
     }
-    ++at_;
+    t_.Advance();
     return true;
   }
 
@@ -462,7 +605,7 @@ class Walker {
 
   bool SkinWeights(uint32_t vertexCount) {
     if (!Peek(TokenKind::kString)) return Fail("a skin weight block names no frame");
-    ++at_;
+    t_.Advance();
     uint32_t n;
     if (!Count(n, kMaxElements)) return false;
     for (uint32_t k = 0; k < n; ++k) {
@@ -475,18 +618,19 @@ class Walker {
   // What the importer does with a token it does not know inside an object: it skips
   // to the next opening brace and over that brace's block.
   bool SkipUnknown() {
-    ++at_;
+    t_.Advance();
     while (!Peek(TokenKind::kOpen)) {
-      if (at_ >= t_.size()) return Fail("the file ends inside an unknown object");
-      ++at_;
+      if (t_.AtEnd()) return Fail("the file ends inside an unknown object");
+      t_.Advance();
     }
-    ++at_;
+    t_.Advance();
     int open = 1;
     while (open > 0) {
-      if (at_ >= t_.size()) return Fail("the file ends inside an unknown object");
-      if (t_[at_].kind == TokenKind::kOpen) ++open;
-      if (t_[at_].kind == TokenKind::kClose) --open;
-      ++at_;
+      const Token* token = t_.At(0);
+      if (!token) return Fail("the file ends inside an unknown object");
+      if (token->kind == TokenKind::kOpen) ++open;
+      if (token->kind == TokenKind::kClose) --open;
+      t_.Advance();
     }
     return true;
   }
@@ -498,6 +642,7 @@ class Walker {
     uint32_t materialCount, indexCount;
     if (!Count(materialCount, kMaxElements) || !Count(indexCount, kMaxElements)) return false;
     uint32_t largest = 0;
+    facts.faceMaterials.reserve(t_.Bounded(indexCount));
     for (uint32_t k = 0; k < indexCount; ++k) {
       uint32_t id;
       if (!Count(id, kMaxElements)) return false;
@@ -506,17 +651,18 @@ class Walker {
     }
     // One index stands for every face, as the importer reads it.
     if (facts.faceMaterials.size() == 1)
-      facts.faceMaterials.resize(facts.faces.size(), facts.faceMaterials.front());
+      facts.faceMaterials.resize(facts.FaceCount(), facts.faceMaterials.front());
     if (!EndOfNumbers()) return false;
     uint32_t children = 0;
     while (!Peek(TokenKind::kClose)) {
-      if (at_ >= t_.size()) return Fail("the file ends inside a material list");
+      if (t_.AtEnd()) return Fail("the file ends inside a material list");
       if (Peek(TokenKind::kOpen)) {  // a reference: one token, then the closing brace
-        at_ += 2;
+        t_.Advance();
+        t_.Advance();
         if (!Peek(TokenKind::kClose)) return Fail("a material reference is not closed");
-        ++at_;
+        t_.Advance();
         ++children;
-      } else if (Peek(TokenKind::kName) && t_[at_].text == "Material") {
+      } else if (Peek(TokenKind::kName) && t_.At(0)->text == "Material") {
         std::string_view kind;
         if (!Head(kind) || !SkipNumbers(11) || !EndOfNumbers() || !Body(depth + 1)) return false;
         ++children;
@@ -524,7 +670,7 @@ class Walker {
         return false;
       }
     }
-    ++at_;
+    t_.Advance();
     if (indexCount > 0 && largest >= children) return Fail("a face names a material that is not there");
     facts.materialCount = children;
     return true;
@@ -551,14 +697,14 @@ class Walker {
 
   // Texture coordinates of a vertex declaration block, when it holds two-float sets.
   void ReadDeclaration(MeshFacts& mesh) {
-    const size_t start = at_;
-    auto give_up = [&] { at_ = start; };
+    const Tokens::Mark start = t_.Here();
+    auto give_up = [&] { t_.Return(start); };
     auto next = [&](uint32_t& out) {
       if (!Peek(TokenKind::kNumber)) return false;
-      double v = t_[at_].number;
+      double v = t_.At(0)->number;
       if (!(v >= 0.0) || v > 4294967295.0 || v != static_cast<double>(static_cast<uint32_t>(v))) return false;
       out = static_cast<uint32_t>(v);
-      ++at_;
+      t_.Advance();
       return true;
     };
     // Size in 32-bit words of each element type of a declaration.
@@ -575,9 +721,14 @@ class Walker {
     }
     uint32_t words;
     if (!next(words) || stride == 0 || uint64_t{stride} * mesh.vertexCount != words) return give_up();
-    std::vector<uint32_t> data(words);
-    for (uint32_t w = 0; w < words; ++w)
-      if (!next(data[w])) return give_up();
+    // The stated size is only believed as far as the file can hold it.
+    std::vector<uint32_t> data;
+    data.reserve(t_.Bounded(words));
+    for (uint32_t w = 0; w < words; ++w) {
+      uint32_t word;
+      if (!next(word)) return give_up();
+      data.push_back(word);
+    }
     for (int set = 0; set < 2; ++set) {
       if (offset[set] == UINT32_MAX) continue;
       mesh.declaredUv[set].resize(mesh.vertexCount);
@@ -594,10 +745,9 @@ class Walker {
   std::vector<size_t> parentOf_{0};  // per frame: its parent frame, 0 for none
   size_t currentFrame_ = 0;
 
-  const std::vector<Token>& t_;
+  Tokens& t_;
   std::string& reason_;
   bool binary_;
-  size_t at_ = 0;
 };
 
 }  // namespace
@@ -613,24 +763,22 @@ bool CheckXFileBytes(std::string_view bytes, std::string& reason, FileFacts* fac
     reason = "unknown float size in the header";
     return false;
   }
-  std::vector<Token> tokens;
-  std::string_view body = bytes.substr(16);
-  // Roughly one token per few bytes in either format: growing the list step by step
-  // cost more than the walk over it. Capped so that a large damaged file does not
-  // reserve for tokens it never holds.
-  tokens.reserve(std::min(body.size() / 6 + 16, size_t(1) << 18));
-  bool ok;
-  if (format == "txt ") {
-    ok = TokenizeText(body, tokens, reason);
-  } else if (format == "bin ") {
-    ok = TokenizeBinary(body, floatSize == "0064", tokens, reason);
-  } else {
+  const bool binary = format == "bin ";
+  if (!binary && format != "txt ") {
     reason = "compressed or unknown .X format";
     return false;
   }
-  if (!ok) return false;
-  Walker walker(tokens, reason, format == "bin ");
-  if (!walker.WalkAll()) return false;
+  Lexer lexer(bytes.substr(16), binary, floatSize == "0064");
+  Tokens tokens(lexer);
+  Walker walker(tokens, reason, binary);
+  const bool walked = walker.WalkAll();
+  // A damaged token ends the stream early; whatever the walk made of the shortened
+  // file, the damage is the reason.
+  if (lexer.failed()) {
+    reason = lexer.reason();
+    return false;
+  }
+  if (!walked) return false;
   if (facts) walker.TakeFacts(*facts);
   return true;
 }

@@ -19,10 +19,16 @@ namespace platform::model::detail {
 // kept in a vertex declaration block (by file vertex; empty when absent).
 struct MeshFacts {
   uint32_t vertexCount = 0;
-  std::vector<std::vector<uint32_t>> faces;
+  // The corners of every face one after another: face f's are
+  // faceCorners[f == 0 ? 0 : faceEnds[f - 1] .. faceEnds[f]).
+  std::vector<uint32_t> faceCorners;
+  std::vector<uint32_t> faceEnds;
   std::vector<uint32_t> faceMaterials;  // empty: no material list
   uint32_t materialCount = 0;           // materials the importer will hold for it
   std::vector<glm::vec2> declaredUv[2];
+
+  size_t FaceCount() const { return faceEnds.size(); }
+  uint32_t FaceBegin(size_t f) const { return f == 0 ? 0 : faceEnds[f - 1]; }
 };
 
 // Meshes in the importer's order: frame by frame in file order, a frame's own meshes

@@ -87,6 +87,9 @@ TEST(PlainPng, EveryFilterAndLayoutComesOutAsWritten) {
       {1, 1, 4, 0, 0},    {17, 5, 4, 1, 0},   {33, 9, 4, 2, 0},  {64, 3, 4, 3, 0},   {31, 31, 4, 4, 0},
       {1, 40, 3, 0, 0},   {17, 5, 3, 1, 0},   {33, 9, 3, 2, 0},  {63, 4, 3, 3, 0},   {30, 29, 3, 4, 0},
       {200, 120, 4, -1, 0}, {200, 120, 3, -1, 0}, {129, 77, 4, 2, 1}, {129, 77, 3, 4, 7}, {300, 40, 4, 4, 4096},
+      // More rows than the reader inflates at once, with rows cut by chunk ends and by
+      // the reader's own pieces, and rows so long that a piece holds one or two.
+      {100, 700, 4, 4, 0}, {260, 300, 4, 2, 1000}, {257, 301, 3, 3, 333}, {8192, 3, 4, 2, 0}, {8000, 5, 3, 1, 5000},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " channels " + std::to_string(c.channels) +
