@@ -927,6 +927,9 @@ class GlRenderDevice : public StateDevice {
     programs_.clear();
     haveLastKey_ = false;
     glDeleteProgram(program_);
+    if (underlayProgram_) glDeleteProgram(underlayProgram_);
+    underlayProgram_ = 0;
+    underlayProgramTried_ = false;
     program_ = vao_ = vbo_ = ebo_ = ubo_ = 0;
   }
 
@@ -1419,6 +1422,118 @@ class GlRenderDevice : public StateDevice {
     return true;
   }
 
+  // Whether a packet from `first` on reads or writes the picture's depth: a draw into
+  // it with the depth test on, or a clear. Where none does, what the damaged part
+  // holds there is never looked at this frame (a later frame takes it from the
+  // underlay or clears it again before it reads it). No draw tests the stencil.
+  bool PictureDepthUsedFrom(size_t first) const {
+    for (size_t i = first; i < packetCount_; ++i) {
+      const Packet& p = packets_[i];
+      if (states_[p.stateAt].target) continue;
+      if (p.kind == PacketKind::kClear || p.kind == PacketKind::kFrameClear) return true;
+      if (states_[p.stateAt].render[size_t(RenderState::kZEnable)] != 0) return true;
+    }
+    return false;
+  }
+
+  // The underlay's colour (and depth where the packets after it use depth) over the
+  // damaged part of the picture. Painted by a draw where the program could be made:
+  // on a software driver a framebuffer copy costs a good deal per call however small
+  // the part, a draw in the frame's own pass little more than its pixels.
+  bool BringBackUnderlay(size_t first) {
+    const bool depth = PictureDepthUsedFrom(first);
+    if (!underlayProgram_) return CopyPicture(underlayFbo_, pictureFbo_, damage_);
+    PaintUnderlay(damage_, depth);
+    return true;
+  }
+
+  void PaintUnderlay(const GlRect& r, bool depth) {
+    glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo_);
+    glViewport(0, 0, width_, height_);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(r.x, r.y, r.w, r.h);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    if (depth) {
+      glEnable(GL_DEPTH_TEST);  // and passing always: the test is what lets depth be written
+      glDepthFunc(GL_ALWAYS);
+      glDepthMask(GL_TRUE);
+    } else {
+      glDisable(GL_DEPTH_TEST);
+    }
+    glUseProgram(underlayProgram_);
+    glUniform1i(glGetUniformLocation(underlayProgram_, "uWriteDepth"), depth ? 1 : 0);
+    for (int i = 0; i < 2; ++i) {
+      glActiveTexture(GLenum(GL_TEXTURE0 + i));
+      glBindTexture(GL_TEXTURE_2D, underlayTextures_[i]);
+      glBindSampler(GLuint(i), 0);
+    }
+    glActiveTexture(GL_TEXTURE0);
+    glBindVertexArray(vao_);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    Invalidate();
+  }
+
+  // One triangle over the whole picture; each pixel takes the underlay's own.
+  GLuint MakeUnderlayProgram() {
+    static const char* const kVertex =
+        "#version 330 core\n"
+        "void main() {\n"
+        "  vec2 p = vec2(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID >> 1) * 4 - 1));\n"
+        "  gl_Position = vec4(p, 0.0, 1.0);\n"
+        "}\n";
+    static const char* const kFragment =
+        "#version 330 core\n"
+        "uniform sampler2D uColour;\n"
+        "uniform sampler2D uDepth;\n"
+        "uniform int uWriteDepth;\n"
+        "out vec4 colour;\n"
+        "void main() {\n"
+        "  ivec2 at = ivec2(gl_FragCoord.xy);\n"
+        "  colour = texelFetch(uColour, at, 0);\n"
+        "  gl_FragDepth = uWriteDepth != 0 ? texelFetch(uDepth, at, 0).r : gl_FragCoord.z;\n"
+        "}\n";
+    auto compile = [](GLenum kind, const char* text) {
+      GLuint shader = glCreateShader(kind);
+      glShaderSource(shader, 1, &text, nullptr);
+      glCompileShader(shader);
+      GLint ok = 0;
+      glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+      if (!ok) {
+        glDeleteShader(shader);
+        return GLuint(0);
+      }
+      return shader;
+    };
+    const GLuint vs = compile(GL_VERTEX_SHADER, kVertex), fs = compile(GL_FRAGMENT_SHADER, kFragment);
+    GLuint program = 0;
+    if (vs && fs) {
+      program = glCreateProgram();
+      glAttachShader(program, vs);
+      glAttachShader(program, fs);
+      glLinkProgram(program);
+      GLint ok = 0;
+      glGetProgramiv(program, GL_LINK_STATUS, &ok);
+      if (!ok) {
+        glDeleteProgram(program);
+        program = 0;
+      }
+    }
+    if (vs) glDeleteShader(vs);
+    if (fs) glDeleteShader(fs);
+    if (!program) {
+      platform::ConsoleWriteLine("gfx: the underlay's program could not be made; copying it instead");
+      return 0;
+    }
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, "uColour"), 0);
+    glUniform1i(glGetUniformLocation(program, "uDepth"), 1);
+    glUseProgram(0);
+    return program;
+  }
+
   // False when GL refused the copy.
   bool CopyPicture(GLuint from, GLuint to, const GlRect& r) {
     while (glGetError() != GL_NO_ERROR) {
@@ -1449,11 +1564,32 @@ class GlRenderDevice : public StateDevice {
     return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   }
 
+  // The underlay's colour and depth-stencil are textures, so that a frame can paint
+  // them back with a draw of its own (see PaintUnderlay).
   bool MakeUnderlay() {
     if (underlayFbo_) return true;
     if (underlayRefused_) return false;
-    const bool complete = MakeTarget(underlayBuffers_, underlayFbo_);
+    glGenTextures(2, underlayTextures_);
+    const GLenum formats[2][3] = {{GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE},
+                                  {GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8}};
+    for (int i = 0; i < 2; ++i) {
+      glBindTexture(GL_TEXTURE_2D, underlayTextures_[i]);
+      glTexImage2D(GL_TEXTURE_2D, 0, GLint(formats[i][0]), width_, height_, 0, formats[i][1], formats[i][2], nullptr);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glGenFramebuffers(1, &underlayFbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, underlayFbo_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, underlayTextures_[0], 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_TEXTURE_2D, underlayTextures_[1], 0);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (complete && !underlayProgramTried_) {
+      underlayProgramTried_ = true;
+      underlayProgram_ = MakeUnderlayProgram();
+    }
     Invalidate();
     if (!complete) DropUnderlay();
     return complete;
@@ -1461,9 +1597,9 @@ class GlRenderDevice : public StateDevice {
 
   void DropUnderlay() {
     if (underlayFbo_) glDeleteFramebuffers(1, &underlayFbo_);
-    if (underlayBuffers_[0]) glDeleteRenderbuffers(2, underlayBuffers_);
+    if (underlayTextures_[0]) glDeleteTextures(2, underlayTextures_);
     underlayFbo_ = 0;
-    underlayBuffers_[0] = underlayBuffers_[1] = 0;
+    underlayTextures_[0] = underlayTextures_[1] = 0;
     underlayValid_ = false;
     underlayDigests_.clear();
   }
@@ -1475,7 +1611,7 @@ class GlRenderDevice : public StateDevice {
     if (!real_ || underlayRefused_) return 0;
     const bool holdsHead = UnderlayHoldsHead(head);
     if (holdsHead && Contains(underlayRect_, damage_)) {
-      if (CopyPicture(underlayFbo_, pictureFbo_, damage_)) return underlayDigests_.size();
+      if (BringBackUnderlay(underlayDigests_.size())) return underlayDigests_.size();
       RefuseUnderlay();
       return 0;
     }
@@ -1508,7 +1644,7 @@ class GlRenderDevice : public StateDevice {
     for (size_t i = 0; i < head; ++i) underlayDigests_[i] = packets_[i].digest;
     underlayRect_ = reach;
     underlayValid_ = true;
-    if (CopyPicture(underlayFbo_, pictureFbo_, damage_)) return head;
+    if (BringBackUnderlay(head)) return head;
     RefuseUnderlay();
     return 0;
   }
@@ -1867,7 +2003,9 @@ class GlRenderDevice : public StateDevice {
   GLuint pictureFbo_ = 0;
   GLuint pictureBuffers_[2] = {0, 0};
   GLuint underlayFbo_ = 0;
-  GLuint underlayBuffers_[2] = {0, 0};
+  GLuint underlayTextures_[2] = {0, 0};  // colour, depth-stencil
+  GLuint underlayProgram_ = 0;           // paints them back; 0 where it could not be made
+  bool underlayProgramTried_ = false;
   bool underlayValid_ = false;
   bool underlayRefused_ = false;
   std::vector<uint64_t> underlayDigests_;  // of the packets it holds, from the frame's first
