@@ -1437,13 +1437,14 @@ class GlRenderDevice : public StateDevice {
   }
 
   // The underlay's colour (and depth where the packets after it use depth) over the
-  // damaged part of the picture. Painted by a draw where the program could be made:
-  // on a software driver a framebuffer copy costs a good deal per call however small
-  // the part, a draw in the frame's own pass little more than its pixels.
+  // damaged part of the picture. Into a picture of our own, whose buffers have the
+  // underlay's formats, a framebuffer copy is a plain copy of memory. Into the kept
+  // back buffer it is not: on a software driver it costs a good deal per call however
+  // small the part, so there a draw in the frame's own pass paints it (where its
+  // program could be made).
   bool BringBackUnderlay(size_t first) {
-    const bool depth = PictureDepthUsedFrom(first);
-    if (!underlayProgram_) return CopyPicture(underlayFbo_, pictureFbo_, damage_);
-    PaintUnderlay(damage_, depth);
+    if (!underlayProgram_ || pictureFbo_ != 0) return CopyPicture(underlayFbo_, pictureFbo_, damage_);
+    PaintUnderlay(damage_, PictureDepthUsedFrom(first));
     return true;
   }
 
