@@ -240,6 +240,8 @@ class GlRenderDevice : public StateDevice {
       recording_ = false;
       committed_ = false;
       packetCount_ = 0;
+      stateCount_ = 0;
+      plainValid_ = false;
     }
     textures_->ForEach([&](Texture& t) { CarryOut(t); });
     if (real_) {
@@ -355,6 +357,8 @@ class GlRenderDevice : public StateDevice {
     recording_ = true;
     committed_ = false;
     packetCount_ = 0;
+    stateCount_ = 0;
+    plainValid_ = false;
     frameBytes_.clear();
     frameIndices_.clear();
     written_.clear();
@@ -397,6 +401,9 @@ class GlRenderDevice : public StateDevice {
     committed_ = false;
     // This frame is the one compared with next.
     std::swap(packets_, lastPackets_);
+    std::swap(states_, lastStates_);
+    stateCount_ = 0;
+    plainValid_ = false;
     std::swap(frameBytes_, lastFrameBytes_);
     lastPacketCount_ = packetCount_;
     packetCount_ = 0;
@@ -920,6 +927,9 @@ class GlRenderDevice : public StateDevice {
     programs_.clear();
     haveLastKey_ = false;
     glDeleteProgram(program_);
+    if (underlayProgram_) glDeleteProgram(underlayProgram_);
+    underlayProgram_ = 0;
+    underlayProgramTried_ = false;
     program_ = vao_ = vbo_ = ebo_ = ubo_ = 0;
   }
 
@@ -1262,7 +1272,7 @@ class GlRenderDevice : public StateDevice {
   enum class PacketKind : uint8_t { kFrameClear, kClear, kDraw, kStatic };
   struct Packet {
     PacketKind kind = PacketKind::kDraw;
-    DeviceState state;
+    uint32_t stateAt = 0;  // the device state it was recorded under, in its frame's states
     uint32_t flags = 0, color = 0, stencil = 0;  // a clear's
     float z = 1.0f;
     PrimitiveType type = PrimitiveType::kTriangleList;  // a draw's
@@ -1274,7 +1284,22 @@ class GlRenderDevice : public StateDevice {
     const GlStaticGeometry* geometry = nullptr;
     uint64_t digest = 0;  // of everything above that shapes the picture
     uint64_t stateDigest = 0;  // of the device state alone (draws only)
+    // The part of the picture it can touch, worked out at most once per frame: a
+    // partial frame asks for it of every packet it plays, twice.
+    enum class Reach : uint8_t { kUnknown, kBounded, kUnbounded };
+    mutable Reach reach = Reach::kUnknown;
+    mutable GlRect rect{0, 0, 0, 0};
   };
+
+  // A frame's packets share their device states: a run of draws under one state (the
+  // usual case: a text's glyphs, a list's rows) holds it once, not once per draw.
+  uint32_t InternState() {
+    if (stateCount_ > 0 && std::memcmp(&states_[stateCount_ - 1], &state_, sizeof state_) == 0)
+      return uint32_t(stateCount_ - 1);
+    if (stateCount_ == states_.size()) states_.push_back(state_);
+    else states_[stateCount_] = state_;
+    return uint32_t(stateCount_++);
+  }
 
   static GlRect Intersect(const GlRect& a, const GlRect& b) {
     const int x0 = std::max(a.x, b.x), y0 = std::max(a.y, b.y);
@@ -1292,8 +1317,16 @@ class GlRenderDevice : public StateDevice {
   // The part of the back buffer (GL's corner at the bottom left) a packet can touch:
   // its viewport, narrowed to its vertices' bounds where they can be worked out.
   // False when it draws into a render texture.
-  bool PacketRect(const Packet& p, const std::vector<uint8_t>& bytes, GlRect& out) const {
-    const DeviceState& st = p.state;
+  bool PacketRect(const Packet& p, const std::vector<DeviceState>& states, const std::vector<uint8_t>& bytes,
+                  GlRect& out) const {
+    if (p.reach == Packet::Reach::kUnknown) {
+      const bool bounded = ReachOf(p, states[p.stateAt], bytes, p.rect);
+      p.reach = bounded ? Packet::Reach::kBounded : Packet::Reach::kUnbounded;
+    }
+    out = p.rect;
+    return p.reach == Packet::Reach::kBounded;
+  }
+  bool ReachOf(const Packet& p, const DeviceState& st, const std::vector<uint8_t>& bytes, GlRect& out) const {
     if (p.kind == PacketKind::kFrameClear) {
       out = GlRect{0, 0, width_, height_};
       return true;
@@ -1354,12 +1387,12 @@ class GlRenderDevice : public StateDevice {
     GlRect damage{0, 0, 0, 0};
     for (size_t i = head; i < n - tail; ++i) {
       GlRect r;
-      if (!PacketRect(packets_[i], frameBytes_, r)) return false;
+      if (!PacketRect(packets_[i], states_, frameBytes_, r)) return false;
       damage = Union(damage, r);
     }
     for (size_t i = head; i < m - tail; ++i) {
       GlRect r;
-      if (!PacketRect(lastPackets_[i], lastFrameBytes_, r)) return false;
+      if (!PacketRect(lastPackets_[i], lastStates_, lastFrameBytes_, r)) return false;
       damage = Union(damage, r);
     }
     damage = Intersect(damage, GlRect{0, 0, width_, height_});
@@ -1387,6 +1420,119 @@ class GlRenderDevice : public StateDevice {
     for (size_t i = 0; i < underlayDigests_.size(); ++i)
       if (packets_[i].digest != underlayDigests_[i]) return false;
     return true;
+  }
+
+  // Whether a packet from `first` on reads or writes the picture's depth: a draw into
+  // it with the depth test on, or a clear. Where none does, what the damaged part
+  // holds there is never looked at this frame (a later frame takes it from the
+  // underlay or clears it again before it reads it). No draw tests the stencil.
+  bool PictureDepthUsedFrom(size_t first) const {
+    for (size_t i = first; i < packetCount_; ++i) {
+      const Packet& p = packets_[i];
+      if (states_[p.stateAt].target) continue;
+      if (p.kind == PacketKind::kClear || p.kind == PacketKind::kFrameClear) return true;
+      if (states_[p.stateAt].render[size_t(RenderState::kZEnable)] != 0) return true;
+    }
+    return false;
+  }
+
+  // The underlay's colour (and depth where the packets after it use depth) over the
+  // damaged part of the picture. Into a picture of our own, whose buffers have the
+  // underlay's formats, a framebuffer copy is a plain copy of memory. Into the kept
+  // back buffer it is not: on a software driver it costs a good deal per call however
+  // small the part, so there a draw in the frame's own pass paints it (where its
+  // program could be made).
+  bool BringBackUnderlay(size_t first) {
+    if (!underlayProgram_ || pictureFbo_ != 0) return CopyPicture(underlayFbo_, pictureFbo_, damage_);
+    PaintUnderlay(damage_, PictureDepthUsedFrom(first));
+    return true;
+  }
+
+  void PaintUnderlay(const GlRect& r, bool depth) {
+    glBindFramebuffer(GL_FRAMEBUFFER, pictureFbo_);
+    glViewport(0, 0, width_, height_);
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(r.x, r.y, r.w, r.h);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    if (depth) {
+      glEnable(GL_DEPTH_TEST);  // and passing always: the test is what lets depth be written
+      glDepthFunc(GL_ALWAYS);
+      glDepthMask(GL_TRUE);
+    } else {
+      glDisable(GL_DEPTH_TEST);
+    }
+    glUseProgram(underlayProgram_);
+    glUniform1i(glGetUniformLocation(underlayProgram_, "uWriteDepth"), depth ? 1 : 0);
+    for (int i = 0; i < 2; ++i) {
+      glActiveTexture(GLenum(GL_TEXTURE0 + i));
+      glBindTexture(GL_TEXTURE_2D, underlayTextures_[i]);
+      glBindSampler(GLuint(i), 0);
+    }
+    glActiveTexture(GL_TEXTURE0);
+    glBindVertexArray(vao_);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    Invalidate();
+  }
+
+  // One triangle over the whole picture; each pixel takes the underlay's own.
+  GLuint MakeUnderlayProgram() {
+    static const char* const kVertex =
+        "#version 330 core\n"
+        "void main() {\n"
+        "  vec2 p = vec2(float((gl_VertexID & 1) * 4 - 1), float((gl_VertexID >> 1) * 4 - 1));\n"
+        "  gl_Position = vec4(p, 0.0, 1.0);\n"
+        "}\n";
+    static const char* const kFragment =
+        "#version 330 core\n"
+        "uniform sampler2D uColour;\n"
+        "uniform sampler2D uDepth;\n"
+        "uniform int uWriteDepth;\n"
+        "out vec4 colour;\n"
+        "void main() {\n"
+        "  ivec2 at = ivec2(gl_FragCoord.xy);\n"
+        "  colour = texelFetch(uColour, at, 0);\n"
+        "  gl_FragDepth = uWriteDepth != 0 ? texelFetch(uDepth, at, 0).r : gl_FragCoord.z;\n"
+        "}\n";
+    auto compile = [](GLenum kind, const char* text) {
+      GLuint shader = glCreateShader(kind);
+      glShaderSource(shader, 1, &text, nullptr);
+      glCompileShader(shader);
+      GLint ok = 0;
+      glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+      if (!ok) {
+        glDeleteShader(shader);
+        return GLuint(0);
+      }
+      return shader;
+    };
+    const GLuint vs = compile(GL_VERTEX_SHADER, kVertex), fs = compile(GL_FRAGMENT_SHADER, kFragment);
+    GLuint program = 0;
+    if (vs && fs) {
+      program = glCreateProgram();
+      glAttachShader(program, vs);
+      glAttachShader(program, fs);
+      glLinkProgram(program);
+      GLint ok = 0;
+      glGetProgramiv(program, GL_LINK_STATUS, &ok);
+      if (!ok) {
+        glDeleteProgram(program);
+        program = 0;
+      }
+    }
+    if (vs) glDeleteShader(vs);
+    if (fs) glDeleteShader(fs);
+    if (!program) {
+      platform::ConsoleWriteLine("gfx: the underlay's program could not be made; copying it instead");
+      return 0;
+    }
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, "uColour"), 0);
+    glUniform1i(glGetUniformLocation(program, "uDepth"), 1);
+    glUseProgram(0);
+    return program;
   }
 
   // False when GL refused the copy.
@@ -1419,11 +1565,32 @@ class GlRenderDevice : public StateDevice {
     return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
   }
 
+  // The underlay's colour and depth-stencil are textures, so that a frame can paint
+  // them back with a draw of its own (see PaintUnderlay).
   bool MakeUnderlay() {
     if (underlayFbo_) return true;
     if (underlayRefused_) return false;
-    const bool complete = MakeTarget(underlayBuffers_, underlayFbo_);
+    glGenTextures(2, underlayTextures_);
+    const GLenum formats[2][3] = {{GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE},
+                                  {GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8}};
+    for (int i = 0; i < 2; ++i) {
+      glBindTexture(GL_TEXTURE_2D, underlayTextures_[i]);
+      glTexImage2D(GL_TEXTURE_2D, 0, GLint(formats[i][0]), width_, height_, 0, formats[i][1], formats[i][2], nullptr);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+      glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, 0);
+    }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glGenFramebuffers(1, &underlayFbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, underlayFbo_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, underlayTextures_[0], 0);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_TEXTURE_2D, underlayTextures_[1], 0);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (complete && !underlayProgramTried_) {
+      underlayProgramTried_ = true;
+      underlayProgram_ = MakeUnderlayProgram();
+    }
     Invalidate();
     if (!complete) DropUnderlay();
     return complete;
@@ -1431,9 +1598,9 @@ class GlRenderDevice : public StateDevice {
 
   void DropUnderlay() {
     if (underlayFbo_) glDeleteFramebuffers(1, &underlayFbo_);
-    if (underlayBuffers_[0]) glDeleteRenderbuffers(2, underlayBuffers_);
+    if (underlayTextures_[0]) glDeleteTextures(2, underlayTextures_);
     underlayFbo_ = 0;
-    underlayBuffers_[0] = underlayBuffers_[1] = 0;
+    underlayTextures_[0] = underlayTextures_[1] = 0;
     underlayValid_ = false;
     underlayDigests_.clear();
   }
@@ -1445,7 +1612,7 @@ class GlRenderDevice : public StateDevice {
     if (!real_ || underlayRefused_) return 0;
     const bool holdsHead = UnderlayHoldsHead(head);
     if (holdsHead && Contains(underlayRect_, damage_)) {
-      if (CopyPicture(underlayFbo_, pictureFbo_, damage_)) return underlayDigests_.size();
+      if (BringBackUnderlay(underlayDigests_.size())) return underlayDigests_.size();
       RefuseUnderlay();
       return 0;
     }
@@ -1453,7 +1620,7 @@ class GlRenderDevice : public StateDevice {
     // packets that draw into the picture alone.
     if (head < 2) return 0;
     for (size_t i = 0; i < head; ++i)
-      if (packets_[i].state.target) return 0;
+      if (states_[packets_[i].stateAt].target) return 0;
     // An animation moves its damaged part about: the underlay grows to every part it
     // was asked for while it holds the same packets, up to half the picture.
     GlRect reach = damage_;
@@ -1478,7 +1645,7 @@ class GlRenderDevice : public StateDevice {
     for (size_t i = 0; i < head; ++i) underlayDigests_[i] = packets_[i].digest;
     underlayRect_ = reach;
     underlayValid_ = true;
-    if (CopyPicture(underlayFbo_, pictureFbo_, damage_)) return head;
+    if (BringBackUnderlay(head)) return head;
     RefuseUnderlay();
     return 0;
   }
@@ -1537,8 +1704,9 @@ class GlRenderDevice : public StateDevice {
   // change under the same pointer), digested anew only when the state's bytes differ
   // from those it was last digested for: a run of draws under one state costs a
   // compare each, not a digest.
-  uint64_t PlainStateDigest(const DeviceState& st) {
-    if (plainValid_ && std::memcmp(&plainState_, &st, sizeof st) == 0) return plainDigest_;
+  uint64_t PlainStateDigest(uint32_t at) {
+    if (plainValid_ && plainAt_ == at) return plainDigest_;
+    const DeviceState& st = states_[at];
     Digest d;
     for (const Matrix& m : st.transforms) d.Bytes(m.data(), 16 * sizeof(float));
     const Material& mat = st.material;
@@ -1576,14 +1744,15 @@ class GlRenderDevice : public StateDevice {
     d.Value(st.streamStride);
     // The rectangle matters only while the test is on (the test itself is a render state).
     if (st.render[size_t(RenderState::kScissorTestEnable)]) d.Value(st.scissor);
-    std::memcpy(&plainState_, &st, sizeof st);
+    plainAt_ = at;
     plainDigest_ = d.Value();
     plainValid_ = true;
     return plainDigest_;
   }
 
-  void DigestState(const DeviceState& st) {
-    digest_.Word(PlainStateDigest(st));
+  void DigestState(uint32_t at) {
+    const DeviceState& st = states_[at];
+    digest_.Word(PlainStateDigest(at));
     for (const Texture* t : st.textures) DigestTexture(t);
     DigestTexture(st.target);
   }
@@ -1598,13 +1767,14 @@ class GlRenderDevice : public StateDevice {
     if (packetCount_ == packets_.size()) packets_.emplace_back();
     Packet& p = packets_[packetCount_++];
     p.kind = kind;
-    p.state = state_;
+    p.stateAt = InternState();
+    p.reach = Packet::Reach::kUnknown;
     p.dataBytes = 0;
     p.indexed = false;
     p.geometry = nullptr;
     digest_.Value(kind);
     if (kind == PacketKind::kDraw || kind == PacketKind::kStatic) {
-      DigestState(state_);
+      DigestState(p.stateAt);
       p.stateDigest = digest_.Value();
     } else if (kind == PacketKind::kClear) {
       // A clear reads only where it clears.
@@ -1630,8 +1800,8 @@ class GlRenderDevice : public StateDevice {
   }
 
   bool HeldFrameUses(const Texture* t) const {
-    for (size_t i = 0; i < packetCount_; ++i) {
-      const DeviceState& st = packets_[i].state;
+    for (size_t i = 0; i < stateCount_; ++i) {
+      const DeviceState& st = states_[i];
       if (st.target == t || st.textures[0] == t || st.textures[1] == t) return true;
     }
     return false;
@@ -1657,12 +1827,16 @@ class GlRenderDevice : public StateDevice {
 
   void Play(size_t from, size_t to) {
     const Packet* lastDraw = nullptr;  // the last draw played, while its state is GL's
+    uint32_t playedAt = ~0u;  // the state in state_
     for (size_t i = from; i < to; ++i) {
       const Packet& p = packets_[i];
       if (damageOn_ && p.kind != PacketKind::kFrameClear && OutsideDamage(p)) continue;
       const bool draw = p.kind == PacketKind::kDraw || p.kind == PacketKind::kStatic;
       const bool sameState = draw && lastDraw && SameDrawState(*lastDraw, p);
-      state_ = p.state;
+      if (p.stateAt != playedAt) {
+        state_ = states_[p.stateAt];
+        playedAt = p.stateAt;
+      }
       if (!sameState) dirty_ = true;
       switch (p.kind) {
         case PacketKind::kFrameClear: FrameClearNow(); break;
@@ -1679,7 +1853,7 @@ class GlRenderDevice : public StateDevice {
   // What lies wholly outside the damaged part would be cut away by the scissor.
   bool OutsideDamage(const Packet& p) const {
     GlRect r;
-    if (!PacketRect(p, frameBytes_, r)) return false;
+    if (!PacketRect(p, states_, frameBytes_, r)) return false;
     const GlRect in = Intersect(r, damage_);
     return r.w <= 0 || r.h <= 0 || in.w <= 0 || in.h <= 0;
   }
@@ -1691,9 +1865,10 @@ class GlRenderDevice : public StateDevice {
   // Whether two recorded draws see the same device state, so that one draw can stand
   // for both (the digest first, then every field, so that no collision can join two
   // draws that look different).
-  static bool SameDrawState(const Packet& a, const Packet& b) {
+  bool SameDrawState(const Packet& a, const Packet& b) const {
     if (a.stateDigest != b.stateDigest) return false;
-    const DeviceState &x = a.state, &y = b.state;
+    if (a.stateAt == b.stateAt) return true;  // one state, and its textures' pixels alike
+    const DeviceState &x = states_[a.stateAt], &y = states_[b.stateAt];
     for (size_t t = 0; t < x.transforms.size(); ++t)
       if (std::memcmp(x.transforms[t].data(), y.transforms[t].data(), 16 * sizeof(float)) != 0) return false;
     auto same4 = [](const Vec4& u, const Vec4& v) { return u.x == v.x && u.y == v.y && u.z == v.z && u.w == v.w; };
@@ -1804,8 +1979,12 @@ class GlRenderDevice : public StateDevice {
   // What the frame being recorded cost to send, and what the last one did.
   uint32_t recordedDraws_ = 0, sentDraws_ = 0;
   FrameSendStats lastStats_;
-  // The state PlainStateDigest last digested, byte for byte, and its digest.
-  DeviceState plainState_{};
+  // The states the frame's packets were recorded under (see InternState), and the
+  // last frame's, which its packets in lastPackets_ refer to.
+  std::vector<DeviceState> states_, lastStates_;
+  size_t stateCount_ = 0;
+  // The state (in states_) PlainStateDigest last digested, and its digest.
+  uint32_t plainAt_ = 0;
   uint64_t plainDigest_ = 0;
   bool plainValid_ = false;
   std::vector<const Texture*> written_;  // render textures drawn into this frame
@@ -1825,7 +2004,9 @@ class GlRenderDevice : public StateDevice {
   GLuint pictureFbo_ = 0;
   GLuint pictureBuffers_[2] = {0, 0};
   GLuint underlayFbo_ = 0;
-  GLuint underlayBuffers_[2] = {0, 0};
+  GLuint underlayTextures_[2] = {0, 0};  // colour, depth-stencil
+  GLuint underlayProgram_ = 0;           // paints them back; 0 where it could not be made
+  bool underlayProgramTried_ = false;
   bool underlayValid_ = false;
   bool underlayRefused_ = false;
   std::vector<uint64_t> underlayDigests_;  // of the packets it holds, from the frame's first
