@@ -51,7 +51,8 @@ Textures MakeTextures(gfx::RenderDevice& d) {
   Textures t;
   gfx::ImageData image;
   image.width = image.height = 4;
-  image.rgba = Pattern(7);
+  const std::vector<uint8_t> seven = Pattern(7);
+  image.rgba.assign(seven.begin(), seven.end());
   t.still = d.CreateTexture(image);
   t.changing = d.CreateDynamicTexture(4, 4);
   return t;
