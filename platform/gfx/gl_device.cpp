@@ -161,11 +161,10 @@ class GlStaticGeometry : public StaticGeometry {
   bool real_;
 };
 
-GLuint Compile(GLenum kind, const std::string& prelude, const char* body) {
-  std::string source = std::string("#version 330 core\n") + kFixedFunctionBlock + prelude + body;
-  const char* text = source.c_str();
+GLuint Compile(GLenum kind, const std::string& text) {
+  const char* source = text.c_str();
   GLuint shader = glCreateShader(kind);
-  glShaderSource(shader, 1, &text, nullptr);
+  glShaderSource(shader, 1, &source, nullptr);
   glCompileShader(shader);
   GLint ok = 0;
   glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -173,8 +172,32 @@ GLuint Compile(GLenum kind, const std::string& prelude, const char* body) {
     char info[2048] = {};
     glGetShaderInfoLog(shader, sizeof info, nullptr, info);
     platform::ConsoleWriteLine(std::string("gfx: shader did not compile: ") + info);
+    glDeleteShader(shader);
+    return 0;
   }
   return shader;
+}
+
+// A program of the two shader texts, or 0 when either does not compile or they do
+// not link.
+GLuint LinkProgram(const std::string& vertexText, const std::string& fragmentText) {
+  const GLuint vs = Compile(GL_VERTEX_SHADER, vertexText), fs = Compile(GL_FRAGMENT_SHADER, fragmentText);
+  GLuint program = 0;
+  if (vs && fs) {
+    program = glCreateProgram();
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
+    glLinkProgram(program);
+    GLint ok = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+      glDeleteProgram(program);
+      program = 0;
+    }
+  }
+  if (vs) glDeleteShader(vs);
+  if (fs) glDeleteShader(fs);
+  return program;
 }
 
 // A 64-bit digest of a frame's packets: words folded in with a multiply and rotate
@@ -710,19 +733,10 @@ class GlRenderDevice : public StateDevice {
   }
 
   GLuint MakeProgram(const std::string& prelude) {
-    GLuint vs = Compile(GL_VERTEX_SHADER, prelude, kVertexShaderBody);
-    GLuint fs = Compile(GL_FRAGMENT_SHADER, prelude, kFragmentShaderBody);
-    GLuint program = glCreateProgram();
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
-    glLinkProgram(program);
-    GLint ok = 0;
-    glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    if (!ok) {
+    const std::string head = std::string("#version 330 core\n") + kFixedFunctionBlock + prelude;
+    const GLuint program = LinkProgram(head + kVertexShaderBody, head + kFragmentShaderBody);
+    if (!program) {
       platform::ConsoleWriteLine("gfx: shader program did not link");
-      glDeleteProgram(program);
       return 0;
     }
     glUseProgram(program);
@@ -1496,34 +1510,7 @@ class GlRenderDevice : public StateDevice {
         "  colour = texelFetch(uColour, at, 0);\n"
         "  gl_FragDepth = uWriteDepth != 0 ? texelFetch(uDepth, at, 0).r : gl_FragCoord.z;\n"
         "}\n";
-    auto compile = [](GLenum kind, const char* text) {
-      GLuint shader = glCreateShader(kind);
-      glShaderSource(shader, 1, &text, nullptr);
-      glCompileShader(shader);
-      GLint ok = 0;
-      glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-      if (!ok) {
-        glDeleteShader(shader);
-        return GLuint(0);
-      }
-      return shader;
-    };
-    const GLuint vs = compile(GL_VERTEX_SHADER, kVertex), fs = compile(GL_FRAGMENT_SHADER, kFragment);
-    GLuint program = 0;
-    if (vs && fs) {
-      program = glCreateProgram();
-      glAttachShader(program, vs);
-      glAttachShader(program, fs);
-      glLinkProgram(program);
-      GLint ok = 0;
-      glGetProgramiv(program, GL_LINK_STATUS, &ok);
-      if (!ok) {
-        glDeleteProgram(program);
-        program = 0;
-      }
-    }
-    if (vs) glDeleteShader(vs);
-    if (fs) glDeleteShader(fs);
+    const GLuint program = LinkProgram(kVertex, kFragment);
     if (!program) {
       platform::ConsoleWriteLine("gfx: the underlay's program could not be made; copying it instead");
       return 0;

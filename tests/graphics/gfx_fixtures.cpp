@@ -76,6 +76,16 @@ GlContext::~GlContext() {
 #endif
 }
 
+void Quad(platform::gfx::RenderDevice& d, float x0, float y0, float x1, float y1, float z, uint32_t colour) {
+  namespace gfx = platform::gfx;
+  const gfx::VertexScreenColorTex v[4] = {{x0, y0, z, 1, colour, 0, 0},
+                                          {x1, y0, z, 1, colour, 1, 0},
+                                          {x0, y1, z, 1, colour, 0, 1},
+                                          {x1, y1, z, 1, colour, 1, 1}};
+  d.SetFVF(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
+  d.DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, v, sizeof v[0]);
+}
+
 }  // namespace gfxtest
 
 // The headless GL driver and the sanitizer runtime it goes through keep a few small

@@ -6,12 +6,18 @@
 #include <memory>
 #include <string>
 
+#include "platform/gfx/render_device.h"
+
 namespace gfxtest {
 
 // A width x height PNG filled with one RGBA colour; false when it cannot be written.
 bool WritePng(const std::string& path, int width, int height, uint32_t rgba);
 // A PNG whose left half is one colour and right half another.
 bool WriteSplitPng(const std::string& path, int width, int height, uint32_t leftRgba, uint32_t rightRgba);
+
+// A screen-space quad from (x0, y0) to (x1, y1) at depth z in one vertex colour, its
+// texture coordinates spanning 0..1 (the pixel tests' building block).
+void Quad(platform::gfx::RenderDevice& d, float x0, float y0, float x1, float y1, float z, uint32_t colour);
 
 // An offscreen OpenGL 3.3 core context (SDL's offscreen driver); Ok() is false when
 // none could be made, with the reason in Error().

@@ -21,15 +21,7 @@ namespace {
 namespace gfx = platform::gfx;
 using gfx::RenderState;
 constexpr int kSize = 64;
-
-void Quad(gfx::RenderDevice& d, float x0, float y0, float x1, float y1, float z, uint32_t colour) {
-  const gfx::VertexScreenColorTex v[4] = {{x0, y0, z, 1, colour, 0, 0},
-                                          {x1, y0, z, 1, colour, 1, 0},
-                                          {x0, y1, z, 1, colour, 0, 1},
-                                          {x1, y1, z, 1, colour, 1, 1}};
-  d.SetFVF(gfx::fvf::kXyzRhw | gfx::fvf::kDiffuse | gfx::fvf::kTex1);
-  d.DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, v, sizeof v[0]);
-}
+using gfxtest::Quad;
 
 // A 4 x 4 texture of two colours in a pattern that frame f picks.
 std::vector<uint8_t> Pattern(int f) {

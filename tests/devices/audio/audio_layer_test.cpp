@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "tests/devices/audio/audio_test_env.h"
@@ -320,80 +321,79 @@ TEST_F(AudioLayerTest, InjectedFailuresAndMissingMastering) {
   EXPECT_TRUE(voice->Submit(pcm.data(), 400, true));
 }
 
-// Without a sound device the game runs silent: the device renders into nowhere in
-// real time, so voices play out.
-TEST(AudioSilentDevice, PlaysOutWithoutASoundDevice) {
-  ASSERT_EQ(platform::audio::testing::LiveEngineCount(), 0u);
-  ::setenv("VELORIN_AUDIO", "null", 1);
-  ASSERT_TRUE(platform::audio::testing::UseDefaultDevice());
-  {
-    auto engine = Engine::Create();
+// The engine on the silent device the game falls back to without a sound device;
+// the device is closed again afterwards.
+class AudioSilentDevice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(platform::audio::testing::LiveEngineCount(), 0u);
+    ::setenv("VELORIN_AUDIO", "null", 1);
+    ASSERT_TRUE(platform::audio::testing::UseDefaultDevice());
+    engine = Engine::Create();
     ASSERT_TRUE(engine);
     ASSERT_TRUE(engine->CreateMastering());
-    const platform::audio::DeviceInfo info = platform::audio::GetDeviceInfo();
-    EXPECT_TRUE(info.open);
-    EXPECT_TRUE(info.silent);
-    auto voice = engine->CreateSourceVoice(WaveFormat::Pcm16(2, kRate), 2.0f);
-    ASSERT_TRUE(voice);
-    std::vector<int16_t> pcm = Constant(2205, 100, 100);  // 50 ms
-    ASSERT_TRUE(voice->Submit(pcm.data(), 2205 * 4, true));
-    voice->Start();
-    bool drained = false;
-    for (int i = 0; i < 200 && !drained; ++i) {  // up to two seconds
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      drained = voice->GetState().buffersQueued == 0;
-    }
-    EXPECT_TRUE(drained);
-    EXPECT_EQ(voice->GetState().samplesPlayed, 2205u);
-    EXPECT_FALSE(platform::audio::testing::Render(100));  // only a loopback device renders on request
   }
-  ::unsetenv("VELORIN_AUDIO");
-  platform::audio::Shutdown();
-  EXPECT_FALSE(platform::audio::GetDeviceInfo().open);
+  void TearDown() override {
+    engine.reset();
+    ::unsetenv("VELORIN_AUDIO");
+    platform::audio::Shutdown();
+    EXPECT_FALSE(platform::audio::GetDeviceInfo().open);
+  }
+  std::unique_ptr<Engine> engine;
+};
+
+// Without a sound device the game runs silent: the device renders into nowhere in
+// real time, so voices play out.
+TEST_F(AudioSilentDevice, PlaysOutWithoutASoundDevice) {
+  const platform::audio::DeviceInfo info = platform::audio::GetDeviceInfo();
+  EXPECT_TRUE(info.open);
+  EXPECT_TRUE(info.silent);
+  auto voice = engine->CreateSourceVoice(WaveFormat::Pcm16(2, kRate), 2.0f);
+  ASSERT_TRUE(voice);
+  std::vector<int16_t> pcm = Constant(2205, 100, 100);  // 50 ms
+  ASSERT_TRUE(voice->Submit(pcm.data(), 2205 * 4, true));
+  voice->Start();
+  bool drained = false;
+  for (int i = 0; i < 200 && !drained; ++i) {  // up to two seconds
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    drained = voice->GetState().buffersQueued == 0;
+  }
+  EXPECT_TRUE(drained);
+  EXPECT_EQ(voice->GetState().samplesPlayed, 2205u);
+  EXPECT_FALSE(platform::audio::testing::Render(100));  // only a loopback device renders on request
 }
 
 // The silent device renders a period at a time, but never ahead of the clock: a
 // second of sound takes a second to play out, and at no point has more been played
 // than the time since the start allows (plus the one period rendered at once).
 // Slowness on a loaded machine only makes the positions lag, which is allowed.
-TEST(AudioSilentDevice, PlaysNoFasterThanRealTime) {
-  ASSERT_EQ(platform::audio::testing::LiveEngineCount(), 0u);
-  ::setenv("VELORIN_AUDIO", "null", 1);
-  ASSERT_TRUE(platform::audio::testing::UseDefaultDevice());
-  {
-    auto engine = Engine::Create();
-    ASSERT_TRUE(engine);
-    ASSERT_TRUE(engine->CreateMastering());
-    const uint32_t rate = platform::audio::GetDeviceInfo().sampleRate;
-    ASSERT_GT(rate, 0u);
-    auto voice = engine->CreateSourceVoice(WaveFormat::Pcm16(2, rate), 2.0f);
-    ASSERT_TRUE(voice);
-    const uint32_t frames = rate;  // one second
-    std::vector<int16_t> pcm = Constant(frames, 100, 100);
-    ASSERT_TRUE(voice->Submit(pcm.data(), frames * 4, true));
-    using Clock = std::chrono::steady_clock;
-    const auto start = Clock::now();
-    voice->Start();
-    const double periodAllowance = 0.040;  // one rendering period and some
-    bool drained = false;
-    double worstLead = -1.0;
-    while (!drained && Clock::now() - start < std::chrono::seconds(30)) {
-      const platform::audio::VoiceState state = voice->GetState();
-      const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-      const double played = static_cast<double>(state.samplesPlayed) / rate;
-      worstLead = std::max(worstLead, played - elapsed);
-      drained = state.buffersQueued == 0;
-      if (!drained) std::this_thread::sleep_for(std::chrono::milliseconds(3));
-    }
-    const double total = std::chrono::duration<double>(Clock::now() - start).count();
-    ASSERT_TRUE(drained) << "a second of sound did not play out in 30 s";
-    EXPECT_EQ(voice->GetState().samplesPlayed, frames);
-    EXPECT_LE(worstLead, periodAllowance) << "the silent device ran ahead of the clock";
-    EXPECT_GE(total, 1.0 - periodAllowance);
+TEST_F(AudioSilentDevice, PlaysNoFasterThanRealTime) {
+  const uint32_t rate = platform::audio::GetDeviceInfo().sampleRate;
+  ASSERT_GT(rate, 0u);
+  auto voice = engine->CreateSourceVoice(WaveFormat::Pcm16(2, rate), 2.0f);
+  ASSERT_TRUE(voice);
+  const uint32_t frames = rate;  // one second
+  std::vector<int16_t> pcm = Constant(frames, 100, 100);
+  ASSERT_TRUE(voice->Submit(pcm.data(), frames * 4, true));
+  using Clock = std::chrono::steady_clock;
+  const auto start = Clock::now();
+  voice->Start();
+  const double periodAllowance = 0.040;  // one rendering period and some
+  bool drained = false;
+  double worstLead = -1.0;
+  while (!drained && Clock::now() - start < std::chrono::seconds(30)) {
+    const platform::audio::VoiceState state = voice->GetState();
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    const double played = static_cast<double>(state.samplesPlayed) / rate;
+    worstLead = std::max(worstLead, played - elapsed);
+    drained = state.buffersQueued == 0;
+    if (!drained) std::this_thread::sleep_for(std::chrono::milliseconds(3));
   }
-  ::unsetenv("VELORIN_AUDIO");
-  platform::audio::Shutdown();
-  EXPECT_FALSE(platform::audio::GetDeviceInfo().open);
+  const double total = std::chrono::duration<double>(Clock::now() - start).count();
+  ASSERT_TRUE(drained) << "a second of sound did not play out in 30 s";
+  EXPECT_EQ(voice->GetState().samplesPlayed, frames);
+  EXPECT_LE(worstLead, periodAllowance) << "the silent device ran ahead of the clock";
+  EXPECT_GE(total, 1.0 - periodAllowance);
 }
 
 }  // namespace
