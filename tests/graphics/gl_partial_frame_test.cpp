@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "gfx_fixtures.h"
+#include "probe_compare.h"
 #include "platform/gfx/render_device.h"
 
 namespace {
@@ -165,19 +166,7 @@ TEST_P(GlPartialFrameTest, FramesOfSharedStatesMatchFullDraws) {
     // Probes over every layer: the glyph row, the textured quads, the layer that
     // comes and goes, the sliding band and the background between them (and off
     // the rows where a texture's texels meet, which rounding may give either).
-    int mismatches = 0;
-    for (int y : {2, 6, 10, 18, 24, 28, 36, 38, 48, 52, 57, 62})
-      for (int x = 1; x < kSize; x += 2) {
-        const size_t at = (size_t(y) * kSize + size_t(x)) * 4;
-        for (int ch = 0; ch < 3; ++ch)
-          if (std::abs(int(img.rgba[at + ch]) - int(want.rgba[at + ch])) > 2) {
-            if (++mismatches <= 5)
-              ADD_FAILURE() << "frame " << f << " at " << x << "," << y << " channel " << ch << ": "
-                            << int(img.rgba[at + ch]) << " where a full draw gives " << int(want.rgba[at + ch]);
-            break;
-          }
-      }
-    EXPECT_EQ(mismatches, 0) << "frame " << f;
+    EXPECT_EQ(gfxtest::ProbeMismatches(img, want, {2, 6, 10, 18, 24, 28, 36, 38, 48, 52, 57, 62}, 2, f), 0) << "frame " << f;
   }
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "gfx_fixtures.h"
+#include "probe_compare.h"
 #include "platform/gfx/render_device.h"
 
 namespace {
@@ -96,19 +97,7 @@ TEST_P(GlUnderlayTest, FramesDrawnFromTheUnderlayMatchFullDraws) {
     ASSERT_EQ(img.rgba.size(), want.rgba.size());
     // Probes along the rows the bar, the band and the strip cover, where the bar is,
     // where it was and where it has not been yet, and one row above it.
-    int mismatches = 0;
-    for (int y : {18, 22, 26, 29, 31, 34})
-      for (int x = 1; x < kSize; x += 3) {
-        const size_t at = (size_t(y) * kSize + size_t(x)) * 4;
-        for (int ch = 0; ch < 3; ++ch)
-          if (std::abs(int(img.rgba[at + ch]) - int(want.rgba[at + ch])) > 2) {
-            if (++mismatches <= 5)
-              ADD_FAILURE() << "frame " << f << " at " << x << "," << y << " channel " << ch << ": "
-                            << int(img.rgba[at + ch]) << " where a full draw gives " << int(want.rgba[at + ch]);
-            break;
-          }
-      }
-    EXPECT_EQ(mismatches, 0) << "frame " << f;
+    EXPECT_EQ(gfxtest::ProbeMismatches(img, want, {18, 22, 26, 29, 31, 34}, 3, f), 0) << "frame " << f;
   }
 }
 
