@@ -7,7 +7,9 @@
 // VELORIN_IDLE_BENCH_BASE_RUN_DIR naming the run folder of another build, that
 // build is measured beside this one (before/after figures). The game and the
 // reference both render with one llvmpipe thread (LP_NUM_THREADS=0, as the game's
-// tests start it).
+// tests start it). VELORIN_IDLE_BENCH_ROUNDS (1 unless set) measures each program
+// that many times in turns and reports the medians, since one interval on a shared
+// machine swings by a point or two.
 #include <SDL.h>
 #include <benchmark/benchmark.h>
 #include <dirent.h>
@@ -17,6 +19,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -70,6 +73,19 @@ double Seconds() {
   const char* v = std::getenv("VELORIN_IDLE_BENCH_SECONDS");
   const double s = v ? std::atof(v) : 0.0;
   return s > 0.0 ? s : 10.0;
+}
+
+int Rounds() {
+  const char* v = std::getenv("VELORIN_IDLE_BENCH_ROUNDS");
+  const int n = v ? std::atoi(v) : 0;
+  return n > 0 ? n : 1;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0.0;
+  std::sort(values.begin(), values.end());
+  const size_t mid = values.size() / 2;
+  return values.size() % 2 ? values[mid] : (values[mid - 1] + values[mid]) / 2.0;
 }
 
 std::string ReadText(const std::string& path) {
@@ -276,25 +292,54 @@ void Report(benchmark::State& state, const IdleFigures& f, const std::string& pr
   state.counters[prefix + "start_ms"] = f.startMs;
 }
 
+// The median of each figure over the rounds a program was measured in.
+IdleFigures MedianOf(const std::vector<IdleFigures>& rounds) {
+  IdleFigures m;
+  std::vector<double> cpu, main, worker, start;
+  for (const IdleFigures& f : rounds) {
+    if (!f.ok) continue;
+    cpu.push_back(f.cpuShare);
+    main.push_back(f.mainWakesPerSecond);
+    worker.push_back(f.workerWakesPerSecond);
+    start.push_back(f.startMs);
+  }
+  m.ok = !cpu.empty();
+  m.cpuShare = Median(cpu);
+  m.mainWakesPerSecond = Median(main);
+  m.workerWakesPerSecond = Median(worker);
+  m.startMs = Median(start);
+  return m;
+}
+
 void BM_GameIdleAtFirstScreen(benchmark::State& state) {
   const double seconds = Seconds();
+  const int rounds = Rounds();
+  const char* baseDir = std::getenv("VELORIN_IDLE_BENCH_BASE_RUN_DIR");
+  const bool withBase = baseDir && *baseDir;
   for (auto _ : state) {
     if (!fs::exists(fs::path(RunDir()) / "velorin")) {
       state.SkipWithError("the game is not built");
       return;
     }
-    const IdleFigures game = MeasureGame(RunDir(), seconds);
-    if (!game.ok) {
-      state.SkipWithError("the game did not reach its first screen");
-      return;
+    std::vector<IdleFigures> games, befores;
+    std::vector<double> references;
+    for (int r = 0; r < rounds; ++r) {
+      games.push_back(MeasureGame(RunDir(), seconds));
+      if (!games.back().ok) {
+        state.SkipWithError("the game did not reach its first screen");
+        return;
+      }
+      references.push_back(MeasureMinimalSdlProgram(seconds));
+      if (withBase) befores.push_back(MeasureGame(baseDir, seconds));
     }
-    const double reference = MeasureMinimalSdlProgram(seconds);
+    const IdleFigures game = MedianOf(games);
+    const double reference = Median(references);
     Report(state, game, "");
+    state.counters["rounds"] = rounds;
     state.counters["reference_cpu_pct"] = reference * 100.0;
     state.counters["ratio_to_reference"] = reference > 0.0 ? game.cpuShare / reference : 0.0;
-    const char* baseDir = std::getenv("VELORIN_IDLE_BENCH_BASE_RUN_DIR");
-    if (baseDir && *baseDir) {
-      const IdleFigures before = MeasureGame(baseDir, seconds);
+    if (withBase) {
+      const IdleFigures before = MedianOf(befores);
       if (before.ok) {
         Report(state, before, "before_");
         state.counters["start_ratio_to_before"] = before.startMs > 0.0 ? game.startMs / before.startMs : 0.0;
