@@ -54,6 +54,8 @@ static_assert(sizeof(Uniforms) == 928, "matches the shader's std140 block");
 constexpr size_t kVertexRing = size_t(4) << 20;
 constexpr size_t kIndexRing = size_t(1) << 20;
 constexpr size_t kUniformRing = size_t(2) << 20;
+// The least margin (pixels) an underlay grows by beyond the part a frame asked for.
+constexpr int kUnderlayMargin = 32;
 constexpr size_t kUniformStride = 1024;  // block size rounded to the offset alignment
 
 void Copy4(float* out, const Vec4& v) {
@@ -1609,11 +1611,28 @@ class GlRenderDevice : public StateDevice {
     for (size_t i = 0; i < head; ++i)
       if (states_[packets_[i].stateAt].target) return 0;
     // An animation moves its damaged part about: the underlay grows to every part it
-    // was asked for while it holds the same packets, up to half the picture.
+    // was asked for while it holds the same packets, up to half the picture. It takes
+    // a margin of the damaged part's own size beyond that, so that something gliding
+    // across the screen has it made again every few dozen frames, not at every one
+    // (each making plays all the first packets over the whole area); where the whole
+    // would be too large, it starts again round the damaged part.
     GlRect reach = damage_;
     if (holdsHead) {
-      const GlRect grown = Union(underlayRect_, damage_);
-      if (int64_t(grown.w) * grown.h * 2 <= int64_t(width_) * height_) reach = grown;
+      const int mx = std::max(damage_.w, kUnderlayMargin), my = std::max(damage_.h, kUnderlayMargin);
+      const int margins[4][2] = {{mx, my}, {mx, 0}, {0, my}, {0, 0}};  // round about, else along one axis
+      for (const auto& m : margins) {
+        const GlRect need = Intersect(GlRect{damage_.x - m[0], damage_.y - m[1], damage_.w + 2 * m[0], damage_.h + 2 * m[1]},
+                                      GlRect{0, 0, width_, height_});
+        const GlRect grown = Union(underlayRect_, need);
+        if (HalfThePictureAtMost(grown)) {
+          reach = grown;
+          break;
+        }
+        if (HalfThePictureAtMost(need)) {
+          reach = need;
+          break;
+        }
+      }
     }
     if (!MakeUnderlay()) return 0;
     // The first packets are played into the underlay over that area, then copied.
@@ -1635,6 +1654,10 @@ class GlRenderDevice : public StateDevice {
     if (BringBackUnderlay(head)) return head;
     RefuseUnderlay();
     return 0;
+  }
+
+  bool HalfThePictureAtMost(const GlRect& r) const {
+    return int64_t(r.w) * r.h * 2 <= int64_t(width_) * height_;
   }
 
   // A picture GL cannot copy into from the underlay (the back buffer's depth and

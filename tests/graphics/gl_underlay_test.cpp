@@ -6,6 +6,7 @@
 // animated one (so depth must be restored as well as colour).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -98,6 +99,65 @@ TEST_P(GlUnderlayTest, FramesDrawnFromTheUnderlayMatchFullDraws) {
     // Probes along the rows the bar, the band and the strip cover, where the bar is,
     // where it was and where it has not been yet, and one row above it.
     EXPECT_EQ(gfxtest::ProbeMismatches(img, want, {18, 22, 26, 29, 31, 34}, 3, f), 0) << "frame " << f;
+  }
+}
+
+// A small bar gliding steadily across a still background, as a menu's glint does:
+// the frames play the background again (to make the underlay) only now and then, not
+// each time the bar reaches a part the underlay did not hold yet, and still paint
+// what a full draw paints.
+TEST_P(GlUnderlayTest, AGlidingBarHasItsUnderlayMadeOnlyNowAndThen) {
+  constexpr int kWide = 256, kHigh = 64, kFrames = 90;
+  gfxtest::GlContext context(kWide, kHigh);
+  if (!context.Ok()) GTEST_SKIP() << "no OpenGL context could be made: " << context.Error();
+  auto scene = [](gfx::RenderDevice& d, gfx::Texture* checker, int f) {
+    d.BeginScene();
+    d.SetViewport(gfx::Viewport{0, 0, kWide, kHigh, 0.0f, 1.0f});
+    d.SetRenderState(RenderState::kCullMode, uint32_t(gfx::CullMode::kNone));
+    d.SetRenderState(RenderState::kLighting, 0);
+    d.SetRenderState(RenderState::kZEnable, 0);
+    d.Clear(gfx::clear::kTarget, 0xFF000000u, 1.0f, 0);
+    d.SetTexture(0, checker);
+    Quad(d, 0, 0, kWide, kHigh, 0.8f, 0xFFFFFFFFu);
+    d.SetTexture(0, nullptr);
+    d.SetRenderState(RenderState::kAlphaBlendEnable, 1);
+    d.SetRenderState(RenderState::kSrcBlend, uint32_t(gfx::BlendFactor::kSrcAlpha));
+    d.SetRenderState(RenderState::kDestBlend, uint32_t(gfx::BlendFactor::kInvSrcAlpha));
+    Quad(d, 0, 0, kWide, kHigh, 0.7f, 0x80204080u);
+    const float x = float(4 + 2 * f);  // 2 pixels a frame, left to right
+    Quad(d, x, 24, x + 12, 32, 0.3f, 0xC0FFE0A0u);
+    d.SetRenderState(RenderState::kAlphaBlendEnable, 0);
+    d.EndScene();
+  };
+  std::vector<gfx::ImageData> got(kFrames);
+  std::vector<uint32_t> sent(kFrames);
+  {
+    auto recorded = gfx::CreateGlRenderDevice(kWide, kHigh);
+    recorded->SetBackBufferKept(GetParam());
+    auto checker = Checker(*recorded);
+    for (int f = 0; f < kFrames; ++f) {
+      recorded->BeginFrameRecording();
+      scene(*recorded, checker.get(), f);
+      ASSERT_TRUE(recorded->EndFrameRecording(false)) << "frame " << f;
+      sent[size_t(f)] = recorded->LastFrameSendStats().sentDraws;
+      ASSERT_TRUE(recorded->ReadPixels(got[size_t(f)]));
+    }
+  }
+  // A frame that makes the underlay sends the background's draws besides the bar.
+  uint32_t least = ~0u;
+  for (int f = 1; f < kFrames; ++f) least = std::min(least, sent[size_t(f)]);
+  int makings = 0;
+  for (int f = 1; f < kFrames; ++f) makings += sent[size_t(f)] > least ? 1 : 0;
+  EXPECT_LE(makings, 8) << "of " << kFrames - 1 << " frames after the first";
+  for (int f : {1, 2, 17, 45, 89}) {
+    gfx::ImageData want;
+    {
+      auto full = gfx::CreateGlRenderDevice(kWide, kHigh);
+      auto checker = Checker(*full);
+      scene(*full, checker.get(), f);
+      ASSERT_TRUE(full->ReadPixels(want));
+    }
+    EXPECT_EQ(gfxtest::ProbeMismatches(got[size_t(f)], want, {22, 25, 28, 31, 34}, 3, f), 0) << "frame " << f;
   }
 }
 
