@@ -191,6 +191,20 @@ Canvas PracticeBar() {
   return canvas;
 }
 
+// A short bright glint that travels along the title band's accent line. Kept small on
+// purpose: the line itself stays still, so an idle screen redraws only the strip the
+// glint crosses each frame instead of the whole band.
+Canvas HeaderGlint() {
+  Canvas canvas(256, 32);
+  canvas.Add([](float x, float y) {
+    const float along = std::exp(-std::pow((x - 128.0f) / 48.0f, 2.0f));
+    const float across = std::exp(-std::pow((y - 16.0f) / 5.0f, 2.0f));
+    const float core = std::exp(-std::pow((x - 128.0f) / 14.0f, 2.0f));
+    return Mix(Hex(Palette::kAccent, along * across), Hex(0xFFF4D8, along * across), 0.6f * core);
+  });
+  return canvas;
+}
+
 std::optional<Canvas> PaintMenuPicture(const std::string& name) {
   if (name == "menu_background") return MenuBackground();
   if (name == "header_bar") return HeaderBar();
@@ -216,6 +230,7 @@ std::optional<Canvas> PaintMenuPicture(const std::string& name) {
   if (name == "key_cap") return KeyCap(nullptr);
   if (name == "practice_glow") return PracticeGlow();
   if (name == "practice_bar") return PracticeBar();
+  if (name == "header_glint") return HeaderGlint();
   if (name == "rank_star") return RankStar(true);
   if (name == "rank_slot") return RankStar(false);
   return std::nullopt;
