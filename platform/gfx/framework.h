@@ -196,6 +196,9 @@ class Framework {
   }
   // False while the window is hidden or minimised: the frame is not drawn.
   virtual bool WindowShown() { return true; }
+  // The next frame is drawn and presented whole, whatever it shows (a present that
+  // left the back buffer undefined).
+  void RedrawNextFrame() { redrawNeeded_ = true; }
   // Whether the loop paces its frames to the display's refresh rate.
   virtual bool Paced() { return true; }
 

@@ -395,7 +395,10 @@ class GlRenderDevice : public StateDevice {
   }
 
   bool EndFrameRecording(bool force) override {
-    if (!recording_) return true;
+    if (!recording_) {
+      lastDamage_ = GlRect{0, 0, width_, height_};  // drawn as it came: any of it may be new
+      return true;
+    }
     if (t_recording == this) t_recording = nullptr;
     CloseLastPacket();
     Digest frame;
@@ -449,6 +452,15 @@ class GlRenderDevice : public StateDevice {
     lastDrawnDigest_ = 0;
     lastPacketCount_ = 0;
     lastFrameBytes_.clear();
+  }
+
+  bool LastDrawnArea(int& x, int& y, int& width, int& height) const override {
+    if (!lastDrawnValid_) return false;
+    x = lastDamage_.x;
+    y = lastDamage_.y;
+    width = lastDamage_.w;
+    height = lastDamage_.h;
+    return true;
   }
 
   void SetBackBufferKept(bool kept) override {

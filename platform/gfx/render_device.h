@@ -307,6 +307,13 @@ class RenderDevice {
     return true;
   }
   virtual FrameSendStats LastFrameSendStats() const { return {}; }
+  // The part of the back buffer that the last drawn frame changed, in OpenGL window
+  // coordinates (origin bottom left), so that a present can copy only that much.
+  // False where the back end cannot tell: the whole buffer counts as changed.
+  virtual bool LastDrawnArea(int& x, int& y, int& width, int& height) const {
+    (void)x, (void)y, (void)width, (void)height;
+    return false;
+  }
 };
 
 // Called as a texture is deleted: a back end holding a frame's draws that use it

@@ -82,7 +82,8 @@ void TranslateSdlEvent(const SDL_Event& e, uint32_t userEventType, std::vector<W
           break;
         case SDL_WINDOWEVENT_EXPOSED:
         case SDL_WINDOWEVENT_SHOWN:
-        case SDL_WINDOWEVENT_RESTORED: out.push_back({WM_PAINT, 0, 0}); break;
+        case SDL_WINDOWEVENT_RESTORED:
+        case SDL_WINDOWEVENT_MAXIMIZED: out.push_back({WM_PAINT, 0, 0}); break;
         case SDL_WINDOWEVENT_FOCUS_GAINED: out.push_back({WM_ACTIVATEAPP, 1, 0}); break;
         case SDL_WINDOWEVENT_FOCUS_LOST: out.push_back({WM_ACTIVATEAPP, 0, 0}); break;
         default: break;

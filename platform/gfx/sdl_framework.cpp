@@ -1,5 +1,6 @@
 // The SDL2 back end of the framework.
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <epoxy/gl.h>
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include "platform/clipboard.h"
 #include "platform/gfx/framework.h"
+#include "platform/gfx/glx_present.h"
 #include "platform/gfx/render_device.h"
 #include "platform/gfx/sdl_events.h"
 #include "platform/paths.h"
@@ -169,8 +171,14 @@ class SdlFramework : public Framework {
     SetIcon();
     ApplyCursor(s);
     device_ = std::make_unique<Device>(true);
+    // A rasterizer on the processor copies the whole back buffer to the X server at
+    // every swap, and asks the server for the window's size before the next frame
+    // (a round trip each). Copying only the part a frame changed leaves the back
+    // buffer as it was, so frames are drawn again in part right there.
+    copySubBuffer_ = !offscreen_ && samples <= 1 && SoftwareRenderer() && CanCopySubBuffer();
+    swappedWidth_ = swappedHeight_ = 0;
     // The offscreen driver draws into a single-buffered pbuffer, whose swap does nothing.
-    if (offscreen_) device_->Render().SetBackBufferKept(true);
+    if (offscreen_ || copySubBuffer_) device_->Render().SetBackBufferKept(true);
     device_->SetBackBufferSize(s.width, s.height);
     SDL_RaiseWindow(window_);
     platform::SetClipboardBackend(&clipboard_);
@@ -231,6 +239,7 @@ class SdlFramework : public Framework {
     // a software driver keeps queueing frames, and deleting the context at shutdown
     // waits for all of them.
     if (gl_ && offscreen_) glFinish();
+    if (copySubBuffer_ && PresentChangedPart()) return;
     SDL_GL_SwapWindow(window_);
   }
 
@@ -290,6 +299,36 @@ class SdlFramework : public Framework {
     for (const char* software : {"llvmpipe", "softpipe", "swrast"})
       if (renderer.find(software) != std::string::npos) return true;
     return false;
+  }
+
+  bool CanCopySubBuffer() {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window_, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    return GlxCanCopySubBuffer(info.info.x11.display);
+  }
+
+  // Copies what the last frame changed to the window; false when the frame is to be
+  // swapped instead. The driver learns a new window size only at a swap, so the first
+  // present at each size swaps; the back buffer is undefined after it, so the frame
+  // after is drawn whole.
+  bool PresentChangedPart() {
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(window_, &width, &height);
+    if (width != swappedWidth_ || height != swappedHeight_) {
+      swappedWidth_ = width;
+      swappedHeight_ = height;
+      RedrawNextFrame();
+      return false;
+    }
+    int x = 0, y = 0, w = width, h = height;
+    if (!device_ || !device_->Render().LastDrawnArea(x, y, w, h)) {
+      x = y = 0;
+      w = width;
+      h = height;
+    }
+    GlxCopySubBuffer(x, y, w, h);
+    return true;
   }
 
   // The window flags MakeDevice gives a window for these settings.
@@ -398,6 +437,9 @@ class SdlFramework : public Framework {
 
   bool videoStarted_ = false;
   bool offscreen_ = false;
+  bool copySubBuffer_ = false;  // frames are presented by copying their changed part
+  int swappedWidth_ = 0;        // the drawable's size at the last swap
+  int swappedHeight_ = 0;
   std::atomic<uint32_t> userEvent_{0};
   std::string title_;
   uint32_t style_ = kWindowStyleCaption;

@@ -108,6 +108,15 @@ TEST(FrameworkKeys, EventsBecomeWindowMessages) {
   EXPECT_EQ(Translate(e)[0].msg, WM_CLOSE);
   e.window.event = SDL_WINDOWEVENT_MOVED;
   EXPECT_TRUE(Translate(e).empty());
+  // Each of these leaves the window's pixels to us again: the next frame must be
+  // drawn and presented whole (a present may copy only what a frame changed).
+  for (Uint8 repaint : {SDL_WINDOWEVENT_EXPOSED, SDL_WINDOWEVENT_SHOWN, SDL_WINDOWEVENT_RESTORED,
+                        SDL_WINDOWEVENT_MAXIMIZED}) {
+    e.window.event = repaint;
+    m = Translate(e);
+    ASSERT_EQ(m.size(), 1u) << int(repaint);
+    EXPECT_EQ(m[0].msg, WM_PAINT) << int(repaint);
+  }
 
   SDL_zero(e);
   e.type = SDL_MOUSEMOTION;
