@@ -6,8 +6,11 @@
 // VELORIN_IDLE_BENCH_VIDEO names another SDL driver (x11 under Xvfb). With
 // VELORIN_IDLE_BENCH_BASE_RUN_DIR naming the run folder of another build, that
 // build is measured beside this one (before/after figures). The game and the
-// reference both render with one llvmpipe thread (LP_NUM_THREADS=0, as the game's
-// tests start it). VELORIN_IDLE_BENCH_ROUNDS (1 unless set) measures each program
+// reference render with the same rasterizer threads: headless with one llvmpipe
+// thread (LP_NUM_THREADS=0, as the game's tests start it), under a display with as
+// many as the driver chooses (as a player runs the game; the minimal program then
+// costs what it costs on a desktop). VELORIN_IDLE_BENCH_LP_THREADS sets the count
+// for both ("driver" leaves it to the driver). VELORIN_IDLE_BENCH_ROUNDS (1 unless set) measures each program
 // that many times in turns and reports the medians, since one interval on a shared
 // machine swings by a point or two.
 #include <SDL.h>
@@ -49,8 +52,21 @@ std::string VideoDriver() {
   return v && *v ? v : "offscreen";
 }
 
-// The game with the silent audio device and one llvmpipe thread, as its tests start
-// it, in its own folder; output to /dev/null.
+// The llvmpipe thread count both programs render with, or "" to leave it to the driver.
+std::string RasterizerThreads() {
+  const char* v = std::getenv("VELORIN_IDLE_BENCH_LP_THREADS");
+  if (v && *v) return std::string(v) == "driver" ? "" : v;
+  return VideoDriver() == "offscreen" ? "0" : "";
+}
+
+void SetRasterizerThreads() {
+  const std::string n = RasterizerThreads();
+  if (n.empty()) unsetenv("LP_NUM_THREADS");
+  else setenv("LP_NUM_THREADS", n.c_str(), 1);
+}
+
+// The game with the silent audio device and the rasterizer threads above, in its own
+// folder; output to /dev/null.
 pid_t StartGame(const std::string& runFolder) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -60,7 +76,7 @@ pid_t StartGame(const std::string& runFolder) {
   std::string path = runFolder + "/velorin";
   char* argv[] = {path.data(), nullptr};
   setenv("SDL_VIDEODRIVER", VideoDriver().c_str(), 1);
-  setenv("LP_NUM_THREADS", "0", 1);
+  SetRasterizerThreads();
   setenv("VELORIN_AUDIO", "null", 1);
   pid_t pid = -1;
   if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv, environ) != 0) pid = -1;
@@ -242,7 +258,7 @@ double MeasureMinimalSdlProgram(double seconds) {
   const pid_t pid = fork();
   if (pid == 0) {
     setenv("SDL_VIDEODRIVER", VideoDriver().c_str(), 1);
-    setenv("LP_NUM_THREADS", "0", 1);
+    SetRasterizerThreads();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) _exit(2);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
@@ -336,6 +352,7 @@ void BM_GameIdleAtFirstScreen(benchmark::State& state) {
     const double reference = Median(references);
     Report(state, game, "");
     state.counters["rounds"] = rounds;
+    state.counters["lp_threads"] = RasterizerThreads().empty() ? -1 : std::atoi(RasterizerThreads().c_str());
     state.counters["reference_cpu_pct"] = reference * 100.0;
     state.counters["ratio_to_reference"] = reference > 0.0 ? game.cpuShare / reference : 0.0;
     if (withBase) {
