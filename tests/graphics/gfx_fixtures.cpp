@@ -86,6 +86,15 @@ void Quad(platform::gfx::RenderDevice& d, float x0, float y0, float x1, float y1
   d.DrawPrimitiveUP(gfx::PrimitiveType::kTriangleStrip, 2, v, sizeof v[0]);
 }
 
+void BeginFlatScene(platform::gfx::RenderDevice& d, int width, int height, bool depthTest) {
+  namespace gfx = platform::gfx;
+  d.BeginScene();
+  d.SetViewport(gfx::Viewport{0, 0, width, height, 0.0f, 1.0f});
+  d.SetRenderState(gfx::RenderState::kCullMode, uint32_t(gfx::CullMode::kNone));
+  d.SetRenderState(gfx::RenderState::kLighting, 0);
+  d.SetRenderState(gfx::RenderState::kZEnable, depthTest ? 1 : 0);
+}
+
 }  // namespace gfxtest
 
 // The headless GL driver and the sanitizer runtime it goes through keep a few small

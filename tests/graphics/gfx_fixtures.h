@@ -19,6 +19,10 @@ bool WriteSplitPng(const std::string& path, int width, int height, uint32_t left
 // texture coordinates spanning 0..1 (the pixel tests' building block).
 void Quad(platform::gfx::RenderDevice& d, float x0, float y0, float x1, float y1, float z, uint32_t colour);
 
+// Starts a scene of screen-space quads over the whole width x height picture: no
+// culling, no lighting, the depth test on or off.
+void BeginFlatScene(platform::gfx::RenderDevice& d, int width, int height, bool depthTest);
+
 // An offscreen OpenGL 3.3 core context (SDL's offscreen driver); Ok() is false when
 // none could be made, with the reason in Error().
 class GlContext {

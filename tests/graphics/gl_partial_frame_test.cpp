@@ -75,11 +75,7 @@ void Update(gfx::RenderDevice& d, gfx::Texture& t, int pattern) {
 // Frame f of the scene.
 void DrawScene(gfx::RenderDevice& d, Textures& t, int f) {
   Update(d, *t.changing, PatternBetween(f));
-  d.BeginScene();
-  d.SetViewport(gfx::Viewport{0, 0, kSize, kSize, 0.0f, 1.0f});
-  d.SetRenderState(RenderState::kCullMode, uint32_t(gfx::CullMode::kNone));
-  d.SetRenderState(RenderState::kLighting, 0);
-  d.SetRenderState(RenderState::kZEnable, 0);
+  gfxtest::BeginFlatScene(d, kSize, kSize, false);
   d.Clear(gfx::clear::kTarget, 0xFF101010u, 1.0f, 0);
   d.SetTexture(0, t.still.get());
   Quad(d, 0, 0, kSize, kSize, 0.5f, 0xFFFFFFFFu);  // background
@@ -185,11 +181,7 @@ TEST(GlPartialFrameSkipTest, ATexturesNewPixelsUnderTheSameStateRedrawTheFrame) 
       d->UpdateTexture(*tex, pixels.data(), 4, 4);
     }
     d->BeginFrameRecording();
-    d->BeginScene();
-    d->SetViewport(gfx::Viewport{0, 0, kSize, kSize, 0.0f, 1.0f});
-    d->SetRenderState(RenderState::kCullMode, uint32_t(gfx::CullMode::kNone));
-    d->SetRenderState(RenderState::kLighting, 0);
-    d->SetRenderState(RenderState::kZEnable, 0);
+    gfxtest::BeginFlatScene(*d, kSize, kSize, false);
     d->SetTexture(0, tex.get());
     for (int i = 0; i < 4; ++i) Quad(*d, float(16 * i), 0, float(16 * i + 16), kSize, 0.5f, 0xFFFFFFFFu);
     d->SetTexture(0, nullptr);

@@ -26,11 +26,7 @@ using gfxtest::Quad;
 // Frame f of the scene: two background layers, a bar in the middle that moves and
 // changes colour, a translucent band over it and a depth-tested strip behind it.
 void DrawScene(gfx::RenderDevice& d, gfx::Texture* checker, int f) {
-  d.BeginScene();
-  d.SetViewport(gfx::Viewport{0, 0, kSize, kSize, 0.0f, 1.0f});
-  d.SetRenderState(RenderState::kCullMode, uint32_t(gfx::CullMode::kNone));
-  d.SetRenderState(RenderState::kLighting, 0);
-  d.SetRenderState(RenderState::kZEnable, 1);
+  gfxtest::BeginFlatScene(d, kSize, kSize, true);
   d.SetRenderState(RenderState::kZWriteEnable, 1);
   d.SetRenderState(RenderState::kZFunc, uint32_t(gfx::CompareFunc::kLess));
   d.Clear(gfx::clear::kTarget | gfx::clear::kZBuffer, 0xFF000000u, 1.0f, 0);
@@ -65,6 +61,25 @@ std::unique_ptr<gfx::Texture> Checker(gfx::RenderDevice& d) {
   return d.CreateTexture(image);
 }
 
+// Frames 0..frames-1 of a scene recorded by one device (each must be drawn), the
+// picture read back after each, and the draws each frame sent to GL.
+template <typename Scene>
+void RecordFrames(int width, int height, int frames, bool backBufferKept, const Scene& scene,
+                  std::vector<gfx::ImageData>& got, std::vector<uint32_t>* sent = nullptr) {
+  got.assign(size_t(frames), {});
+  if (sent) sent->assign(size_t(frames), 0);
+  auto recorded = gfx::CreateGlRenderDevice(width, height);
+  recorded->SetBackBufferKept(backBufferKept);
+  auto checker = Checker(*recorded);
+  for (int f = 0; f < frames; ++f) {
+    recorded->BeginFrameRecording();
+    scene(*recorded, checker.get(), f);
+    ASSERT_TRUE(recorded->EndFrameRecording(false)) << "frame " << f << " changed and must be drawn";
+    if (sent) (*sent)[size_t(f)] = recorded->LastFrameSendStats().sentDraws;
+    ASSERT_TRUE(recorded->ReadPixels(got[size_t(f)]));
+  }
+}
+
 class GlUnderlayTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(GlUnderlayTest, FramesDrawnFromTheUnderlayMatchFullDraws) {
@@ -73,18 +88,8 @@ TEST_P(GlUnderlayTest, FramesDrawnFromTheUnderlayMatchFullDraws) {
   // One device at a time: a device keeps GL objects bound (its vertex array) that
   // another one in the same context would replace.
   constexpr int kFrames = 10;
-  std::vector<gfx::ImageData> got(kFrames);
-  {
-    auto recorded = gfx::CreateGlRenderDevice(kSize, kSize);
-    recorded->SetBackBufferKept(GetParam());
-    auto checker = Checker(*recorded);
-    for (int f = 0; f < kFrames; ++f) {
-      recorded->BeginFrameRecording();
-      DrawScene(*recorded, checker.get(), f);
-      ASSERT_TRUE(recorded->EndFrameRecording(false)) << "frame " << f << " changed and must be drawn";
-      ASSERT_TRUE(recorded->ReadPixels(got[size_t(f)]));
-    }
-  }
+  std::vector<gfx::ImageData> got;
+  ASSERT_NO_FATAL_FAILURE(RecordFrames(kSize, kSize, kFrames, GetParam(), DrawScene, got));
   for (int f = 0; f < kFrames; ++f) {
     // The same frame drawn whole by a device that holds nothing from earlier frames.
     gfx::ImageData want;
@@ -111,11 +116,7 @@ TEST_P(GlUnderlayTest, AGlidingBarHasItsUnderlayMadeOnlyNowAndThen) {
   gfxtest::GlContext context(kWide, kHigh);
   if (!context.Ok()) GTEST_SKIP() << "no OpenGL context could be made: " << context.Error();
   auto scene = [](gfx::RenderDevice& d, gfx::Texture* checker, int f) {
-    d.BeginScene();
-    d.SetViewport(gfx::Viewport{0, 0, kWide, kHigh, 0.0f, 1.0f});
-    d.SetRenderState(RenderState::kCullMode, uint32_t(gfx::CullMode::kNone));
-    d.SetRenderState(RenderState::kLighting, 0);
-    d.SetRenderState(RenderState::kZEnable, 0);
+    gfxtest::BeginFlatScene(d, kWide, kHigh, false);
     d.Clear(gfx::clear::kTarget, 0xFF000000u, 1.0f, 0);
     d.SetTexture(0, checker);
     Quad(d, 0, 0, kWide, kHigh, 0.8f, 0xFFFFFFFFu);
@@ -129,20 +130,9 @@ TEST_P(GlUnderlayTest, AGlidingBarHasItsUnderlayMadeOnlyNowAndThen) {
     d.SetRenderState(RenderState::kAlphaBlendEnable, 0);
     d.EndScene();
   };
-  std::vector<gfx::ImageData> got(kFrames);
-  std::vector<uint32_t> sent(kFrames);
-  {
-    auto recorded = gfx::CreateGlRenderDevice(kWide, kHigh);
-    recorded->SetBackBufferKept(GetParam());
-    auto checker = Checker(*recorded);
-    for (int f = 0; f < kFrames; ++f) {
-      recorded->BeginFrameRecording();
-      scene(*recorded, checker.get(), f);
-      ASSERT_TRUE(recorded->EndFrameRecording(false)) << "frame " << f;
-      sent[size_t(f)] = recorded->LastFrameSendStats().sentDraws;
-      ASSERT_TRUE(recorded->ReadPixels(got[size_t(f)]));
-    }
-  }
+  std::vector<gfx::ImageData> got;
+  std::vector<uint32_t> sent;
+  ASSERT_NO_FATAL_FAILURE(RecordFrames(kWide, kHigh, kFrames, GetParam(), scene, got, &sent));
   // A frame that makes the underlay sends the background's draws besides the bar.
   uint32_t least = ~0u;
   for (int f = 1; f < kFrames; ++f) least = std::min(least, sent[size_t(f)]);
