@@ -266,22 +266,34 @@ bool WildcardMatch(std::string_view patternIn, std::string_view name) {
 std::vector<DirEntry> ListDirectory(std::string_view folderIn, std::string_view pattern) {
   std::vector<DirEntry> out;
   std::string folder = ResolvePath(folderIn);
-  std::vector<std::string> names;
-  if (!ReadNames(folder, names)) return out;
   std::string base = folder;
   if (!base.empty() && base.back() != '/') base += '/';
-  for (std::string& n : names) {
-    if (!WildcardMatch(pattern, n)) continue;
-    struct stat st {};
+  DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!d) return out;
+  while (dirent* de = ::readdir(d)) {
+    std::string_view n = de->d_name;
+    if (n == "." || n == ".." || !WildcardMatch(pattern, n)) continue;
     DirEntry e;
-    e.isDirectory = ::stat((base + n).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    e.name = std::move(n);
+    e.name = std::string(n);
+    // The listing tells folders from files on most file systems; asking each entry's
+    // inode instead costs a disk read per file when the cache is cold. A link, or a
+    // file system that does not say, still answers through stat (links followed).
+    if (de->d_type == DT_DIR) {
+      e.isDirectory = true;
+    } else if (de->d_type != DT_REG) {
+      struct stat st {};
+      e.isDirectory = ::stat((base + e.name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
     out.push_back(std::move(e));
   }
+  ::closedir(d);
   std::sort(out.begin(), out.end(), [](const DirEntry& a, const DirEntry& b) {
     int c = CompareNoCaseAscii(a.name, b.name);
     return c != 0 ? c < 0 : a.name < b.name;
   });
+  // A folder that changes while it is read may hand out an entry twice.
+  out.erase(std::unique(out.begin(), out.end(), [](const DirEntry& a, const DirEntry& b) { return a.name == b.name; }),
+            out.end());
   return out;
 }
 

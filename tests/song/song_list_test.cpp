@@ -125,6 +125,25 @@ TEST(SongListScan, LinkLoopsEndAndNoFolderIsListedTwice) {
   EXPECT_EQ(Folders(list), (std::vector<std::u16string>{m + u"A/", m + u"B/"}));
 }
 
+TEST(SongListScan, AFolderReachedTwiceKeepsTheRouteTheWalkTakesFirstAtAnyDepth) {
+  // "A" is walked before "Z", so its deep song is entered through A/B/C even though
+  // the link "Z" reaches the same folder one level down, sooner by level.
+  testsupport::TempDir dir;
+  dir.WriteBytes("music/A/B/C/song.ini", "[song]\n");
+  dir.WriteBytes("music/A/B/C/notes.mid", "MThd");
+  dir.WriteBytes("music/A/B/song.ini", "[song]\n");
+  ASSERT_EQ(::symlink(dir.Path("music/A/B/C").c_str(), dir.Path("music/Z").c_str()), 0);
+  // And the other way round: the link sorts first, so it is the route kept.
+  dir.WriteBytes("music/Y/X/W/song.ini", "[song]\n");
+  ASSERT_EQ(::symlink(dir.Path("music/Y/X/W").c_str(), dir.Path("music/X").c_str()), 0);
+  SongList list;
+  ScanSongFolders(dir.WPath("music/"), list, true);
+  const std::u16string m = dir.WPath("music/");
+  EXPECT_EQ(Folders(list), (std::vector<std::u16string>{m + u"A/B/C/", m + u"A/B/", m + u"X/"}));
+  EXPECT_EQ(list.head->md5, GetFileMD5(dir.WPath("music/A/B/C/notes.mid")));
+  ExpectLinked(list);
+}
+
 TEST(SongListScan, DeepFoldersStopAtTheDepthBound) {
   testsupport::TempDir dir;
   std::string path = "music";
