@@ -6,6 +6,7 @@
 #include "net/online/listing_registration.h"
 #include "net/online/version_info.h"
 #include "net/server/game_server.h"
+#include "platform/online/http.h"
 
 namespace net {
 namespace {
@@ -13,6 +14,11 @@ namespace {
 ClientGameLink& Link() {
   static ClientGameLink link(Client());
   return link;
+}
+
+online::VersionInfo& VersionCheck() {
+  static online::VersionInfo check;
+  return check;
 }
 
 }  // namespace
@@ -36,11 +42,14 @@ void RegisterShellServices(shell::Services& services) {
   shell::NetServices& n = services.net;
   n.installMessageHandler = [] {
     ConnectClientToLevel(Client(), Link());
+    // Before the check's thread exists and before the check is made, so that the
+    // HTTP library's exit-time clean-up is ordered after the check is destroyed.
+    platform::online::StartHttp();
     // The version check runs once per start; until the menus show its message box,
     // a newer version is only logged.
-    static online::VersionInfo versionCheck;
-    if (g_Settings.UPDATECHECK) versionCheck.StartCheck();
+    if (g_Settings.UPDATECHECK) VersionCheck().StartCheck();
   };
+  n.stopVersionCheck = [] { VersionCheck().Stop(); };
   n.receive = [] { Client().Receive(); };
   n.isConnected = [] { return Client().Connected(); };
   n.ownId = [] { return Client().OwnId(); };

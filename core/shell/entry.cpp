@@ -214,6 +214,7 @@ const platform::gfx::Texture* LoadingScreenTexture(int index) {
 platform::gfx::WindowHandle* MainWindowHandle() { return &g_mainWindow; }
 
 void Shutdown() {
+  Destroy(g_services.net.stopVersionCheck);
   Destroy(g_services.graphics.destroyNoteViewModel);
 
   // The Task thread stops first: a job it runs may still be pausing the Music

@@ -202,6 +202,9 @@ struct MenuServices {
 struct NetServices {
   // Makes the game's network message handler the game client's message callback.
   std::function<void()> installMessageHandler;
+  // Cancels the online version check and waits for its thread: nothing of the
+  // network may still run once the game is on its way out of the program.
+  std::function<void()> stopVersionCheck;
   std::function<void()> receive;            // GameClient::Receive
   std::function<bool()> isConnected;
   std::function<int()> ownId;

@@ -60,9 +60,12 @@ bool IsSafeDownloadUrl(const std::string& url) {
   return true;
 }
 
-VersionInfo::~VersionInfo() {
+VersionInfo::~VersionInfo() { Stop(); }
+
+void VersionInfo::Stop() {
+  if (!thread_.joinable()) return;
   cancel_.store(true);
-  if (thread_.joinable()) thread_.join();
+  thread_.join();
 }
 
 bool VersionInfo::StartCheck() {

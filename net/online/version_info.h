@@ -33,6 +33,9 @@ class VersionInfo {
 
   // Waits for a check that still runs, clears the fields and starts a check.
   bool StartCheck();
+  // Cancels a check that still runs and waits for its thread, which a cancel ends
+  // at once. Nothing happens when no check runs.
+  void Stop();
   // The check as the thread runs it (also callable directly).
   void RunCheck();
 

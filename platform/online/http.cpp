@@ -10,11 +10,6 @@ namespace platform::online {
 
 namespace {
 
-void GlobalInit() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 struct Sink {
   std::string* body;
   size_t cap;
@@ -60,8 +55,13 @@ HttpFailure FailureOf(CURLcode code) {
 
 }  // namespace
 
+void StartHttp() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
 HttpReply HttpFetch(const HttpRequest& request, const HttpOptions& options) {
-  GlobalInit();
+  StartHttp();
   HttpReply reply;
   CURL* curl = curl_easy_init();
   if (!curl) {
@@ -82,6 +82,12 @@ HttpReply HttpFetch(const HttpRequest& request, const HttpOptions& options) {
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // time-outs without signals: safe on any thread
+#if LIBCURL_VERSION_NUM >= 0x075700
+  // A cancelled request returns at once instead of waiting for a name look-up that
+  // has not answered (up to the resolver's own time-outs, ten seconds or more); the
+  // look-up's thread ends on its own.
+  curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L);
+#endif
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, options.connectTimeoutMs);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, options.totalTimeoutMs);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, options.maxRedirects > 0 ? 1L : 0L);

@@ -39,6 +39,12 @@ struct HttpReply {
   bool ok() const { return failure == HttpFailure::kNone; }
 };
 
+// libcurl's set-up, and with it the TLS library's, which registers its own clean-up
+// to run at exit. Called on the main thread before any request thread starts, that
+// clean-up runs after every object made later is gone, never under a request still
+// running. HttpFetch calls it too; the second call does nothing.
+void StartHttp();
+
 HttpReply HttpFetch(const HttpRequest& request, const HttpOptions& options);
 
 // True for a dotted IPv4 address ("203.0.113.7"), nothing more or less.

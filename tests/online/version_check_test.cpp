@@ -122,7 +122,19 @@ TEST(VersionCheck, AStalledServiceNeverHoldsTheGameAtExit) {
     info.StartCheck();
     while (service.requests().empty()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     EXPECT_TRUE(info.running());
-  }  // ends here, with the request still unanswered
+    // Stopped as the game shuts down: the request's own time-out (10 s) is not waited for.
+    const auto start = std::chrono::steady_clock::now();
+    info.Stop();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(info.running());
+    EXPECT_FALSE(info.NewerAvailable());
+    info.Stop();  // a second stop finds nothing to stop
+  }
+  {
+    net::online::VersionInfo info;
+    info.StartCheck();
+    EXPECT_TRUE(info.running());
+  }  // destroyed with the request under way (the service still holds the first one)
 }
 
 TEST(VersionCheck, AnUnreachableServiceShowsNothing) {

@@ -138,6 +138,12 @@ TEST(ShellEntry, QuitWithARestartRequestRelaunchesTheProgramAfterShutdown) {
     } else {
       EXPECT_TRUE(run.relaunched.empty());
     }
+    // The version check's thread is gone before the program's exit-time clean-up can
+    // pull libraries from under it.
+    Recorder& rec = run.world.rec;
+    ASSERT_TRUE(rec.Has("stopVersionCheck"));
+    EXPECT_LT(rec.IndexOf("installMessageHandler"), rec.IndexOf("stopVersionCheck"));
+    EXPECT_LT(rec.IndexOf("stopVersionCheck"), rec.IndexOf("releasePlayBackgroundTexture"));
   }
 }
 

@@ -189,6 +189,7 @@ shell::Services MakeServices(FakeWorld& w) {
 
   auto& n = s.net;
   n.installMessageHandler = rec("installMessageHandler");
+  n.stopVersionCheck = rec("stopVersionCheck");
   n.receive = [] {};
   n.isConnected = [&w] { return w.connected.load(); };
   n.ownId = [&w] { return w.ownId; };
