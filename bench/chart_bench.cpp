@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scratch.h"
 #include "core/log.h"
 #include "core/md5.h"
 #include "platform/paths.h"
@@ -142,7 +143,7 @@ const ChartFile& Chart() {
     const std::string bytes = BuildChart();
     c.size = bytes.size();
     std::ofstream(c.path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-    std::atexit([] { std::filesystem::remove_all(std::filesystem::path(Chart().path).parent_path()); });
+    benchscratch::RemoveAtExit(folder);
     return c;
   }();
   return chart;
@@ -235,7 +236,7 @@ const ChartSet& CommunityCharts() {
     }
     std::fprintf(stderr, "%d charts, %.1f MB (%.1f KB each on average)\n", n, double(s.bytes) / 1e6,
                  double(s.bytes) / 1e3 / n);
-    std::atexit([] { std::filesystem::remove_all(CommunityCharts().folder); });
+    benchscratch::RemoveAtExit(s.folder);
     return s;
   }();
   return set;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "bench/scratch.h"
 #include "core/log.h"
 #include "core/md5.h"
 #include "core/settings.h"
@@ -29,7 +30,7 @@ const std::string& BigFile() {
       }
       f.write(block.data(), static_cast<std::streamsize>(block.size()));
     }
-    std::atexit([] { std::remove(BigFile().c_str()); });
+    benchscratch::RemoveAtExit(p);
     return p;
   }();
   return path;

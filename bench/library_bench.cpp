@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/scratch.h"
 #include "core/log.h"
 #include "core/parallel.h"
 #include "platform/paths.h"
@@ -48,10 +49,7 @@ const std::string& Root() {
                  static_cast<double>(bytes) / 1e6, static_cast<double>(bytes) / 1e3 / static_cast<double>(songs.size()));
     // The log copies every line to standard output; keep it out of the figures.
     SetLogFolder(platform::PathFromNative(base));
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(std::filesystem::path(Root()).parent_path(), ec);
-    });
+    benchscratch::RemoveAtExit(base);
     // Warm the cache once so that every figure reads from memory.
     std::system(("cat $(find '" + music + "' -type f) > /dev/null 2>&1").c_str());
     return music + "/";

@@ -22,6 +22,7 @@
 #include <ctime>
 #include <vector>
 
+#include "bench/scratch.h"
 #include "core/log.h"
 #include "graphics/video_texture.h"
 #include "platform/paths.h"
@@ -44,10 +45,7 @@ const std::string& Folder() {
     std::filesystem::create_directories(f);
     SetLogFolder(platform::PathFromNative(f));
     SetLogEcho(false);
-    std::atexit([] {
-      std::error_code ec;
-      std::filesystem::remove_all(Folder(), ec);
-    });
+    benchscratch::RemoveAtExit(f);
     return f;
   }();
   return folder;
