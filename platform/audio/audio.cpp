@@ -15,6 +15,10 @@
 #include <mutex>
 #include <thread>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/audio/pcm.h"
 #include "platform/console.h"
 #include "platform/threads.h"
@@ -445,6 +449,28 @@ struct SourceVoice::Impl {
 
 namespace {
 constexpr uint32_t kBusBlockMs = 25;
+
+// Adds `samples` little-endian 16-bit samples, each times `gain`, into `out`: the
+// stems' own format, mixed into every block of the song's stream. Eight samples a
+// step where the processor has SSE2; the same products and sums either way.
+void AddScaled16(const uint8_t* data, uint32_t samples, float gain, float* out) {
+  uint32_t i = 0;
+#if defined(__SSE2__)
+  const __m128 g = _mm_set1_ps(gain);
+  for (; i + 8 <= samples; i += 8) {
+    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 2 * static_cast<size_t>(i)));
+    const __m128 lo = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpacklo_epi16(s, s), 16));
+    const __m128 hi = _mm_cvtepi32_ps(_mm_srai_epi32(_mm_unpackhi_epi16(s, s), 16));
+    _mm_storeu_ps(out + i, _mm_add_ps(_mm_loadu_ps(out + i), _mm_mul_ps(lo, g)));
+    _mm_storeu_ps(out + i + 4, _mm_add_ps(_mm_loadu_ps(out + i + 4), _mm_mul_ps(hi, g)));
+  }
+#endif
+  for (; i < samples; ++i) {
+    int16_t s;
+    std::memcpy(&s, data + 2 * static_cast<size_t>(i), sizeof s);
+    out[i] += static_cast<float>(s) * gain;
+  }
+}
 constexpr uint32_t kBusLeadMs = 150;
 constexpr size_t kMaxBusBuffers = 16;
 }  // namespace
@@ -530,12 +556,7 @@ struct Bus {
       if (gain > 0.0f) {
         const uint8_t* data = e.data + static_cast<size_t>(offset) * m.format.blockAlign;
         if (m.target == pcm::Target::kStereo16Direct) {
-          const float g = gain * (1.0f / 32768.0f);
-          for (uint32_t f = 0; f < 2 * n; ++f) {
-            int16_t s;  // little-endian, as every target here is
-            std::memcpy(&s, data + 2 * static_cast<size_t>(f), sizeof s);
-            out[f] += static_cast<float>(s) * g;
-          }
+          AddScaled16(data, 2 * n, gain * (1.0f / 32768.0f), out);
         } else if (m.target == pcm::Target::kStereo8Direct || m.target == pcm::Target::kStereo16) {
           // Stereo as it is, or mono on both sides, as a source of its own plays them.
           const uint32_t right = m.format.channels > 1 ? 1 : 0;
