@@ -283,9 +283,12 @@ class SdlFramework : public Framework {
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     const bool headless = driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0);
     if (!headless || (asked && *asked)) return true;
-    ReportError(
-        "No display to open the window on: DISPLAY and WAYLAND_DISPLAY name none. Start the game from a "
-        "desktop session, or set SDL_VIDEODRIVER=offscreen to run it without a window.");
+    // Said on standard error only: with no display there is nowhere to show a message
+    // box, and SDL's attempt forks the game, threads and all, to try a dialog program;
+    // a child forked while another thread holds an allocator or locale lock never ends.
+    std::fprintf(stderr, "%s\n",
+                 "No display to open the window on: DISPLAY and WAYLAND_DISPLAY name none. Start the game from a "
+                 "desktop session, or set SDL_VIDEODRIVER=offscreen to run it without a window.");
     return false;
   }
 
