@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "core/log.h"
@@ -17,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static int listener = -1;
   static uint16_t port = 0;
   static net::GameClient* client = [] {
-    const std::string f = "/tmp/velorin_netclifuzz_" + std::to_string(::getpid());
+    // In the temporary folder the run names (TMPDIR), which the fuzz run removes after.
+    const std::string f =
+        (std::filesystem::temp_directory_path() / ("velorin_netclifuzz_" + std::to_string(::getpid()))).string();
     platform::MakeDirectories(f);
     SetLogFolder(platform::PathFromNative(f));
     std::freopen("/dev/null", "w", stdout);

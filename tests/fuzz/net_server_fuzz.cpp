@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "core/log.h"
@@ -51,7 +52,9 @@ void Check(const net::GameServer& s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static net::GameServer* server = [] {
-    const std::string f = "/tmp/velorin_netsrvfuzz_" + std::to_string(::getpid());
+    // In the temporary folder the run names (TMPDIR), which the fuzz run removes after.
+    const std::string f =
+        (std::filesystem::temp_directory_path() / ("velorin_netsrvfuzz_" + std::to_string(::getpid()))).string();
     platform::MakeDirectories(f);
     SetLogFolder(platform::PathFromNative(f));
     std::freopen("/dev/null", "w", stdout);

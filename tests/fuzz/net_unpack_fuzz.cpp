@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <filesystem>
 #include <vector>
 
 #include "core/log.h"
@@ -15,7 +16,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
-    const std::string f = "/tmp/velorin_netfuzz_" + std::to_string(::getpid());
+    // In the temporary folder the run names (TMPDIR), which the fuzz run removes after.
+    const std::string f =
+        (std::filesystem::temp_directory_path() / ("velorin_netfuzz_" + std::to_string(::getpid()))).string();
     platform::MakeDirectories(f);
     SetLogFolder(platform::PathFromNative(f));
     std::freopen("/dev/null", "w", stdout);
