@@ -79,9 +79,10 @@ TEST(GameBinary, WithoutADisplaySaysWhyAndExitsNonZero) {
   const fs::path copy = CopyRunFolder(dir.path());
   ASSERT_FALSE(copy.empty()) << "build the velorin target first";
   constexpr int kRuns = 12;
+  const auto errorsOf = [&dir](int run) { return dir.Path("stderr" + std::to_string(run) + ".txt"); };
   std::vector<pid_t> pids;
   for (int i = 0; i < kRuns; ++i) {
-    pids.push_back(StartGameWithoutDisplay((copy / "velorin").string(), dir.Path("stderr" + std::to_string(i) + ".txt")));
+    pids.push_back(StartGameWithoutDisplay((copy / "velorin").string(), errorsOf(i)));
     ASSERT_GT(pids.back(), 0);
   }
   for (int i = 0; i < kRuns; ++i) {
@@ -90,7 +91,7 @@ TEST(GameBinary, WithoutADisplaySaysWhyAndExitsNonZero) {
     EXPECT_NE(code, -1) << "run " << i << ": the game kept running without a display";
     EXPECT_EQ(code, 1) << "run " << i;
     std::string said;
-    ASSERT_TRUE(platform::ReadWholeFile(dir.Path("stderr" + std::to_string(i) + ".txt"), said));
+    ASSERT_TRUE(platform::ReadWholeFile(errorsOf(i), said));
     EXPECT_NE(said.find("No display"), std::string::npos) << said;
     EXPECT_NE(said.find("SDL_VIDEODRIVER=offscreen"), std::string::npos) << said;
   }
